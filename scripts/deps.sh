@@ -1,0 +1,17 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the build, the tests and the tools need, when
+# any is missing. Safe to run again: it does nothing when all are present.
+set -euo pipefail
+packages=(cmake g++ make clang libgtest-dev libgmock-dev libbenchmark-dev bison
+          qt6-base-dev xvfb xauth python3 python3-dbfread python3-dbf libdbd-xbase-perl)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "Installing: ${missing[*]}"
+  sudo=""
+  [ "$(id -u)" -eq 0 ] || sudo="sudo"
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi

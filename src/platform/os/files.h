@@ -1,0 +1,134 @@
+// The one door to the file system. Every file operation of the library goes
+// through these functions, which mirror the Win32 file services the library was
+// written against: numbered open modes with share modes, byte-range locks, and
+// Win32 error numbers (2 = not found, 5 = access denied, 32 = sharing
+// violation, 33 = lock violation, ...).
+//
+// Share modes are emulated with an open-file-description lock on one sentinel
+// byte far beyond any data (offset 2^62): deny-none takes it shared, every
+// other share mode takes it exclusive. Byte-range locks are OFD write locks, so
+// they belong to the open file: closing another handle of the same file never
+// drops them, and two handles of one process exclude each other like two
+// programs do.
+//
+// Names: when a path does not exist exactly as given, each component is looked
+// up case-insensitively (MOVIE_R.DBF finds movie_r.dbf). Both '/' and '\\'
+// separate directories. New files are created with the name as given.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace orvex::os {
+
+using Handle = int;
+inline constexpr Handle kNoHandle = -1;
+
+// Open modes: access in the low nibble, share mode in the high nibble.
+inline constexpr int kOpenRead = 0x00;               // read-only, compatibility share
+inline constexpr int kOpenReadWrite = 0x02;          // read/write, compatibility share
+inline constexpr int kOpenReadWriteDenyNone = 0x42;  // read/write, others may do anything
+inline constexpr int kOpenReadWriteExclusive = 0x12; // read/write, deny all others
+inline constexpr int kOpenReadDenyNone = 0x40;       // read-only, others may do anything
+
+// Win32 error numbers produced by this layer.
+inline constexpr int kErrFileNotFound = 2;
+inline constexpr int kErrPathNotFound = 3;
+inline constexpr int kErrAccessDenied = 5;
+inline constexpr int kErrInvalidHandle = 6;
+inline constexpr int kErrSharingViolation = 32;
+inline constexpr int kErrLockViolation = 33;
+inline constexpr int kErrDiskFull = 112;
+inline constexpr int kErrShortRead = 100;
+inline constexpr int kErrShortWrite = 101;
+
+// Maps an errno value to the Win32 error number the library reports.
+int ErrnoToWin32(int err);
+
+// Returns the existing file or directory that `name` denotes, resolving each
+// component case-insensitively when the exact path does not exist. When
+// nothing matches, the name is returned with its existing leading directories
+// resolved and the rest as given (so a new file is created where expected).
+std::string ResolvePath(const std::string& name);
+
+// Opens an existing file in `mode`. Returns the handle, or kNoHandle with
+// *error set to the Win32 error number (32 when the share mode conflicts with
+// another open of the file).
+Handle OpenFile(const std::string& name, int mode, int* error);
+
+// Creates the file anew (truncating an existing one) in `mode`; fails with 32
+// when another open of an existing file forbids it.
+Handle CreateFile(const std::string& name, int mode, int* error);
+
+// Closes the handle; its locks go with it. Returns 0 or a Win32 error.
+int CloseFile(Handle h);
+
+// Reads up to `count` bytes at the current position; *done gets the number
+// read (fewer at end of file). Returns 0 or a Win32 error.
+int ReadFile(Handle h, void* buffer, std::size_t count, std::size_t* done);
+
+// Writes `count` bytes at the current position; a short write returns 112
+// (disk full) or the mapped errno. Returns 0 or a Win32 error.
+int WriteFile(Handle h, const void* buffer, std::size_t count);
+
+// Positioned read and write that do not move the file position.
+int ReadAt(Handle h, std::int64_t offset, void* buffer, std::size_t count, std::size_t* done);
+int WriteAt(Handle h, std::int64_t offset, const void* buffer, std::size_t count);
+
+// Moves the file position. `origin`: 0 = start, 1 = current, 2 = end.
+// *position gets the new position when not null. Returns 0 or a Win32 error.
+int Seek(Handle h, std::int64_t offset, int origin, std::int64_t* position);
+
+// Size of the open file in bytes, or -1 with *error set.
+std::int64_t FileSize(Handle h, int* error);
+
+// Cuts or extends the open file to `size` bytes.
+int Truncate(Handle h, std::int64_t size);
+
+// Writes buffered data of the file to the medium (FlushFileBuffers).
+int FlushFileBuffers(Handle h);
+
+// Byte-range locks: an exclusive lock of [offset, offset+length). A conflict
+// with another open file description answers 33 at once (no waiting).
+int LockFile(Handle h, std::uint64_t offset, std::uint64_t length);
+int UnlockFile(Handle h, std::uint64_t offset, std::uint64_t length);
+
+// Deletes / renames a file. Return 0 or a Win32 error.
+int DeleteFile(const std::string& name);
+int RenameFile(const std::string& from, const std::string& to);
+
+// True when a regular file of that name exists (case-insensitively resolved).
+bool FileExists(const std::string& name);
+
+// Names (without directory) of the regular files in `directory` whose names
+// match the DOS wildcard `pattern` ('*' and '?', case-insensitive, "*.*"
+// matches names without a dot too). *error gets 0, or 3 when the directory
+// cannot be read.
+std::vector<std::string> FindFiles(const std::string& directory, const std::string& pattern,
+                                   int* error);
+
+// The full path of `name` against the current directory; "." and ".."
+// components are folded. '\\' is turned into '/'.
+std::string FullPath(const std::string& name);
+
+// The directory for temporary files: $TMPDIR or /tmp, with a trailing '/'.
+std::string TempPath();
+
+// Creates a new, empty temporary file "<dir>OXPxxxxxx.TMP" in `directory` with
+// the given three-letter prefix and returns its name in *name. Returns 0 or a
+// Win32 error.
+int TempFileName(const std::string& directory, const std::string& prefix, std::string* name);
+
+// Free space of the file system that holds `path` (GetDiskFreeSpaceA). An
+// empty path means the current directory. False when it cannot be queried.
+struct DiskSpace {
+  std::uint32_t sectors_per_cluster = 0;
+  std::uint32_t bytes_per_sector = 0;
+  std::uint32_t free_clusters = 0;
+  std::uint32_t total_clusters = 0;
+};
+bool DiskFreeSpace(const std::string& path, DiskSpace* space);
+
+}  // namespace orvex::os
