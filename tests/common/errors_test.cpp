@@ -91,9 +91,8 @@ TEST(ErrorsDeathTest, StopPathExitsWithNumberAndShowsMessage) {
 
 TEST(ErrorsDeathTest, AfterStopLaterReportsDoNothing) {
   GTEST_FLAG_SET(death_test_style, "threadsafe");
-  // os::MessageBox is the last thing before exit; a hook that re-enters the
-  // handler shows that Halted is not yet set there, so instead check after
-  // the exit path by catching the exit in the child.
+  // Halted never goes back: a later error is stored but neither shown nor
+  // allowed to stop the program a second time.
   EXPECT_EXIT(
       {
         Halted = true;
