@@ -1,0 +1,56 @@
+// The DBF table file itself: reading and checking the header and field
+// descriptors of the three dialects (dBASE II, dBASE III/IV, level 7),
+// creating a new table, the header rewrite and closing.
+//
+// Open failures report 210 (not a dBASE file), 211 (field type not allowed),
+// 222 (no field), 100 (short descriptor read) or the platform's I/O error,
+// each with its message, and leave the WorkArea without file or buffers.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "engine/work_area.h"
+
+namespace orvex {
+
+// Opens area.file_name (default extension "DBF" added) with area.open_mode,
+// reads and checks the header, fills the header copy, the field array and the
+// record buffer, and stands on record 1 (or record 0 with BOF and EOF for an
+// empty table). Errors: "Fehler beim Öffnen von <name> [USE/OpenDbf]" and the
+// header errors. True on success.
+bool OpenDbf(WorkArea& area);
+
+// Creates a new table with the given fields (dBASE III/IV header, record
+// count 0, today's date, one 0x1A after the header) and, when it has memo
+// fields, its memo file through the memo store. Errors: 220 empty field name,
+// 211 invalid definition, the I/O error of the create or write. Does not open
+// the table. True on success.
+bool CreateDbf(const std::string& name, const std::vector<FieldDef>& fields);
+
+// Writes back header and end-of-file marker when the status asks for it,
+// closes the file and releases record buffer and field array. The virtual
+// handler closes virtual areas. Errors: "Datei:  <name> [CloseDbf(<name>)]".
+void CloseDbf(WorkArea& area);
+
+// When the status is record written or records appended: rewrites the header
+// with today's date and the record count, writes the 0x1A marker after the
+// last record when records were appended, sets the status to clean and
+// flushes the file.
+void FlushHeader(WorkArea& area);
+
+// Asks the platform to write the file's buffers to the medium; failure:
+// "Zurückschreiben (Flush) unmöglich für Datei [FlushFile]".
+void FlushFile(os::Handle file);
+
+// The table flags byte (header offset 28) of the current area: a query (false
+// for dBASE II tables and without a table) and a setter storing 1 or 0 that
+// reaches the file with the next header rewrite (ignored for dBASE II).
+bool TableFlagSet();
+void SetTableFlag(bool on);
+
+// The "MM/DD/YY" text of a header date (year byte modulo 100).
+std::string LastUpdateText(int year_byte, int month, int day);
+
+}  // namespace orvex

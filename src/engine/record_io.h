@@ -1,0 +1,59 @@
+// Record I/O of the current table: reading and writing records in the file,
+// the deletion-flag write, and the record-changing commands Replace, Append,
+// DeleteRec, RecallRec and ClearRecord.
+//
+// Reads of areas that nobody else can change (opened exclusively, or with a
+// read-only open mode) are served from a read-ahead block of consecutive
+// records; shared areas read the file on every call so that other programs'
+// changes are seen. Writes of this process keep the read-ahead current.
+#pragma once
+
+#include <cstdint>
+
+#include "engine/work_area.h"
+
+namespace orvex {
+
+// Reads record n (1..record count) into the record buffer, converted for
+// reading (translator, OEM -> ANSI), and makes it current with EOF and BOF
+// cleared. Errors: 212 for n out of range (nothing changes), the I/O error or
+// 213 for a short read. Does not unpack. True on success.
+bool GetDbfRecord(WorkArea& area, std::int32_t n);
+
+// Writes the record buffer as record n; n above the record count appends it
+// as record count + 1. Status, FlushEachWrite and read-ahead as described in
+// the file comment. True on success.
+bool PutDbfRecord(WorkArea& area, std::int32_t n);
+
+// Writes only the deletion-flag byte of the record buffer as record n (same
+// append and status rules). True on success.
+bool WriteDeletionFlag(WorkArea& area, std::int32_t n);
+
+// Drops the area's read-ahead (after outside writes into the file).
+void InvalidateReadAhead(WorkArea& area);
+
+// Fills the record buffer with blanks (zero bytes for a virtual area without
+// fields) and unpacks it.
+void ClearRecord();
+
+// Writes the unpacked buffer into the current record (needs exclusive use, a
+// table lock or a lock on the record: error 1200). 212 on an empty table or
+// at EOF.
+void Replace();
+
+// Appends the unpacked buffer as a new record (shared tables need ALock: error
+// 5).
+void Append();
+
+// Set / clear the deletion flag of the current record (needs exclusive use, a
+// table lock or a record lock: error 1200; 1103 at EOF).
+void DeleteRec();
+void RecallRec();
+
+// Record count (refreshed from the file size for shared tables), current
+// record number and record length; 0 without a table.
+std::int32_t RecCount();
+std::int32_t RecNo();
+int RecSize();
+
+}  // namespace orvex

@@ -1,0 +1,38 @@
+// Conversions between the record buffer (the file's bytes) and the unpacked
+// buffer (the typed image callers read and write), and the 6-byte real.
+//
+// Unpacked layout: deleted byte, then per field C: length byte + characters;
+// D: short string of the date text (DateType, CenturyOn); N/F with decimals:
+// 6-byte real; N/F without decimals and M: 32-bit integer (little-endian);
+// L: one byte.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "engine/work_area.h"
+
+namespace orvex {
+
+// Record buffer -> unpacked buffer (nothing for virtual areas).
+void UnpackRecord(WorkArea& area);
+// Unpacked buffer -> record buffer (nothing for virtual areas).
+void PackRecord(WorkArea& area);
+
+// Converts the record bytes after the deletion flag for reading (read
+// translator, then OEM -> ANSI) or writing (ANSI -> OEM, then write
+// translator).
+void ConvertForRead(WorkArea& area, char* record);
+void ConvertForWrite(WorkArea& area, char* record);
+
+// The 6-byte real: byte 0 the exponent biased by 129 (0 = the value 0),
+// bytes 1-5 the 39-bit fraction, least significant byte first, with an
+// implicit leading 1; bit 7 of byte 5 the sign.
+double RealToDouble(const std::uint8_t* real);
+void DoubleToReal(double value, std::uint8_t* real);
+
+// A number right-aligned in `width` with `decimals`; a row of '*' of the
+// width when it does not fit.
+std::string FormatNumber(double value, int width, int decimals);
+
+}  // namespace orvex
