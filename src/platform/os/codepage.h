@@ -38,4 +38,7 @@ std::string Utf8ToCp866(std::string_view utf8);
 std::string Cp850ToUtf8(std::string_view oem850);
 std::string Utf8ToCp850(std::string_view utf8);
 
+// True when `text` is well-formed UTF-8 (ASCII included).
+bool IsValidUtf8(std::string_view text);
+
 }  // namespace orvex::os

@@ -14,6 +14,13 @@
 // Names: when a path does not exist exactly as given, each component is looked
 // up case-insensitively (MOVIE_R.DBF finds movie_r.dbf). Both '/' and '\\'
 // separate directories. New files are created with the name as given.
+// Names are library text (Windows-1252); on disk, non-ASCII names are UTF-8:
+// lookups match either form and new names are written in UTF-8 (names that
+// already are valid UTF-8 pass unchanged).
+//
+// Handles are opened for reading and writing internally whenever the process
+// may write the file, so that locks can be exclusive; the access asked for is
+// still enforced (a write through a read-only handle answers 5).
 #pragma once
 
 #include <cstddef>
@@ -38,13 +45,23 @@ inline constexpr int kErrFileNotFound = 2;
 inline constexpr int kErrPathNotFound = 3;
 inline constexpr int kErrAccessDenied = 5;
 inline constexpr int kErrInvalidHandle = 6;
+inline constexpr int kErrInvalidAccess = 12;     // an open mode this layer does not know
 inline constexpr int kErrSharingViolation = 32;
 inline constexpr int kErrLockViolation = 33;
+inline constexpr int kErrGeneralFailure = 31;   // an errno without a closer match
+inline constexpr int kErrFileExists = 80;
+inline constexpr int kErrInvalidParameter = 87;
 inline constexpr int kErrDiskFull = 112;
+inline constexpr int kErrNotLocked = 158;        // unlock of a range the handle did not lock
+inline constexpr int kErrAlreadyExists = 183;    // rename onto an existing name
 inline constexpr int kErrShortRead = 100;
 inline constexpr int kErrShortWrite = 101;
 
-// Maps an errno value to the Win32 error number the library reports.
+// Maps an errno value to the Win32 error number the library reports:
+// ENOENT 2; ENOTDIR, ENAMETOOLONG, ELOOP 3; EMFILE, ENFILE 4; EACCES, EPERM,
+// EROFS, EISDIR, ETXTBSY, EBUSY 5; EBADF 6; ENOMEM 8; EXDEV 17; EAGAIN,
+// EDEADLK 33 (only lock requests fail so); ENOLCK 50; EEXIST 80; EINVAL 87;
+// ENOSPC, EDQUOT, EFBIG 112; 0 stays 0; anything else 31 (general failure).
 int ErrnoToWin32(int err);
 
 // Returns the existing file or directory that `name` denotes, resolving each
@@ -54,12 +71,14 @@ int ErrnoToWin32(int err);
 std::string ResolvePath(const std::string& name);
 
 // Opens an existing file in `mode`. Returns the handle, or kNoHandle with
-// *error set to the Win32 error number (32 when the share mode conflicts with
+// *error set to the Win32 error number (2 file or 3 directory missing, 5 for a
+// directory, 12 for an unknown mode, 32 when the share mode conflicts with
 // another open of the file).
 Handle OpenFile(const std::string& name, int mode, int* error);
 
 // Creates the file anew (truncating an existing one) in `mode`; fails with 32
-// when another open of an existing file forbids it.
+// when another open of an existing file forbids it, and then leaves the file
+// untouched.
 Handle CreateFile(const std::string& name, int mode, int* error);
 
 // Closes the handle; its locks go with it. Returns 0 or a Win32 error.
@@ -70,7 +89,8 @@ int CloseFile(Handle h);
 int ReadFile(Handle h, void* buffer, std::size_t count, std::size_t* done);
 
 // Writes `count` bytes at the current position; a short write returns 112
-// (disk full) or the mapped errno. Returns 0 or a Win32 error.
+// (disk full) or the mapped errno, or 101 when the system wrote nothing
+// without saying why. Returns 0 or a Win32 error.
 int WriteFile(Handle h, const void* buffer, std::size_t count);
 
 // Positioned read and write that do not move the file position.
@@ -91,11 +111,16 @@ int Truncate(Handle h, std::int64_t size);
 int FlushFileBuffers(Handle h);
 
 // Byte-range locks: an exclusive lock of [offset, offset+length). A conflict
-// with another open file description answers 33 at once (no waiting).
+// with another open file description answers 33 at once (no waiting). As on
+// Windows, a handle cannot lock a range overlapping one it holds (33), and an
+// unlock must name exactly a locked range (158 otherwise). Ranges must be
+// non-empty and end at or below 2^62, where the share sentinel lies (87).
 int LockFile(Handle h, std::uint64_t offset, std::uint64_t length);
 int UnlockFile(Handle h, std::uint64_t offset, std::uint64_t length);
 
-// Deletes / renames a file. Return 0 or a Win32 error.
+// Deletes / renames a file. Return 0 or a Win32 error: 32 while the file is
+// open through this layer (in this process or another), and for a rename 183
+// when the new name exists already.
 int DeleteFile(const std::string& name);
 int RenameFile(const std::string& from, const std::string& to);
 
@@ -106,6 +131,9 @@ bool FileExists(const std::string& name);
 // match the DOS wildcard `pattern` ('*' and '?', case-insensitive, "*.*"
 // matches names without a dot too). *error gets 0, or 3 when the directory
 // cannot be read.
+// The DOS wildcard match used by FindFiles.
+bool WildcardMatch(const std::string& name, const std::string& pattern);
+
 std::vector<std::string> FindFiles(const std::string& directory, const std::string& pattern,
                                    int* error);
 
@@ -117,12 +145,15 @@ std::string FullPath(const std::string& name);
 std::string TempPath();
 
 // Creates a new, empty temporary file "<dir>OXPxxxxxx.TMP" in `directory` with
-// the given three-letter prefix and returns its name in *name. Returns 0 or a
-// Win32 error.
+// the given prefix (its first three characters) and returns its name in *name.
+// An empty directory means the current one. Returns 0 or a Win32 error.
 int TempFileName(const std::string& directory, const std::string& prefix, std::string* name);
 
 // Free space of the file system that holds `path` (GetDiskFreeSpaceA). An
 // empty path means the current directory. False when it cannot be queried.
+// Sectors are 512 bytes; clusters are the file system's fragment size, made
+// larger as needed so that the free count fits 32 bits (counts beyond that are
+// capped at 0xFFFFFFFF). The free count is what the caller may use.
 struct DiskSpace {
   std::uint32_t sectors_per_cluster = 0;
   std::uint32_t bytes_per_sector = 0;

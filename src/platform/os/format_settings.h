@@ -17,4 +17,7 @@ struct FormatSettings {
 // user's language.
 FormatSettings& Formats();
 
+// Puts the record back to the defaults above (for tests).
+void ResetFormats();
+
 }  // namespace orvex::os

@@ -23,8 +23,10 @@ std::uint32_t GetTickCount();
 
 // GetUserDefaultLangID, derived from LC_ALL, LC_MESSAGES or LANG (first one
 // set): primary language in the low 10 bits, sub-language in the high 6.
-// de_* = German (7), en_US = English/1, other en_* = English/2, fr_CA =
-// French/3, other fr_* = French/1, es = 10, it = 16, ru = 25; else 0x0409.
+// de_* = German (7; de_CH sub-language 2, de_AT 3, else 1), en_US and bare
+// "en" = English/1, other en_* = English/2, fr_CA = French/3, other fr_* =
+// French/1, es = 10, it = 16, ru = 25 (sub-language 1); anything else, "C",
+// "POSIX" and nothing set give 0x0409. Read at each call.
 std::uint16_t GetUserDefaultLangID();
 inline constexpr int PrimaryLang(std::uint16_t id) { return id & 0x3FF; }
 inline constexpr int SubLang(std::uint16_t id) { return id >> 10; }

@@ -1,0 +1,556 @@
+// POSIX implementation of the Win32-shaped file layer.
+//
+// Descriptors. A handle is a file descriptor. Whatever access the caller asks
+// for, the file is opened O_RDWR when the process may write it, so that the
+// share sentinel and byte-range locks can be exclusive (an OFD write lock needs
+// a descriptor open for writing); the access asked for is remembered per handle
+// and enforced here (writing through a read-only handle answers 5, as Windows
+// does). When the file may not be written (permissions, read-only file
+// system), it is opened with the access asked for, and exclusive locks that a
+// read-only descriptor cannot take fall back to shared ones: such a handle
+// still keeps out every exclusive open and every writer's lock, but not other
+// readers. That is the best a process without write permission can do.
+//
+// Locks follow Windows, not POSIX: a handle cannot lock a range that overlaps
+// one it already holds (33), and an unlock must name exactly a range that the
+// handle locked (158, ERROR_NOT_LOCKED, otherwise); ranges are never merged.
+#include "platform/os/files.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <mutex>
+#include <utility>
+
+#include "platform/os/codepage.h"
+
+namespace orvex::os {
+
+namespace {
+
+constexpr std::uint64_t kSentinelOffset = std::uint64_t{1} << 62;
+
+struct HandleInfo {
+  int access = 2;  // 0 read, 1 write, 2 read/write
+  std::vector<std::pair<std::uint64_t, std::uint64_t>> locks;  // offset, length
+};
+
+// Handles opened by this layer. Only bookkeeping of open descriptors: it
+// holds nothing once every handle is closed.
+std::mutex g_handles_mutex;
+std::map<int, HandleInfo> g_handles;
+
+int LastError() { return ErrnoToWin32(errno); }
+
+// The access a handle was opened with; descriptors this layer did not open
+// are left to the operating system.
+int AccessOf(Handle h) {
+  std::lock_guard<std::mutex> guard(g_handles_mutex);
+  auto it = g_handles.find(h);
+  return it == g_handles.end() ? 2 : it->second.access;
+}
+
+std::string ToSlashes(std::string path) {
+  std::replace(path.begin(), path.end(), '\\', '/');
+  return path;
+}
+
+bool Exists(const std::string& path) {
+  struct stat st;
+  return lstat(path.c_str(), &st) == 0;
+}
+
+std::string Join(const std::string& dir, const std::string& name) {
+  if (dir.empty()) return name;
+  if (dir.back() == '/') return dir + name;
+  return dir + "/" + name;
+}
+
+bool IsAscii(const std::string& text) {
+  return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
+// The library's (Windows-1252) view of a directory entry: UTF-8 names that
+// Windows-1252 can hold are converted, other names stay as they are.
+std::string LibraryName(const std::string& entry) {
+  if (IsAscii(entry) || !IsValidUtf8(entry)) return entry;
+  std::string ansi = Utf8ToAnsi(entry);
+  return AnsiToUtf8(ansi) == entry ? ansi : entry;
+}
+
+// The on-disk name of a new component: library text is Windows-1252, the file
+// system's names are UTF-8. Names that are already UTF-8 stay as given.
+std::string DiskName(const std::string& component) {
+  if (IsAscii(component) || IsValidUtf8(component)) return component;
+  return AnsiToUtf8(component);
+}
+
+// The entry of `dir` that equals `component` case-insensitively (the first in
+// byte order when several do), or "".
+std::string FindEntry(const std::string& dir, const std::string& component) {
+  DIR* d = opendir(dir.empty() ? "." : dir.c_str());
+  if (d == nullptr) return {};
+  const std::string wanted = CharUpperString(component);
+  std::string best;
+  while (dirent* e = readdir(d)) {
+    const std::string entry = e->d_name;
+    if (entry == "." || entry == "..") continue;
+    if (CharUpperString(LibraryName(entry)) != wanted && CharUpperString(entry) != wanted) continue;
+    if (best.empty() || entry < best) best = entry;
+  }
+  closedir(d);
+  return best;
+}
+
+std::string ParentOf(const std::string& path) {
+  const std::size_t slash = path.find_last_of('/');
+  if (slash == std::string::npos) return ".";
+  if (slash == 0) return "/";
+  return path.substr(0, slash);
+}
+
+// ENOENT means 2 when the directory exists and 3 when it does not.
+int OpenError(int err, const std::string& path) {
+  if (err == ENOENT) {
+    struct stat st;
+    const std::string parent = ParentOf(path);
+    if (stat(parent.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return kErrPathNotFound;
+  }
+  return ErrnoToWin32(err);
+}
+
+// One OFD lock request; -1 with errno on failure. A write lock that the
+// descriptor's access forbids (EBADF) is taken as a read lock and vice versa.
+int SetOfdLock(int fd, short type, std::uint64_t offset, std::uint64_t length) {
+  struct flock fl = {};
+  fl.l_type = type;
+  fl.l_whence = SEEK_SET;
+  fl.l_start = static_cast<off_t>(offset);
+  fl.l_len = static_cast<off_t>(length);
+  int rc = fcntl(fd, F_OFD_SETLK, &fl);
+  if (rc != 0 && errno == EBADF && type != F_UNLCK && fcntl(fd, F_GETFD) != -1) {
+    fl.l_type = type == F_WRLCK ? F_RDLCK : F_WRLCK;
+    rc = fcntl(fd, F_OFD_SETLK, &fl);
+  }
+  return rc;
+}
+
+// True when another open file description holds the share sentinel of the
+// file at `path`, that is, when the file is open through this layer elsewhere.
+bool HeldElsewhere(const std::string& path) {
+  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return false;
+  struct flock fl = {};
+  fl.l_type = F_WRLCK;
+  fl.l_whence = SEEK_SET;
+  fl.l_start = static_cast<off_t>(kSentinelOffset);
+  fl.l_len = 1;
+  const bool held = fcntl(fd, F_OFD_GETLK, &fl) == 0 && fl.l_type != F_UNLCK;
+  close(fd);
+  return held;
+}
+
+Handle OpenShared(const std::string& name, int mode, bool create, int* error) {
+  int dummy = 0;
+  if (error == nullptr) error = &dummy;
+  *error = 0;
+  const int access = mode & 0x0F;
+  const int share = (mode >> 4) & 0x0F;
+  if (mode < 0 || mode > 0xFF || access > 2 || share > 4) {
+    *error = kErrInvalidAccess;
+    return kNoHandle;
+  }
+  const std::string path = ResolvePath(name);
+  const int create_flags = create ? O_CREAT : 0;
+  int fd = open(path.c_str(), O_RDWR | O_CLOEXEC | create_flags, 0666);
+  if (fd < 0 && !create && access != 2 &&
+      (errno == EACCES || errno == EPERM || errno == EROFS || errno == ETXTBSY)) {
+    fd = open(path.c_str(), (access == 0 ? O_RDONLY : O_WRONLY) | O_CLOEXEC);
+  }
+  if (fd < 0) {
+    *error = errno == EISDIR ? kErrAccessDenied : OpenError(errno, path);
+    return kNoHandle;
+  }
+  struct stat st;
+  if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+    close(fd);
+    *error = kErrAccessDenied;
+    return kNoHandle;
+  }
+  const short sentinel = share == 4 ? F_RDLCK : F_WRLCK;
+  if (SetOfdLock(fd, sentinel, kSentinelOffset, 1) != 0) {
+    const int err = errno;
+    close(fd);
+    *error = (err == EAGAIN || err == EACCES) ? kErrSharingViolation : ErrnoToWin32(err);
+    return kNoHandle;
+  }
+  if (create && ftruncate(fd, 0) != 0) {
+    *error = LastError();
+    close(fd);
+    return kNoHandle;
+  }
+  std::lock_guard<std::mutex> guard(g_handles_mutex);
+  g_handles[fd] = HandleInfo{access, {}};
+  return fd;
+}
+
+// Reads until `count` bytes or end of file; `offset` null means the current
+// position.
+int ReadLoop(Handle h, const std::int64_t* offset, void* buffer, std::size_t count, std::size_t* done) {
+  std::size_t dummy = 0;
+  if (done == nullptr) done = &dummy;
+  *done = 0;
+  if (h < 0) return kErrInvalidHandle;
+  if (AccessOf(h) == 1) return kErrAccessDenied;
+  char* out = static_cast<char*>(buffer);
+  while (*done < count) {
+    const ssize_t n = offset ? pread(h, out + *done, count - *done, *offset + static_cast<std::int64_t>(*done))
+                             : read(h, out + *done, count - *done);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return LastError();
+    }
+    if (n == 0) break;
+    *done += static_cast<std::size_t>(n);
+  }
+  return 0;
+}
+
+int WriteLoop(Handle h, const std::int64_t* offset, const void* buffer, std::size_t count) {
+  if (h < 0) return kErrInvalidHandle;
+  if (AccessOf(h) == 0) return kErrAccessDenied;
+  const char* in = static_cast<const char*>(buffer);
+  std::size_t done = 0;
+  while (done < count) {
+    const ssize_t n = offset ? pwrite(h, in + done, count - done, *offset + static_cast<std::int64_t>(done))
+                             : write(h, in + done, count - done);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return LastError();
+    }
+    if (n == 0) return kErrShortWrite;
+    done += static_cast<std::size_t>(n);
+  }
+  return 0;
+}
+
+// A range a handle may lock: not empty, no wrap-around, below the sentinel.
+bool ValidRange(std::uint64_t offset, std::uint64_t length) {
+  return length > 0 && offset < kSentinelOffset && length <= kSentinelOffset - offset;
+}
+
+// DOS wildcard match from pattern position p and name position n.
+bool MatchFrom(const std::string& name, std::size_t n, const std::string& pattern, std::size_t p,
+               bool name_has_dot) {
+  while (p < pattern.size()) {
+    const char pc = pattern[p];
+    if (pc == '*') {
+      while (p < pattern.size() && pattern[p] == '*') ++p;
+      for (std::size_t k = n; k <= name.size(); ++k) {
+        if (MatchFrom(name, k, pattern, p, name_has_dot)) return true;
+      }
+      return false;
+    }
+    if (n == name.size()) {
+      // "name.*" and "name." also match a name without any dot.
+      if (name_has_dot || pc != '.') return false;
+      return pattern.find_first_not_of('*', p + 1) == std::string::npos;
+    }
+    if (pc != '?' && CharUpper(static_cast<unsigned char>(pc)) != CharUpper(static_cast<unsigned char>(name[n])))
+      return false;
+    ++p;
+    ++n;
+  }
+  return n == name.size();
+}
+
+}  // namespace
+
+int ErrnoToWin32(int err) {
+  switch (err) {
+    case 0: return 0;
+    case ENOENT: return kErrFileNotFound;
+    case ENOTDIR:
+    case ENAMETOOLONG:
+    case ELOOP: return kErrPathNotFound;
+    case EMFILE:
+    case ENFILE: return 4;  // too many open files
+    case EACCES:
+    case EPERM:
+    case EROFS:
+    case EISDIR:
+    case ETXTBSY:
+    case EBUSY: return kErrAccessDenied;
+    case EBADF: return kErrInvalidHandle;
+    case ENOMEM: return 8;  // not enough memory
+    case EXDEV: return 17;  // not the same device
+    case EAGAIN:
+    case EDEADLK: return kErrLockViolation;  // only lock requests fail this way
+    case EINVAL: return kErrInvalidParameter;
+    case EEXIST: return kErrFileExists;
+    case ENOLCK: return 50;  // the file system does not support the request
+    case ENOSPC:
+    case EDQUOT:
+    case EFBIG: return kErrDiskFull;
+    default: return kErrGeneralFailure;
+  }
+}
+
+std::string ResolvePath(const std::string& name) {
+  const std::string path = ToSlashes(name);
+  if (path.empty() || Exists(path)) return path;
+  std::string done = path[0] == '/' ? "/" : "";
+  bool existing = true;  // `done` names something that exists
+  std::size_t pos = 0;
+  while (pos < path.size()) {
+    std::size_t end = path.find('/', pos);
+    if (end == std::string::npos) end = path.size();
+    const std::string component = path.substr(pos, end - pos);
+    pos = end + 1;
+    if (component.empty()) continue;
+    if (existing && !Exists(Join(done, component))) {
+      const std::string match = component == "." || component == ".." ? "" : FindEntry(done, component);
+      if (match.empty()) {
+        existing = false;
+      } else {
+        done = Join(done, match);
+        continue;
+      }
+    }
+    done = Join(done, existing ? component : DiskName(component));
+  }
+  if (path.back() == '/' && !done.empty() && done.back() != '/') done += '/';
+  return done;
+}
+
+Handle OpenFile(const std::string& name, int mode, int* error) { return OpenShared(name, mode, false, error); }
+
+Handle CreateFile(const std::string& name, int mode, int* error) { return OpenShared(name, mode, true, error); }
+
+int CloseFile(Handle h) {
+  if (h < 0) return kErrInvalidHandle;
+  {
+    std::lock_guard<std::mutex> guard(g_handles_mutex);
+    g_handles.erase(h);
+  }
+  return close(h) == 0 ? 0 : LastError();
+}
+
+int ReadFile(Handle h, void* buffer, std::size_t count, std::size_t* done) {
+  return ReadLoop(h, nullptr, buffer, count, done);
+}
+
+int WriteFile(Handle h, const void* buffer, std::size_t count) { return WriteLoop(h, nullptr, buffer, count); }
+
+int ReadAt(Handle h, std::int64_t offset, void* buffer, std::size_t count, std::size_t* done) {
+  return ReadLoop(h, &offset, buffer, count, done);
+}
+
+int WriteAt(Handle h, std::int64_t offset, const void* buffer, std::size_t count) {
+  return WriteLoop(h, &offset, buffer, count);
+}
+
+int Seek(Handle h, std::int64_t offset, int origin, std::int64_t* position) {
+  if (h < 0) return kErrInvalidHandle;
+  static constexpr int kWhence[] = {SEEK_SET, SEEK_CUR, SEEK_END};
+  if (origin < 0 || origin > 2) return kErrInvalidParameter;
+  const off_t result = lseek(h, static_cast<off_t>(offset), kWhence[origin]);
+  if (result < 0) return LastError();
+  if (position != nullptr) *position = result;
+  return 0;
+}
+
+std::int64_t FileSize(Handle h, int* error) {
+  int dummy = 0;
+  if (error == nullptr) error = &dummy;
+  struct stat st;
+  if (h < 0 || fstat(h, &st) != 0) {
+    *error = h < 0 ? kErrInvalidHandle : LastError();
+    return -1;
+  }
+  *error = 0;
+  return st.st_size;
+}
+
+int Truncate(Handle h, std::int64_t size) {
+  if (h < 0) return kErrInvalidHandle;
+  if (AccessOf(h) == 0) return kErrAccessDenied;
+  return ftruncate(h, static_cast<off_t>(size)) == 0 ? 0 : LastError();
+}
+
+int FlushFileBuffers(Handle h) {
+  if (h < 0) return kErrInvalidHandle;
+  if (AccessOf(h) == 0) return kErrAccessDenied;
+  return fsync(h) == 0 ? 0 : LastError();
+}
+
+int LockFile(Handle h, std::uint64_t offset, std::uint64_t length) {
+  if (h < 0) return kErrInvalidHandle;
+  if (!ValidRange(offset, length)) return kErrInvalidParameter;
+  std::lock_guard<std::mutex> guard(g_handles_mutex);
+  HandleInfo* info = nullptr;
+  if (auto it = g_handles.find(h); it != g_handles.end()) {
+    info = &it->second;
+    for (const auto& [start, len] : info->locks) {
+      if (offset < start + len && start < offset + length) return kErrLockViolation;
+    }
+  }
+  if (SetOfdLock(h, F_WRLCK, offset, length) != 0) {
+    return (errno == EAGAIN || errno == EACCES) ? kErrLockViolation : LastError();
+  }
+  if (info != nullptr) info->locks.emplace_back(offset, length);
+  return 0;
+}
+
+int UnlockFile(Handle h, std::uint64_t offset, std::uint64_t length) {
+  if (h < 0) return kErrInvalidHandle;
+  if (!ValidRange(offset, length)) return kErrInvalidParameter;
+  std::lock_guard<std::mutex> guard(g_handles_mutex);
+  auto it = g_handles.find(h);
+  if (it != g_handles.end()) {
+    auto& locks = it->second.locks;
+    auto held = std::find(locks.begin(), locks.end(), std::make_pair(offset, length));
+    if (held == locks.end()) return kErrNotLocked;
+    locks.erase(held);
+  }
+  return SetOfdLock(h, F_UNLCK, offset, length) == 0 ? 0 : LastError();
+}
+
+int DeleteFile(const std::string& name) {
+  const std::string path = ResolvePath(name);
+  if (HeldElsewhere(path)) return kErrSharingViolation;
+  return unlink(path.c_str()) == 0 ? 0 : OpenError(errno, path);
+}
+
+int RenameFile(const std::string& from, const std::string& to) {
+  const std::string source = ResolvePath(from);
+  std::string target = ResolvePath(to);
+  if (target == source) {
+    // Only the case of the name changes: the new name as given, in the
+    // resolved directory.
+    const std::string given = ToSlashes(to);
+    const std::size_t slash = given.find_last_of('/');
+    const std::string last = slash == std::string::npos ? given : given.substr(slash + 1);
+    const std::size_t target_slash = target.find_last_of('/');
+    target = (target_slash == std::string::npos ? "" : target.substr(0, target_slash + 1)) + DiskName(last);
+    if (target == source) return 0;
+  }
+  if (HeldElsewhere(source)) return kErrSharingViolation;
+  if (renameat2(AT_FDCWD, source.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) == 0) return 0;
+  if (errno == EINVAL) {  // file system without RENAME_NOREPLACE
+    if (Exists(target)) return kErrAlreadyExists;
+    return rename(source.c_str(), target.c_str()) == 0 ? 0 : OpenError(errno, target);
+  }
+  if (errno == EEXIST) return kErrAlreadyExists;
+  return OpenError(errno, errno == ENOENT && Exists(source) ? target : source);
+}
+
+bool FileExists(const std::string& name) {
+  struct stat st;
+  return !name.empty() && stat(ResolvePath(name).c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+bool WildcardMatch(const std::string& name, const std::string& pattern) {
+  return MatchFrom(name, 0, pattern, 0, name.find('.') != std::string::npos);
+}
+
+std::vector<std::string> FindFiles(const std::string& directory, const std::string& pattern, int* error) {
+  int dummy = 0;
+  if (error == nullptr) error = &dummy;
+  const std::string dir = directory.empty() ? "." : ResolvePath(directory);
+  std::vector<std::string> names;
+  DIR* d = opendir(dir.c_str());
+  if (d == nullptr) {
+    *error = kErrPathNotFound;
+    return names;
+  }
+  *error = 0;
+  while (dirent* e = readdir(d)) {
+    const std::string entry = e->d_name;
+    struct stat st;
+    if (stat(Join(dir, entry).c_str(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
+    const std::string name = LibraryName(entry);
+    if (WildcardMatch(name, pattern)) names.push_back(name);
+  }
+  closedir(d);
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+std::string FullPath(const std::string& name) {
+  std::string path = ToSlashes(name);
+  if (path.empty() || path[0] != '/') {
+    char cwd[4096];
+    if (getcwd(cwd, sizeof cwd) == nullptr) return path;
+    path = Join(cwd, path);
+  }
+  std::vector<std::string> parts;
+  std::size_t pos = 0;
+  while (pos <= path.size()) {
+    std::size_t end = path.find('/', pos);
+    if (end == std::string::npos) end = path.size();
+    const std::string component = path.substr(pos, end - pos);
+    pos = end + 1;
+    if (component.empty() || component == ".") continue;
+    if (component == "..") {
+      if (!parts.empty()) parts.pop_back();
+    } else {
+      parts.push_back(component);
+    }
+  }
+  std::string out;
+  for (const std::string& part : parts) out += "/" + part;
+  if (out.empty()) return "/";
+  return out;
+}
+
+std::string TempPath() {
+  const char* env = std::getenv("TMPDIR");
+  std::string dir = env != nullptr && *env != '\0' ? env : "/tmp";
+  if (dir.back() != '/') dir += '/';
+  return dir;
+}
+
+int TempFileName(const std::string& directory, const std::string& prefix, std::string* name) {
+  std::string dir = ToSlashes(directory);
+  if (!dir.empty() && dir.back() != '/') dir += '/';
+  dir = ResolvePath(dir);
+  std::string pattern = dir + prefix.substr(0, 3) + "XXXXXX.TMP";
+  const int fd = mkstemps(pattern.data(), 4);
+  if (fd < 0) return OpenError(errno, pattern);
+  close(fd);
+  if (name != nullptr) *name = pattern;
+  return 0;
+}
+
+bool DiskFreeSpace(const std::string& path, DiskSpace* space) {
+  const std::string target = path.empty() ? "." : ResolvePath(path);
+  struct statvfs vfs;
+  if (statvfs(target.c_str(), &vfs) != 0) return false;
+  constexpr std::uint64_t kLimit = 0xFFFFFFFFu;
+  constexpr std::uint64_t kSector = 512;
+  const std::uint64_t unit = vfs.f_frsize != 0 ? vfs.f_frsize : vfs.f_bsize;
+  std::uint64_t free_bytes = static_cast<std::uint64_t>(vfs.f_bavail) * unit;
+  std::uint64_t total_bytes = static_cast<std::uint64_t>(vfs.f_blocks) * unit;
+  // Clusters of the file system's fragment size, made larger (by doubling)
+  // until the free count fits 32 bits; beyond 2^31 sectors per cluster the
+  // count is capped.
+  std::uint64_t sectors = std::max<std::uint64_t>(1, unit / kSector);
+  while (free_bytes / (sectors * kSector) > kLimit && sectors <= (std::uint64_t{1} << 30)) sectors *= 2;
+  const std::uint64_t cluster = sectors * kSector;
+  space->bytes_per_sector = kSector;
+  space->sectors_per_cluster = static_cast<std::uint32_t>(sectors);
+  space->free_clusters = static_cast<std::uint32_t>(std::min(free_bytes / cluster, kLimit));
+  space->total_clusters = static_cast<std::uint32_t>(std::min(total_bytes / cluster, kLimit));
+  return true;
+}
+
+}  // namespace orvex::os

@@ -1,0 +1,13 @@
+#include "platform/os/format_settings.h"
+
+namespace orvex::os {
+
+namespace {
+FormatSettings g_formats;
+}  // namespace
+
+FormatSettings& Formats() { return g_formats; }
+
+void ResetFormats() { g_formats = FormatSettings(); }
+
+}  // namespace orvex::os
