@@ -36,8 +36,8 @@ unsigned char CharLower(unsigned char c) {
 
 bool IsCharAlpha(unsigned char c) {
   if (CharUpper(c) != c || CharLower(c) != c) return true;
-  // Letters without a single-byte partner: ƒ ª µ º ß.
-  return c == 0x83 || c == 0xAA || c == 0xB5 || c == 0xBA || c == 0xDF;
+  // Letters without a single-byte partner: ƒ, ˆ (a modifier letter), ª µ º ß.
+  return c == 0x83 || c == 0x88 || c == 0xAA || c == 0xB5 || c == 0xBA || c == 0xDF;
 }
 
 std::string CharUpperString(std::string_view text) {
