@@ -2,6 +2,7 @@
 
 #include <sys/statvfs.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdlib>
 
@@ -145,6 +146,49 @@ TEST(Locks, FollowWindowsRulesWithinOneHandle) {
   EXPECT_EQ(LockFile(h, (std::uint64_t{1} << 62) - 1, 1), 0);
   EXPECT_EQ(LockFile(kNoHandle, 0, 1), kErrInvalidHandle);
   EXPECT_EQ(CloseFile(h), 0);
+}
+
+// A file this process may not write: mode 0444, or immutable for root.
+class UnwritableFile {
+ public:
+  explicit UnwritableFile(const std::string& path) : path_(path) {
+    WriteFileBytes(path, "read me");
+    root_ = geteuid() == 0;
+    made_ = root_ ? std::system(("chattr +i '" + path + "' 2>/dev/null").c_str()) == 0
+                  : chmod(path.c_str(), 0444) == 0;
+  }
+  ~UnwritableFile() {
+    if (made_ && root_) std::system(("chattr -i '" + path_ + "'").c_str());
+  }
+  bool Made() const { return made_; }
+
+ private:
+  std::string path_;
+  bool root_ = false;
+  bool made_ = false;
+};
+
+TEST(ShareModes, UnwritableFilesOpenForReadingWithSharedLocks) {
+  TempDir dir;
+  const std::string path = dir.File("ro.dbf");
+  UnwritableFile file(path);
+  if (!file.Made()) GTEST_SKIP() << "cannot make an unwritable file here";
+  int error = 0;
+  Handle first = OpenFile(path, kOpenRead, &error);
+  ASSERT_NE(first, kNoHandle) << error;
+  Handle second = OpenFile(path, kOpenReadDenyNone, &error);
+  ASSERT_NE(second, kNoHandle) << error;
+  char buffer[16];
+  std::size_t done = 0;
+  EXPECT_EQ(ReadFile(first, buffer, sizeof buffer, &done), 0);
+  EXPECT_EQ(std::string(buffer, done), "read me");
+  EXPECT_EQ(LockFile(first, kRecordLock, 1), 0);
+  EXPECT_EQ(LockFile(second, kRecordLock, 1), 0);  // shared: the weaker guarantee
+  EXPECT_EQ(OpenError(path, kOpenReadWrite), kErrAccessDenied);
+  EXPECT_EQ(CreateFile(path, kOpenReadWrite, &error), kNoHandle);
+  EXPECT_EQ(error, kErrAccessDenied);
+  EXPECT_EQ(CloseFile(second), 0);
+  EXPECT_EQ(CloseFile(first), 0);
 }
 
 TEST(Names, ResolveCaseInsensitivelyAndCreateAsGiven) {
