@@ -61,16 +61,18 @@ TEST(CodePages, KnownBytesAndLookAlikes) {
 TEST(CodePages, Utf8Boundaries) {
   EXPECT_EQ(Utf8ToAnsi("€äÿ"), "\x80\xE4\xFF");
   EXPECT_EQ(AnsiToUtf8("\x80\xE4\xFF"), "€äÿ");
-  EXPECT_EQ(Utf8ToAnsi("Жx"), "?x");           // not in Windows-1252
-  EXPECT_EQ(Utf8ToAnsi("a\xC3"), "a?");        // cut off
-  EXPECT_EQ(Utf8ToAnsi("\xC0\xAF."), "??.");   // overlong
+  EXPECT_EQ(Utf8ToAnsi("Жx"), "?x");             // not in Windows-1252
+  EXPECT_EQ(Utf8ToAnsi("a\xC3"), "a?");          // cut off
+  EXPECT_EQ(Utf8ToAnsi("\xC0\xAF."), "??.");     // overlong
   EXPECT_EQ(Utf8ToAnsi("\xED\xA0\x80"), "???");  // surrogate
-  EXPECT_EQ(AnsiToUtf8("\x81"), "\xC2\x81");   // undefined byte: the C1 control
+  EXPECT_EQ(AnsiToUtf8("\x81"), "\xC2\x81");     // undefined byte: the C1 control
   EXPECT_EQ(Cp866ToUtf8(Utf8ToCp866("Январь, Февраль")), "Январь, Февраль");
   EXPECT_EQ(Utf8ToCp866("Я"), "\x9F");
   EXPECT_EQ(Utf8ToCp850("ü"), "\x81");
   EXPECT_TRUE(IsValidUtf8("Grüße"));
-  EXPECT_FALSE(IsValidUtf8("Gr\xFC\xDF" "e"));
+  EXPECT_FALSE(
+      IsValidUtf8("Gr\xFC\xDF"
+                  "e"));
   for (int b = 0; b < 256; ++b) {
     EXPECT_EQ(Utf8ToAnsi(AnsiToUtf8(Byte(b))), Byte(b));
     EXPECT_EQ(Utf8ToCp850(Cp850ToUtf8(Byte(b))), Byte(b));
@@ -79,7 +81,8 @@ TEST(CodePages, Utf8Boundaries) {
 }
 
 TEST(CaseRules, UpperLowerAndAlphaFollowWindows1252) {
-  EXPECT_EQ(CharUpperString(Utf8ToAnsi("abz äöü àþ šœžÿ ß µ ÷ 1!")), Utf8ToAnsi("ABZ ÄÖÜ ÀÞ ŠŒŽŸ ß µ ÷ 1!"));
+  EXPECT_EQ(CharUpperString(Utf8ToAnsi("abz äöü àþ šœžÿ ß µ ÷ 1!")),
+            Utf8ToAnsi("ABZ ÄÖÜ ÀÞ ŠŒŽŸ ß µ ÷ 1!"));
   EXPECT_EQ(CharLowerString(Utf8ToAnsi("ABZ ÄÖÜ ÀÞ ŠŒŽŸ × ß")), Utf8ToAnsi("abz äöü àþ šœžÿ × ß"));
   for (int b = 0; b < 256; ++b) {
     const auto c = static_cast<unsigned char>(b);
@@ -91,10 +94,12 @@ TEST(CaseRules, UpperLowerAndAlphaFollowWindows1252) {
     }
   }
   for (const char* letters : {"aZ", "ªºµß", "ÀÖØöøÿ", "ƒˆŠšŒœŽžŸ"}) {
-    for (char c : Utf8ToAnsi(letters)) EXPECT_TRUE(IsCharAlpha(static_cast<unsigned char>(c))) << letters;
+    for (char c : Utf8ToAnsi(letters))
+      EXPECT_TRUE(IsCharAlpha(static_cast<unsigned char>(c))) << letters;
   }
   for (const char* others : {"09 _@[`{", "×÷²³¹¼€‚„…", "\x7F"}) {
-    for (char c : Utf8ToAnsi(others)) EXPECT_FALSE(IsCharAlpha(static_cast<unsigned char>(c))) << others;
+    for (char c : Utf8ToAnsi(others))
+      EXPECT_FALSE(IsCharAlpha(static_cast<unsigned char>(c))) << others;
   }
   int letters = 0;
   for (int b = 0; b < 256; ++b) letters += IsCharAlpha(static_cast<unsigned char>(b));

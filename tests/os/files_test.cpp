@@ -1,7 +1,7 @@
 #include "platform/os/files.h"
 
-#include <sys/statvfs.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <cstdlib>

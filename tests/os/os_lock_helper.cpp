@@ -27,7 +27,8 @@ int main() {
     } else if (command == "lock" || command == "unlock") {
       std::uint64_t offset = 0, length = 0;
       in >> offset >> length;
-      error = command == "lock" ? LockFile(handle, offset, length) : UnlockFile(handle, offset, length);
+      error =
+          command == "lock" ? LockFile(handle, offset, length) : UnlockFile(handle, offset, length);
     } else if (command == "close") {
       error = CloseFile(handle);
       handle = kNoHandle;

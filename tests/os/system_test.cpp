@@ -11,7 +11,10 @@ namespace {
 
 std::uint16_t LangIdFor(const char* lc_all, const char* lc_messages, const char* lang) {
   const auto set = [](const char* name, const char* value) {
-    if (value == nullptr) unsetenv(name); else setenv(name, value, 1);
+    if (value == nullptr)
+      unsetenv(name);
+    else
+      setenv(name, value, 1);
   };
   set("LC_ALL", lc_all);
   set("LC_MESSAGES", lc_messages);

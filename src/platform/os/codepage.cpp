@@ -5,11 +5,13 @@
 namespace orvex::os {
 
 void OemToCharBuff(char* text, std::size_t n) {
-  for (std::size_t i = 0; i < n; ++i) text[i] = static_cast<char>(OemToAnsiChar(static_cast<unsigned char>(text[i])));
+  for (std::size_t i = 0; i < n; ++i)
+    text[i] = static_cast<char>(OemToAnsiChar(static_cast<unsigned char>(text[i])));
 }
 
 void CharToOemBuff(char* text, std::size_t n) {
-  for (std::size_t i = 0; i < n; ++i) text[i] = static_cast<char>(AnsiToOemChar(static_cast<unsigned char>(text[i])));
+  for (std::size_t i = 0; i < n; ++i)
+    text[i] = static_cast<char>(AnsiToOemChar(static_cast<unsigned char>(text[i])));
 }
 
 unsigned char OemToAnsiChar(unsigned char c) { return tables::kOemToAnsi[c]; }
@@ -156,11 +158,23 @@ bool IsValidUtf8(std::string_view text) {
   return true;
 }
 
-std::string Utf8ToAnsi(std::string_view utf8) { return Utf8ToSingleByte(utf8, tables::kCp1252Upper); }
-std::string AnsiToUtf8(std::string_view ansi) { return SingleByteToUtf8(ansi, tables::kCp1252Upper); }
-std::string Cp866ToUtf8(std::string_view oem866) { return SingleByteToUtf8(oem866, tables::kCp866Upper); }
-std::string Utf8ToCp866(std::string_view utf8) { return Utf8ToSingleByte(utf8, tables::kCp866Upper); }
-std::string Cp850ToUtf8(std::string_view oem850) { return SingleByteToUtf8(oem850, tables::kCp850Upper); }
-std::string Utf8ToCp850(std::string_view utf8) { return Utf8ToSingleByte(utf8, tables::kCp850Upper); }
+std::string Utf8ToAnsi(std::string_view utf8) {
+  return Utf8ToSingleByte(utf8, tables::kCp1252Upper);
+}
+std::string AnsiToUtf8(std::string_view ansi) {
+  return SingleByteToUtf8(ansi, tables::kCp1252Upper);
+}
+std::string Cp866ToUtf8(std::string_view oem866) {
+  return SingleByteToUtf8(oem866, tables::kCp866Upper);
+}
+std::string Utf8ToCp866(std::string_view utf8) {
+  return Utf8ToSingleByte(utf8, tables::kCp866Upper);
+}
+std::string Cp850ToUtf8(std::string_view oem850) {
+  return SingleByteToUtf8(oem850, tables::kCp850Upper);
+}
+std::string Utf8ToCp850(std::string_view utf8) {
+  return Utf8ToSingleByte(utf8, tables::kCp850Upper);
+}
 
 }  // namespace orvex::os

@@ -39,7 +39,7 @@ namespace {
 constexpr std::uint64_t kSentinelOffset = std::uint64_t{1} << 62;
 
 struct HandleInfo {
-  int access = 2;  // 0 read, 1 write, 2 read/write
+  int access = 2;                                              // 0 read, 1 write, 2 read/write
   std::vector<std::pair<std::uint64_t, std::uint64_t>> locks;  // offset, length
 };
 
@@ -75,7 +75,8 @@ std::string Join(const std::string& dir, const std::string& name) {
 }
 
 bool IsAscii(const std::string& text) {
-  return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+  return std::all_of(text.begin(), text.end(),
+                     [](char c) { return static_cast<unsigned char>(c) < 0x80; });
 }
 
 // The library's (Windows-1252) view of a directory entry: UTF-8 names that
@@ -204,7 +205,8 @@ Handle OpenShared(const std::string& name, int mode, bool create, int* error) {
 
 // Reads until `count` bytes or end of file; `offset` null means the current
 // position.
-int ReadLoop(Handle h, const std::int64_t* offset, void* buffer, std::size_t count, std::size_t* done) {
+int ReadLoop(Handle h, const std::int64_t* offset, void* buffer, std::size_t count,
+             std::size_t* done) {
   std::size_t dummy = 0;
   if (done == nullptr) done = &dummy;
   *done = 0;
@@ -212,8 +214,9 @@ int ReadLoop(Handle h, const std::int64_t* offset, void* buffer, std::size_t cou
   if (AccessOf(h) == 1) return kErrAccessDenied;
   char* out = static_cast<char*>(buffer);
   while (*done < count) {
-    const ssize_t n = offset ? pread(h, out + *done, count - *done, *offset + static_cast<std::int64_t>(*done))
-                             : read(h, out + *done, count - *done);
+    const ssize_t n =
+        offset ? pread(h, out + *done, count - *done, *offset + static_cast<std::int64_t>(*done))
+               : read(h, out + *done, count - *done);
     if (n < 0) {
       if (errno == EINTR) continue;
       return LastError();
@@ -230,8 +233,9 @@ int WriteLoop(Handle h, const std::int64_t* offset, const void* buffer, std::siz
   const char* in = static_cast<const char*>(buffer);
   std::size_t done = 0;
   while (done < count) {
-    const ssize_t n = offset ? pwrite(h, in + done, count - done, *offset + static_cast<std::int64_t>(done))
-                             : write(h, in + done, count - done);
+    const ssize_t n =
+        offset ? pwrite(h, in + done, count - done, *offset + static_cast<std::int64_t>(done))
+               : write(h, in + done, count - done);
     if (n < 0) {
       if (errno == EINTR) continue;
       return LastError();
@@ -264,7 +268,8 @@ bool MatchFrom(const std::string& name, std::size_t n, const std::string& patter
       if (name_has_dot || pc != '.') return false;
       return pattern.find_first_not_of('*', p + 1) == std::string::npos;
     }
-    if (pc != '?' && CharUpper(static_cast<unsigned char>(pc)) != CharUpper(static_cast<unsigned char>(name[n])))
+    if (pc != '?' &&
+        CharUpper(static_cast<unsigned char>(pc)) != CharUpper(static_cast<unsigned char>(name[n])))
       return false;
     ++p;
     ++n;
@@ -276,31 +281,45 @@ bool MatchFrom(const std::string& name, std::size_t n, const std::string& patter
 
 int ErrnoToWin32(int err) {
   switch (err) {
-    case 0: return 0;
-    case ENOENT: return kErrFileNotFound;
+    case 0:
+      return 0;
+    case ENOENT:
+      return kErrFileNotFound;
     case ENOTDIR:
     case ENAMETOOLONG:
-    case ELOOP: return kErrPathNotFound;
+    case ELOOP:
+      return kErrPathNotFound;
     case EMFILE:
-    case ENFILE: return 4;  // too many open files
+    case ENFILE:
+      return 4;  // too many open files
     case EACCES:
     case EPERM:
     case EROFS:
     case EISDIR:
     case ETXTBSY:
-    case EBUSY: return kErrAccessDenied;
-    case EBADF: return kErrInvalidHandle;
-    case ENOMEM: return 8;  // not enough memory
-    case EXDEV: return 17;  // not the same device
+    case EBUSY:
+      return kErrAccessDenied;
+    case EBADF:
+      return kErrInvalidHandle;
+    case ENOMEM:
+      return 8;  // not enough memory
+    case EXDEV:
+      return 17;  // not the same device
     case EAGAIN:
-    case EDEADLK: return kErrLockViolation;  // only lock requests fail this way
-    case EINVAL: return kErrInvalidParameter;
-    case EEXIST: return kErrFileExists;
-    case ENOLCK: return 50;  // the file system does not support the request
+    case EDEADLK:
+      return kErrLockViolation;  // only lock requests fail this way
+    case EINVAL:
+      return kErrInvalidParameter;
+    case EEXIST:
+      return kErrFileExists;
+    case ENOLCK:
+      return 50;  // the file system does not support the request
     case ENOSPC:
     case EDQUOT:
-    case EFBIG: return kErrDiskFull;
-    default: return kErrGeneralFailure;
+    case EFBIG:
+      return kErrDiskFull;
+    default:
+      return kErrGeneralFailure;
   }
 }
 
@@ -317,7 +336,8 @@ std::string ResolvePath(const std::string& name) {
     pos = end + 1;
     if (component.empty()) continue;
     if (existing && !Exists(Join(done, component))) {
-      const std::string match = component == "." || component == ".." ? "" : FindEntry(done, component);
+      const std::string match =
+          component == "." || component == ".." ? "" : FindEntry(done, component);
       if (match.empty()) {
         existing = false;
       } else {
@@ -331,9 +351,13 @@ std::string ResolvePath(const std::string& name) {
   return done;
 }
 
-Handle OpenFile(const std::string& name, int mode, int* error) { return OpenShared(name, mode, false, error); }
+Handle OpenFile(const std::string& name, int mode, int* error) {
+  return OpenShared(name, mode, false, error);
+}
 
-Handle CreateFile(const std::string& name, int mode, int* error) { return OpenShared(name, mode, true, error); }
+Handle CreateFile(const std::string& name, int mode, int* error) {
+  return OpenShared(name, mode, true, error);
+}
 
 int CloseFile(Handle h) {
   if (h < 0) return kErrInvalidHandle;
@@ -348,7 +372,9 @@ int ReadFile(Handle h, void* buffer, std::size_t count, std::size_t* done) {
   return ReadLoop(h, nullptr, buffer, count, done);
 }
 
-int WriteFile(Handle h, const void* buffer, std::size_t count) { return WriteLoop(h, nullptr, buffer, count); }
+int WriteFile(Handle h, const void* buffer, std::size_t count) {
+  return WriteLoop(h, nullptr, buffer, count);
+}
 
 int ReadAt(Handle h, std::int64_t offset, void* buffer, std::size_t count, std::size_t* done) {
   return ReadLoop(h, &offset, buffer, count, done);
@@ -440,11 +466,13 @@ int RenameFile(const std::string& from, const std::string& to) {
     const std::size_t slash = given.find_last_of('/');
     const std::string last = slash == std::string::npos ? given : given.substr(slash + 1);
     const std::size_t target_slash = target.find_last_of('/');
-    target = (target_slash == std::string::npos ? "" : target.substr(0, target_slash + 1)) + DiskName(last);
+    target = (target_slash == std::string::npos ? "" : target.substr(0, target_slash + 1)) +
+             DiskName(last);
     if (target == source) return 0;
   }
   if (HeldElsewhere(source)) return kErrSharingViolation;
-  if (renameat2(AT_FDCWD, source.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) == 0) return 0;
+  if (renameat2(AT_FDCWD, source.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) == 0)
+    return 0;
   if (errno == EINVAL) {  // file system without RENAME_NOREPLACE
     if (Exists(target)) return kErrAlreadyExists;
     return rename(source.c_str(), target.c_str()) == 0 ? 0 : OpenError(errno, target);
@@ -462,7 +490,8 @@ bool WildcardMatch(const std::string& name, const std::string& pattern) {
   return MatchFrom(name, 0, pattern, 0, name.find('.') != std::string::npos);
 }
 
-std::vector<std::string> FindFiles(const std::string& directory, const std::string& pattern, int* error) {
+std::vector<std::string> FindFiles(const std::string& directory, const std::string& pattern,
+                                   int* error) {
   int dummy = 0;
   if (error == nullptr) error = &dummy;
   const std::string dir = directory.empty() ? "." : ResolvePath(directory);
@@ -544,7 +573,8 @@ bool DiskFreeSpace(const std::string& path, DiskSpace* space) {
   // until the free count fits 32 bits; beyond 2^31 sectors per cluster the
   // count is capped.
   std::uint64_t sectors = std::max<std::uint64_t>(1, unit / kSector);
-  while (free_bytes / (sectors * kSector) > kLimit && sectors <= (std::uint64_t{1} << 30)) sectors *= 2;
+  while (free_bytes / (sectors * kSector) > kLimit && sectors <= (std::uint64_t{1} << 30))
+    sectors *= 2;
   const std::uint64_t cluster = sectors * kSector;
   space->bytes_per_sector = kSector;
   space->sectors_per_cluster = static_cast<std::uint32_t>(sectors);

@@ -34,26 +34,26 @@ using Handle = int;
 inline constexpr Handle kNoHandle = -1;
 
 // Open modes: access in the low nibble, share mode in the high nibble.
-inline constexpr int kOpenRead = 0x00;               // read-only, compatibility share
-inline constexpr int kOpenReadWrite = 0x02;          // read/write, compatibility share
-inline constexpr int kOpenReadWriteDenyNone = 0x42;  // read/write, others may do anything
-inline constexpr int kOpenReadWriteExclusive = 0x12; // read/write, deny all others
-inline constexpr int kOpenReadDenyNone = 0x40;       // read-only, others may do anything
+inline constexpr int kOpenRead = 0x00;                // read-only, compatibility share
+inline constexpr int kOpenReadWrite = 0x02;           // read/write, compatibility share
+inline constexpr int kOpenReadWriteDenyNone = 0x42;   // read/write, others may do anything
+inline constexpr int kOpenReadWriteExclusive = 0x12;  // read/write, deny all others
+inline constexpr int kOpenReadDenyNone = 0x40;        // read-only, others may do anything
 
 // Win32 error numbers produced by this layer.
 inline constexpr int kErrFileNotFound = 2;
 inline constexpr int kErrPathNotFound = 3;
 inline constexpr int kErrAccessDenied = 5;
 inline constexpr int kErrInvalidHandle = 6;
-inline constexpr int kErrInvalidAccess = 12;     // an open mode this layer does not know
+inline constexpr int kErrInvalidAccess = 12;  // an open mode this layer does not know
 inline constexpr int kErrSharingViolation = 32;
 inline constexpr int kErrLockViolation = 33;
-inline constexpr int kErrGeneralFailure = 31;   // an errno without a closer match
+inline constexpr int kErrGeneralFailure = 31;  // an errno without a closer match
 inline constexpr int kErrFileExists = 80;
 inline constexpr int kErrInvalidParameter = 87;
 inline constexpr int kErrDiskFull = 112;
-inline constexpr int kErrNotLocked = 158;        // unlock of a range the handle did not lock
-inline constexpr int kErrAlreadyExists = 183;    // rename onto an existing name
+inline constexpr int kErrNotLocked = 158;      // unlock of a range the handle did not lock
+inline constexpr int kErrAlreadyExists = 183;  // rename onto an existing name
 inline constexpr int kErrShortRead = 100;
 inline constexpr int kErrShortWrite = 101;
 

@@ -77,6 +77,7 @@ def main():
 
 namespace orvex::os::tables {{
 
+// clang-format off
 const unsigned char kOemToAnsi[256] = {{
 {byte_rows(oem_to_ansi)}
 }};
@@ -96,6 +97,7 @@ const char16_t kCp1252Upper[128] = {{
 const char16_t kCp866Upper[128] = {{
 {unicode_rows('cp866')}
 }};
+// clang-format on
 
 }}  // namespace orvex::os::tables
 '''

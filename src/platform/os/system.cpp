@@ -55,7 +55,8 @@ void SetClockHook(ClockHook hook) { g_clock = std::move(hook); }
 std::uint32_t GetTickCount() {
   timespec now = {};
   clock_gettime(CLOCK_MONOTONIC, &now);
-  const std::uint64_t ms = static_cast<std::uint64_t>(now.tv_sec) * 1000 + static_cast<std::uint64_t>(now.tv_nsec) / 1000000;
+  const std::uint64_t ms = static_cast<std::uint64_t>(now.tv_sec) * 1000 +
+                           static_cast<std::uint64_t>(now.tv_nsec) / 1000000;
   return static_cast<std::uint32_t>(ms);  // wraps at 2^32 like the Win32 counter
 }
 
@@ -66,7 +67,8 @@ std::uint16_t GetUserDefaultLangID() {
   const std::string_view base = locale.substr(0, locale.find_first_of(".@"));
   const std::size_t underscore = base.find('_');
   const std::string_view language = base.substr(0, underscore);
-  const std::string_view country = underscore == std::string_view::npos ? "" : base.substr(underscore + 1);
+  const std::string_view country =
+      underscore == std::string_view::npos ? "" : base.substr(underscore + 1);
   if (language == "de") {
     if (country == "CH") return MakeLangId(7, 2);
     if (country == "AT") return MakeLangId(7, 3);

@@ -34,8 +34,8 @@ inline constexpr int SubLang(std::uint16_t id) { return id >> 10; }
 // MessageBoxA stand-in: the GUI installs a real box, console programs write to
 // stderr (the default). `icon_stop` marks the stop icon of the program-ending
 // message.
-using MessageBoxHook = std::function<void(const std::string& text_ansi, const std::string& caption_ansi,
-                                          bool icon_stop)>;
+using MessageBoxHook = std::function<void(const std::string& text_ansi,
+                                          const std::string& caption_ansi, bool icon_stop)>;
 void SetMessageBoxHook(MessageBoxHook hook);
 void MessageBox(const std::string& text_ansi, const std::string& caption_ansi, bool icon_stop);
 
