@@ -46,14 +46,6 @@ int DecodeStatus(int status) {
   return -1;
 }
 
-std::string ReadAll(int fd) {
-  std::string out;
-  char buf[4096];
-  ssize_t n;
-  while ((n = read(fd, buf, sizeof buf)) > 0) out.append(buf, static_cast<size_t>(n));
-  return out;
-}
-
 // Starts argv with stdin/stdout/stderr connected to the given descriptors
 // (-1 = inherit).
 int Spawn(const std::vector<std::string>& argv, const std::vector<std::string>& env, int in,
