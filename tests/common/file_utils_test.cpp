@@ -115,6 +115,7 @@ TEST_F(FileUtilsTest, DeleteFilesByNameAndPattern) {
 TEST(FileUtilsDeathTest, UndeletableMatchReportsCount) {
   GTEST_FLAG_SET(death_test_style, "threadsafe");
   test::TempDir dir;
+  chmod(dir.Path().c_str(), 0755);
   std::string sub = dir.File("ro");
   mkdir(sub.c_str(), 0755);
   test::WriteFileBytes(sub + "/x.tmp", "1");
