@@ -32,9 +32,11 @@ bool WriteDeletionFlag(WorkArea& area, std::int32_t n);
 // Drops the area's read-ahead (after outside writes into the file).
 void InvalidateReadAhead(WorkArea& area);
 
-// Fills the record buffer with blanks (zero bytes for a virtual area without
-// fields) and unpacks it.
+// Fills the record buffer with blanks (for a virtual area, which has no
+// fields, the caller's buffer with zero bytes) and unpacks it: ClearRecord
+// for the current area, BlankRecord for a given one.
 void ClearRecord();
+void BlankRecord(WorkArea& area);
 
 // Writes the unpacked buffer into the current record (needs exclusive use, a
 // table lock or a lock on the record: error 1200). 212 on an empty table or

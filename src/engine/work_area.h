@@ -100,7 +100,9 @@ struct WorkArea {
   std::vector<FieldDesc> fields;
   TableStatus status = TableStatus::kClosed;
   std::string last_update;          // "MM/DD/YY" of the header date
-  std::vector<char> record;         // the current record as stored (read form)
+  std::vector<char> record;         // the current record as stored (read form);
+                                    // unused by virtual areas, whose record is
+                                    // the caller's buffer (`unpacked`)
   std::int32_t record_count = 0;
   std::int32_t record_number = 0;   // 1-based; record_count + 1 = phantom record
   bool eof = true;
@@ -177,7 +179,8 @@ extern bool ReplaceUpdatesIndexes;        // true
 extern bool HideDeleted;                  // false
 
 // Puts the work-area table and every option above (and those of locks.h) back
-// to their start-up values without closing files; for tests and start-up.
+// to their start-up values. Open areas are dropped without writing anything
+// back (their files are closed); for tests and start-up.
 void ResetEngineState();
 
 // Select(n): 1-33 makes area n current; 0 the lowest empty one of 1-33

@@ -1,0 +1,420 @@
+// The DBF file: header checks at open, creation, header rewrite and close.
+#include "engine/dbf_file.h"
+
+#include <chrono>
+#include <cstring>
+#include <thread>
+
+#include "common/errors.h"
+#include "common/names.h"
+#include "engine/engine_text.h"
+#include "engine/entry_points.h"
+#include "engine/locks.h"
+#include "platform/os/codepage.h"
+#include "platform/os/system.h"
+
+namespace orvex {
+
+namespace {
+
+constexpr int kDbase2HeaderLength = 521;
+
+std::uint16_t Get16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | (p[1] << 8)); }
+std::uint32_t Get32(const std::uint8_t* p) {
+  return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
+         (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
+}
+void Put16(std::uint8_t* p, std::uint32_t v) {
+  p[0] = static_cast<std::uint8_t>(v);
+  p[1] = static_cast<std::uint8_t>(v >> 8);
+}
+void Put32(std::uint8_t* p, std::uint32_t v) {
+  for (int i = 0; i < 4; ++i) p[i] = static_cast<std::uint8_t>(v >> (8 * i));
+}
+
+std::string ShortName(const std::string& name) {
+  NameParts parts = SplitName(name);
+  return parts.name + parts.ext;
+}
+
+bool ExtraVersionsConfigured() { return ExtraVersionPlain != 0 || ExtraVersionMemo != 0; }
+
+bool VersionAccepted(std::uint8_t v) {
+  switch (v) {
+    case 0x02: case 0x03: case 0x04: case 0x83: case 0x8B: case 0xF5: return true;
+    default: return (ExtraVersionPlain != 0 && v == ExtraVersionPlain) ||
+                    (ExtraVersionMemo != 0 && v == ExtraVersionMemo);
+  }
+}
+
+// Releases what a failed open holds and reports the error.
+bool FailOpen(WorkArea& area, int number, const std::string& detail) {
+  if (area.file != os::kNoHandle) os::CloseFile(area.file);
+  area.file = os::kNoHandle;
+  area.record.clear();
+  area.fields.clear();
+  area.field_count = 0;
+  area.status = TableStatus::kClosed;
+  SetError(number, detail);
+  return false;
+}
+
+std::string NotDbase(const std::string& name, const char* gap, const char* reason, const char* tag) {
+  return name + " ist keine dBASE-Datenbank." + gap + "(" + Ansi(reason) + ")" + tag;
+}
+
+// One descriptor slot: name at 0 (up to 11 bytes, 0-ended, 10 kept), type,
+// length and decimals at the dialect's positions.
+FieldDesc ParseSlot(const std::uint8_t* slot, int type_at, int length_at, int decimals_at) {
+  FieldDesc f;
+  std::size_t n = 0;
+  while (n < 11 && slot[n] != 0) ++n;
+  f.name = os::CharUpperString(std::string_view(reinterpret_cast<const char*>(slot), std::min<std::size_t>(n, 10)));
+  f.type = static_cast<char>(slot[type_at]);
+  if (f.type == 'B' || f.type == 'G' || f.type == 'P') f.type = 'M';
+  f.length = slot[length_at];
+  f.decimals = slot[decimals_at];
+  return f;
+}
+
+// Walks the descriptor slots into area.fields. False after reporting.
+bool ParseFields(WorkArea& area, const std::vector<std::uint8_t>& slots, int slot_size, int slot_count,
+                 int type_at, int length_at, int decimals_at) {
+  int offset = 1;
+  for (int i = 0; i < slot_count; ++i) {
+    const std::uint8_t* slot = slots.data() + static_cast<std::size_t>(i) * slot_size;
+    if (slot[0] == 0x0D) break;
+    FieldDesc f = ParseSlot(slot, type_at, length_at, decimals_at);
+    f.offset = static_cast<std::uint16_t>(offset);
+    offset += f.length;
+    if (!AllowedFieldTypes.test(static_cast<unsigned char>(f.type))) {
+      return FailOpen(area, 211, "Field: " + f.name + " [" + std::string(1, f.type) + "] in " + area.file_name +
+                                     Ansi(" ist kein gültiger Feldtyp"));
+    }
+    area.fields.push_back(std::move(f));
+  }
+  if (area.fields.empty()) {
+    return FailOpen(area, 222, "Fehler beim Lesen von " + area.file_name + " [Use/OpenDbf]");
+  }
+  // Fields that reach beyond the record would be read outside the record
+  // buffer: such a table is refused like any other damaged header.
+  if (offset > area.record_length) {
+    return FailOpen(area, 210, NotDbase(ShortName(area.file_name), " ",
+                                        "Datensatzlänge kleiner als die Summe der Feldlängen", " [Use/OpenDbf]"));
+  }
+  area.field_count = static_cast<std::uint8_t>(area.fields.size());
+  return true;
+}
+
+bool ReadDbase2(WorkArea& area) {
+  const std::string& name = area.file_name;
+  int err = 0;
+  std::int64_t size = os::FileSize(area.file, &err);
+  if (size < kDbase2HeaderLength) {
+    return FailOpen(area, 210, NotDbase(name, "", "Datenbank-Header ist kleiner als 521 Bytes", " [Use/OpenDBF]"));
+  }
+  area.dialect = DbfDialect::kDbase2;
+  area.record_count = Get16(&area.header[1]);
+  area.header_length = kDbase2HeaderLength;
+  area.record_length = Get16(&area.header[6]);
+  std::vector<std::uint8_t> slots(512);
+  std::size_t done = 0;
+  err = os::ReadAt(area.file, 8, slots.data(), slots.size(), &done);
+  if (err != 0 || done != slots.size()) {
+    return FailOpen(area, err != 0 ? err : os::kErrShortRead, "Fehler beim Lesen von " + name + " [Use/OpenDBF]");
+  }
+  bool terminated = false;
+  for (int i = 0; i < 32 && !terminated; ++i) terminated = slots[static_cast<std::size_t>(i) * 16] == 0x0D;
+  if (!terminated) {
+    return FailOpen(area, 210, NotDbase(ShortName(name), "", "Zu viele Datenfelder", " [Use/OpenDbf]"));
+  }
+  return ParseFields(area, slots, 16, 32, 11, 12, 15);
+}
+
+bool ReadDbase3Or7(WorkArea& area, bool level7) {
+  const std::string& name = area.file_name;
+  area.dialect = level7 ? DbfDialect::kLevel7 : DbfDialect::kDbase3;
+  area.has_memo = ExtraVersionsConfigured() ? area.header[0] == ExtraVersionMemo : (area.header[0] & 0x80) != 0;
+  int header_length = Get16(&area.header[8]);
+  int slot_size = level7 ? 48 : 32;
+  int slot_count = header_length >= 32 ? (header_length - 32) / slot_size : 0;
+  if (slot_count == 0 || slot_count > 255) {
+    return FailOpen(area, 210, NotDbase(ShortName(name), " ", "Zu viele Datenfelder", " [Use/OpenDbf]"));
+  }
+  std::uint32_t count = Get32(&area.header[4]);
+  if (count > 0x7FFFFFFF) {
+    return FailOpen(area, 210, NotDbase(ShortName(name), " ", "Satzanzahl ungültig", " [Use/OpenDbf]"));
+  }
+  area.record_count = static_cast<std::int32_t>(count);
+  area.header_length = static_cast<std::uint16_t>(header_length);
+  area.record_length = Get16(&area.header[10]);
+  // The descriptors start at 32 (68 for level 7, after a block that is
+  // skipped) and end with the header; reading further would take record
+  // bytes and fail on tables without records.
+  int first = level7 ? 68 : 32;
+  std::size_t area_size = header_length > first ? static_cast<std::size_t>(header_length - first) : 0;
+  std::vector<std::uint8_t> slots(area_size);
+  std::size_t done = 0;
+  int err = os::ReadAt(area.file, first, slots.data(), slots.size(), &done);
+  if (err != 0 || done != slots.size()) {
+    return FailOpen(area, err != 0 ? err : os::kErrShortRead, "Fehler beim Lesen von " + name + " [Use/OpenDbf]");
+  }
+  int usable = static_cast<int>(area_size / static_cast<std::size_t>(slot_size));
+  return ParseFields(area, slots, slot_size, std::min(slot_count, usable), level7 ? 32 : 11, level7 ? 33 : 16,
+                     level7 ? 34 : 17);
+}
+
+void SetToday(WorkArea& area) {
+  os::LocalTime now = os::GetLocalTime();
+  std::uint8_t year = static_cast<std::uint8_t>(now.year - 1900);
+  if (area.dialect == DbfDialect::kDbase2) {
+    area.header[3] = static_cast<std::uint8_t>(now.month);
+    area.header[4] = static_cast<std::uint8_t>(now.day);
+    area.header[5] = year;
+  } else {
+    area.header[1] = year;
+    area.header[2] = static_cast<std::uint8_t>(now.month);
+    area.header[3] = static_cast<std::uint8_t>(now.day);
+  }
+  area.last_update = LastUpdateText(year, now.month, now.day);
+}
+
+// Takes the append-lock byte of a shared table for the header rewrite, so
+// that the end-of-file marker never lands on a record another program is
+// appending. Answers whether this call took it (and must release it).
+bool HoldAppendByte(WorkArea& area, bool* held) {
+  *held = area.exclusive || !NetworkLocking || area.lock_state == LockState::kAppend ||
+          area.lock_state == LockState::kTable;
+  if (*held) return false;
+  for (int attempt = 0; attempt < 2000; ++attempt) {
+    if (LockRange(area.file, true, LockBase + 1, 1) == 0) {
+      *held = true;
+      return true;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  return false;
+}
+
+// Header (today, record count) and, after appends, the 0x1A marker. Returns
+// 0 or the I/O error.
+int WriteBackHeader(WorkArea& area) {
+  bool held = false;
+  bool took = HoldAppendByte(area, &held);
+  if (!area.exclusive) RefreshRecCount(area);
+  SetToday(area);
+  int err = 0;
+  std::uint32_t count = static_cast<std::uint32_t>(std::max(area.record_count, 0));
+  if (area.dialect == DbfDialect::kDbase2) {
+    Put16(&area.header[1], count);
+    Put16(&area.header[6], area.record_length);
+    err = os::WriteAt(area.file, 0, area.header.data(), 8);
+  } else {
+    Put32(&area.header[4], count);
+    err = os::WriteAt(area.file, 0, area.header.data(), 32);
+  }
+  if (err == 0 && area.status == TableStatus::kRecordsAppended && held) {
+    const char eof = 0x1A;
+    std::int64_t at = static_cast<std::int64_t>(area.header_length) +
+                      static_cast<std::int64_t>(count) * area.record_length;
+    err = os::WriteAt(area.file, at, &eof, 1);
+  }
+  if (took) LockRange(area.file, false, LockBase + 1, 1);
+  return err;
+}
+
+}  // namespace
+
+std::string LastUpdateText(int year_byte, int month, int day) {
+  char text[16];
+  std::snprintf(text, sizeof text, "%02d/%02d/%02d", month % 100, day % 100, year_byte % 100);
+  return text;
+}
+
+bool OpenDbf(WorkArea& area) {
+  area.file_name = DefaultExt(area.file_name, "DBF");
+  const std::string& name = area.file_name;
+  area.fields.clear();
+  area.field_count = 0;
+  area.has_memo = false;
+  int err = 0;
+  area.file = os::OpenFile(name, area.open_mode, &err);
+  if (area.file == os::kNoHandle) {
+    return FailOpen(area, err, Ansi("Fehler beim Öffnen von ") + name + " [USE/OpenDbf]");
+  }
+  std::size_t done = 0;
+  err = os::ReadAt(area.file, 0, area.header.data(), 32, &done);
+  if (err != 0 || done < 32) {
+    // A dBASE II table is at least 521 bytes long, so fewer than 32 bytes are
+    // never a table of any dialect.
+    return FailOpen(area, 210, NotDbase(name, " ", "Prolog ist kleiner als 32 Bytes", " [USE/OpenDBF]"));
+  }
+  std::uint8_t version = area.header[0];
+  if (!VersionAccepted(version)) {
+    return FailOpen(area, 210, NotDbase(name, "", "Versions-Byte ungültig", "+ [USE/OpenDBF]"));
+  }
+  bool ok = false;
+  if (version == 0x02 && !ExtraVersionsConfigured()) {
+    ok = ReadDbase2(area);
+  } else {
+    ok = ReadDbase3Or7(area, version == 0x04 && !ExtraVersionsConfigured());
+  }
+  if (!ok) return false;
+  if (CountFromFileSize) {
+    std::int64_t size = os::FileSize(area.file, &err);
+    std::int64_t count = area.record_length > 0 ? (size - area.header_length) / area.record_length : 0;
+    area.record_count = static_cast<std::int32_t>(std::clamp<std::int64_t>(count, 0, 0x7FFFFFFF));
+  }
+  area.record.assign(area.record_length, ' ');
+  if (area.dialect == DbfDialect::kDbase2) {
+    area.last_update = LastUpdateText(area.header[5], area.header[3], area.header[4]);
+  } else {
+    area.last_update = LastUpdateText(area.header[1], area.header[2], area.header[3]);
+  }
+  area.status = TableStatus::kClean;
+  area.read_ahead = ReadAhead{};
+  area.read_ahead_enabled = (area.open_mode & 0xF0) != 0x40;
+  if (area.record_count > 0) {
+    area.record_number = 1;
+    area.bof = area.eof = false;
+  } else {
+    area.record_number = 0;
+    area.bof = area.eof = true;
+  }
+  return true;
+}
+
+bool CreateDbf(const std::string& name, const std::vector<FieldDef>& fields) {
+  DbfErrorNo = 0;
+  int count = static_cast<int>(fields.size());
+  if (FreeMemory() < 32 * count + 33) {
+    SetError(217, "CreateDBF[" + name + "]");
+    return false;
+  }
+  WorkArea area;
+  area.field_count = static_cast<std::uint8_t>(count);
+  std::vector<std::uint8_t> bytes(static_cast<std::size_t>(32 * count + 33), 0);
+  bool valid = count >= 1 && count <= kMaxFields;
+  bool has_memo = false;
+  int record_length = 1;
+  for (int i = 0; i < count && i <= kMaxFields; ++i) {
+    const FieldDef& def = fields[i];
+    std::string field_name = os::CharUpperString(TrimBoth(def.name).substr(0, kMaxFieldNameLength));
+    if (field_name.empty()) {
+      SetError(220, "Empty field name [CreateDbf(" + name + ")]");
+      return false;
+    }
+    char type = static_cast<char>(os::CharUpper(static_cast<unsigned char>(def.type)));
+    int length = def.length;
+    int decimals = (type == 'N' || type == 'F') ? def.decimals : 0;
+    if (type == 'D') length = 8;
+    if (type == 'L') length = 1;
+    if (type == 'M') length = 10;
+    if (!AllowedFieldTypes.test(static_cast<unsigned char>(type)) ||
+        ((type == 'C' || type == 'N' || type == 'F') && length == 0)) {
+      valid = false;
+    }
+    has_memo = has_memo || type == 'M';
+    record_length += length;
+    std::uint8_t* d = &bytes[32 + 32 * static_cast<std::size_t>(i)];
+    std::memcpy(d, field_name.data(), field_name.size());
+    d[11] = static_cast<std::uint8_t>(type);
+    d[16] = static_cast<std::uint8_t>(length);
+    d[17] = static_cast<std::uint8_t>(decimals);
+  }
+  if (!valid || record_length > 0xFFFF) {
+    SetError(211, Ansi("Felddefinition ungültig [CreateDBF]"));
+    return false;
+  }
+  int header_length = 32 * count + 33;
+  std::uint8_t version = 0x03;
+  if (ExtraVersionPlain != 0) {
+    version = has_memo ? ExtraVersionMemo : ExtraVersionPlain;
+  } else if (has_memo) {
+    version = MemoVersionByte;
+  }
+  bytes[0] = version;
+  Put16(&bytes[8], static_cast<std::uint32_t>(header_length));
+  Put16(&bytes[10], static_cast<std::uint32_t>(record_length));
+  bytes[static_cast<std::size_t>(header_length) - 1] = 0x0D;
+
+  std::string file_name = TrimBoth(DefaultExt(name, "DBF"));
+  int err = 0;
+  area.file = os::CreateFile(file_name, os::kOpenReadWrite, &err);
+  if (area.file != os::kNoHandle) err = os::WriteAt(area.file, 0, bytes.data(), bytes.size());
+  if (err != 0) {
+    if (area.file != os::kNoHandle) os::CloseFile(area.file);
+    SetError(err, "Fehler beim Schreiben von " + file_name + ". [CreateDbf]");
+    return false;
+  }
+  area.file_name = file_name;
+  area.exclusive = true;
+  area.status = TableStatus::kRecordsAppended;
+  area.record_count = 0;
+  area.header_length = static_cast<std::uint16_t>(header_length);
+  area.record_length = static_cast<std::uint16_t>(record_length);
+  std::memcpy(area.header.data(), bytes.data(), 32);
+  CloseDbf(area);
+  if (DbfErrorNo != 0) return false;
+  if (has_memo && MemoStore.create != nullptr) {
+    MemoStore.create(file_name, "CreateDbf()");
+    if (DbfErrorNo != 0) return false;
+  }
+  return true;
+}
+
+void FlushFile(os::Handle file) {
+  int err = os::FlushFileBuffers(file);
+  if (err != 0) SetError(err, Ansi("Zurückschreiben (Flush) unmöglich für Datei [FlushFile]"));
+}
+
+void FlushHeader(WorkArea& area) {
+  if (area.is_virtual || area.file == os::kNoHandle) return;
+  if (area.status != TableStatus::kRecordWritten && area.status != TableStatus::kRecordsAppended) return;
+  int err = WriteBackHeader(area);
+  area.status = TableStatus::kClean;
+  if (err != 0) {
+    SetError(err, "Datei:  " + area.file_name + " [FlushHeader]");
+    return;
+  }
+  FlushFile(area.file);
+}
+
+void CloseDbf(WorkArea& area) {
+  if (area.is_virtual) {
+    if (VirtualFiles.handler != nullptr) {
+      area.virtual_operation = kVirtualClose;
+      VirtualFiles.handler(area);
+    }
+    area.status = TableStatus::kClosed;
+    return;
+  }
+  int err = 0;
+  if (area.file != os::kNoHandle) {
+    if (area.status == TableStatus::kRecordWritten || area.status == TableStatus::kRecordsAppended) {
+      err = WriteBackHeader(area);
+    }
+    int close_err = os::CloseFile(area.file);
+    if (err == 0) err = close_err;
+    area.file = os::kNoHandle;
+  }
+  area.status = TableStatus::kClosed;
+  area.record.clear();
+  area.fields.clear();
+  area.field_count = 0;
+  area.read_ahead = ReadAhead{};
+  if (err != 0) SetError(err, "Datei:  " + area.file_name + " [CloseDbf(" + area.file_name + ")]");
+}
+
+bool TableFlagSet() {
+  WorkArea* area = CurrentWorkArea();
+  return area != nullptr && area->dialect != DbfDialect::kDbase2 && area->header[28] != 0;
+}
+
+void SetTableFlag(bool on) {
+  WorkArea* area = CurrentWorkArea();
+  if (area == nullptr || area->dialect == DbfDialect::kDbase2) return;
+  area->header[28] = on ? 1 : 0;
+}
+
+}  // namespace orvex

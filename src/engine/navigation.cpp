@@ -1,0 +1,359 @@
+// Moving the current record: GoTop, GoBottom, SKIP, GO, Dbf4RawGo.
+#include "engine/navigation.h"
+
+#include "common/errors.h"
+#include "engine/engine_text.h"
+#include "engine/entry_points.h"
+#include "engine/locks.h"
+#include "engine/record_io.h"
+#include "engine/record_pack.h"
+
+namespace orvex {
+
+namespace {
+
+// Reads and unpacks record n; false after an error (already reported).
+bool ReadAndUnpack(WorkArea& area, std::int32_t n) {
+  if (!GetDbfRecord(area, n)) return false;
+  UnpackRecord(area);
+  return true;
+}
+
+// Brackets a move with the index engine's read bracket when an order is
+// active.
+class ReadBracket {
+ public:
+  ReadBracket(int area, bool indexed) : area_(area), entered_(indexed && IndexEngine.read_bracket) {
+    if (entered_) IndexEngine.read_bracket(area_, true);
+  }
+  ~ReadBracket() { Leave(); }
+  void Leave() {
+    if (entered_) IndexEngine.read_bracket(area_, false);
+    entered_ = false;
+  }
+  ReadBracket(const ReadBracket&) = delete;
+  ReadBracket& operator=(const ReadBracket&) = delete;
+
+ private:
+  int area_;
+  bool entered_;
+};
+
+void IndexCall(void (*op)(int, bool), int area, bool all) {
+  if (op != nullptr) op(area, all);
+}
+
+std::int32_t IndexRecord(std::int32_t (*op)(int), int area, std::int32_t fallback) {
+  return op != nullptr ? op(area) : fallback;
+}
+
+bool IndexFlag(bool (*op)(int), int area, bool fallback) { return op != nullptr ? op(area) : fallback; }
+
+bool WhileHolds(WorkArea& area) {
+  int a = CurrentArea;
+  bool holds = area.while_proc ? area.while_proc() : EvaluateCondition(area.while_expr);
+  CurrentArea = static_cast<std::uint8_t>(a);
+  return holds;
+}
+
+// Restores the relation procedure even when it raised.
+struct RelationRestore {
+  int area;
+  std::function<void()> relation;
+  std::uint8_t state;
+  ~RelationRestore() {
+    CurrentArea = static_cast<std::uint8_t>(area);
+    if (IndexEngine.relation_state != nullptr) *IndexEngine.relation_state = state;
+    if (WorkAreas[area]) WorkAreas[area]->relation = std::move(relation);
+  }
+};
+
+}  // namespace
+
+bool RecordVisible(WorkArea& area) {
+  if (HideDeleted) {
+    bool deleted = area.is_virtual ? (area.unpacked != nullptr && area.unpacked[0] != 0) : area.record[0] == '*';
+    if (deleted) return false;
+  }
+  if (!area.filter_proc && area.filter_expr == nullptr) return true;
+  int a = CurrentArea;
+  bool visible = area.filter_proc ? area.filter_proc() : EvaluateCondition(area.filter_expr);
+  CurrentArea = static_cast<std::uint8_t>(a);
+  return visible;
+}
+
+void GoPhantom(WorkArea& area) {
+  BlankRecord(area);
+  area.record_number = area.record_count + 1;
+  area.bof = area.eof = true;
+}
+
+void RunRelationHook() {
+  WorkArea* area = CurrentWorkArea();
+  if (area == nullptr || !area->relation) return;
+  std::int32_t before = area->record_number;
+  std::string file_name = area->file_name;
+  {
+    RelationRestore restore{CurrentArea, std::move(area->relation),
+                            IndexEngine.relation_state ? *IndexEngine.relation_state : std::uint8_t{0}};
+    area->relation = nullptr;
+    restore.relation();
+  }
+  area = CurrentWorkArea();
+  if (DbfErrorNo == 0 && area != nullptr && area->record_number != before) DbfErrorNo = 224;
+  if (DbfErrorNo != 0) SetError(DbfErrorNo, file_name);
+}
+
+void GoTop() {
+  DbfErrorNo = 0;
+  WorkArea* area = RequireTable("GoTop");
+  if (area == nullptr || area->record_count <= 0) return;
+  int a = CurrentArea;
+  bool indexed = IndexOrderActive(a);
+  {
+    ReadBracket bracket(a, indexed);
+    std::int32_t n = indexed ? IndexRecord(IndexEngine.first_record, a, 1) : 1;
+    if (n == area->record_count + 1) {
+      GoPhantom(*area);
+      bracket.Leave();
+      RunRelationHook();
+      return;
+    }
+    if (!ReadAndUnpack(*area, n)) return;
+    while (!RecordVisible(*area) && !area->eof && DbfErrorNo == 0) {
+      std::int32_t next = area->record_number + 1;
+      if (indexed) {
+        next = IndexRecord(IndexEngine.next_record, a, next);
+        if (IndexFlag(IndexEngine.eof, a, false)) next = area->record_count + 1;
+      }
+      if (next > area->record_count) {
+        GoPhantom(*area);
+        if (indexed) IndexCall(IndexEngine.sync_index, a, false);
+      } else if (!ReadAndUnpack(*area, next)) {
+        break;
+      }
+    }
+    if (indexed) IndexCall(IndexEngine.store_keys, a, false);
+  }
+  RunRelationHook();
+}
+
+void GoBottom() {
+  DbfErrorNo = 0;
+  WorkArea* area = RequireTable("GoBottom");
+  if (area == nullptr) return;
+  RefreshRecCount(*area);
+  if (area->record_count <= 0) return;
+  int a = CurrentArea;
+  bool indexed = IndexOrderActive(a);
+  {
+    ReadBracket bracket(a, indexed);
+    std::int32_t n = indexed ? IndexRecord(IndexEngine.last_record, a, area->record_count) : area->record_count;
+    if (n == area->record_count + 1) {
+      GoPhantom(*area);
+      bracket.Leave();
+      RunRelationHook();
+      return;
+    }
+    if (!ReadAndUnpack(*area, n)) return;
+    while (!RecordVisible(*area) && !area->eof && DbfErrorNo == 0) {
+      std::int32_t prior = indexed ? IndexRecord(IndexEngine.prior_record, a, area->record_number - 1)
+                                   : area->record_number - 1;
+      bool at_begin = indexed ? IndexFlag(IndexEngine.bof, a, false) : area->bof;
+      if (prior < 1 || at_begin) {
+        GoPhantom(*area);
+        if (indexed) {
+          IndexCall(IndexEngine.sync_index, a, false);
+          SetBOF();
+          SetEOF();
+        }
+      } else if (!ReadAndUnpack(*area, prior)) {
+        break;
+      }
+    }
+    if (indexed) IndexCall(IndexEngine.store_keys, a, false);
+  }
+  RunRelationHook();
+}
+
+void SKIP(std::int32_t n) {
+  DbfErrorNo = 0;
+  WorkArea* area = RequireTable("SKIP()");
+  if (area == nullptr) return;
+  int a = CurrentArea;
+  bool indexed = IndexOrderActive(a);
+  bool at_eof = indexed ? IndexFlag(IndexEngine.eof, a, area->eof) : area->eof;
+  if (n > 0 && at_eof) {
+    SetError(212, DatabaseText(area->file_name) + " ist hinter EOF. [SKIP]");
+    return;
+  }
+  if (area->record_count <= 0) {
+    area->bof = area->eof = true;
+    SetError(212, DatabaseText(area->file_name) + " ist leer. [SKIP]");
+    return;
+  }
+  if (n < 0 && dBOF()) return;
+  if (n == 0) {
+    if (area->eof) {
+      BlankRecord(*area);
+    } else if (!ReadAndUnpack(*area, area->record_number)) {
+      return;
+    }
+    RunRelationHook();
+    return;
+  }
+  area->bof = area->eof = false;
+  std::int32_t last_visible = area->record_count + 1;
+  bool hit_end = false, while_failed = false;
+  {
+    ReadBracket bracket(a, indexed);
+    if (area->is_virtual && VirtualFiles.skip != nullptr) {
+      std::int32_t target = VirtualFiles.skip(n, &hit_end);
+      if (!hit_end && !ReadAndUnpack(*area, target)) return;
+    } else {
+      std::int32_t counted = 0;
+      while (counted != n) {
+        std::int32_t current = area->record_number;
+        std::int32_t candidate;
+        if (n < 0) {
+          if (RecordVisible(*area)) last_visible = current;
+          candidate = indexed ? IndexRecord(IndexEngine.prior_record, a, current - 1) : current - 1;
+          if (indexed ? candidate == current : current <= 1) {
+            hit_end = true;
+            break;
+          }
+        } else {
+          if (!indexed) RefreshRecCount(*area);
+          candidate = indexed ? IndexRecord(IndexEngine.next_record, a, current + 1) : current + 1;
+          if ((indexed && candidate == current) || candidate > area->record_count) {
+            hit_end = true;
+            break;
+          }
+        }
+        if (!ReadAndUnpack(*area, candidate)) return;
+        if (RecordVisible(*area)) counted += n < 0 ? -1 : 1;
+        if (IsWhileOn() && !WhileHolds(*area)) {
+          while_failed = true;
+          break;
+        }
+      }
+    }
+    if (hit_end && n > 0) {
+      BlankRecord(*area);
+      area->record_number = area->record_count + 1;
+      area->eof = true;
+      if (indexed) IndexCall(IndexEngine.sync_index, a, false);
+    } else if (hit_end) {
+      GoTop();
+      SetBOF();
+      if (area->eof) BlankRecord(*area);
+    } else if (while_failed && n > 0) {
+      SetEOF();
+    } else if (while_failed) {
+      if (last_visible > area->record_count) {
+        BlankRecord(*area);
+        area->record_number = area->record_count + 1;
+        area->bof = true;
+      } else {
+        if (!ReadAndUnpack(*area, last_visible)) return;
+        area->bof = true;
+      }
+      if (indexed) {
+        IndexCall(IndexEngine.sync_index, a, false);
+        SetBOF();
+      }
+    }
+    if (indexed) IndexCall(IndexEngine.store_keys, a, false);
+  }
+  RunRelationHook();
+}
+
+void GO(std::int32_t n) {
+  DbfErrorNo = 0;
+  WorkArea* area = RequireTable("GO()");
+  if (area == nullptr) return;
+  if (n > area->record_count) RefreshRecCount(*area);
+  std::string message = Ansi("Ungültige Datensatznr. = ") + std::to_string(n) + " " +
+                        DatabaseText(area->file_name) + " [GO]";
+  if (area->record_count <= 0) {
+    area->bof = area->eof = true;
+    BlankRecord(*area);
+    SetError(212, message);
+    return;
+  }
+  area->bof = area->eof = false;
+  if (n < 1 || n > area->record_count) {
+    area->record_number = area->record_count + 1;
+    area->eof = true;
+    SetError(212, message);
+    return;
+  }
+  int a = CurrentArea;
+  bool indexed = IndexOrderActive(a);
+  {
+    ReadBracket bracket(a, indexed);
+    if (ReadAndUnpack(*area, n) && indexed) {
+      IndexCall(IndexEngine.sync_index, a, false);
+      IndexCall(IndexEngine.store_keys, a, false);
+    }
+  }
+  if (DbfErrorNo != 0 && AutoReport) HandleError();
+  RunRelationHook();
+}
+
+void Dbf4RawGo(std::int32_t n) {
+  DbfErrorNo = 0;
+  WorkArea* area = RequireTable("Dbf4RawGo");
+  if (area == nullptr) return;
+  if (n > area->record_count) {
+    area->record_number = area->record_count + 1;
+    area->eof = true;
+    BlankRecord(*area);
+  } else if (n <= 0) {
+    SetError(212, " [Dbf4RawGo]");
+  } else {
+    ReadAndUnpack(*area, n);
+  }
+}
+
+void Dbf4RawGoRelated(std::int32_t n) {
+  Dbf4RawGo(n);
+  if (DbfErrorNo == 0) RunRelationHook();
+}
+
+bool dEOF() {
+  WorkArea* area = CurrentWorkArea();
+  if (area == nullptr) return true;
+  RefreshRecCount(*area);
+  if (area->record_number > area->record_count) area->eof = true;
+  int a = CurrentArea;
+  return IndexOrderActive(a) ? IndexFlag(IndexEngine.eof, a, area->eof) : area->eof;
+}
+
+bool dBOF() {
+  WorkArea* area = CurrentWorkArea();
+  if (area == nullptr) return true;
+  int a = CurrentArea;
+  return IndexOrderActive(a) ? IndexFlag(IndexEngine.bof, a, area->bof) : area->bof;
+}
+
+void SetBOF() {
+  WorkArea* area = CurrentWorkArea();
+  if (area == nullptr) return;
+  area->bof = true;
+  if (IndexOrderActive(CurrentArea) && IndexEngine.set_bof) IndexEngine.set_bof(CurrentArea);
+}
+
+void SetEOF() {
+  WorkArea* area = CurrentWorkArea();
+  if (area == nullptr) return;
+  area->eof = true;
+  if (IndexOrderActive(CurrentArea) && IndexEngine.set_eof) IndexEngine.set_eof(CurrentArea);
+}
+
+bool IsWhileOn() {
+  WorkArea* area = CurrentWorkArea();
+  return area != nullptr && (area->while_proc || area->while_expr != nullptr);
+}
+
+}  // namespace orvex

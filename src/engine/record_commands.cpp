@@ -1,0 +1,128 @@
+// The record-changing commands: Replace, Append, DeleteRec, RecallRec.
+#include <algorithm>
+#include <cstring>
+
+#include "common/errors.h"
+#include "engine/engine_text.h"
+#include "engine/entry_points.h"
+#include "engine/locks.h"
+#include "engine/navigation.h"
+#include "engine/record_io.h"
+#include "engine/record_pack.h"
+
+namespace orvex {
+
+namespace {
+
+bool InLockList(const WorkArea& area, std::int32_t n) {
+  return std::find(area.lock_list.begin(), area.lock_list.end(), n) != area.lock_list.end();
+}
+
+// Reports a pending error when AutoReport is on (errors stored directly).
+void ReportPending() {
+  if (DbfErrorNo != 0 && AutoReport) HandleError();
+}
+
+// DeleteRec and RecallRec: set or clear the deletion flag of the current
+// record.
+void SetDeletionFlag(bool deleted) {
+  const char* routine = deleted ? "DeleteRec" : "RecallRec";
+  DbfErrorNo = 0;
+  WorkArea* area = RequireTable(routine);
+  if (area == nullptr) return;
+  bool allowed = area->exclusive || area->lock_state == LockState::kTable ||
+                 (area->lock_state == LockState::kRecords && InLockList(*area, area->record_number));
+  if (!allowed) {
+    SetError(1200, deleted ? area->file_name + " Datensatz nicht gesperrt [DeleteRec]"
+                           : std::string("Datensatz nicht gesperrt [RecallRec]"));
+    return;
+  }
+  if (!deleted) RefreshRecCount(*area);
+  if (area->record_number < 1 || area->record_number > area->record_count) {
+    SetError(1103, area->file_name + " at EOF [" + routine + "]");
+    return;
+  }
+  if (area->is_virtual) {
+    area->virtual_operation = deleted ? kVirtualDelete : kVirtualRecall;
+    if (VirtualFiles.handler != nullptr) VirtualFiles.handler(*area);
+    return;
+  }
+  if (area->unpacked != nullptr) area->unpacked[0] = deleted ? 1 : 0;
+  area->record[0] = deleted ? '*' : ' ';
+  if (WriteDeletionFlag(*area, area->record_number) && RecordCache.record_written != nullptr) {
+    RecordCache.record_written(*area);
+  }
+}
+
+}  // namespace
+
+void Replace() {
+  DbfErrorNo = 0;
+  WorkArea* area = RequireTable("Replace");
+  if (area == nullptr) return;
+  if (area->record_number < 1) {
+    SetError(212, DatabaseText(area->file_name) + " ist leer. [REPLACE]");
+    return;
+  }
+  if (area->record_number > area->record_count) {
+    SetError(212, DatabaseText(area->file_name) + " bei EOF angelangt. [REPLACE]");
+    return;
+  }
+  if (!area->exclusive && area->lock_state != LockState::kTable && !InLockList(*area, area->record_number)) {
+    SetError(1200, "Record #" + std::to_string(area->record_number) + " in " + area->file_name + " [REPLACE]");
+    return;
+  }
+  int a = CurrentArea;
+  bool indexed = ReplaceUpdatesIndexes && IndexOrderActive(a) && !area->is_virtual;
+  if (indexed) {
+    if (area->swap.size() != area->unpacked_size) {
+      SetError(254, area->file_name + " " + "Tausch-Puffer ist NIL." + " [REPLACE]");
+      return;
+    }
+    if (IndexEngine.lock_bracket) IndexEngine.lock_bracket(a, true);
+    std::memcpy(area->swap.data(), area->unpacked, area->unpacked_size);
+    if (GetDbfRecord(*area, area->record_number)) UnpackRecord(*area);
+    if (IndexEngine.before_edit) IndexEngine.before_edit(a);
+    std::memcpy(area->unpacked, area->swap.data(), area->unpacked_size);
+  }
+  PackRecord(*area);
+  if (PutDbfRecord(*area, area->record_number)) {
+    UnpackRecord(*area);
+    if (RecordCache.record_written != nullptr) RecordCache.record_written(*area);
+  }
+  if (indexed) {
+    if (IndexEngine.after_edit) IndexEngine.after_edit(a);
+    if (IndexEngine.lock_bracket) IndexEngine.lock_bracket(a, false);
+  }
+  ReportPending();
+  RunRelationHook();
+}
+
+void Append() {
+  DbfErrorNo = 0;
+  WorkArea* area = RequireTable("Append");
+  if (area == nullptr) return;
+  if (NetworkLocking && !area->exclusive && area->lock_state != LockState::kTable &&
+      area->lock_state != LockState::kAppend) {
+    SetError(5, Ansi("Datei muß gesperrt sein zum Anhängen: ") + area->file_name + " [APPEND]");
+    return;
+  }
+  int a = CurrentArea;
+  RefreshRecCount(*area);
+  PackRecord(*area);
+  bool indexed = IndexOrderActive(a);
+  if (indexed && IndexEngine.lock_bracket) IndexEngine.lock_bracket(a, true);
+  if (PutDbfRecord(*area, area->record_count + 1)) UnpackRecord(*area);
+  if (indexed) {
+    if (IndexEngine.append_new_key) IndexEngine.append_new_key(a);
+    if (IndexEngine.lock_bracket) IndexEngine.lock_bracket(a, false);
+  }
+  area->eof = area->bof = false;
+  ReportPending();
+  RunRelationHook();
+}
+
+void DeleteRec() { SetDeletionFlag(true); }
+void RecallRec() { SetDeletionFlag(false); }
+
+}  // namespace orvex

@@ -1,0 +1,273 @@
+// Pack and unpack of records, code-page conversion and the 6-byte real.
+#include "engine/record_pack.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <limits>
+
+#include "dates/date_settings.h"
+#include "dates/date_text.h"
+#include "platform/os/codepage.h"
+
+namespace orvex {
+
+namespace {
+
+bool IsBlank(char c) { return static_cast<unsigned char>(c) <= ' '; }
+
+// The field text trimmed at both ends.
+std::string_view Trimmed(const char* p, std::size_t n) {
+  std::size_t b = 0;
+  while (b < n && IsBlank(p[b])) ++b;
+  while (n > b && IsBlank(p[n - 1])) --n;
+  return std::string_view(p + b, n - b);
+}
+
+// Decimal text (optional sign, digits, optional point and digits, optional
+// exponent) as a double; false when the text is not such a number. An empty
+// text is 0.
+bool ParseDecimal(std::string_view s, double* value) {
+  *value = 0;
+  if (s.empty()) return true;
+  std::size_t i = 0;
+  bool negative = false;
+  if (s[i] == '+' || s[i] == '-') negative = s[i++] == '-';
+  std::uint64_t mantissa = 0;
+  int digits = 0, scale = 0;
+  bool any = false;
+  for (; i < s.size() && s[i] >= '0' && s[i] <= '9'; ++i, any = true) {
+    if (digits < 18) {
+      mantissa = mantissa * 10 + (s[i] - '0');
+      if (mantissa) ++digits;
+    } else {
+      ++scale;
+    }
+  }
+  if (i < s.size() && s[i] == '.') {
+    for (++i; i < s.size() && s[i] >= '0' && s[i] <= '9'; ++i, any = true) {
+      if (digits < 18) {
+        mantissa = mantissa * 10 + (s[i] - '0');
+        if (mantissa) ++digits;
+        --scale;
+      }
+    }
+  }
+  if (!any) return false;
+  if (i < s.size()) {
+    // Exponent or anything unusual: let the C library judge the whole text.
+    std::string text(s);
+    char* end = nullptr;
+    double v = std::strtod(text.c_str(), &end);
+    if (end != text.c_str() + text.size() || !std::isfinite(v)) return false;
+    *value = v;
+    return true;
+  }
+  double v = static_cast<double>(mantissa);
+  static const double kPow10[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 1e10,
+                                  1e11, 1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18};
+  if (scale < 0) {
+    v = scale >= -18 ? v / kPow10[-scale] : v * std::pow(10.0, scale);
+  } else if (scale > 0) {
+    v = scale <= 18 ? v * kPow10[scale] : v * std::pow(10.0, scale);
+  }
+  *value = negative ? -v : v;
+  return true;
+}
+
+// Decimal integer text as a 32-bit integer; 0 when it is not one or does not
+// fit.
+std::int32_t ParseInteger(std::string_view s) {
+  if (s.empty()) return 0;
+  std::size_t i = 0;
+  bool negative = false;
+  if (s[i] == '+' || s[i] == '-') negative = s[i++] == '-';
+  if (i == s.size()) return 0;
+  std::int64_t v = 0;
+  for (; i < s.size(); ++i) {
+    if (s[i] < '0' || s[i] > '9') return 0;
+    v = v * 10 + (s[i] - '0');
+    if (v > 2147483648LL) return 0;
+  }
+  if (negative) v = -v;
+  if (v > std::numeric_limits<std::int32_t>::max()) return 0;
+  return static_cast<std::int32_t>(v);
+}
+
+void StoreInt32(std::uint8_t* p, std::int32_t v) { std::memcpy(p, &v, 4); }
+std::int32_t LoadInt32(const std::uint8_t* p) {
+  std::int32_t v;
+  std::memcpy(&v, p, 4);
+  return v;
+}
+
+// The blank date texts that pack stores as 8 blanks.
+bool IsBlankDate(const std::string& s) {
+  static const char* const kBlank[] = {"        ", "          ", "  /  /  ", "  /  /    ", "  -  -  ",
+                                       "  -  -    ", "  .  .  ", "  .  .    "};
+  if (s.empty()) return true;
+  for (const char* b : kBlank) {
+    if (s == b) return true;
+  }
+  return false;
+}
+
+// Copies text into a field of the record, padded with blanks on the right.
+void PutText(char* field, int length, std::string_view text) {
+  std::size_t n = std::min<std::size_t>(text.size(), static_cast<std::size_t>(length));
+  std::memcpy(field, text.data(), n);
+  std::memset(field + n, ' ', length - n);
+}
+
+}  // namespace
+
+double RealToDouble(const std::uint8_t* real) {
+  if (real[0] == 0) return 0.0;
+  std::uint64_t bits = 0;
+  for (int i = 5; i >= 1; --i) bits = (bits << 8) | real[i];
+  bool negative = (bits >> 39) & 1;
+  std::uint64_t fraction = bits & ((std::uint64_t{1} << 39) - 1);
+  double mantissa = 1.0 + std::ldexp(static_cast<double>(fraction), -39);
+  double v = std::ldexp(mantissa, real[0] - 129);
+  return negative ? -v : v;
+}
+
+void DoubleToReal(double value, std::uint8_t* real) {
+  std::memset(real, 0, 6);
+  if (value == 0 || std::isnan(value)) return;
+  bool negative = value < 0;
+  double a = std::fabs(value);
+  int exp = 0;
+  double m = std::frexp(a, &exp);  // a = m * 2^exp, 0.5 <= m < 1
+  // a = 1.f * 2^(exp - 1); the fraction keeps 39 bits, rounded.
+  std::uint64_t scaled = static_cast<std::uint64_t>(std::llround(std::ldexp(m, 40)));
+  if (scaled >> 40) {  // rounding carried into a new bit
+    scaled >>= 1;
+    ++exp;
+  }
+  int biased = exp - 1 + 129;
+  std::uint64_t fraction = scaled & ((std::uint64_t{1} << 39) - 1);
+  if (biased < 1) return;  // too small: 0
+  if (biased > 255) {      // too large: the largest real
+    biased = 255;
+    fraction = (std::uint64_t{1} << 39) - 1;
+  }
+  real[0] = static_cast<std::uint8_t>(biased);
+  std::uint64_t bits = fraction | (negative ? std::uint64_t{1} << 39 : 0);
+  for (int i = 1; i <= 5; ++i, bits >>= 8) real[i] = static_cast<std::uint8_t>(bits & 0xFF);
+}
+
+std::string FormatNumber(double value, int width, int decimals) {
+  if (value == 0) value = 0;  // no "-0"
+  char buffer[400];
+  int n = std::isfinite(value) && std::fabs(value) < 1e300
+              ? std::snprintf(buffer, sizeof buffer, "%*.*f", width, decimals, value)
+              : -1;
+  if (n < 0 || n > width) return std::string(static_cast<std::size_t>(width), '*');
+  return std::string(buffer, static_cast<std::size_t>(n));
+}
+
+void ConvertForRead(WorkArea& area, char* record) {
+  int n = area.record_length - 1;
+  if (n <= 0) return;
+  if (area.read_translator) area.read_translator(record + 1, n);
+  if (area.oem_text) os::OemToCharBuff(record + 1, static_cast<std::size_t>(n));
+}
+
+void ConvertForWrite(WorkArea& area, char* record) {
+  int n = area.record_length - 1;
+  if (n <= 0) return;
+  if (area.oem_text) os::CharToOemBuff(record + 1, static_cast<std::size_t>(n));
+  if (area.write_translator) area.write_translator(record + 1, n);
+}
+
+void UnpackRecord(WorkArea& area) {
+  if (area.is_virtual || area.unpacked == nullptr) return;
+  const char* rec = area.record.data();
+  std::uint8_t* out = area.unpacked;
+  *out++ = rec[0] == '*' ? 1 : 0;
+  for (const FieldDesc& f : area.fields) {
+    const char* p = rec + f.offset;
+    switch (f.type) {
+      case 'C':
+        out[0] = f.length;
+        std::memcpy(out + 1, p, f.length);
+        out += f.length + 1;
+        break;
+      case 'D': {
+        std::string text = DateTextFromDText(std::string_view(p, std::min<int>(f.length, 8)));
+        std::size_t n = std::min<std::size_t>(text.size(), 10);
+        out[0] = static_cast<std::uint8_t>(n);
+        std::memcpy(out + 1, text.data(), n);
+        std::memset(out + 1 + n, 0, 10 - n);
+        out += 11;
+        break;
+      }
+      case 'N':
+      case 'F':
+        if (f.decimals > 0) {
+          double v = 0;
+          if (!ParseDecimal(Trimmed(p, f.length), &v)) v = 0;
+          DoubleToReal(v, out);
+          out += 6;
+        } else {
+          StoreInt32(out, ParseInteger(Trimmed(p, f.length)));
+          out += 4;
+        }
+        break;
+      case 'L':
+        *out++ = f.length > 0 && (p[0] == 'T' || p[0] == 't' || p[0] == 'Y' || p[0] == 'y') ? 1 : 0;
+        break;
+      default:  // M
+        StoreInt32(out, ParseInteger(Trimmed(p, f.length)));
+        out += 4;
+        break;
+    }
+  }
+}
+
+void PackRecord(WorkArea& area) {
+  if (area.is_virtual || area.unpacked == nullptr) return;
+  char* rec = area.record.data();
+  const std::uint8_t* in = area.unpacked;
+  rec[0] = *in++ ? '*' : ' ';
+  for (const FieldDesc& f : area.fields) {
+    char* p = rec + f.offset;
+    switch (f.type) {
+      case 'C': {
+        int n = std::min<int>(in[0], f.length);
+        PutText(p, f.length, std::string_view(reinterpret_cast<const char*>(in + 1), n));
+        in += f.length + 1;
+        break;
+      }
+      case 'D': {
+        std::string text(reinterpret_cast<const char*>(in + 1), std::min<int>(in[0], 10));
+        in += 11;
+        std::size_t expected = CenturyOn ? 10 : 8;
+        if (!text.empty() && text.size() != expected && !CheckDateText(text)) text.clear();
+        PutText(p, f.length, IsBlankDate(text) ? std::string(8, ' ') : DTextFromDateText(text));
+        break;
+      }
+      case 'N':
+      case 'F':
+        if (f.decimals > 0) {
+          PutText(p, f.length, FormatNumber(RealToDouble(in), f.length, f.decimals));
+          in += 6;
+        } else {
+          PutText(p, f.length, FormatNumber(LoadInt32(in), f.length, 0));
+          in += 4;
+        }
+        break;
+      case 'L':
+        if (f.length > 0) PutText(p, f.length, *in ? "T" : "F");
+        in += 1;
+        break;
+      default:  // M
+        PutText(p, f.length, FormatNumber(LoadInt32(in), f.length, 0));
+        in += 4;
+        break;
+    }
+  }
+}
+
+}  // namespace orvex
