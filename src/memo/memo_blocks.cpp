@@ -1,0 +1,107 @@
+#include "memo/memo_blocks.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+
+#include "common/errors.h"
+#include "memo/memo_file.h"
+#include "memo/memo_format.h"
+#include "platform/os/files.h"
+
+namespace orvex {
+
+namespace {
+constexpr std::size_t kTranslatePiece = 512;
+constexpr std::size_t kReadChunk = 4096;
+}  // namespace
+
+void TranslatePieces(const RecordTranslator& translator, char* text, std::size_t length) {
+  for (std::size_t done = 0; done < length; done += kTranslatePiece) {
+    translator(text + done, static_cast<int>(std::min(kTranslatePiece, length - done)));
+  }
+}
+
+MemoRead ReadMemoText(MemoState& memo, std::int64_t block, const MemoReadOptions& options,
+                      MemoBytes* memo_bytes, const std::string& tag) {
+  *memo_bytes = MemoBytes{};
+  std::string* text = &memo_bytes->text;
+  const std::int64_t size = MemoFileSize(memo, tag);
+  if (size < 0) return MemoRead::kIoError;
+  const std::int64_t offset = std::llabs(block) * memo.block_size;
+  if (offset >= size - 1) return MemoRead::kBadAddress;
+  unsigned char header[kBlockHeaderSize] = {};
+  std::size_t got = 0;
+  if (!ReadMemoBytes(memo, offset, header, sizeof header, &got, tag)) return MemoRead::kIoError;
+  std::int64_t consumed = 0;
+  const std::optional<std::uint32_t> length =
+      got == sizeof header ? DecodeBlockHeader(memo.kind, header) : std::nullopt;
+  memo_bytes->has_header = length.has_value();
+  if (length) {
+    const std::int64_t available = size - offset - static_cast<std::int64_t>(kBlockHeaderSize);
+    text->resize(static_cast<std::size_t>(std::min<std::int64_t>(*length, available)));
+    if (!ReadMemoBytes(memo, offset + kBlockHeaderSize, text->data(), text->size(), &got, tag)) {
+      return MemoRead::kIoError;
+    }
+    text->resize(got);
+    consumed = static_cast<std::int64_t>(kBlockHeaderSize + got);
+  } else {
+    char chunk[kReadChunk];
+    bool ended = false;
+    while (!ended) {
+      if (!ReadMemoBytes(memo, offset + consumed, chunk, sizeof chunk, &got, tag)) {
+        return MemoRead::kIoError;
+      }
+      if (got == 0) break;
+      std::size_t end = 0;
+      while (end < got && static_cast<unsigned char>(chunk[end]) != kMemoEnd &&
+             !(options.nul_ends && chunk[end] == '\0')) {
+        ++end;
+      }
+      ended = end < got;
+      text->append(chunk, end);
+      consumed += static_cast<std::int64_t>(end + (ended ? 1 : 0));
+    }
+  }
+  memo_bytes->blocks =
+      static_cast<std::uint32_t>((consumed + memo.block_size - 1) / memo.block_size);
+  if (options.translator != nullptr && *options.translator) {
+    TranslatePieces(*options.translator, text->data(), text->size());
+  }
+  return MemoRead::kOk;
+}
+
+bool WriteMemoText(MemoState& memo, std::int64_t offset, std::string_view text,
+                   const RecordTranslator* translator, bool force_header, int error,
+                   const std::string& tag) {
+  std::string bytes;
+  const bool headerless = memo.kind == kMemoDbase3 && !force_header;
+  const std::size_t start = headerless ? 0 : kBlockHeaderSize;
+  bytes.resize(start);
+  if (!headerless) {
+    EncodeBlockHeader(memo.kind == kMemoFpt ? kMemoFpt : kMemoDbase4,
+                      static_cast<std::uint32_t>(text.size()),
+                      reinterpret_cast<unsigned char*>(bytes.data()));
+  }
+  bytes.append(text);
+  if (translator != nullptr && *translator) {
+    TranslatePieces(*translator, bytes.data() + start, text.size());
+  }
+  if (headerless) {
+    bytes.push_back(static_cast<char>(kMemoEnd));
+    const std::size_t rest = bytes.size() % memo.block_size;
+    if (rest != 0) bytes.append(memo.block_size - rest, '\0');
+  }
+  return WriteMemoBytes(memo, offset, bytes.data(), bytes.size(), error, tag);
+}
+
+bool FlushMemo(MemoState& memo, const std::string& tag) {
+  const int error = os::FlushFileBuffers(memo.file);
+  if (error != 0) {
+    SetError(error, memo.name + " " + tag);
+    return false;
+  }
+  return true;
+}
+
+}  // namespace orvex

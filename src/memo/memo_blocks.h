@@ -1,0 +1,57 @@
+// Reading and writing one memo's bytes in the layout of its file: the text
+// behind an 8-byte block header, or a headerless text ended by 0x1A. Shared
+// by the memo operations, the copy between tables and the packer.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "engine/work_area.h"
+
+namespace orvex {
+
+enum class MemoRead {
+  kOk,
+  kBadAddress,  // the block lies at or beyond the file size - 1 (nothing reported)
+  kIoError,     // reported with the caller's tag
+};
+
+struct MemoReadOptions {
+  // A NUL byte ends a headerless memo like 0x1A (copying from dBASE III).
+  bool nul_ends = false;
+  // Applied to the text, in pieces of at most 512 bytes, when set.
+  const RecordTranslator* translator = nullptr;
+};
+
+// One memo as read.
+struct MemoBytes {
+  std::string text;
+  bool has_header = false;   // it started with a block header
+  std::uint32_t blocks = 0;  // blocks its bytes touch
+};
+
+// Reads the memo starting at block |block|. A block header (always in FPT;
+// FF FF 08 00 in other kinds) gives the length, which is cut to the bytes the
+// file holds; otherwise the text runs to the first 0x1A (or NUL, see options)
+// or the end of the file.
+MemoRead ReadMemoText(MemoState& memo, std::int64_t block, const MemoReadOptions& options,
+                      MemoBytes* memo_bytes, const std::string& tag);
+
+// Writes `text` as a memo at `offset` in the layout of the file's kind: FPT and
+// dBASE IV with their block header; dBASE III followed by 0x1A and zero bytes
+// up to the end of its last block, or with the block header when
+// `force_header` (the negative-reference form). `translator`, when set, is
+// applied to a copy of the text in pieces of at most 512 bytes. A failure is
+// reported as `error` (the I/O error's own number when 0) with `tag`.
+bool WriteMemoText(MemoState& memo, std::int64_t offset, std::string_view text,
+                   const RecordTranslator* translator, bool force_header, int error,
+                   const std::string& tag);
+
+// Applies a translator to `text` in pieces of at most 512 bytes.
+void TranslatePieces(const RecordTranslator& translator, char* text, std::size_t length);
+
+// Flushes the memo file; failure reported with "<name> <tag>".
+bool FlushMemo(MemoState& memo, const std::string& tag);
+
+}  // namespace orvex

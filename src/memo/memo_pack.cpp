@@ -1,0 +1,218 @@
+#include "memo/memo_pack.h"
+
+#include <vector>
+
+#include "common/errors.h"
+#include "common/file_utils.h"
+#include "common/names.h"
+#include "engine/entry_points.h"
+#include "engine/record_io.h"
+#include "engine/record_pack.h"
+#include "memo/memo_blocks.h"
+#include "memo/memo_file.h"
+#include "memo/memo_format.h"
+#include "platform/os/files.h"
+
+namespace orvex {
+
+namespace {
+
+const std::string kPackTag = "[PackMemofile]";
+constexpr std::size_t kMemoFieldLength = 10;
+
+// The "$$$" file being built; removed unless the pack commits it.
+struct PackTarget {
+  MemoState memo;
+  bool keep = false;
+  ~PackTarget() {
+    if (memo.file != os::kNoHandle) os::CloseFile(memo.file);
+    if (!keep && !memo.name.empty()) os::DeleteFile(memo.name);
+  }
+};
+
+// One M field to rewrite: its file offset and its old and new 10 bytes.
+struct FieldUpdate {
+  std::int64_t offset;
+  std::string old_text;
+  std::string new_text;
+};
+
+bool IsMemoField(const FieldDesc& field) {
+  return field.type == 'M' || field.type == 'B' || field.type == 'G' || field.type == 'P';
+}
+
+bool CreateTarget(const WorkArea& area, PackTarget* target) {
+  const MemoState& memo = area.memo;
+  const std::string name = ForceExt(memo.name, "$$$");
+  const std::string header =
+      NewMemoHeader(memo.kind, memo.block_size, SplitName(area.file_name).name);
+  int error = 0;
+  const os::Handle file = os::CreateFile(name, os::kOpenReadWriteExclusive, &error);
+  if (file == os::kNoHandle) {
+    SetError(error, "Cannot create memo file " + name + " " + kPackTag);
+    return false;
+  }
+  target->memo.file = file;
+  target->memo.name = name;
+  target->memo.kind = memo.kind;
+  target->memo.block_size = memo.block_size;
+  target->memo.open = true;
+  return WriteMemoBytes(target->memo, 0, header.data(), header.size(), 0, kPackTag);
+}
+
+// Copies every referenced memo to the target, collecting the field rewrites.
+bool CopyReferencedMemos(WorkArea& area, MemoState& target, std::vector<FieldUpdate>* updates) {
+  std::vector<char> record(area.record_length);
+  for (std::int32_t n = 1; n <= area.record_count; ++n) {
+    const std::int64_t offset = area.header_length + std::int64_t{n - 1} * area.record_length;
+    std::size_t got = 0;
+    const int error = os::ReadAt(area.file, offset, record.data(), record.size(), &got);
+    if (error != 0 || got != record.size()) {
+      SetError(error != 0 ? error : 213, "Datei:  " + area.file_name + " " + kPackTag);
+      return false;
+    }
+    for (const FieldDesc& field : area.fields) {
+      if (!IsMemoField(field)) continue;
+      const std::string text(record.data() + field.offset, field.length);
+      const std::int64_t block = ParseMemoRef(text);
+      if (block == 0) continue;
+      const std::int64_t packed = PackMemo(area.memo, target, block, n);
+      if (packed < 0) return false;
+      updates->push_back({offset + field.offset, text, FormatMemoRef(packed, field.length)});
+    }
+  }
+  unsigned char next_free[4];
+  const std::int64_t size = MemoFileSize(target, kPackTag);
+  if (size < 0) return false;
+  EncodeNextFree(target.kind,
+                 static_cast<std::uint32_t>((size + target.block_size - 1) / target.block_size),
+                 next_free);
+  if (!WriteMemoBytes(target, 0, next_free, sizeof next_free, 29, kPackTag) ||
+      !FlushMemo(target, kPackTag)) {
+    return false;
+  }
+  const int close_error = os::CloseFile(target.file);
+  target.file = os::kNoHandle;
+  if (close_error != 0) {
+    SetError(29, target.name + " " + kPackTag);
+    return false;
+  }
+  return true;
+}
+
+// Writes the new (or, rolling back, the old) M field texts into the table.
+// Returns the number of updates written before the first failure.
+std::size_t WriteFieldTexts(WorkArea& area, const std::vector<FieldUpdate>& updates, bool new_texts,
+                            int* error) {
+  *error = 0;
+  for (std::size_t i = 0; i < updates.size(); ++i) {
+    const std::string& text = new_texts ? updates[i].new_text : updates[i].old_text;
+    *error = os::WriteAt(area.file, updates[i].offset, text.data(), text.size());
+    if (*error != 0) return i;
+  }
+  return updates.size();
+}
+
+}  // namespace
+
+std::int64_t PackMemo(MemoState& source, MemoState& target, std::int64_t block,
+                      std::int32_t record) {
+  const std::string tag = "[PackMemo]";
+  std::int64_t size = MemoFileSize(target, tag);
+  if (size < 0) return -1;
+  if (target.kind == kMemoDbase3 && size == kDbase3FreshSize) size = kDbase3BlockSize;
+  const std::int64_t rest = size % target.block_size;
+  if (rest != 0) {
+    const std::vector<char> zeros(static_cast<std::size_t>(target.block_size - rest), '\0');
+    if (!WriteMemoBytes(target, size, zeros.data(), zeros.size(), 1005, tag)) return -1;
+    size += static_cast<std::int64_t>(zeros.size());
+  }
+  const std::int64_t new_block = size / target.block_size;
+  MemoReadOptions options;
+  options.nul_ends = source.kind == kMemoDbase3;
+  MemoBytes memo;
+  switch (ReadMemoText(source, block, options, &memo, tag)) {
+    case MemoRead::kIoError:
+      return -1;
+    case MemoRead::kBadAddress:
+      SetError(1003, source.name + " Memo block # " + std::to_string(block) + " Record # " +
+                         std::to_string(record) + " " + tag);
+      return 0;
+    case MemoRead::kOk:
+      break;
+  }
+  const bool keep_header = target.kind == kMemoDbase3 && memo.has_header;
+  if (!WriteMemoText(target, new_block * target.block_size, memo.text, nullptr, keep_header, 1005,
+                     tag)) {
+    return -1;
+  }
+  return keep_header ? -new_block : new_block;
+}
+
+void PackMemofile() {
+  WorkArea* area = RequireMemo("PackMemofile");
+  if (area == nullptr) return;
+  MemoState& memo = area->memo;
+  if (NetworkLocking && !area->exclusive) {
+    SetError(225, memo.name + " " + kPackTag);
+    return;
+  }
+  for (const FieldDesc& field : area->fields) {
+    if (IsMemoField(field) && field.length != kMemoFieldLength) {
+      SetError(1019, area->file_name + " " + field.name + " " + kPackTag);
+      return;
+    }
+  }
+  const std::int64_t size = MemoFileSize(memo, kPackTag);
+  if (size < 0) return;
+  if (DiskFree(memo.name) < size / 1024) {
+    SetError(1012, memo.name + " " + kPackTag);
+    return;
+  }
+  PackTarget target;
+  std::vector<FieldUpdate> updates;
+  if (!CreateTarget(*area, &target) || !CopyReferencedMemos(*area, target.memo, &updates)) return;
+
+  int error = 0;
+  const std::size_t written = WriteFieldTexts(*area, updates, true, &error);
+  if (written != updates.size()) {
+    const std::vector<FieldUpdate> done(updates.begin(), updates.begin() + written);
+    int rollback_error = 0;
+    WriteFieldTexts(*area, done, false, &rollback_error);
+    InvalidateReadAhead(*area);
+    SetError(error, "Datei:  " + area->file_name + " " + kPackTag);
+    return;
+  }
+  if (!updates.empty() && area->status == TableStatus::kClean) {
+    area->status = TableStatus::kRecordWritten;
+  }
+  InvalidateReadAhead(*area);
+
+  const std::string name = memo.name;
+  const std::uint8_t kind = memo.kind;
+  os::CloseFile(memo.file);
+  memo = MemoState{};
+  error = os::DeleteFile(name);
+  if (error == 0) {
+    error = os::RenameFile(target.memo.name, name);
+    // The old file is gone: the new one must survive under its own name.
+    target.keep = true;
+  } else {
+    int rollback_error = 0;
+    WriteFieldTexts(*area, updates, false, &rollback_error);
+    InvalidateReadAhead(*area);
+  }
+  if (error != 0) {
+    OpenMemoNamed(*area, name, kind, "PackMemofile");
+    SetError(error, name + " " + kPackTag);
+    return;
+  }
+  if (!OpenMemoNamed(*area, name, kind, "PackMemofile")) return;
+  if (area->record_number >= 1 && area->record_number <= area->record_count &&
+      GetDbfRecord(*area, area->record_number)) {
+    UnpackRecord(*area);
+    if (RecordCache.record_written) RecordCache.record_written(*area);
+  }
+}
+
+}  // namespace orvex

@@ -1,0 +1,33 @@
+// Packing a memo file: rebuilding it with only the memos that the table's
+// records reference, in record order, and renumbering the M fields.
+#pragma once
+
+#include <cstdint>
+
+#include "engine/work_area.h"
+
+namespace orvex {
+
+// Rebuilds the current area's memo file. Needs the table for itself (opened
+// exclusively, or NetworkLocking off; else error 225) and free space for a
+// copy (else 1012 "<name> [PackMemofile]"). Every M field of every record
+// (deleted ones included), in physical order, gets its memo copied to a new
+// file "<memo name>.$$$" of the same kind and block size; a reference that
+// lies beyond the end reports 1003 and becomes 0. The table is changed only
+// once the new file is complete: then the M fields are rewritten in place
+// (their 10 bytes, nothing else of the records), the old memo file is deleted
+// and the new one takes its name and is opened. A failure before that point
+// removes the new file and leaves table and memo file as they were.
+void PackMemofile();
+
+// Copies the memo at `block` of `source` to the end of `target` (padded to a
+// whole block first; a fresh dBASE III file counts as 512 bytes) in the
+// target's layout, bytes unchanged. A memo with block header keeps it in a
+// dBASE III target and gets a negative number. An address at or beyond the
+// source's size - 1 reports 1003 "<name> Memo block # <b> Record # <n>
+// [PackMemo]" and gives 0. Returns the new block number, 0 for an invalid
+// reference, or -1 after reporting an I/O error (1005 when writing).
+std::int64_t PackMemo(MemoState& source, MemoState& target, std::int64_t block,
+                      std::int32_t record);
+
+}  // namespace orvex
