@@ -64,8 +64,9 @@ DayNumber DayNumberFromYMD(std::int32_t year, std::int32_t month, std::int32_t d
 CalendarDate YMDFromDayNumber(DayNumber x) {
   if (!IsValidDayNumber(x)) return {};
   std::int32_t n = static_cast<std::int32_t>(std::trunc(x)) - DayNumberOffset;
-  // A low estimate of the year, then step forward year by year.
-  std::int32_t year = n / 366;
+  // A low estimate of the year (never below year 1), then step forward year
+  // by year.
+  std::int32_t year = n / 366 < 1 ? 1 : n / 366;
   n -= DaysBeforeYear(year);
   while (n > DaysInYear(year)) {
     n -= DaysInYear(year);
