@@ -1,0 +1,138 @@
+// Two and more real processes on one shared table: locks held by the other
+// program, its appends and changes seen without reopening, and concurrent
+// appends under the append lock.
+#include <set>
+
+#include "engine/dbf_file.h"
+#include "engine/locks.h"
+#include "engine/navigation.h"
+#include "engine/record_io.h"
+#include "engine/tables.h"
+#include "engine_test_support.h"
+
+namespace orvex::test {
+namespace {
+
+class SharedTableTest : public EngineTest {
+ protected:
+  void SetUp() override {
+    EngineTest::SetUp();
+    ASSERT_TRUE(CreateDbf(Path("shared.dbf"), {{"NAME", 'C', 12, 0}, {"QTY", 'N', 6, 0}}));
+  }
+  std::string Helper() { return BuildProgram("tests/engine/engine_helper"); }
+  std::string Ask(ChildProcess& child, const std::string& line) {
+    child.WriteLine(line);
+    return child.ReadLine();
+  }
+  void AppendHere(const std::string& name) {
+    ASSERT_TRUE(ALock());
+    SetCharField(1, name);
+    Append();
+    ASSERT_EQ(DbfErrorNo, 0);
+    Unlock();
+  }
+};
+
+TEST_F(SharedTableTest, LocksHeldByTheOtherProgramAreRefused) {
+  USE(Path("shared.dbf"));
+  AppendHere("one");
+  AppendHere("two");
+  ChildProcess other({Helper()});
+  ASSERT_EQ(Ask(other, "use " + Path("shared.dbf")), "ok");
+  ASSERT_EQ(Ask(other, "go 2"), "2 two");
+  ASSERT_EQ(Ask(other, "rlock"), "yes");
+  GO(2);
+  EXPECT_FALSE(RLock());
+  EXPECT_EQ(DbfErrorNo, 0);
+  GO(1);
+  EXPECT_TRUE(RLock());  // another record is free
+  Unlock();
+  ASSERT_EQ(Ask(other, "unlock"), "ok");
+  ASSERT_EQ(Ask(other, "alock"), "yes");
+  EXPECT_FALSE(ALock());
+  GO(2);
+  EXPECT_TRUE(RLock());  // the append lock does not cover records
+  Unlock();
+  ASSERT_EQ(Ask(other, "unlock"), "ok");
+  EXPECT_TRUE(ALock());
+  EXPECT_EQ(Ask(other, "alock"), "no");
+}
+
+TEST_F(SharedTableTest, AppendsAndChangesOfTheOtherProgramAreSeen) {
+  USE(Path("shared.dbf"));
+  AppendHere("mine");
+  ChildProcess other({Helper()});
+  ASSERT_EQ(Ask(other, "use " + Path("shared.dbf")), "ok");
+  ASSERT_EQ(Ask(other, "alock"), "yes");
+  ASSERT_EQ(Ask(other, "append theirs"), "ok");
+  ASSERT_EQ(Ask(other, "append more"), "ok");
+  EXPECT_EQ(RecCount(), 3);
+  GO(1);
+  SKIP(1);
+  EXPECT_EQ(CharField(1).substr(0, 6), "theirs");
+  GoBottom();
+  EXPECT_EQ(RecNo(), 3);
+  EXPECT_EQ(CharField(1).substr(0, 4), "more");
+  // A change of the other program shows on SKIP(0).
+  ASSERT_EQ(Ask(other, "unlock"), "ok");
+  ASSERT_EQ(Ask(other, "go 3"), "3 more");
+  ASSERT_EQ(Ask(other, "rlock"), "yes");
+  ASSERT_EQ(Ask(other, "replace changed"), "ok");
+  EXPECT_EQ(CharField(1).substr(0, 4), "more");
+  SKIP(0);
+  EXPECT_EQ(CharField(1).substr(0, 7), "changed");
+  // And our append is seen by the other one.
+  AppendHere("late");
+  EXPECT_EQ(Ask(other, "reccount"), "4");
+  EXPECT_EQ(Ask(other, "skip 1"), "4 late");
+  EXPECT_EQ(Ask(other, "gobottom"), "4 late");
+}
+
+TEST_F(SharedTableTest, ExclusiveOpenExcludesOthers) {
+  USE(Path("shared.dbf") + " EXCLUSIVE");
+  ChildProcess other({Helper()});
+  EXPECT_EQ(Ask(other, "use " + Path("shared.dbf")), "err 32");
+  USE("");
+  EXPECT_EQ(Ask(other, "use " + Path("shared.dbf")), "ok");
+  USE(Path("shared.dbf") + " EXCLUSIVE");
+  EXPECT_EQ(DbfErrorNo, 32);
+}
+
+TEST_F(SharedTableTest, FourProgramsAppendingAtOnceLoseNothing) {
+  constexpr int kPerProcess = 2000;
+  std::vector<std::unique_ptr<ChildProcess>> children;
+  for (int i = 0; i < 4; ++i) {
+    children.push_back(std::make_unique<ChildProcess>(std::vector<std::string>{Helper()}));
+    ASSERT_EQ(Ask(*children.back(), "use " + Path("shared.dbf")), "ok");
+  }
+  for (int i = 0; i < 4; ++i) children[i]->WriteLine("stress " + std::to_string(kPerProcess) + " p" + std::to_string(i) + "-");
+  for (auto& child : children) EXPECT_EQ(child->ReadLine(), "ok");
+  for (auto& child : children) {
+    child->WriteLine("close");
+    EXPECT_EQ(child->ReadLine(), "ok");
+    child->WriteLine("exit");
+    EXPECT_EQ(child->Wait(), 0);
+  }
+  std::string s = ReadFileBytes(Path("shared.dbf"));
+  const std::size_t header = 32 * 2 + 33, length = 1 + 12 + 6;
+  EXPECT_EQ(Get32(s, 4), 4u * kPerProcess);
+  ASSERT_EQ(s.size(), header + 4 * kPerProcess * length + 1);
+  EXPECT_EQ(s.back(), 0x1A);
+  std::set<std::string> names;
+  for (std::size_t r = 0; r < 4u * kPerProcess; ++r) {
+    std::string rec = s.substr(header + r * length, length);
+    ASSERT_EQ(rec[0], ' ') << r;
+    ASSERT_EQ(rec.substr(13), "     0") << r;
+    std::string name = rec.substr(1, 12);
+    name.erase(name.find_last_not_of(' ') + 1);
+    names.insert(name);
+  }
+  EXPECT_EQ(names.size(), 4u * kPerProcess);
+  for (int p = 0; p < 4; ++p) {
+    EXPECT_TRUE(names.count("p" + std::to_string(p) + "-0"));
+    EXPECT_TRUE(names.count("p" + std::to_string(p) + "-" + std::to_string(kPerProcess - 1)));
+  }
+}
+
+}  // namespace
+}  // namespace orvex::test
