@@ -20,10 +20,9 @@ std::int32_t FloorDiv(std::int32_t a, std::int32_t b) {
   return (a % b != 0 && (a < 0) != (b < 0)) ? q - 1 : q;
 }
 
-void AppendZeroPadded(std::string& out, std::int32_t value, int width) {
-  std::string digits = std::to_string(value);
-  if (static_cast<int>(digits.size()) < width) out.append(width - digits.size(), '0');
-  out += digits;
+// Writes the last `width` decimal digits of a non-negative value.
+void PutDigits(char* at, std::int32_t value, int width) {
+  for (int i = width - 1; i >= 0; --i, value /= 10) at[i] = static_cast<char>('0' + value % 10);
 }
 
 }  // namespace
@@ -115,11 +114,10 @@ DayNumber DayNumberFromDText(std::string_view d_text) {
 std::string DTextFromDayNumber(DayNumber x) {
   if (!IsValidDayNumber(x)) return std::string(8, ' ');
   CalendarDate date = YMDFromDayNumber(x);
-  std::string text;
-  text.reserve(8);
-  AppendZeroPadded(text, date.year, 4);
-  AppendZeroPadded(text, date.month, 2);
-  AppendZeroPadded(text, date.day, 2);
+  std::string text(8, '0');
+  PutDigits(text.data(), date.year, 4);
+  PutDigits(text.data() + 4, date.month, 2);
+  PutDigits(text.data() + 6, date.day, 2);
   return text;
 }
 
