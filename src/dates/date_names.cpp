@@ -31,8 +31,8 @@ const NameSource kSources[kLanguageCount] = {
      9,
      false,
      {"Domenica", "Lunedi", "Martedi", "Mercoledi", "Giovedi", "Venerdi", "Sabato"},
-     {"Gennaio", "Febbraio", "Marzo", "Aprile", "Maggio", "Giugno", "Luglio", "Agosto",
-      "Settembre", "Ottobre", "Novembre", "Dicembre"}},
+     {"Gennaio", "Febbraio", "Marzo", "Aprile", "Maggio", "Giugno", "Luglio", "Agosto", "Settembre",
+      "Ottobre", "Novembre", "Dicembre"}},
     {8,
      9,
      false,
@@ -43,8 +43,8 @@ const NameSource kSources[kLanguageCount] = {
      9,
      false,
      {"Sonntag", "Montag", "Dienstag", "Mittwoch", "Donnerstag", "Freitag", "Samstag"},
-     {"Januar", "Februar", "März", "April", "Mai", "Juni", "Juli", "August", "September",
-      "Oktober", "November", "Dezember"}},
+     {"Januar", "Februar", "März", "April", "Mai", "Juni", "Juli", "August", "September", "Oktober",
+      "November", "Dezember"}},
     {9,
      10,
      false,
@@ -55,8 +55,8 @@ const NameSource kSources[kLanguageCount] = {
      8,
      true,
      {"Воскресенье", "Понедельник", "Вторник", "Среда", "Четверг", "Пятница", "Суббота"},
-     {"Январь", "Февраль", "Март", "Апрель", "Май", "Июнь", "Июль", "Август", "Сентябрь",
-      "Октябрь", "Ноябрь", "Декабрь"}},
+     {"Январь", "Февраль", "Март", "Апрель", "Май", "Июнь", "Июль", "Август", "Сентябрь", "Октябрь",
+      "Ноябрь", "Декабрь"}},
 };
 
 struct NameTable {

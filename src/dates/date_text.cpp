@@ -121,8 +121,7 @@ std::string NormalisedYear(std::string_view year, bool century) {
 // Month, day and year of a canonical text of 8 or 10 characters whose parts
 // are all digits; false for anything else.
 bool ParseAmerican(std::string_view american, CalendarDate& date) {
-  if ((american.size() != 8 && american.size() != 10) || american[2] != '/' ||
-      american[5] != '/')
+  if ((american.size() != 8 && american.size() != 10) || american[2] != '/' || american[5] != '/')
     return false;
   for (std::size_t i = 0; i < american.size(); ++i) {
     if (i == 2 || i == 5) continue;
@@ -205,8 +204,7 @@ bool CheckDateText(std::string& text) {
   CalendarDate date;
   if (!ParseAmerican(american, date)) return false;
   if (date.month < 1 || date.month > 12 || date.day < 1 || date.day > 31) return false;
-  if (date.day == 31 &&
-      (date.month == 4 || date.month == 6 || date.month == 9 || date.month == 11))
+  if (date.day == 31 && (date.month == 4 || date.month == 6 || date.month == 9 || date.month == 11))
     return false;
   if (date.month == 2 &&
       (date.day >= 30 || (date.day == 29 && !IsLeapYear(FullYear(american, date.year)))))
@@ -267,8 +265,7 @@ std::string DTextFromDateText(std::string_view text) {
 std::string DTextFromDisplayDateText(std::string_view display_text) {
   CenturyForced century;
   std::string american = NationalToAmerican(display_text.substr(0, 10));
-  if (american.size() != 10 || american[2] != '/' || american[5] != '/')
-    return std::string(8, ' ');
+  if (american.size() != 10 || american[2] != '/' || american[5] != '/') return std::string(8, ' ');
   std::string d_text = NumberText(DatePartValue(american.substr(6, 4)), 4) +
                        NumberText(DatePartValue(american.substr(0, 2)), 2) +
                        NumberText(DatePartValue(american.substr(3, 2)), 2);

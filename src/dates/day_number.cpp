@@ -29,9 +29,7 @@ void PutDigits(char* at, std::int32_t value, int width) {
 
 bool IsValidDayNumber(DayNumber x) { return x >= FirstDayNumber && x <= LastDayNumber; }
 
-bool IsLeapYear(std::int32_t year) {
-  return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-}
+bool IsLeapYear(std::int32_t year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
 
 std::int32_t DaysBeforeYear(std::int32_t year) {
   if (year < 2) return 0;
@@ -135,7 +133,8 @@ int WeekdayFromYMD(std::int32_t year, std::int32_t month, std::int32_t day) {
   std::int32_t century = FloorDiv(year, 100);
   std::int32_t year_of_century = year - century * 100;
   std::int64_t h = static_cast<std::int64_t>(day) + (26 * (month + 1)) / 10 + year_of_century +
-                   year_of_century / 4 + FloorDiv(century, 4) - 2 * static_cast<std::int64_t>(century);
+                   year_of_century / 4 + FloorDiv(century, 4) -
+                   2 * static_cast<std::int64_t>(century);
   h %= 7;
   if (h < 0) h += 7;
   return h == 0 ? 7 : static_cast<int>(h);

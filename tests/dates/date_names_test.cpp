@@ -30,9 +30,9 @@ TEST_F(DateNamesTest, EveryTypeHasItsLanguageAndSlotWidths) {
     const char* january;
   };
   const Expect expected[9] = {
-      {9, 9, "Sunday   ", "January  "},  {9, 9, "Sunday   ", "January  "},
-      {9, 9, "Sunday   ", "January  "},  {9, 9, "Domenica ", "Gennaio  "},
-      {8, 9, "Dimanche", "Janvier  "},   {10, 9, "Sonntag   ", "Januar   "},
+      {9, 9, "Sunday   ", "January  "},   {9, 9, "Sunday   ", "January  "},
+      {9, 9, "Sunday   ", "January  "},   {9, 9, "Domenica ", "Gennaio  "},
+      {8, 9, "Dimanche", "Janvier  "},    {10, 9, "Sonntag   ", "Januar   "},
       {9, 10, "Domingo  ", "Enero     "}, {8, 9, "Dimanche", "Janvier  "},
       {11, 8, nullptr, nullptr}};
   for (int type = 0; type <= 8; ++type) {

@@ -66,18 +66,11 @@ TEST(DateSettingsTest, LocaleChoosesTheDateTypeAndSeparatorsAtStartUp) {
 }
 
 TEST(DateSettingsTest, DateTypeForEveryLanguage) {
-  auto id = [](int primary, int sub) { return static_cast<std::uint16_t>(primary | sub << 10); };
-  EXPECT_EQ(DateTypeForLanguage(id(7, 1)), 5);
-  EXPECT_EQ(DateTypeForLanguage(id(7, 2)), 5);
-  EXPECT_EQ(DateTypeForLanguage(id(9, 1)), 0);
-  EXPECT_EQ(DateTypeForLanguage(id(9, 2)), 2);
-  EXPECT_EQ(DateTypeForLanguage(id(10, 1)), 6);
-  EXPECT_EQ(DateTypeForLanguage(id(12, 1)), 4);
-  EXPECT_EQ(DateTypeForLanguage(id(12, 3)), 7);
-  EXPECT_EQ(DateTypeForLanguage(id(16, 1)), 3);
-  EXPECT_EQ(DateTypeForLanguage(id(25, 1)), 8);
-  EXPECT_EQ(DateTypeForLanguage(id(19, 1)), 0);  // Dutch: not listed
-  EXPECT_EQ(DateTypeForLanguage(0), 0);
+  // {primary language, sub-language, date type}; Dutch (19) is not listed.
+  const int cases[][3] = {{7, 1, 5},  {7, 2, 5},  {9, 1, 0},  {9, 2, 2},  {10, 1, 6}, {12, 1, 4},
+                          {12, 3, 7}, {16, 1, 3}, {25, 1, 8}, {19, 1, 0}, {0, 0, 0}};
+  for (const auto& c : cases)
+    EXPECT_EQ(DateTypeForLanguage(static_cast<std::uint16_t>(c[0] | c[1] << 10)), c[2]) << c[0];
 }
 
 TEST(DateSettingsTest, SetDateTypeUpdatesTheFrameworkFormats) {

@@ -111,13 +111,19 @@ TEST(DayNumberTest, EmptyAndDamagedDTexts) {
                                 "0000AB01", "-0240101", "2024-1-1", "x0240101"})
     EXPECT_EQ(DayNumberFromDText(text), EmptyDayNumber) << "'" << text << "'";
   // The text ends at its first NUL or after 8 characters.
-  EXPECT_EQ(DayNumberFromDText(std::string_view("20240101\0" "99", 11)), 2460311);
+  EXPECT_EQ(DayNumberFromDText(std::string_view("20240101\0"
+                                                "99",
+                                                11)),
+            2460311);
   EXPECT_EQ(DayNumberFromDText("2024010199"), 2460311);
-  EXPECT_EQ(DayNumberFromDText(std::string_view("2024\0" "0101", 9)), EmptyDayNumber);
+  EXPECT_EQ(DayNumberFromDText(std::string_view("2024\0"
+                                                "0101",
+                                                9)),
+            EmptyDayNumber);
 
-  for (DayNumber x : {EmptyDayNumber, 1721425.0, 1721425.5, 5373484.5, 5373485.0, 0.0, -1e300,
-                      std::numeric_limits<double>::quiet_NaN(),
-                      std::numeric_limits<double>::infinity()}) {
+  for (DayNumber x :
+       {EmptyDayNumber, 1721425.0, 1721425.5, 5373484.5, 5373485.0, 0.0, -1e300,
+        std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<double>::infinity()}) {
     EXPECT_EQ(DTextFromDayNumber(x), "        ") << x;
     CalendarDate date = YMDFromDayNumber(x);
     EXPECT_EQ(date.year + date.month + date.day, 0) << x;
@@ -127,22 +133,16 @@ TEST(DayNumberTest, EmptyAndDamagedDTexts) {
 TEST(DayNumberTest, DatePartValueReadsOnlyWholeNumbers) {
   EXPECT_EQ(DatePartValue("2024"), 2024);
   EXPECT_EQ(DatePartValue(" 7 "), 7);
-  EXPECT_EQ(DatePartValue("07"), 7);
-  EXPECT_EQ(DatePartValue(""), 0);
-  EXPECT_EQ(DatePartValue("  "), 0);
-  EXPECT_EQ(DatePartValue("AB"), 0);
-  EXPECT_EQ(DatePartValue("1A"), 0);
-  EXPECT_EQ(DatePartValue("-1"), 0);
-  EXPECT_EQ(DatePartValue("1 2"), 0);
-  EXPECT_EQ(DatePartValue("9999999999"), 0);
+  for (std::string_view part : {"", "  ", "AB", "1A", "-1", "1 2", "9999999999"})
+    EXPECT_EQ(DatePartValue(part), 0) << "'" << part << "'";
 }
 
 TEST(DayNumberTest, WeekdaysByZeller) {
   EXPECT_EQ(WeekdayFromYMD(2000, 1, 1), 7);  // Saturday
   EXPECT_EQ(WeekdayFromYMD(1776, 7, 4), 5);  // Thursday
   EXPECT_EQ(WeekdayFromYMD(2024, 12, 25), 4);
-  EXPECT_EQ(WeekdayFromYMD(1, 1, 1), 2);      // Monday
-  EXPECT_EQ(WeekdayFromYMD(100, 1, 1), 6);    // K = 0 in January: previous century
+  EXPECT_EQ(WeekdayFromYMD(1, 1, 1), 2);    // Monday
+  EXPECT_EQ(WeekdayFromYMD(100, 1, 1), 6);  // K = 0 in January: previous century
   EXPECT_EQ(WeekdayFromYMD(9999, 12, 31), 6);
   EXPECT_EQ(WeekdayFromDayNumber(EmptyDayNumber), 0);
   // The congruence agrees with the day count (2451545 is a Saturday) on the
