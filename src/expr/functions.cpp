@@ -105,7 +105,7 @@ void SoundexCode(const char* s, int n, char out[5]) {
     if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
     return c >= 'A' && c <= 'Z' ? kCodes[c - 'A'] : '\0';
   };
-  out[0] = s[0];
+  out[0] = s[0] >= 'a' && s[0] <= 'z' ? static_cast<char>(s[0] - 'a' + 'A') : s[0];
   char last = letter_code(s[0]);
   if (last == '\0') last = '0';
   int written = 1;

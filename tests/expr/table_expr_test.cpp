@@ -1,0 +1,241 @@
+// Expressions over open tables: field resolution, result type, length and
+// decimals, CheckExprText, field reads and the record functions.
+#include <string>
+
+#include "dbf_writer.h"
+#include "engine/navigation.h"
+#include "engine/record_io.h"
+#include "engine/tables.h"
+#include "expr_test_util.h"
+#include "platform/os/codepage.h"
+
+namespace orvex::test {
+namespace {
+
+class TableExprTest : public ExprTest {
+ protected:
+  void SetUp() override {
+    ExprTest::SetUp();
+    movies_ = dir_.File("movies.dbf");
+    WriteDbf(movies_,
+             {{"NAME", 'C', 30},
+              {"YEAR", 'N', 4},
+              {"PRICE", 'N', 10, 2},
+              {"RELEASED", 'D', 8},
+              {"COLOR", 'L', 1},
+              {"PLOT", 'M', 10},
+              {"DATE", 'C', 5},
+              {"STARS", 'F', 5, 1}},
+             {{{"Alien", "1979", "12.50", "19790525", "T", "", "x", "4.5"}},
+              {{"Brazil", "1985", "-3", "        ", "n", "", "y", "3"}, true},
+              {{"Casablanca  ", "", "******", "19430123", "y", "", "z", "2.0"}}});
+    Select(1);
+    USE(movies_);
+    ASSERT_EQ(DbfErrorNo, 0) << ErrorDetail;
+  }
+
+  TempDir dir_;
+  std::string movies_;
+};
+
+TEST_F(TableExprTest, ResultLengthsAndDecimals) {
+  struct Case {
+    const char* text;
+    char type;
+    int length;
+    int decimals;
+  } cases[] = {
+      {"NAME", 'C', 30, 0},
+      {"UPPER(NAME)", 'C', 30, 0},
+      {"TRIM(NAME)", 'C', 30, 0},
+      {"NAME + 'x'", 'C', 0, 0},
+      {"DTOS(RELEASED)", 'C', 0, 0},
+      {"STR(YEAR,4)+DTOS(RELEASED)", 'C', 0, 0},
+      {"PRICE", 'N', 10, 2},
+      {"PRICE*2", 'N', 13, 2},
+      {"5", 'N', 13, 2},
+      {"YEAR", 'N', 4, 0},
+      {"YEAR + 1", 'N', 13, 2},
+      {"STARS", 'N', 5, 1},
+      {"YEAR + PRICE", 'N', 10, 2},
+      {"STARS > 3", 'L', 1, 0},
+      {"COLOR", 'L', 1, 0},
+      {"RELEASED", 'D', 8, 0},
+      {"RELEASED + 1", 'D', 8, 0},
+      {"PLOT", 'M', 256, 0},
+  };
+  for (const auto& c : cases) {
+    CompiledExpr* e = AssignExpr(c.text);
+    ASSERT_NE(e, nullptr) << c.text << ": " << ErrorDetail;
+    EXPECT_EQ(e->result_type, c.type) << c.text;
+    EXPECT_EQ(e->result_length, c.length) << c.text;
+    EXPECT_EQ(e->decimals, c.decimals) << c.text;
+    FreeExpr(e);
+  }
+  CompiledExpr* e = AssignExpr("NAME");
+  EXPECT_EQ(e->pool_size, 31);
+  FreeExpr(e);
+  e = AssignExpr("DTOS(RELEASED)");
+  EXPECT_EQ(e->pool_size, 9);
+  FreeExpr(e);
+  MemoWidth = 100;
+  e = AssignExpr("PLOT");
+  EXPECT_EQ(e->result_length, 100);
+  FreeExpr(e);
+}
+
+TEST_F(TableExprTest, CheckExprTextCodes) {
+  EXPECT_EQ(CheckExprText("  ", true), 359);
+  EXPECT_EQ(CheckExprText("NAME", true), 0);
+  EXPECT_EQ(CheckExprText(std::string(221, '1'), true), 360);
+  std::string key220 = "11";
+  while (key220.size() < 220) key220 += "+1";
+  EXPECT_EQ(CheckExprText("  " + key220 + "  ", true), 0);
+  EXPECT_EQ(CheckExprText(key220 + "+1", false), 362);  // only keys are limited
+  EXPECT_EQ(CheckExprText("NAME +", true), 351);
+  EXPECT_EQ(CheckExprText("PLOT", true), 361);
+  EXPECT_EQ(CheckExprText("COLOR", true), 361);
+  EXPECT_EQ(CheckExprText("YEAR", false), 362);
+  EXPECT_EQ(CheckExprText("YEAR > 1980 .AND. COLOR", false), 0);
+  EXPECT_EQ(DbfErrorNo, 0);
+  EXPECT_FALSE(AutoReport);  // as the fixture left it
+  SetAutoReport(true);
+  SetRaiseOnError(true);
+  EXPECT_EQ(CheckExprText("NAME + 1", true), 351);  // never raises
+  EXPECT_TRUE(AutoReport);
+  EXPECT_EQ(MemoWidth, 256);
+  EXPECT_TRUE(CompiledExprs.empty());
+}
+
+TEST_F(TableExprTest, FieldReadsFromTheRawRecord) {
+  EXPECT_EQ(Text("NAME"), "Alien" + std::string(25, ' '));
+  EXPECT_EQ(Text("TRIM(NAME) + '!'"), "Alien!");
+  EXPECT_DOUBLE_EQ(Number("YEAR"), 1979);
+  EXPECT_DOUBLE_EQ(Number("PRICE * 2"), 25);
+  EXPECT_DOUBLE_EQ(Number("STARS"), 4.5);
+  EXPECT_EQ(Text("DTOS(RELEASED)"), "19790525");
+  EXPECT_TRUE(Logical("COLOR"));
+  EXPECT_EQ(Text("PLOT"), "");  // no memo store linked into this test
+  EXPECT_FALSE(Logical("DELETED()"));
+  EXPECT_DOUBLE_EQ(Number("RECNO()"), 1);
+
+  GO(2);
+  EXPECT_DOUBLE_EQ(Number("PRICE"), -3);
+  EXPECT_EQ(Text("DTOS(RELEASED)"), "        ");
+  EXPECT_FALSE(Logical("COLOR"));  // "n"
+  EXPECT_TRUE(Logical("DELETED()"));
+  EXPECT_DOUBLE_EQ(Number("RECNO()"), 2);
+
+  GO(3);
+  EXPECT_DOUBLE_EQ(Number("YEAR"), 0);    // blank
+  EXPECT_DOUBLE_EQ(Number("PRICE"), 0);   // overflow asterisks
+  EXPECT_TRUE(Logical("COLOR"));          // "y"
+  EXPECT_TRUE(Logical("NAME = 'Casa'"));
+  EXPECT_TRUE(Logical("'blanc' $ NAME"));
+  EXPECT_EQ(Text("UPPER(NAME)"), "CASABLANCA" + std::string(20, ' '));
+}
+
+TEST_F(TableExprTest, AFieldNamedLikeAFunctionIsAFieldUnlessCalled) {
+  EXPECT_EQ(Text("DATE"), "x    ");
+  Outcome o = Compute("DATE()");
+  EXPECT_EQ(o.type, 'D');
+  EXPECT_EQ(Compute("DATE ()").type, 'D');
+  EXPECT_EQ(Reason("DATE.AND.NAME"), "Syntax error");
+  EXPECT_EQ(Reason("name"), "");  // identifiers are read upper-cased
+}
+
+TEST_F(TableExprTest, AliasedFieldsReadTheirOwnArea) {
+  std::string other = dir_.File("people.dbf");
+  WriteDbf(other, {{"NAME", 'C', 12}, {"AGE", 'N', 3}}, {{{"Zoe", "41"}}, {{"Max", "7"}}});
+  Select(2);
+  USE(other + " ALIAS LONGALIASNAME1");
+  ASSERT_EQ(DbfErrorNo, 0) << ErrorDetail;
+  GO(2);
+  Select(1);
+  CompiledExpr* e = AssignExpr("TRIM(LONGALIASNAME1->NAME) + '/' + TRIM(NAME)");
+  ASSERT_NE(e, nullptr) << ErrorDetail;
+  EvaluateExpr(e);
+  EXPECT_EQ(ResultText(e), "Max/Alien");
+  FreeExpr(e);
+  // Aliases are compared by their first ten characters.
+  EXPECT_DOUBLE_EQ(Number("LONGALIASN->AGE + 1"), 8);
+  EXPECT_DOUBLE_EQ(Number("longaliasnXYZ->AGE"), 7);
+  EXPECT_DOUBLE_EQ(Number("MOVIES->YEAR"), 1979);
+  EXPECT_EQ(Reason("NOSUCH->NAME"), "Syntax error");
+  EXPECT_EQ(Reason("MOVIES->AGE"), "Syntax error");
+  EXPECT_EQ(Reason("AGE"), "Syntax error");  // not in the current area
+}
+
+TEST_F(TableExprTest, UnaliasedFieldsFollowTheCurrentAreaAndStaySafe) {
+  CompiledExpr* e = AssignExpr("NAME");
+  ASSERT_NE(e, nullptr);
+  // Another table whose first field is far longer than the compiled one.
+  std::string wide = dir_.File("wide.dbf");
+  WriteDbf(wide, {{"TEXT", 'C', 200}, {"N", 'N', 3}}, {{{"long text", "1"}}});
+  Select(2);
+  USE(wide);
+  ASSERT_EQ(DbfErrorNo, 0);
+  EXPECT_EQ(EvaluateExpr(e), nullptr);
+  EXPECT_EQ(DbfErrorNo, 354);
+  EXPECT_EQ(ErrorDetail, os::Utf8ToAnsi("Arbeitspool übergelaufen [PARSER/Allocate]"));
+  // A closed current area gives the blank value.
+  Select(3);
+  ASSERT_NE(EvaluateExpr(e), nullptr);
+  EXPECT_EQ(ResultText(e), "");
+  Select(1);
+  EvaluateExpr(e);
+  EXPECT_EQ(ResultText(e).substr(0, 5), "Alien");
+  FreeExpr(e);
+}
+
+TEST_F(TableExprTest, AnEmptyTableGivesBlankValues) {
+  std::string empty = dir_.File("empty.dbf");
+  WriteDbf(empty, {{"NAME", 'C', 4}, {"N", 'N', 3}, {"D", 'D', 8}, {"L", 'L', 1}}, {});
+  Select(2);
+  USE(empty);
+  ASSERT_EQ(DbfErrorNo, 0);
+  EXPECT_EQ(Text("NAME + '|'"), "    |");
+  EXPECT_DOUBLE_EQ(Number("N"), 0);
+  EXPECT_EQ(Text("DTOS(D)"), "        ");
+  EXPECT_FALSE(Logical("L"));
+  EXPECT_DOUBLE_EQ(Number("RECNO()"), 0);
+}
+
+TEST_F(TableExprTest, FreeExprLeavesUnknownRecordsAlone) {
+  CompiledExpr* a = AssignExpr("NAME");
+  CompiledExpr* b = AssignExpr("YEAR");
+  ASSERT_EQ(CompiledExprs.size(), 2u);
+  CompiledExpr stranger;
+  FreeExpr(&stranger);
+  FreeExpr(nullptr);
+  EXPECT_EQ(CompiledExprs.size(), 2u);
+  FreeExpr(a);
+  FreeExpr(a);  // already gone: harmless
+  EXPECT_EQ(CompiledExprs.size(), 1u);
+  EXPECT_EQ(CompiledExprs[0], b);
+  FreeExpr(b);
+  EXPECT_TRUE(CompiledExprs.empty());
+}
+
+TEST_F(TableExprTest, TheEngineFiltersThroughTheEntryPoints) {
+  ASSERT_TRUE(ExpressionEngine.present);
+  CompiledExpr* e = ExpressionEngine.compile("YEAR > 1980");
+  ASSERT_NE(e, nullptr);
+  EXPECT_EQ(ExpressionEngine.result_type(e), 'L');
+  EXPECT_FALSE(EvaluateCondition(e));
+  GO(2);
+  EXPECT_TRUE(EvaluateCondition(e));
+  ExpressionEngine.free(e);
+
+  CompiledExpr* n = ExpressionEngine.compile("PRICE");
+  EXPECT_EQ(ExpressionEngine.to_text(n, ExpressionEngine.evaluate(n)), "     -3.00");
+  ExpressionEngine.free(n);
+  CompiledExpr* d = ExpressionEngine.compile("RELEASED");
+  GO(1);
+  EXPECT_EQ(ExpressionEngine.to_text(d, ExpressionEngine.evaluate_index_expr(d)), "25.05.79");
+  ExpressionEngine.free(d);
+  EXPECT_TRUE(CompiledExprs.empty());
+}
+
+}  // namespace
+}  // namespace orvex::test
