@@ -1,0 +1,104 @@
+// The second program of the multi-process memo tests. One command per run:
+//   lock <memo file>          holds the memo write lock (byte 10): prints
+//                             "locked", releases it when stdin ends
+//   pack <table> <limit>      packs the table's memo file with the process's
+//                             file-size limit at <limit> bytes (writes beyond
+//                             it fail), prints "error <n>"
+//   write <table> <first> <step> <rounds> <tag>
+//                             opens the table shared and, <rounds> times, for
+//                             records first, first+step, ... up to the record
+//                             count: RLock, store the text "<tag> <record>
+//                             <round>" (longer each round) as the record's
+//                             memo, Replace, Unlock; prints "done" or
+//                             "error <n> <detail>"
+#include <sys/resource.h>
+
+#include <csignal>
+#include <cstring>
+#include <iostream>
+#include <string>
+
+#include "common/errors.h"
+#include "engine/locks.h"
+#include "engine/navigation.h"
+#include "engine/record_io.h"
+#include "engine/tables.h"
+#include "memo/memo_ops.h"
+#include "memo/memo_pack.h"
+#include "memo/memo_pad.h"
+#include "platform/os/files.h"
+
+namespace {
+
+using namespace orvex;
+
+int Lock(const std::string& memo_file) {
+  int error = 0;
+  const os::Handle file = os::OpenFile(memo_file, os::kOpenReadWriteDenyNone, &error);
+  if (file == os::kNoHandle || os::LockFile(file, 10, 1) != 0) {
+    std::cout << "error " << error << std::endl;
+    return 1;
+  }
+  std::cout << "locked" << std::endl;
+  std::string line;
+  std::getline(std::cin, line);
+  return 0;
+}
+
+int Pack(const std::string& table, long limit) {
+  std::signal(SIGXFSZ, SIG_IGN);
+  rlimit rl{static_cast<rlim_t>(limit), static_cast<rlim_t>(limit)};
+  setrlimit(RLIMIT_FSIZE, &rl);
+  USE(table + " EXCLUSIVE");
+  if (DbfErrorNo == 0) PackMemofile();
+  std::cout << "error " << DbfErrorNo << std::endl;
+  return 0;
+}
+
+// The memo text of a record in a round: grows with the round so that
+// rewritten dBASE IV memos move to the end of the file now and then.
+std::string MemoTextFor(const std::string& tag, int record, int round) {
+  std::string text = tag + " " + std::to_string(record) + " " + std::to_string(round);
+  return text + std::string(static_cast<std::size_t>(round) * 97 % 1300, '.');
+}
+
+int Write(const std::string& table, int first, int step, int rounds, const std::string& tag) {
+  USE(table);
+  for (int round = 0; round < rounds && DbfErrorNo == 0; ++round) {
+    for (int record = first; record <= RecCount() && DbfErrorNo == 0; record += step) {
+      GO(record);
+      while (!RLock()) {
+      }
+      std::int32_t block = 0;
+      std::memcpy(&block, FieldAddress(2), 4);
+      FillMemoPad(MemoTextFor(tag, record, round), 0);
+      block = EditMemoCloseMemo(block);
+      if (DbfErrorNo == 0) {
+        std::memcpy(FieldAddress(2), &block, 4);
+        Replace();
+      }
+      Unlock();
+    }
+  }
+  if (DbfErrorNo != 0) {
+    std::cout << "error " << DbfErrorNo << " " << ErrorDetail << std::endl;
+  } else {
+    std::cout << "done" << std::endl;
+  }
+  CloseAllAreas();
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  SetAutoReport(false);
+  const std::string command = argc > 1 ? argv[1] : "";
+  if (command == "lock" && argc == 3) return Lock(argv[2]);
+  if (command == "pack" && argc == 4) return Pack(argv[2], std::stol(argv[3]));
+  if (command == "write" && argc == 7) {
+    return Write(argv[2], std::stoi(argv[3]), std::stoi(argv[4]), std::stoi(argv[5]), argv[6]);
+  }
+  std::cerr << "usage: memo_helper lock|pack|write ..." << std::endl;
+  return 2;
+}
