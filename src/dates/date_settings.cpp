@@ -85,11 +85,6 @@ void ResetDateSettings() {
   EpochYear = static_cast<std::int16_t>(os::GetLocalTime().year - 70);
   int type = DateTypeForLanguage(os::GetUserDefaultLangID());
   DateType = static_cast<std::uint8_t>(type);
-  // At program start the format record of the OS layer may not be built yet
-  // (its date separator, never NUL once built, is still zero): it is filled
-  // only once it exists, so that a program whose units start in another
-  // order keeps the record's defaults instead of writing into raw memory.
-  if (os::Formats().date_separator == '\0') return;
   SetDateType(type);
   os::FormatSettings& formats = os::Formats();
   if (type >= 3 && type <= 6) {

@@ -3,7 +3,7 @@
 namespace orvex::os {
 
 namespace {
-FormatSettings g_formats;
+constinit FormatSettings g_formats;
 }  // namespace
 
 FormatSettings& Formats() { return g_formats; }
