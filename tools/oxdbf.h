@@ -1,0 +1,57 @@
+// The oxdbf command-line tool: a registry of subcommands and the helpers they
+// share. Each group of subcommands lives in its own oxdbf_<group>.cpp and
+// registers itself with a static SubcommandRegistration, so adding one needs
+// no change here.
+//
+// Text at the tool's boundary (arguments, output) is UTF-8; inside it is the
+// library's Windows-1252. Every failure goes through the library's reporting
+// path (SetError): the message on stderr, the error number as exit status.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace orvex::tool {
+
+// One call of the tool after the common options were taken out.
+struct Invocation {
+  std::vector<std::string> args;   // positional arguments after the subcommand
+  std::vector<std::string> flags;  // the subcommand's own --flags, as given
+  bool exclusive = false;          // --exclusive
+  bool HasFlag(const std::string& flag) const;
+};
+
+struct Subcommand {
+  const char* name;
+  const char* usage;                       // argument synopsis for the help text
+  std::vector<std::string> flags;          // the --flags it accepts
+  int (*run)(const Invocation& call);      // exit status (0 = success)
+};
+
+// Adds a subcommand to the registry (from a static object of a group file).
+struct SubcommandRegistration {
+  explicit SubcommandRegistration(Subcommand command);
+};
+
+// Reports a failure through the library (message on stderr, exit status =
+// number); `detail` is UTF-8.
+[[noreturn]] void Fail(int number, const std::string& detail);
+
+// Opens `file` (UTF-8) in the current work area, exclusively when the call
+// says so; `read_only` opens it without write access (commands that only
+// look). Failures end the program through the library's path.
+void OpenTable(const Invocation& call, const std::string& file, bool read_only);
+
+// The value of field n of the current record as the tool shows it, in UTF-8:
+// C trimmed on the right, N/F with the field's decimals, L as T/F, D as
+// YYYYMMDD or empty, M as the block number.
+std::string FieldText(int n);
+
+// Stores a UTF-8 value given on the command line into field n of the
+// unpacked buffer; false when the value does not suit the field's type.
+bool SetFieldText(int n, const std::string& value);
+
+// A decimal integer argument; ends the program with error 220 otherwise.
+long IntegerArgument(const std::string& text, const char* what);
+
+}  // namespace orvex::tool
