@@ -41,11 +41,17 @@ bool IsMemoField(const FieldDesc& field) {
   return field.type == 'M' || field.type == 'B' || field.type == 'G' || field.type == 'P';
 }
 
-bool CreateTarget(const WorkArea& area, PackTarget* target) {
-  const MemoState& memo = area.memo;
+bool CreateTarget(WorkArea& area, PackTarget* target) {
+  MemoState& memo = area.memo;
   const std::string name = ForceExt(memo.name, "$$$");
-  const std::string header =
-      NewMemoHeader(memo.kind, memo.block_size, SplitName(area.file_name).name);
+  std::string header = NewMemoHeader(memo.kind, memo.block_size, SplitName(area.file_name).name);
+  if (memo.kind == kMemoDbase4) {
+    // The name field goes over as the old file has it.
+    char old_header[16] = {};
+    std::size_t got = 0;
+    if (!ReadMemoBytes(memo, 0, old_header, sizeof old_header, &got, kPackTag)) return false;
+    if (got == sizeof old_header) header.replace(8, 8, old_header + 8, 8);
+  }
   int error = 0;
   const os::Handle file = os::CreateFile(name, os::kOpenReadWriteExclusive, &error);
   if (file == os::kNoHandle) {
@@ -188,13 +194,15 @@ void PackMemofile() {
   }
   InvalidateReadAhead(*area);
 
+  // The packed file takes the old file's name as it is on the disk.
   const std::string name = memo.name;
+  const std::string disk_name = os::ResolvePath(memo.name);
   const std::uint8_t kind = memo.kind;
   os::CloseFile(memo.file);
   memo = MemoState{};
-  error = os::DeleteFile(name);
+  error = os::DeleteFile(disk_name);
   if (error == 0) {
-    error = os::RenameFile(target.memo.name, name);
+    error = os::RenameFile(target.memo.name, disk_name);
     // The old file is gone: the new one must survive under its own name.
     target.keep = true;
   } else {

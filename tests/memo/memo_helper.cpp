@@ -26,6 +26,7 @@
 #include "memo/memo_ops.h"
 #include "memo/memo_pack.h"
 #include "memo/memo_pad.h"
+#include "memo/memo_store.h"
 #include "platform/os/files.h"
 
 namespace {
@@ -93,6 +94,7 @@ int Write(const std::string& table, int first, int step, int rounds, const std::
 
 int main(int argc, char** argv) {
   SetAutoReport(false);
+  InstallMemoStore();
   const std::string command = argc > 1 ? argv[1] : "";
   if (command == "lock" && argc == 3) return Lock(argv[2]);
   if (command == "pack" && argc == 4) return Pack(argv[2], std::stol(argv[3]));
