@@ -51,6 +51,9 @@ std::string CsvCell(const std::string& text) {
   return quoted + "\"";
 }
 
+// Writes text whole (field values may hold NUL bytes).
+void Write(const std::string& text) { std::fwrite(text.data(), 1, text.size(), stdout); }
+
 int Dump(const Invocation& call) {
   if (call.args.size() != 1) Fail(220, "oxdbf dump FILE [--hide-deleted] [--csv] [oxdbf]");
   HideDeleted = call.HasFlag("--hide-deleted");
@@ -58,21 +61,21 @@ int Dump(const Invocation& call) {
   OpenTable(call, call.args[0], true);
   int fields = FieldCount();
   if (csv) {
-    for (int i = 1; i <= fields; ++i) std::printf("%s%s", i > 1 ? "," : "", CsvCell(os::AnsiToUtf8(Field(i))).c_str());
-    std::printf("\r\n");
+    for (int i = 1; i <= fields; ++i) Write((i > 1 ? "," : "") + CsvCell(os::AnsiToUtf8(Field(i))));
+    Write("\r\n");
   }
   int width = static_cast<int>(std::to_string(RecCount()).size());
   GoTop();
   while (!dEOF() && DbfErrorNo == 0) {
     if (csv) {
       if (!Deleted()) {
-        for (int i = 1; i <= fields; ++i) std::printf("%s%s", i > 1 ? "," : "", CsvCell(FieldText(i)).c_str());
-        std::printf("\r\n");
+        for (int i = 1; i <= fields; ++i) Write((i > 1 ? "," : "") + CsvCell(FieldText(i)));
+        Write("\r\n");
       }
     } else {
       std::printf("%*d %c", width, RecNo(), Deleted() ? '*' : ' ');
-      for (int i = 1; i <= fields; ++i) std::printf(" %s%s", i > 1 ? "| " : "", FieldText(i).c_str());
-      std::printf("\n");
+      for (int i = 1; i <= fields; ++i) Write((i > 1 ? " | " : " ") + FieldText(i));
+      Write("\n");
     }
     SKIP(1);
   }
