@@ -3,6 +3,7 @@
 // switch-off by a zero byte, the translator buffer, and what destroying a
 // descriptor leaves in the file.
 #include "memo/blob.h"
+
 #include "memo_test_support.h"
 
 namespace orvex::test {
@@ -13,7 +14,8 @@ using BlobTest = MemoTest;
 std::string ReadAll(std::int32_t piece) {
   std::string out;
   std::string buffer(static_cast<std::size_t>(piece), '\0');
-  for (std::int32_t got; (got = ReadBlobStream(buffer.data(), piece)) > 0;) out.append(buffer, 0, got);
+  for (std::int32_t got; (got = ReadBlobStream(buffer.data(), piece)) > 0;)
+    out.append(buffer, 0, got);
   return out;
 }
 
@@ -24,12 +26,16 @@ void Write(const std::string& bytes) {
 
 TEST_F(BlobTest, HeaderlessDbase3MemoReadsToItsEndMarkerAndSeekLearnsTheLength) {
   CreateAndUse("t", kMemoDbase3);
-  const std::int32_t block = AddMemo("Gr\x81\xE1" "e aus K\x94ln");  // OEM text
+  const std::int32_t block = AddMemo(
+      "Gr\x81\xE1"
+      "e aus K\x94ln");  // OEM text
   ASSERT_EQ(CreateBlobDescriptor(true, block, kBlobRead), -block);
   EXPECT_EQ(SeekBlobStream(0, 2), 14);
   EXPECT_EQ(SeekBlobStream(-3, 2), 11);
   EXPECT_EQ(SeekBlobStream(0, 0), 0);
-  EXPECT_EQ(ReadAll(4), "Gr\xFC\xDF" "e aus K\xF6ln");  // ANSI
+  EXPECT_EQ(ReadAll(4),
+            "Gr\xFC\xDF"
+            "e aus K\xF6ln");  // ANSI
   DestroyBlobDescriptor();
 
   const std::string long_text(1500, 'L');
@@ -44,7 +50,9 @@ TEST_F(BlobTest, WrittenTextIsConvertedToOemAndGetsABlockHeader) {
   CreateAndUse("t", kMemoDbase4);
   const std::int32_t block = CreateBlobDescriptor(true, 0, kBlobWrite);
   ASSERT_EQ(block, 1);
-  Write("Gr\xFC\xDF" "e");
+  Write(
+      "Gr\xFC\xDF"
+      "e");
   DestroyBlobDescriptor();
   const std::string bytes = ReadFileBytes(Path("t.DBT"));
   EXPECT_EQ(Hex(bytes.substr(512)), "FF FF 08 00 0D 00 00 00 47 72 81 E1 65");
@@ -53,7 +61,9 @@ TEST_F(BlobTest, WrittenTextIsConvertedToOemAndGetsABlockHeader) {
   ASSERT_EQ(CreateBlobDescriptor(true, block, kBlobRead), block);
   EXPECT_EQ(SeekBlobStream(0, 2), 5);
   SeekBlobStream(1, 0);
-  EXPECT_EQ(ReadAll(512), "r\xFC\xDF" "e");
+  EXPECT_EQ(ReadAll(512),
+            "r\xFC\xDF"
+            "e");
 }
 
 TEST_F(BlobTest, ZeroByteInTheFirstPieceSwitchesConversionOff) {
@@ -146,7 +156,8 @@ TEST_F(BlobTest, AddressesBeyondTheEndAndSeeksOfEveryOrigin) {
   EXPECT_EQ(SeekBlobStream(5, 0), 0) << "no descriptor yet";
   EXPECT_EQ(CreateBlobDescriptor(false, 77, kBlobRead), 0);
   EXPECT_EQ(DbfErrorNo, 1003);
-  EXPECT_EQ(ErrorDetail, "77 " + CurrentWorkArea()->memo.name + " Record # 1 [CreateBlobDescriptor]");
+  EXPECT_EQ(ErrorDetail,
+            "77 " + CurrentWorkArea()->memo.name + " Record # 1 [CreateBlobDescriptor]");
 
   const std::int32_t block = AddMemo("0123456789");
   ASSERT_EQ(CreateBlobDescriptor(false, block, kBlobRead), block);

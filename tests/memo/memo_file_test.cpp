@@ -129,9 +129,8 @@ TEST_F(MemoFileTest, Dbase4MemoStaysInPlaceWhenItFitsAndMovesWhenItGrows) {
   FillPad(std::string(1200, 'c'));
   const std::int32_t moved = EditMemoCloseMemo(first);
   EXPECT_EQ(moved, 4);  // the end of the file: 4 blocks before the write
-  EXPECT_EQ(MemoText(moved), std::string(254, 'c') + std::string(254, 'c') +
-                                 std::string(254, 'c') + std::string(254, 'c') +
-                                 std::string(184, 'c'));
+  EXPECT_EQ(MemoText(moved), std::string(254, 'c') + std::string(254, 'c') + std::string(254, 'c') +
+                                 std::string(254, 'c') + std::string(184, 'c'));
   const std::string after = ReadFileBytes(Path("t.DBT"));
   EXPECT_EQ(after.substr(512, 108), before.substr(512, 108)) << "the old memo is left alone";
   // The counter at 32 counts blocks given up by moved memos and blocks read.
@@ -171,7 +170,11 @@ TEST_F(MemoFileTest, ReadingEitherLayoutInDbase3AndDbase4Files) {
   CreateAndUse("t", kMemoDbase3);
   CloseArea();
   std::string bytes = ReadFileBytes(Path("t.DBT")).substr(0, 512);
-  bytes += std::string("\xFF\xFF\x08\x00\x0B\x00\x00\x00" "abc", 11) + std::string(501, '\0');
+  bytes += std::string(
+               "\xFF\xFF\x08\x00\x0B\x00\x00\x00"
+               "abc",
+               11) +
+           std::string(501, '\0');
   bytes += "plain\x1A" + std::string(506, '\0');
   WriteFileBytes(Path("t.DBT"), bytes);
   USE(Path("t") + " EXCLUSIVE");

@@ -2,9 +2,10 @@
 // blocks copied twice, invalid references cleared, nothing else of the table
 // touched, and an interrupted pack (a real write failure in a child process)
 // leaving table and memo file as they were.
+#include "memo/memo_pack.h"
+
 #include <filesystem>
 
-#include "memo/memo_pack.h"
 #include "memo_test_support.h"
 
 namespace orvex::test {
@@ -45,7 +46,8 @@ TEST_P(MemoPackTest, PackKeepsExactlyTheReferencedMemosInRecordOrder) {
   DbfErrorNo = 0;
   PackMemofile();
   EXPECT_EQ(DbfErrorNo, 1003) << "the reference beyond the end is reported";
-  EXPECT_EQ(ErrorDetail, UpperCase(Path("t" + MemoExt())) + " Memo block # 5000 Record # 5 [PackMemo]");
+  EXPECT_EQ(ErrorDetail,
+            UpperCase(Path("t" + MemoExt())) + " Memo block # 5000 Record # 5 [PackMemo]");
   EXPECT_FALSE(std::filesystem::exists(Path("T.$$$")) || std::filesystem::exists(Path("t.$$$")));
 
   // The same memos written one after another into a fresh file of the same
@@ -62,9 +64,9 @@ TEST_P(MemoPackTest, PackKeepsExactlyTheReferencedMemosInRecordOrder) {
   CloseArea();
   const std::string packed = ReadFileBytes(Path("t" + MemoExt()));
   const std::string reference = ReadFileBytes(reference_dir.File("t" + MemoExt()));
-  EXPECT_TRUE(packed == reference) << "packed " << packed.size() << " bytes, reference "
-                                   << reference.size() << "; headers " << Hex(packed.substr(0, 24))
-                                   << " / " << Hex(reference.substr(0, 24));
+  EXPECT_TRUE(packed == reference)
+      << "packed " << packed.size() << " bytes, reference " << reference.size() << "; headers "
+      << Hex(packed.substr(0, 24)) << " / " << Hex(reference.substr(0, 24));
 
   const std::string table_after = ReadFileBytes(Path("t.DBF"));
   EXPECT_EQ(NotesText(Path("t.DBF"), 1), FormatMemoRef(expected_blocks[0]));

@@ -34,9 +34,8 @@ TEST_F(MemoTextTest, LinesKeepTheirEndsAndComeBackUnchanged) {
 
   const std::string long_line = std::string(254, 'a') + "bc\r\n" + std::string(254, 'd') + "\r\n";
   FillPad(long_line);
-  EXPECT_EQ(PadLines(), (Lines{{std::string(254, 'a'), 0},
-                               {"bc", 13},
-                               {std::string(254, 'd'), 13}}));
+  EXPECT_EQ(PadLines(),
+            (Lines{{std::string(254, 'a'), 0}, {"bc", 13}, {std::string(254, 'd'), 13}}));
   EXPECT_EQ(MemoPadText(), long_line);
 }
 
@@ -82,7 +81,8 @@ TEST_F(MemoTextTest, TranslatorsApplyToMemoTextBothWays) {
   auto shift = [](int by) {
     return [by](char* bytes, int n) {
       for (int i = 0; i < n; ++i) {
-        if (bytes[i] >= 'a' && bytes[i] <= 'z') bytes[i] = static_cast<char>('a' + (bytes[i] - 'a' + by) % 26);
+        if (bytes[i] >= 'a' && bytes[i] <= 'z')
+          bytes[i] = static_cast<char>('a' + (bytes[i] - 'a' + by) % 26);
       }
     };
   };
