@@ -2,11 +2,15 @@
 // decimals, CheckExprText, field reads and the record functions.
 #include <string>
 
+#include <cstring>
+
 #include "dbf_writer.h"
+#include "engine/dbf_file.h"
 #include "engine/navigation.h"
 #include "engine/record_io.h"
 #include "engine/tables.h"
 #include "expr_test_util.h"
+#include "memo/memo_store.h"
 #include "platform/os/codepage.h"
 
 namespace orvex::test {
@@ -235,6 +239,34 @@ TEST_F(TableExprTest, TheEngineFiltersThroughTheEntryPoints) {
   EXPECT_EQ(ExpressionEngine.to_text(d, ExpressionEngine.evaluate_index_expr(d)), "25.05.79");
   ExpressionEngine.free(d);
   EXPECT_TRUE(CompiledExprs.empty());
+}
+
+TEST_F(TableExprTest, MemoTextComesThroughTheMemoStore) {
+  InstallMemoStore();
+  std::string notes = dir_.File("notes.dbf");
+  ASSERT_TRUE(CreateDbf(notes, {{"TITLE", 'C', 10, 0}, {"NOTE", 'M', 10, 0}}));
+  Select(2);
+  USE(notes + " EXCLUSIVE ALIAS NOTES");
+  ASSERT_EQ(DbfErrorNo, 0) << ErrorDetail;
+  std::int32_t block = MemoStore.append("first line\r\n" + std::string(300, 'x') + "\r\nlast");
+  ASSERT_GT(block, 0);
+  std::uint8_t* title = FieldAddress(1);
+  title[0] = 5;
+  std::memcpy(title + 1, "Notes", 5);
+  std::memcpy(FieldAddress(2), &block, 4);
+  Append();
+  ASSERT_EQ(DbfErrorNo, 0) << ErrorDetail;
+
+  // Lines are joined without their line ends and cut at the pool size - 1.
+  Outcome o = Compute("NOTE");
+  EXPECT_EQ(o.type, 'M');
+  EXPECT_EQ(o.text, ("first line" + std::string(300, 'x')).substr(0, 255));
+  MemoWidth = 1000;
+  EXPECT_EQ(Text("NOTE"), "first line" + std::string(300, 'x') + "last");
+  // Read through an alias while another area is current.
+  Select(1);
+  EXPECT_EQ(Text("NOTES->NOTE"), "first line" + std::string(300, 'x') + "last");
+  EXPECT_EQ(SelectedArea(), 1);
 }
 
 }  // namespace
