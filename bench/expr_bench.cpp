@@ -10,6 +10,7 @@
 
 #include "common/errors.h"
 #include "engine/navigation.h"
+#include "engine/record_io.h"
 #include "engine/tables.h"
 #include "engine/work_area.h"
 #include "expr/compiled_expr.h"

@@ -8,6 +8,7 @@
 #include "engine/dbf_file.h"
 #include "engine/navigation.h"
 #include "engine/record_io.h"
+#include "engine/record_pack.h"
 #include "engine/tables.h"
 #include "expr_test_util.h"
 #include "memo/memo_store.h"
@@ -239,6 +240,52 @@ TEST_F(TableExprTest, TheEngineFiltersThroughTheEntryPoints) {
   EXPECT_EQ(ExpressionEngine.to_text(d, ExpressionEngine.evaluate_index_expr(d)), "25.05.79");
   ExpressionEngine.free(d);
   EXPECT_TRUE(CompiledExprs.empty());
+
+  // Navigation honours a filter expression.
+  WorkAreas[1]->filter_expr = AssignExpr("YEAR > 1980 .OR. YEAR = 0");
+  GoTop();
+  EXPECT_EQ(RecNo(), 2);
+  SKIP(1);
+  EXPECT_EQ(RecNo(), 3);
+  SKIP(-1);
+  EXPECT_EQ(RecNo(), 2);
+}
+
+TEST_F(TableExprTest, VirtualAreasAreReadInTheUnpackedLayout) {
+  // A virtual area as the virtual-file manager would present it: the record
+  // in the unpacked layout, addressed with the field offsets.
+  auto area = std::make_unique<WorkArea>();
+  area->alias = "V";
+  area->is_virtual = true;
+  area->record_count = 1;
+  area->record_number = 1;
+  area->fields = {{"NAME", 'C', 6, 0, 1},  {"DAY", 'D', 8, 0, 8},  {"PRICE", 'N', 8, 2, 19},
+                  {"QTY", 'N', 5, 0, 25},  {"OK", 'L', 1, 0, 29},  {"NOTE", 'M', 10, 0, 30}};
+  area->field_count = 6;
+  std::vector<std::uint8_t> buffer(34, 0);
+  buffer[0] = 1;  // deleted
+  buffer[1] = 4;
+  std::memcpy(&buffer[2], "Lila  ", 6);
+  buffer[8] = 8;
+  std::memcpy(&buffer[9], "25.05.79", 8);
+  DoubleToReal(-12.25, &buffer[19]);
+  std::int32_t qty = 4711;
+  std::memcpy(&buffer[25], &qty, 4);
+  buffer[29] = 1;
+  area->unpacked = buffer.data();
+  area->unpacked_size = static_cast<std::uint16_t>(buffer.size());
+  WorkAreas[5] = std::move(area);
+
+  EXPECT_EQ(Text("V->NAME + '|'"), "Lila|");
+  EXPECT_EQ(Text("DTOS(V->DAY)"), "19790525");
+  EXPECT_DOUBLE_EQ(Number("V->PRICE"), -12.25);
+  EXPECT_DOUBLE_EQ(Number("V->QTY"), 4711);
+  EXPECT_TRUE(Logical("V->OK"));
+  EXPECT_EQ(Text("V->NOTE"), "");
+  Select(5);
+  EXPECT_TRUE(Logical("DELETED()"));
+  EXPECT_DOUBLE_EQ(Number("RECNO()"), 1);
+  WorkAreas[5].reset();
 }
 
 TEST_F(TableExprTest, MemoTextComesThroughTheMemoStore) {
