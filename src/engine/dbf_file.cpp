@@ -103,6 +103,12 @@ bool ParseFields(WorkArea& area, const std::vector<std::uint8_t>& slots, int slo
                                         "Datensatzlänge kleiner als die Summe der Feldlängen", " [Use/OpenDbf]"));
   }
   area.field_count = static_cast<std::uint8_t>(area.fields.size());
+  area.unpacked_offsets.clear();
+  std::uint16_t at = 1;
+  for (const FieldDesc& f : area.fields) {
+    area.unpacked_offsets.push_back(at);
+    at = static_cast<std::uint16_t>(at + UnpackedFieldSize(f));
+  }
   return true;
 }
 
@@ -273,7 +279,7 @@ bool OpenDbf(WorkArea& area) {
   }
   area.status = TableStatus::kClean;
   area.read_ahead = ReadAhead{};
-  area.read_ahead_enabled = (area.open_mode & 0xF0) != 0x40;
+  area.unshared = (area.open_mode & 0xF0) != 0x40;
   if (area.record_count > 0) {
     area.record_number = 1;
     area.bof = area.eof = false;

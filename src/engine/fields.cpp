@@ -88,9 +88,7 @@ std::uint8_t* FieldAddress(int n) {
   }
   std::uint8_t* p = area->unpacked;
   if (n == 0 || p == nullptr) return p;
-  p += 1;
-  for (int i = 0; i < n - 1; ++i) p += UnpackedFieldSize(area->fields[i]);
-  return p;
+  return p + area->unpacked_offsets[static_cast<std::size_t>(n - 1)];
 }
 
 bool Deleted() {

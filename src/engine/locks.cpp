@@ -217,13 +217,13 @@ int ReopenShared(bool exclusive) {
   area->open_mode = mode;
   area->exclusive = exclusive || mode == os::kOpenReadWriteExclusive;
   area->reopened_exclusive = exclusive;
-  area->read_ahead_enabled = (mode & 0xF0) != 0x40;
+  area->unshared = (mode & 0xF0) != 0x40;
   InvalidateReadAhead(*area);
   return 0;
 }
 
 void RefreshRecCount(WorkArea& area) {
-  if (area.exclusive || area.is_virtual || area.file == os::kNoHandle || area.record_length == 0) return;
+  if (area.exclusive || area.unshared || area.is_virtual || area.file == os::kNoHandle || area.record_length == 0) return;
   int err = 0;
   std::int64_t size = os::FileSize(area.file, &err);
   if (size < 0) return;

@@ -51,7 +51,8 @@ void Unlock();
 // error number (5 for an area opened exclusively by USE).
 int ReopenShared(bool exclusive);
 
-// For a shared area: the record count from the file size.
+// For an area other programs may change (opened shared, not exclusive):
+// the record count from the file size.
 void RefreshRecCount(WorkArea& area);
 
 }  // namespace orvex

@@ -121,7 +121,7 @@ bool GetDbfRecord(WorkArea& area, std::int32_t n) {
   }
   std::int64_t offset = RecordOffset(area, n);
   int err = 0;
-  if (area.read_ahead_enabled) {
+  if (area.unshared) {
     err = ReadThroughBlock(area, offset);
   } else {
     std::size_t done = 0;

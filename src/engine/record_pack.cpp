@@ -112,6 +112,33 @@ bool IsBlankDate(const std::string& s) {
   return false;
 }
 
+// Copies n bytes in 16-byte steps: short variable copies are the bulk of
+// unpacking, and fixed-size steps beat a general copy routine there.
+void CopyBytes(std::uint8_t* to, const char* from, std::size_t n) {
+  while (n >= 16) {
+    std::memcpy(to, from, 16);
+    to += 16, from += 16, n -= 16;
+  }
+  if (n >= 8) {
+    std::memcpy(to, from, 8);
+    to += 8, from += 8, n -= 8;
+  }
+  while (n-- > 0) *to++ = static_cast<std::uint8_t>(*from++);
+}
+
+// True when a byte of the range has its high bit set (code pages only differ
+// there).
+bool AnyHighByte(const char* p, std::size_t n) {
+  std::uint64_t any = 0;
+  for (; n >= 8; p += 8, n -= 8) {
+    std::uint64_t w;
+    std::memcpy(&w, p, 8);
+    any |= w;
+  }
+  for (; n > 0; --n) any |= static_cast<unsigned char>(*p++);
+  return (any & 0x8080808080808080ULL) != 0;
+}
+
 // Copies text into a field of the record, padded with blanks on the right.
 void PutText(char* field, int length, std::string_view text) {
   std::size_t n = std::min<std::size_t>(text.size(), static_cast<std::size_t>(length));
@@ -125,35 +152,40 @@ double RealToDouble(const std::uint8_t* real) {
   if (real[0] == 0) return 0.0;
   std::uint64_t bits = 0;
   for (int i = 5; i >= 1; --i) bits = (bits << 8) | real[i];
-  bool negative = (bits >> 39) & 1;
+  // Same value as a double: exponent rebased from 129 to 1023, the 39
+  // fraction bits at the top of the 52.
+  std::uint64_t sign = (bits >> 39) & 1;
   std::uint64_t fraction = bits & ((std::uint64_t{1} << 39) - 1);
-  double mantissa = 1.0 + std::ldexp(static_cast<double>(fraction), -39);
-  double v = std::ldexp(mantissa, real[0] - 129);
-  return negative ? -v : v;
+  std::uint64_t exponent = static_cast<std::uint64_t>(real[0]) - 129 + 1023;
+  std::uint64_t word = (sign << 63) | (exponent << 52) | (fraction << 13);
+  double v;
+  std::memcpy(&v, &word, 8);
+  return v;
 }
 
 void DoubleToReal(double value, std::uint8_t* real) {
   std::memset(real, 0, 6);
   if (value == 0 || std::isnan(value)) return;
-  bool negative = value < 0;
-  double a = std::fabs(value);
-  int exp = 0;
-  double m = std::frexp(a, &exp);  // a = m * 2^exp, 0.5 <= m < 1
-  // a = 1.f * 2^(exp - 1); the fraction keeps 39 bits, rounded.
-  std::uint64_t scaled = static_cast<std::uint64_t>(std::llround(std::ldexp(m, 40)));
-  if (scaled >> 40) {  // rounding carried into a new bit
-    scaled >>= 1;
-    ++exp;
+  std::uint64_t word;
+  std::memcpy(&word, &value, 8);
+  std::uint64_t sign = word >> 63;
+  int exponent = static_cast<int>((word >> 52) & 0x7FF);
+  std::uint64_t fraction = word & ((std::uint64_t{1} << 52) - 1);
+  if (exponent == 0) return;  // subnormal: far below the smallest real
+  // Round the 52 fraction bits to 39, carrying into the exponent.
+  fraction = (fraction + (std::uint64_t{1} << 12)) >> 13;
+  if (fraction >> 39) {
+    fraction = 0;
+    ++exponent;
   }
-  int biased = exp - 1 + 129;
-  std::uint64_t fraction = scaled & ((std::uint64_t{1} << 39) - 1);
+  int biased = exponent - 1023 + 129;
   if (biased < 1) return;  // too small: 0
-  if (biased > 255) {      // too large: the largest real
+  if (biased > 255) {      // too large (or infinite): the largest real
     biased = 255;
     fraction = (std::uint64_t{1} << 39) - 1;
   }
   real[0] = static_cast<std::uint8_t>(biased);
-  std::uint64_t bits = fraction | (negative ? std::uint64_t{1} << 39 : 0);
+  std::uint64_t bits = fraction | (sign << 39);
   for (int i = 1; i <= 5; ++i, bits >>= 8) real[i] = static_cast<std::uint8_t>(bits & 0xFF);
 }
 
@@ -171,7 +203,9 @@ void ConvertForRead(WorkArea& area, char* record) {
   int n = area.record_length - 1;
   if (n <= 0) return;
   if (area.read_translator) area.read_translator(record + 1, n);
-  if (area.oem_text) os::OemToCharBuff(record + 1, static_cast<std::size_t>(n));
+  if (area.oem_text && AnyHighByte(record + 1, static_cast<std::size_t>(n))) {
+    os::OemToCharBuff(record + 1, static_cast<std::size_t>(n));
+  }
 }
 
 void ConvertForWrite(WorkArea& area, char* record) {
@@ -191,7 +225,7 @@ void UnpackRecord(WorkArea& area) {
     switch (f.type) {
       case 'C':
         out[0] = f.length;
-        std::memcpy(out + 1, p, f.length);
+        CopyBytes(out + 1, p, f.length);
         out += f.length + 1;
         break;
       case 'D': {

@@ -98,6 +98,7 @@ struct WorkArea {
   std::uint16_t record_length = 0;
   std::uint8_t field_count = 0;
   std::vector<FieldDesc> fields;
+  std::vector<std::uint16_t> unpacked_offsets;  // field n's part at [n - 1]
   TableStatus status = TableStatus::kClosed;
   std::string last_update;          // "MM/DD/YY" of the header date
   std::vector<char> record;         // the current record as stored (read form);
@@ -148,8 +149,11 @@ struct WorkArea {
   std::uint8_t virtual_operation = 0;
   std::int32_t virtual_record = 0;
 
-  // Read-ahead for areas that nobody else can change (see record_io.h).
-  bool read_ahead_enabled = false;
+  // True when the open mode keeps every other program out of the file (any
+  // share mode but deny-none), so that it changes only through this area:
+  // reads are then served from a read-ahead block and the record count is
+  // never re-counted from the file size.
+  bool unshared = false;
   ReadAhead read_ahead;
 };
 
@@ -158,11 +162,17 @@ extern std::array<std::unique_ptr<WorkArea>, kWorkAreaSlots + 1> WorkAreas;
 extern std::uint8_t CurrentArea;
 
 // The area in the current slot, or nullptr.
-WorkArea* CurrentWorkArea();
+inline WorkArea* CurrentWorkArea() { return WorkAreas[CurrentArea].get(); }
 
-// The current area, or nullptr after reporting error 215 "Keine Datenbank
-// (bzw.kein Arbeitsbereich) geöffnet. [<routine>]  WorkArea = <n>".
-WorkArea* RequireTable(const char* routine);
+// Reports error 215 "Keine Datenbank (bzw.kein Arbeitsbereich) geöffnet.
+// [<routine>]  WorkArea = <n>" and returns nullptr.
+WorkArea* ReportNoTable(const char* routine);
+
+// The current area, or nullptr after reporting error 215.
+inline WorkArea* RequireTable(const char* routine) {
+  WorkArea* area = CurrentWorkArea();
+  return area != nullptr ? area : ReportNoTable(routine);
+}
 
 // Options read at open and by the commands (process-wide, with defaults).
 extern std::uint16_t DefaultOpenMode;     // 0x42; 0x12 makes every open exclusive

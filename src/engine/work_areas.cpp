@@ -61,15 +61,10 @@ void ResetEngineState() {
   LastLockError = 0;
 }
 
-WorkArea* CurrentWorkArea() { return WorkAreas[CurrentArea].get(); }
-
-WorkArea* RequireTable(const char* routine) {
-  WorkArea* area = CurrentWorkArea();
-  if (area == nullptr) {
-    SetError(215, Ansi("Keine Datenbank (bzw.kein Arbeitsbereich) geöffnet. [") + routine +
-                      "]  WorkArea = " + std::to_string(CurrentArea));
-  }
-  return area;
+WorkArea* ReportNoTable(const char* routine) {
+  SetError(215, Ansi("Keine Datenbank (bzw.kein Arbeitsbereich) geöffnet. [") + routine +
+                    "]  WorkArea = " + std::to_string(CurrentArea));
+  return nullptr;
 }
 
 void Select(int n) {

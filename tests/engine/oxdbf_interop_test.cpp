@@ -225,7 +225,9 @@ class OxdbfInteropTest : public EngineTest {
       for (std::size_t i = 0; i < ours.size(); ++i) {
         // Characters outside ASCII may be mapped to look-alikes on the way
         // through Windows-1252; ASCII must be equal.
-        if (theirs[i] < 0x80) EXPECT_EQ(ours[i], theirs[i]) << where << ": " << cell << " / " << value.text;
+        if (theirs[i] < 0x80) {
+          EXPECT_EQ(ours[i], theirs[i]) << where << ": " << cell << " / " << value.text;
+        }
       }
     } else if (type == "N" || type == "F") {
       double expected = value.kind == Json::kNumber ? value.number : 0;
@@ -378,7 +380,9 @@ TEST_F(OxdbfInteropTest, RealTablesDumpWhatDbfreadReadsOrAreRefusedByTheHeaderRu
     // Every failure is a library error on stderr: no crash, no sanitizer
     // report.
     ASSERT_EQ(csv.err.find("Sanitizer"), std::string::npos) << csv.err;
-    if (csv.exit_status != 0) ASSERT_EQ(csv.err.rfind("Fehler Nr. ", 0), 0u) << csv.err;
+    if (csv.exit_status != 0) {
+      ASSERT_EQ(csv.err.rfind("Fehler Nr. ", 0), 0u) << csv.err;
+    }
     if (!refusal.empty()) {
       EXPECT_NE(csv.exit_status, 0);
       EXPECT_NE(csv.err.find(refusal), std::string::npos) << csv.err;
