@@ -17,13 +17,35 @@ int ClampCount(double value, int lo, int hi) {
   return static_cast<int>(t);
 }
 
-void UpperText(char* s, int n) {
-  for (int i = 0; i < n; ++i) s[i] = static_cast<char>(os::CharUpper(static_cast<unsigned char>(s[i])));
+namespace {
+
+// The operating system's single-character case mapping as two tables, made
+// once, so that UPPER and LOWER cost a lookup per character.
+struct CaseTables {
+  unsigned char upper[256];
+  unsigned char lower[256];
+  CaseTables() {
+    for (int c = 0; c < 256; ++c) {
+      upper[c] = os::CharUpper(static_cast<unsigned char>(c));
+      lower[c] = os::CharLower(static_cast<unsigned char>(c));
+    }
+  }
+};
+
+const CaseTables& Cases() {
+  static const CaseTables tables;
+  return tables;
 }
 
-void LowerText(char* s, int n) {
-  for (int i = 0; i < n; ++i) s[i] = static_cast<char>(os::CharLower(static_cast<unsigned char>(s[i])));
+void MapText(char* s, int n, const unsigned char* table) {
+  for (int i = 0; i < n; ++i) s[i] = static_cast<char>(table[static_cast<unsigned char>(s[i])]);
 }
+
+}  // namespace
+
+void UpperText(char* s, int n) { MapText(s, n, Cases().upper); }
+
+void LowerText(char* s, int n) { MapText(s, n, Cases().lower); }
 
 int LTrimText(char* s, int n) {
   int skip = 0;

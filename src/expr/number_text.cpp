@@ -72,7 +72,14 @@ double ParseDecimal(const char* text, std::size_t length) {
   if (i < length && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
   std::size_t n = NumberPrefix(text + i, length - i);
   if (n == 0) return 0.0;
-  double value = Convert(text + i, n);
+  // Whole numbers of up to 15 digits (most N fields) are exact without the
+  // general conversion.
+  double value = 0;
+  if (n <= 15 && std::all_of(text + i, text + i + n, IsDigit)) {
+    for (std::size_t k = i; k < i + n; ++k) value = value * 10 + (text[k] - '0');
+  } else {
+    value = Convert(text + i, n);
+  }
   return negative ? -value : value;
 }
 
@@ -81,7 +88,13 @@ int FormatStr(double value, int width, int decimals, char* out) {
   decimals = std::clamp(decimals, 0, width);
   char buffer[400];
   int length;
-  if (std::isfinite(value) && std::fabs(value) < 1e300) {
+  if (decimals == 0 && std::fabs(value) < 1e15) {
+    // Whole numbers (the common STR(n, w)): rounded half to even like the
+    // general path, written as an integer.
+    auto result = std::to_chars(buffer, buffer + sizeof buffer,
+                                static_cast<long long>(std::nearbyint(value)));
+    length = static_cast<int>(result.ptr - buffer);
+  } else if (std::isfinite(value) && std::fabs(value) < 1e300) {
     auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed,
                                 decimals);
     length = result.ec == std::errc() ? static_cast<int>(result.ptr - buffer) : width + 1;
