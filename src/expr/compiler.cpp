@@ -9,7 +9,6 @@
 #include "common/names.h"
 #include "expr/compiler.h"
 #include "expr/lexer.h"
-#include "platform/os/codepage.h"
 
 namespace orvex {
 
@@ -31,7 +30,7 @@ struct EmitState {
 EmitState S;
 
 void Report351(const std::string& reason) {
-  SetError(351, os::Utf8ToAnsi("Fehler in dBASE-Ausdruck : ") + reason + "\r\n" + ErrorWindow() +
+  SetError(351, "Fehler in dBASE-Ausdruck : " + reason + "\r\n" + ErrorWindow() +
                     "\r\n [AssignExpr]");
 }
 

@@ -96,6 +96,9 @@ int ResolveField(std::string_view alias, std::string_view name, SemValue* value)
   value->type = type;
   value->field = position;
   value->area = alias.empty() ? 0 : area;
+  // Only C and N fields pass their length on to a C or N result; D, L and M
+  // fields leave the last length alone, so DTOS(datefield) has no length
+  // known at compile time.
   if (type == ValueType::kC) {
     L.pool_size += info.length + 1;
     L.last_length = info.length;
