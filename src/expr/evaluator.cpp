@@ -101,11 +101,15 @@ std::int32_t ReadInt32(const unsigned char* p) {
 }
 
 // Memo text of `block` in `area`, read through the memo store into the pool.
+// The area is made current for the memo store and restored afterwards.
 void PushMemo(Machine& m, int area, std::int32_t block) {
   char* start = m.top;
   char* limit = m.end - 1;
   char* out = start;
-  if (block > 0 && MemoStore.assign_memo != nullptr && start <= limit) {
+  // A table without memo file has no texts to read (its M fields hold
+  // leftovers at best).
+  if (block > 0 && MemoStore.assign_memo != nullptr && tables::HasMemoFile(area) &&
+      start <= limit) {
     std::uint8_t saved = CurrentArea;
     struct Restore {
       std::uint8_t area;

@@ -6,7 +6,8 @@
 // position the area does not have, or a table without records gives the
 // blank value of the compiled type (C: the field length in blanks, N: 0,
 // L: false, D: the empty date, M: no text). Memo text is read through the
-// memo store's stream entry when the memo store is present, else it is empty.
+// memo store's stream entry when the memo store is present and the table has a
+// memo file, else it is empty.
 //
 // Text values are at most 255 characters: every operation that builds a text
 // (concatenations included) cuts its result there.

@@ -78,4 +78,9 @@ bool IsVirtual(int area) {
   return wa != nullptr && wa->is_virtual;
 }
 
+bool HasMemoFile(int area) {
+  const WorkArea* wa = Area(area);
+  return wa != nullptr && wa->has_memo;
+}
+
 }  // namespace orvex::expr_tables

@@ -38,5 +38,7 @@ const unsigned char* RecordBuffer(int area, int* length);
 std::int32_t RecordCount(int area);
 std::int32_t RecordNumber(int area);
 bool IsVirtual(int area);
+// True when the area's table has a memo file.
+bool HasMemoFile(int area);
 
 }  // namespace orvex::expr_tables

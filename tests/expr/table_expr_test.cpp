@@ -31,7 +31,7 @@ class TableExprTest : public ExprTest {
               {"PLOT", 'M', 10},
               {"DATE", 'C', 5},
               {"STARS", 'F', 5, 1}},
-             {{{"Alien", "1979", "12.50", "19790525", "T", "", "x", "4.5"}},
+             {{{"Alien", "1979", "12.50", "19790525", "T", "5", "x", "4.5"}},
               {{"Brazil", "1985", "-3", "        ", "n", "", "y", "3"}, true},
               {{"Casablanca  ", "", "******", "19430123", "y", "", "z", "2.0"}}});
     Select(1);
@@ -314,6 +314,9 @@ TEST_F(TableExprTest, MemoTextComesThroughTheMemoStore) {
   Select(1);
   EXPECT_EQ(Text("NOTES->NOTE"), "first line" + std::string(300, 'x') + "last");
   EXPECT_EQ(SelectedArea(), 1);
+  // A table without memo file: no text, and no memo error either.
+  EXPECT_EQ(Text("PLOT"), "");
+  EXPECT_EQ(DbfErrorNo, 0);
 }
 
 }  // namespace
