@@ -4,7 +4,6 @@
 // header calls for. No input makes the tool crash.
 #include <cmath>
 #include <cstdlib>
-#include <map>
 #include <sstream>
 
 #include "engine_test_support.h"
@@ -12,145 +11,88 @@
 namespace orvex::test {
 namespace {
 
-// Prints a table as dbfread reads it: one JSON object with the field list,
-// the records that are not deleted and the deleted ones. Memo fields give
-// their block number text; dates YYYYMMDD.
+// Prints a table as dbfread reads it, one line each: "F <name> <type>" per
+// field, "R" and "D" with the values of a record that is not deleted / is
+// deleted, or "E <error>". Values are separated by tabs, each "s:" and text
+// (tab, line end and backslash escaped), "n:" and a number, "b:T"/"b:F" or
+// "-" for none. Memo fields give their block number text; dates YYYYMMDD.
 const char* kReader = R"PY(
-import sys, json, datetime
+import sys, datetime
 from dbfread import DBF, FieldParser
 class Parser(FieldParser):
     def parseM(self, field, data):
         return data.decode('ascii', 'replace').strip(' \0')
     parseB = parseG = parseP = parseM
-def value(v):
-    if isinstance(v, datetime.date): return v.strftime('%Y%m%d')
-    if isinstance(v, bytes): return v.decode('latin-1')
-    return v
+def cell(v):
+    if v is None: return '-'
+    if isinstance(v, bool): return 'b:T' if v else 'b:F'
+    if isinstance(v, (int, float)): return 'n:' + repr(v)
+    if isinstance(v, datetime.date): v = v.strftime('%Y%m%d')
+    if isinstance(v, bytes): v = v.decode('latin-1')
+    return 's:' + v.replace('\\', '\\\\').replace('\t', '\\t').replace('\n', '\\n').replace('\r', '\\r')
+out = sys.stdout
 try:
     t = DBF(sys.argv[1], encoding=sys.argv[2], parserclass=Parser, ignore_missing_memofile=True,
             char_decode_errors='replace')
-    out = {'fields': [[f.name, f.type] for f in t.fields],
-           'records': [[value(v) for v in r.values()] for r in t],
-           'deleted': [[value(v) for v in r.values()] for r in t.deleted]}
+    lines = ['F\t%s\t%s' % (f.name, f.type) for f in t.fields]
+    lines += ['\t'.join(['R'] + [cell(v) for v in r.values()]) for r in t]
+    lines += ['\t'.join(['D'] + [cell(v) for v in r.values()]) for r in t.deleted]
 except Exception as e:
-    out = {'error': repr(e)}
-print(json.dumps(out))
+    lines = ['E\t' + repr(e)]
+out.buffer.write(('\n'.join(lines) + '\n').encode('utf-8'))
 )PY";
 
-// A minimal JSON reader for the reader's output.
-struct Json {
-  enum Kind { kNull, kBool, kNumber, kString, kArray, kObject } kind = kNull;
-  bool boolean = false;
-  double number = 0;
-  bool integral = false;
+// One value as dbfread gave it.
+struct Value {
+  char kind = '-';  // 's' text, 'n' number, 'b' logical, '-' none
   std::string text;
-  std::vector<Json> items;
-  std::map<std::string, Json> members;
-  const Json& operator[](const std::string& key) const { return members.at(key); }
-  bool Has(const std::string& key) const { return members.count(key) != 0; }
+  double number = 0;
 };
 
-class JsonParser {
- public:
-  explicit JsonParser(const std::string& s) : s_(s) {}
-  Json Parse() {
-    Skip();
-    Json j;
-    char c = s_[i_];
-    if (c == '{') {
-      j.kind = Json::kObject;
-      ++i_;
-      Skip();
-      while (s_[i_] != '}') {
-        std::string key = ParseString();
-        Skip();
-        ++i_;  // ':'
-        j.members[key] = Parse();
-        Skip();
-        if (s_[i_] == ',') ++i_, Skip();
-      }
-      ++i_;
-    } else if (c == '[') {
-      j.kind = Json::kArray;
-      ++i_;
-      Skip();
-      while (s_[i_] != ']') {
-        j.items.push_back(Parse());
-        Skip();
-        if (s_[i_] == ',') ++i_, Skip();
-      }
-      ++i_;
-    } else if (c == '"') {
-      j.kind = Json::kString;
-      j.text = ParseString();
-    } else if (s_.compare(i_, 4, "null") == 0) {
-      i_ += 4;
-    } else if (s_.compare(i_, 4, "true") == 0) {
-      j.kind = Json::kBool, j.boolean = true, i_ += 4;
-    } else if (s_.compare(i_, 5, "false") == 0) {
-      j.kind = Json::kBool, i_ += 5;
-    } else {
-      j.kind = Json::kNumber;
-      std::size_t start = i_;
-      while (i_ < s_.size() && std::string("+-0123456789.eE").find(s_[i_]) != std::string::npos) ++i_;
-      std::string number = s_.substr(start, i_ - start);
-      j.number = std::strtod(number.c_str(), nullptr);
-      j.integral = number.find_first_of(".eE") == std::string::npos;
-      if (s_.compare(i_, 3, "NaN") == 0) i_ += 3;
-    }
-    return j;
-  }
-
- private:
-  void Skip() {
-    while (i_ < s_.size() && std::isspace(static_cast<unsigned char>(s_[i_]))) ++i_;
-  }
-  std::string ParseString() {
-    std::string out;
-    ++i_;
-    while (s_[i_] != '"') {
-      char c = s_[i_++];
-      if (c != '\\') {
-        out += c;
-        continue;
-      }
-      char e = s_[i_++];
-      if (e == 'u') {
-        unsigned code = static_cast<unsigned>(std::stoul(s_.substr(i_, 4), nullptr, 16));
-        i_ += 4;
-        if (code >= 0xD800 && code < 0xDC00) {  // surrogate pair
-          unsigned low = static_cast<unsigned>(std::stoul(s_.substr(i_ + 2, 4), nullptr, 16));
-          i_ += 6;
-          code = 0x10000 + ((code - 0xD800) << 10) + (low - 0xDC00);
-        }
-        AppendUtf8(out, code);
-      } else {
-        out += e == 'n' ? '\n' : e == 't' ? '\t' : e == 'r' ? '\r' : e == 'b' ? '\b' : e == 'f' ? '\f' : e;
-      }
-    }
-    ++i_;
-    return out;
-  }
-  static void AppendUtf8(std::string& out, unsigned code) {
-    if (code < 0x80) {
-      out += static_cast<char>(code);
-    } else if (code < 0x800) {
-      out += static_cast<char>(0xC0 | (code >> 6));
-      out += static_cast<char>(0x80 | (code & 0x3F));
-    } else if (code < 0x10000) {
-      out += static_cast<char>(0xE0 | (code >> 12));
-      out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (code & 0x3F));
-    } else {
-      out += static_cast<char>(0xF0 | (code >> 18));
-      out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
-      out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (code & 0x3F));
-    }
-  }
-  const std::string& s_;
-  std::size_t i_ = 0;
+// A table as dbfread read it.
+struct Table {
+  std::string error;
+  std::vector<std::pair<std::string, std::string>> fields;  // name, type
+  std::vector<std::vector<Value>> records, deleted;
 };
+
+Value ParseValue(const std::string& cell) {
+  Value v;
+  v.kind = cell[0];
+  std::string rest = cell.size() > 2 ? cell.substr(2) : "";
+  if (v.kind == 'n') v.number = std::strtod(rest.c_str(), nullptr);
+  if (v.kind == 'b') v.text = rest;
+  if (v.kind == 's') {
+    for (std::size_t i = 0; i < rest.size(); ++i) {
+      char c = rest[i];
+      if (c == '\\' && i + 1 < rest.size()) {
+        char e = rest[++i];
+        c = e == 't' ? '\t' : e == 'n' ? '\n' : e == 'r' ? '\r' : e;
+      }
+      v.text += c;
+    }
+  }
+  return v;
+}
+
+Table ParseTable(const std::string& out) {
+  Table table;
+  std::istringstream lines(out);
+  for (std::string line; std::getline(lines, line);) {
+    std::vector<std::string> cells;
+    std::istringstream parts(line);
+    for (std::string part; std::getline(parts, part, '\t');) cells.push_back(part);
+    if (cells.empty()) continue;
+    if (cells[0] == "E") table.error = line;
+    if (cells[0] == "F") table.fields.emplace_back(cells[1], cells[2]);
+    if (cells[0] == "R" || cells[0] == "D") {
+      std::vector<Value> values;
+      for (std::size_t i = 1; i < cells.size(); ++i) values.push_back(ParseValue(cells[i]));
+      (cells[0] == "R" ? table.records : table.deleted).push_back(values);
+    }
+  }
+  return table;
+}
 
 // Rows of RFC 4180 CSV.
 std::vector<std::vector<std::string>> ParseCsv(const std::string& s) {
@@ -211,13 +153,13 @@ class OxdbfInteropTest : public EngineTest {
     argv.insert(argv.end(), args.begin(), args.end());
     return RunProcess(argv);
   }
-  Json Read(const std::string& file, const std::string& encoding = "cp850") {
-    ProcessResult r = RunProcess({"/usr/bin/python3", Path("reader.py"), file, encoding});
+  Table Read(const std::string& file) {
+    ProcessResult r = RunProcess({"/usr/bin/python3", Path("reader.py"), file, "cp850"});
     EXPECT_EQ(r.exit_status, 0) << r.err;
-    return JsonParser(r.out).Parse();
+    return ParseTable(r.out);
   }
   // Compares one dumped CSV cell with dbfread's value of a field of `type`.
-  static void ExpectSameValue(const std::string& cell, const Json& value, const std::string& type,
+  static void ExpectSameValue(const std::string& cell, const Value& value, const std::string& type,
                               const std::string& where) {
     if (type == "C") {
       std::vector<unsigned> ours = CodePoints(cell), theirs = CodePoints(value.text);
@@ -230,7 +172,7 @@ class OxdbfInteropTest : public EngineTest {
         }
       }
     } else if (type == "N" || type == "F") {
-      double expected = value.kind == Json::kNumber ? value.number : 0;
+      double expected = value.kind == 'n' ? value.number : 0;
       bool integral_field = cell.find('.') == std::string::npos;
       if (integral_field && std::fabs(expected) > 2147483647.0) expected = 0;  // 32-bit integers
       double ours = std::strtod(cell.c_str(), nullptr);
@@ -240,25 +182,23 @@ class OxdbfInteropTest : public EngineTest {
       EXPECT_NEAR(ours, expected, tolerance + 1e-12)
           << where;
     } else if (type == "L") {
-      EXPECT_EQ(cell, value.kind == Json::kBool && value.boolean ? "T" : "F") << where;
+      EXPECT_EQ(cell, value.kind == 'b' ? value.text : "F") << where;
     } else if (type == "D") {
-      EXPECT_EQ(cell, value.kind == Json::kString ? value.text : "") << where;
+      EXPECT_EQ(cell, value.kind == 's' ? value.text : "") << where;
     } else {  // memo kinds: the block number
       char* end = nullptr;
       long block = std::strtol(value.text.c_str(), &end, 10);
       EXPECT_EQ(cell, std::to_string(*end == '\0' ? block : 0)) << where;
     }
   }
-  static void ExpectSameRecords(const std::string& csv, const Json& table, const std::string& where) {
+  static void ExpectSameRecords(const std::string& csv, const Table& table, const std::string& where) {
     auto rows = ParseCsv(csv);
-    const Json& records = table["records"];
-    ASSERT_EQ(rows.size(), records.items.size() + 1) << where;
-    const Json& fields = table["fields"];
-    for (std::size_t r = 0; r < records.items.size(); ++r) {
-      ASSERT_EQ(rows[r + 1].size(), fields.items.size()) << where << " row " << r;
-      for (std::size_t f = 0; f < fields.items.size(); ++f) {
-        ExpectSameValue(rows[r + 1][f], records.items[r].items[f], fields.items[f].items[1].text,
-                        where + " row " + std::to_string(r + 1) + " field " + fields.items[f].items[0].text);
+    ASSERT_EQ(rows.size(), table.records.size() + 1) << where;
+    for (std::size_t r = 0; r < table.records.size(); ++r) {
+      ASSERT_EQ(rows[r + 1].size(), table.fields.size()) << where << " row " << r;
+      for (std::size_t f = 0; f < table.fields.size(); ++f) {
+        ExpectSameValue(rows[r + 1][f], table.records[r][f], table.fields[f].second,
+                        where + " row " + std::to_string(r + 1) + " field " + table.fields[f].first);
       }
     }
   }
@@ -280,14 +220,14 @@ TEST_F(OxdbfInteropTest, TablesWrittenByOxdbfReadTheSameInDbfread) {
 
   std::string bytes = ReadFileBytes(table);
   EXPECT_NE(bytes.find("\x9A" "ber"), std::string::npos);  // OEM Ü in the file
-  Json theirs = Read(table);
-  ASSERT_FALSE(theirs.Has("error")) << theirs["error"].text;
-  ASSERT_EQ(theirs["fields"].items.size(), 7u);
-  ASSERT_EQ(theirs["records"].items.size(), 2u);
-  ASSERT_EQ(theirs["deleted"].items.size(), 1u);
-  EXPECT_EQ(theirs["records"].items[1].items[0].text, "Über, \"Ärger\" & Öl");
-  EXPECT_EQ(theirs["records"].items[0].items[6].text, "19211006");
-  EXPECT_EQ(theirs["deleted"].items[0].items[1].number, -12);
+  Table theirs = Read(table);
+  ASSERT_EQ(theirs.error, "");
+  ASSERT_EQ(theirs.fields.size(), 7u);
+  ASSERT_EQ(theirs.records.size(), 2u);
+  ASSERT_EQ(theirs.deleted.size(), 1u);
+  EXPECT_EQ(theirs.records[1][0].text, "Über, \"Ärger\" & Öl");
+  EXPECT_EQ(theirs.records[0][6].text, "19211006");
+  EXPECT_EQ(theirs.deleted[0][1].number, -12);
 
   ProcessResult csv = Oxdbf({"dump", table, "--csv"});
   ASSERT_EQ(csv.exit_status, 0) << csv.err;
@@ -296,7 +236,7 @@ TEST_F(OxdbfInteropTest, TablesWrittenByOxdbfReadTheSameInDbfread) {
   EXPECT_NE(dump.out.find("3 * gone"), std::string::npos) << dump.out;
   EXPECT_EQ(Oxdbf({"dump", table, "--hide-deleted"}).out.find("gone"), std::string::npos);
   EXPECT_EQ(Oxdbf({"recall", table, "3"}).exit_status, 0);
-  EXPECT_EQ(Read(table)["records"].items.size(), 3u);
+  EXPECT_EQ(Read(table).records.size(), 3u);
 }
 
 TEST_F(OxdbfInteropTest, FailuresGoThroughTheLibrary) {
@@ -394,16 +334,14 @@ TEST_F(OxdbfInteropTest, RealTablesDumpWhatDbfreadReadsOrAreRefusedByTheHeaderRu
       EXPECT_NE(csv.err.find("Memo"), std::string::npos) << csv.err;
       continue;
     }
-    Json theirs = Read(file);
-    if (theirs.Has("error")) continue;  // dbfread cannot read it
+    Table theirs = Read(file);
+    if (!theirs.error.empty()) continue;  // dbfread cannot read it
     // dbfread reads C fields with decimals as Clipper's long fields (length
     // + 256 * decimals); the table format has C fields of at most 255.
     if (HasLongCharField(ReadFileBytes(file))) continue;
     // dbfread keeps one value per field name: tables with a name twice do
     // not fit its records.
-    if (!theirs["records"].items.empty() && theirs["records"].items[0].items.size() != theirs["fields"].items.size()) {
-      continue;
-    }
+    if (!theirs.records.empty() && theirs.records[0].size() != theirs.fields.size()) continue;
     ExpectSameRecords(csv.out, theirs, file);
     ++compared;
   }
