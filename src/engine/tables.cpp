@@ -64,6 +64,23 @@ bool TakeKeyword(std::string& command, const std::string& keyword) {
   return found;
 }
 
+// Runs the remaining steps of an open. A library error raised on the way
+// closes the half-opened current area before it travels on, so that a failed
+// USE always leaves the slot empty.
+template <typename Steps>
+void ClosingOnRaise(Steps&& steps) {
+  try {
+    steps();
+  } catch (const EOrvexError&) {
+    try {
+      CloseArea();
+    } catch (const EOrvexError&) {
+      // The first error is the one to report.
+    }
+    throw;
+  }
+}
+
 void UseVirtual(std::string command, std::uint8_t* buffer, int size) {
   std::string call = "[USE(" + command + ",<@Buffer>," + std::to_string(size) + ")]";
   if (VirtualFiles.handler == nullptr) {
@@ -110,7 +127,7 @@ void UseVirtual(std::string command, std::uint8_t* buffer, int size) {
   WorkAreas[CurrentArea] = std::move(area);
   WorkArea& opened = *WorkAreas[CurrentArea];
   opened.virtual_operation = kVirtualOpen;
-  VirtualFiles.handler(opened);
+  ClosingOnRaise([&] { VirtualFiles.handler(opened); });
   if (DbfErrorNo != 0) WorkAreas[CurrentArea].reset();
 }
 
@@ -181,41 +198,49 @@ void USE(const std::string& command, std::uint8_t* buffer, int size, RecordTrans
   WorkAreas[CurrentArea] = std::move(area);
   RegisterShutDown();
   WorkArea& opened = *WorkAreas[CurrentArea];
-
-  int unpacked_size = UnpackedSize(opened.fields);
-  if (buffer == nullptr) {
-    opened.owned_unpacked.assign(static_cast<std::size_t>(unpacked_size), 0);
-    opened.unpacked = opened.owned_unpacked.data();
-    opened.owns_unpacked = true;
-  } else if (size != unpacked_size) {
-    FailUse(266, Ansi("Ungleiche Puffer- und Datensatzgröße der Datenbank: ") + shown + " [USE()]\n\rRecord Size=" +
-                     std::to_string(unpacked_size) + ", Buffer Size=" + std::to_string(size));
-    return;
-  } else {
-    opened.unpacked = buffer;
-  }
-  opened.unpacked_size = static_cast<std::uint16_t>(unpacked_size);
-  if (AliasInUse(alias)) {
-    FailUse(220, AliasUsedText(alias));
-    return;
-  }
-  opened.read_translator = std::move(read_translator);
-  opened.write_translator = std::move(write_translator);
-  if (opened.record_count <= 0) {
-    std::memset(opened.unpacked, 0, opened.unpacked_size);
-    BlankRecord(opened);
-    opened.bof = opened.eof = true;
-  } else {
-    GoTop();
-  }
-  opened.swap.assign(opened.unpacked_size, 0);
-  if (opened.has_memo && MemoStore.open != nullptr) {
-    NameParts parts = SplitName(opened.file_name);
-    MemoStore.open(parts.dir + parts.name);
-    if (DbfErrorNo != 0) {
-      FailUse(DbfErrorNo, "Problem mit MEMO [USE(" + shown + ",<@Buffer>," + std::to_string(size) + ")]");
+  ClosingOnRaise([&] {
+    int unpacked_size = UnpackedSize(opened.fields);
+    if (buffer == nullptr) {
+      opened.owned_unpacked.assign(static_cast<std::size_t>(unpacked_size), 0);
+      opened.unpacked = opened.owned_unpacked.data();
+      opened.owns_unpacked = true;
+    } else if (size != unpacked_size) {
+      FailUse(266, Ansi("Ungleiche Puffer- und Datensatzgröße der Datenbank: ") + shown +
+                       " [USE()]\n\rRecord Size=" + std::to_string(unpacked_size) +
+                       ", Buffer Size=" + std::to_string(size));
+      return;
+    } else {
+      opened.unpacked = buffer;
     }
-  }
+    opened.unpacked_size = static_cast<std::uint16_t>(unpacked_size);
+    if (AliasInUse(alias)) {
+      FailUse(220, AliasUsedText(alias));
+      return;
+    }
+    opened.read_translator = std::move(read_translator);
+    opened.write_translator = std::move(write_translator);
+    opened.swap.assign(opened.unpacked_size, 0);
+    if (opened.record_count <= 0) {
+      std::memset(opened.unpacked, 0, opened.unpacked_size);
+      BlankRecord(opened);
+      opened.bof = opened.eof = true;
+    } else {
+      GoTop();
+      if (DbfErrorNo != 0) {  // reported by the read
+        std::uint16_t error = DbfErrorNo;
+        CloseArea();
+        DbfErrorNo = error;
+        return;
+      }
+    }
+    if (opened.has_memo && MemoStore.open != nullptr) {
+      NameParts parts = SplitName(opened.file_name);
+      MemoStore.open(parts.dir + parts.name);
+      if (DbfErrorNo != 0) {
+        FailUse(DbfErrorNo, "Problem mit MEMO [USE(" + shown + ",<@Buffer>," + std::to_string(size) + ")]");
+      }
+    }
+  });
 }
 
 void CloseArea() {

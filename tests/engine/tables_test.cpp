@@ -138,6 +138,20 @@ TEST_F(TablesTest, VirtualAreasAreServedByTheHandler) {
   EXPECT_EQ(calls, (std::vector<std::string>{"4:0", "8:1", "1:1"}));
 }
 
+TEST_F(TablesTest, FailedFirstReadLeavesTheAreaEmpty) {
+  std::string bytes = ReadFileBytes(Path("movie_r.dbf"));
+  bytes.resize(65 + 32);  // header of 2 fields only, count 1
+  WriteFileBytes(Path("cut.dbf"), bytes);
+  USE(Path("cut.dbf") + " EXCLUSIVE");
+  EXPECT_EQ(DbfErrorNo, 213);
+  EXPECT_EQ(CurrentWorkArea(), nullptr);
+  SetRaiseOnError(true);
+  SetAutoReport(true);
+  EXPECT_THROW(USE(Path("cut.dbf")), EOrvexError);
+  EXPECT_EQ(CurrentWorkArea(), nullptr);
+  EXPECT_THROW(USE(Path("cut.dbf"), nullptr, 3), EOrvexError);
+}
+
 TEST_F(TablesTest, ExitClosesTablesAndWritesTheirHeaders) {
   ChildProcess child({BuildProgram("tests/engine/engine_helper")});
   child.WriteLine("use " + Path("movie_r.dbf") + " exclusive");
