@@ -2,12 +2,13 @@
 
 namespace orvex::os {
 
-namespace {
-constinit FormatSettings g_formats;
-}  // namespace
+// Built on first use, so that the start-up code of any unit may read or fill
+// it whatever order the units start in.
+FormatSettings& Formats() {
+  static FormatSettings formats;
+  return formats;
+}
 
-FormatSettings& Formats() { return g_formats; }
-
-void ResetFormats() { g_formats = FormatSettings(); }
+void ResetFormats() { Formats() = FormatSettings(); }
 
 }  // namespace orvex::os
