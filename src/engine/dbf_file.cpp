@@ -224,6 +224,7 @@ int WriteBackHeader(WorkArea& area) {
     std::int64_t at = static_cast<std::int64_t>(area.header_length) +
                       static_cast<std::int64_t>(count) * area.record_length;
     err = os::WriteAt(area.file, at, &eof, 1);
+    if (err == 0 && area.known_file_size >= 0) area.known_file_size = std::max(area.known_file_size, at + 1);
   }
   if (took) LockRange(area.file, false, LockBase + 1, 1);
   return err;

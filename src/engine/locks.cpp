@@ -218,15 +218,20 @@ int ReopenShared(bool exclusive) {
   area->exclusive = exclusive || mode == os::kOpenReadWriteExclusive;
   area->reopened_exclusive = exclusive;
   area->unshared = (mode & 0xF0) != 0x40;
+  area->known_file_size = -1;
   InvalidateReadAhead(*area);
   return 0;
 }
 
 void RefreshRecCount(WorkArea& area) {
-  if (area.exclusive || area.unshared || area.is_virtual || area.file == os::kNoHandle || area.record_length == 0) return;
-  int err = 0;
-  std::int64_t size = os::FileSize(area.file, &err);
-  if (size < 0) return;
+  if (area.exclusive || area.is_virtual || area.file == os::kNoHandle || area.record_length == 0) return;
+  std::int64_t size = area.known_file_size;
+  if (size < 0) {
+    int err = 0;
+    size = os::FileSize(area.file, &err);
+    if (size < 0) return;
+    if (area.unshared) area.known_file_size = size;
+  }
   std::int64_t count = (size - area.header_length) / area.record_length;
   area.record_count = static_cast<std::int32_t>(std::clamp<std::int64_t>(count, 0, 0x7FFFFFFF));
 }

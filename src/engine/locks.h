@@ -51,8 +51,8 @@ void Unlock();
 // error number (5 for an area opened exclusively by USE).
 int ReopenShared(bool exclusive);
 
-// For an area other programs may change (opened shared, not exclusive):
-// the record count from the file size.
+// For an area that is not exclusive: the record count from the file size
+// (so that records other programs appended become visible).
 void RefreshRecCount(WorkArea& area);
 
 }  // namespace orvex

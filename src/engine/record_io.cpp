@@ -77,7 +77,12 @@ bool WriteRecord(WorkArea& area, std::int32_t n, std::size_t length, bool whole,
   std::int64_t offset = RecordOffset(area, n);
   if (whole) ConvertForWrite(area, area.record.data());
   int err = os::WriteAt(area.file, offset, area.record.data(), length);
-  if (err == 0) PatchReadAhead(area, offset, area.record.data(), length);
+  if (err == 0) {
+    PatchReadAhead(area, offset, area.record.data(), length);
+    if (area.known_file_size >= 0) {
+      area.known_file_size = std::max(area.known_file_size, offset + static_cast<std::int64_t>(length));
+    }
+  }
   if (whole) ConvertForRead(area, area.record.data());
   if (err != 0) {
     SetError(err, "Datei:  " + area.file_name + tag);

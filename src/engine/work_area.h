@@ -151,10 +151,11 @@ struct WorkArea {
 
   // True when the open mode keeps every other program out of the file (any
   // share mode but deny-none), so that it changes only through this area:
-  // reads are then served from a read-ahead block and the record count is
-  // never re-counted from the file size.
+  // reads are then served from a read-ahead block, and the file size that
+  // re-counting needs is asked once and then followed through own writes.
   bool unshared = false;
   ReadAhead read_ahead;
+  std::int64_t known_file_size = -1;  // unshared areas; -1 = not asked yet
 };
 
 // The work-area table (index 0 unused) and the current area number.

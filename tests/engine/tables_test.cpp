@@ -138,6 +138,27 @@ TEST_F(TablesTest, VirtualAreasAreServedByTheHandler) {
   EXPECT_EQ(calls, (std::vector<std::string>{"4:0", "8:1", "1:1"}));
 }
 
+TEST_F(TablesTest, TablesThatAreNotExclusiveCountTheRecordsInTheFile) {
+  // The header says 1 record; the file holds 2.
+  WriteFileBytes(Path("more.dbf"), Dbase3File(0x03, {{"TITLE", 'C', 10}, {"YEAR", 'N', 4}}, {"a", "b"}));
+  std::string bytes = ReadFileBytes(Path("more.dbf"));
+  Put32(bytes, 4, 1);
+  WriteFileBytes(Path("more.dbf"), bytes);
+  USE(Path("more.dbf") + " EXCLUSIVE");
+  EXPECT_EQ(RecCount(), 1);
+  for (std::uint16_t mode : {0x42, 0x40, 0x00, 0x02}) {
+    OpenModeOverride = mode;  // shared ones and those that keep others out
+    USE(Path("more.dbf"));
+    EXPECT_EQ(RecCount(), 2) << mode;
+  }
+  // Own appends count as well where the size is followed rather than asked.
+  ASSERT_TRUE(ALock());
+  Append();
+  EXPECT_EQ(RecCount(), 3);
+  GoBottom();
+  EXPECT_EQ(RecNo(), 3);
+}
+
 TEST_F(TablesTest, FailedFirstReadLeavesTheAreaEmpty) {
   std::string bytes = ReadFileBytes(Path("movie_r.dbf"));
   bytes.resize(65 + 32);  // header of 2 fields only, count 1
