@@ -2,10 +2,11 @@
 // the deletion-flag write, and the record-changing commands Replace, Append,
 // DeleteRec, RecallRec and ClearRecord.
 //
-// Reads of areas that nobody else can change (opened exclusively, or with a
-// read-only open mode) are served from a read-ahead block of consecutive
-// records; shared areas read the file on every call so that other programs'
-// changes are seen. Writes of this process keep the read-ahead current.
+// Reads of areas that nobody else can change (opened with any share mode but
+// deny-none: exclusively, or read-only without sharing) are served from a
+// read-ahead block of consecutive records; shared areas read the file on
+// every call so that other programs' changes are seen. Writes of this
+// process keep the read-ahead current.
 #pragma once
 
 #include <cstdint>

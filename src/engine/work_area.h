@@ -81,7 +81,7 @@ struct MemoState {
 };
 
 // Read-ahead of consecutive raw records for areas nobody else can change
-// (opened exclusively or read-only). Holds file bytes as stored.
+// (see WorkArea::unshared). Holds file bytes as stored.
 struct ReadAhead {
   std::vector<char> bytes;
   std::int64_t offset = 0;          // file offset of bytes[0]
