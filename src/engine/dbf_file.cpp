@@ -185,16 +185,21 @@ void SetToday(WorkArea& area) {
   area.last_update = LastUpdateText(year, now.month, now.day);
 }
 
-// Takes the append-lock byte of a shared table for the header rewrite, so
-// that the end-of-file marker never lands on a record another program is
-// appending. Answers whether this call took it (and must release it).
-bool HoldAppendByte(WorkArea& area, bool* held) {
-  *held = area.exclusive || !NetworkLocking || area.lock_state == LockState::kAppend ||
-          area.lock_state == LockState::kTable;
-  if (*held) return false;
+// Whether the end-of-file marker may be written after appends. In a shared
+// table the append-lock byte must be held for it, so that the marker never
+// lands on a record another program is appending; it is taken here when the
+// area does not hold it (waiting about two seconds at most: the program
+// holding it writes the marker itself when it closes). *release tells the
+// caller to unlock the byte afterwards.
+bool MayWriteMarker(WorkArea& area, bool* release) {
+  *release = false;
+  if (area.exclusive || !NetworkLocking || area.lock_state == LockState::kAppend ||
+      area.lock_state == LockState::kTable) {
+    return true;
+  }
   for (int attempt = 0; attempt < 2000; ++attempt) {
     if (LockRange(area.file, true, LockBase + 1, 1) == 0) {
-      *held = true;
+      *release = true;
       return true;
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
@@ -205,8 +210,8 @@ bool HoldAppendByte(WorkArea& area, bool* held) {
 // Header (today, record count) and, after appends, the 0x1A marker. Returns
 // 0 or the I/O error.
 int WriteBackHeader(WorkArea& area) {
-  bool held = false;
-  bool took = HoldAppendByte(area, &held);
+  bool release = false;
+  bool marker = area.status == TableStatus::kRecordsAppended && MayWriteMarker(area, &release);
   if (!area.exclusive) RefreshRecCount(area);
   SetToday(area);
   int err = 0;
@@ -219,14 +224,14 @@ int WriteBackHeader(WorkArea& area) {
     Put32(&area.header[4], count);
     err = os::WriteAt(area.file, 0, area.header.data(), 32);
   }
-  if (err == 0 && area.status == TableStatus::kRecordsAppended && held) {
+  if (err == 0 && marker) {
     const char eof = 0x1A;
     std::int64_t at = static_cast<std::int64_t>(area.header_length) +
                       static_cast<std::int64_t>(count) * area.record_length;
     err = os::WriteAt(area.file, at, &eof, 1);
     if (err == 0 && area.known_file_size >= 0) area.known_file_size = std::max(area.known_file_size, at + 1);
   }
-  if (took) LockRange(area.file, false, LockBase + 1, 1);
+  if (release) LockRange(area.file, false, LockBase + 1, 1);
   return err;
 }
 
