@@ -1,22 +1,26 @@
 // The second program of the multi-process memo tests. One command per run:
 //   lock <memo file>          holds the memo write lock (byte 10): prints
-//                             "locked", releases it when stdin ends
+//                             "locked", releases it at the next input line
 //   pack <table> <limit>      packs the table's memo file with the process's
 //                             file-size limit at <limit> bytes (writes beyond
 //                             it fail), prints "error <n>"
 //   write <table> <first> <step> <rounds> <tag>
-//                             opens the table shared and, <rounds> times, for
+//                             opens the table shared, prints "ready", waits
+//                             for an input line and then, <rounds> times, for
 //                             records first, first+step, ... up to the record
 //                             count: RLock, store the text "<tag> <record>
 //                             <round>" (longer each round) as the record's
-//                             memo, Replace, Unlock; prints "done" or
-//                             "error <n> <detail>"
+//                             memo, Replace, Unlock; prints "done <k>", k the
+//                             number of times the memo file had grown between
+//                             two of its own writes, or "error <n> <detail>"
 #include <sys/resource.h>
 
+#include <chrono>
 #include <csignal>
 #include <cstring>
 #include <iostream>
 #include <string>
+#include <thread>
 
 #include "common/errors.h"
 #include "engine/locks.h"
@@ -65,26 +69,38 @@ std::string MemoTextFor(const std::string& tag, int record, int round) {
 
 int Write(const std::string& table, int first, int step, int rounds, const std::string& tag) {
   USE(table);
+  std::cout << "ready" << std::endl;
+  std::string go;
+  std::getline(std::cin, go);
+  int others = 0;
+  std::int64_t size_after_own = -1;
+  int error = 0;
   for (int round = 0; round < rounds && DbfErrorNo == 0; ++round) {
     for (int record = first; record <= RecCount() && DbfErrorNo == 0; record += step) {
       GO(record);
       while (!RLock()) {
       }
+      const os::Handle memo_file = CurrentWorkArea()->memo.file;
+      if (size_after_own >= 0 && os::FileSize(memo_file, &error) != size_after_own) ++others;
       std::int32_t block = 0;
       std::memcpy(&block, FieldAddress(2), 4);
       FillMemoPad(MemoTextFor(tag, record, round), 0);
       block = EditMemoCloseMemo(block);
+      size_after_own = os::FileSize(memo_file, &error);
       if (DbfErrorNo == 0) {
         std::memcpy(FieldAddress(2), &block, 4);
         Replace();
       }
       Unlock();
+      // A moment between two records, as a program that does more than
+      // write memos has, lets the other writer get the memo lock.
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
   }
   if (DbfErrorNo != 0) {
     std::cout << "error " << DbfErrorNo << " " << ErrorDetail << std::endl;
   } else {
-    std::cout << "done" << std::endl;
+    std::cout << "done " << others << std::endl;
   }
   CloseAllAreas();
   return 0;

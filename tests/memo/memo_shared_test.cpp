@@ -1,0 +1,91 @@
+// Several programs on one memo file: two processes rewriting memos of the
+// same shared table at once, each under its record locks, lose and corrupt
+// nothing; a writer that cannot get the memo lock reports 1017.
+#include <algorithm>
+#include <chrono>
+
+#include "memo_test_support.h"
+
+namespace orvex::test {
+namespace {
+
+class SharedMemoTest : public MemoTest, public ::testing::WithParamInterface<int> {};
+
+// The text memo_helper's "write" command stores for a record in a round.
+std::string HelperText(const std::string& tag, int record, int round) {
+  std::string text = tag + " " + std::to_string(record) + " " + std::to_string(round);
+  return text + std::string(static_cast<std::size_t>(round) * 97 % 1300, '.');
+}
+
+TEST_P(SharedMemoTest, TwoWritersAtOnceLoseAndCorruptNoMemo) {
+  const auto kind = static_cast<std::uint8_t>(GetParam());
+  constexpr int kRecords = 30;
+  constexpr int kRounds = 20;
+  CreateAndUse("shared", kind);
+  for (int i = 0; i < kRecords; ++i) AppendWithMemo("r" + std::to_string(i + 1), 0);
+  CloseArea();
+
+  const std::string helper = BuildProgram("tests/memo/memo_helper");
+  const std::string rounds = std::to_string(kRounds);
+  ChildProcess odd({helper, "write", Path("shared"), "1", "2", rounds, "odd"});
+  ChildProcess even({helper, "write", Path("shared"), "2", "2", rounds, "even"});
+  ASSERT_EQ(odd.ReadLine(), "ready");
+  ASSERT_EQ(even.ReadLine(), "ready");
+  odd.WriteLine("go");
+  even.WriteLine("go");
+  // "done <k>": k times the other writer had grown the file in between.
+  const std::string odd_done = odd.ReadLine();
+  const std::string even_done = even.ReadLine();
+  ASSERT_EQ(odd_done.rfind("done ", 0), 0u) << odd_done;
+  ASSERT_EQ(even_done.rfind("done ", 0), 0u) << even_done;
+  EXPECT_GT(std::stoi(odd_done.substr(5)) + std::stoi(even_done.substr(5)), 0)
+      << "the writers did not run at the same time";
+  EXPECT_EQ(odd.Wait(), 0);
+  EXPECT_EQ(even.Wait(), 0);
+
+  USE(Path("shared") + " EXCLUSIVE");
+  ASSERT_EQ(DbfErrorNo, 0) << ErrorDetail;
+  ASSERT_EQ(RecCount(), kRecords);
+  MemoState& memo = CurrentWorkArea()->memo;
+  const std::int64_t size = MemoFileSize(memo, "[test]");
+  std::vector<std::pair<std::int64_t, std::int64_t>> extents;  // byte ranges of the memos
+  for (int r = 1; r <= kRecords; ++r) {
+    GO(r);
+    const std::string text = HelperText(r % 2 == 1 ? "odd" : "even", r, kRounds - 1);
+    EXPECT_EQ(MemoText(NotesBlock()), text) << "record " << r;
+    const std::int64_t start = std::int64_t{NotesBlock()} * memo.block_size;
+    extents.emplace_back(start, start + static_cast<std::int64_t>(text.size()) + 8);
+  }
+  std::sort(extents.begin(), extents.end());
+  for (std::size_t i = 1; i < extents.size(); ++i) {
+    EXPECT_LE(extents[i - 1].second, extents[i].first) << "memos overlap";
+  }
+  const std::string bytes = ReadFileBytes(Path(kind == kMemoFpt ? "shared.FPT" : "shared.DBT"));
+  EXPECT_EQ(NextFree(bytes, kind), (size + memo.block_size - 1) / memo.block_size);
+}
+
+INSTANTIATE_TEST_SUITE_P(Kinds, SharedMemoTest, ::testing::Values(0x83, 0x8B, 0xF5));
+
+using MemoLockTest = MemoTest;
+
+TEST_F(MemoLockTest, WriterWithoutTheMemoLockReports1017) {
+  CreateAndUse("t", kMemoDbase4);
+  CloseArea();
+  USE(Path("t"));  // shared: writes take the lock on byte 10
+  ASSERT_EQ(DbfErrorNo, 0) << ErrorDetail;
+  ChildProcess holder({BuildProgram("tests/memo/memo_helper"), "lock", Path("t.DBT")});
+  ASSERT_EQ(holder.ReadLine(), "locked");
+  const auto started = std::chrono::steady_clock::now();
+  EXPECT_EQ(AddMemo("blocked"), 0);
+  EXPECT_GE(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(150))
+      << "eleven attempts with pauses between them";
+  EXPECT_EQ(DbfErrorNo, 1017);
+  EXPECT_EQ(ErrorDetail, CurrentWorkArea()->memo.name + " [LockMemoPadAndSeekEOF]AddMemo()]");
+  EXPECT_EQ(ReadFileBytes(Path("t.DBT")).size(), 24u);
+  holder.WriteLine("release");
+  EXPECT_EQ(holder.Wait(), 0);
+  EXPECT_EQ(AddMemo("free again"), 1);
+}
+
+}  // namespace
+}  // namespace orvex::test
