@@ -45,6 +45,13 @@ bool Invocation::HasFlag(const std::string& flag) const {
   return false;
 }
 
+std::string Invocation::FlagValue(const std::string& flag) const {
+  for (const std::string& f : flags) {
+    if (f.rfind(flag + "=", 0) == 0) return f.substr(flag.size() + 1);
+  }
+  return "";
+}
+
 SubcommandRegistration::SubcommandRegistration(Subcommand command) {
   std::string name = command.name;
   Registry().emplace(name, std::move(command));
@@ -185,12 +192,13 @@ int main(int argc, char** argv) {
   if (found == Registry().end()) Fail(220, "Unbekannter Befehl: " + name + " [oxdbf]");
   for (const std::string& flag : call.flags) {
     const auto& accepted = found->second.flags;
-    if (std::find(accepted.begin(), accepted.end(), flag) == accepted.end()) {
+    std::size_t eq = flag.find('=');
+    std::string declared = eq == std::string::npos ? flag : flag.substr(0, eq + 1);
+    if (std::find(accepted.begin(), accepted.end(), declared) == accepted.end()) {
       Fail(220, "Unbekannte Option " + flag + " für " + name + " [oxdbf]");
     }
   }
   int status = found->second.run(call);
-  CloseAllAreas();
-  if (DbfErrorNo != 0) HandleError();
+  CloseAllAreas();  // a failure to write back is reported like any other
   return status;
 }

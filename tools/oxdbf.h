@@ -19,12 +19,16 @@ struct Invocation {
   std::vector<std::string> flags;  // the subcommand's own --flags, as given
   bool exclusive = false;          // --exclusive
   bool HasFlag(const std::string& flag) const;
+  // The value of "--name=value" (flag given as "--name"), or "" when absent.
+  std::string FlagValue(const std::string& flag) const;
 };
 
 struct Subcommand {
   const char* name;
   const char* usage;                       // argument synopsis for the help text
-  std::vector<std::string> flags;          // the --flags it accepts
+  // The --flags it accepts; one declared with a trailing '=' ("--table=")
+  // takes a value written "--table=FILE".
+  std::vector<std::string> flags;
   int (*run)(const Invocation& call);      // exit status (0 = success)
 };
 
