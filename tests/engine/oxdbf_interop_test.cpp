@@ -239,6 +239,16 @@ TEST_F(OxdbfInteropTest, TablesWrittenByOxdbfReadTheSameInDbfread) {
   EXPECT_EQ(Read(table).records.size(), 3u);
 }
 
+TEST_F(OxdbfInteropTest, AnsiTablesKeepWindowsText) {
+  std::string table = Path("ansi.dbf");
+  ASSERT_EQ(Oxdbf({"create", table, "name, C, 8, 0"}).exit_status, 0);
+  ASSERT_EQ(Oxdbf({"--ansi", "append", table, "name=Größe"}).exit_status, 0);
+  EXPECT_NE(ReadFileBytes(table).find("Gr\xF6\xDF" "e"), std::string::npos);
+  EXPECT_EQ(Oxdbf({"--ansi", "dump", table, "--csv"}).out, "NAME\r\nGröße\r\n");
+  // Read as OEM text the same bytes are other characters.
+  EXPECT_NE(Oxdbf({"--oem", "dump", table, "--csv"}).out, "NAME\r\nGröße\r\n");
+}
+
 TEST_F(OxdbfInteropTest, FailuresGoThroughTheLibrary) {
   ProcessResult r = Oxdbf({"dump", Path("none.dbf")});
   EXPECT_EQ(r.exit_status, 2);
