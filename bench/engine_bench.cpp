@@ -211,7 +211,7 @@ int main(int argc, char** argv) {
   std::printf("stdio record by record:     %12.0f records/s  (%.2f of raw)\n", plain, plain / raw);
   std::printf("one read call per record:   %12.0f records/s  (%.2f of raw)\n", per_record, per_record / raw);
   for (auto [label, rate] : {std::pair{"exclusive: ", exclusive}, {"read-only: ", read_only}, {"shared:    ", shared}}) {
-    std::printf("engine scan, %s     %12.0f records/s  (%.2f of raw, %.2f of one read per record)\n", label, rate,
+    std::printf("engine scan, %s    %12.0f records/s  (%.2f of raw, %.2f of one read per record)\n", label, rate,
                 rate / raw, rate / per_record);
   }
   std::printf("(checksums %ld %ld)\n", raw_sum, sum);
