@@ -1,8 +1,11 @@
 // Several programs on one memo file: two processes rewriting memos of the
 // same shared table at once, each under its record locks, lose and corrupt
 // nothing; a writer that cannot get the memo lock reports 1017.
+#include <sys/resource.h>
+
 #include <algorithm>
 #include <chrono>
+#include <csignal>
 
 #include "memo_test_support.h"
 
@@ -85,6 +88,28 @@ TEST_F(MemoLockTest, WriterWithoutTheMemoLockReports1017) {
   holder.WriteLine("release");
   EXPECT_EQ(holder.Wait(), 0);
   EXPECT_EQ(AddMemo("free again"), 1);
+}
+
+TEST_F(MemoLockTest, AWriteThatFailsAndRaisesStillReleasesTheMemoLock) {
+  CreateAndUse("t", kMemoFpt);
+  CloseArea();
+  USE(Path("t"));
+  ASSERT_EQ(DbfErrorNo, 0) << ErrorDetail;
+  SetAutoReport(true);
+  SetRaiseOnError(true);
+  // Writes beyond 4096 bytes fail in this process for the duration.
+  std::signal(SIGXFSZ, SIG_IGN);
+  rlimit old_limit{};
+  getrlimit(RLIMIT_FSIZE, &old_limit);
+  rlimit limit{4096, old_limit.rlim_max};
+  setrlimit(RLIMIT_FSIZE, &limit);
+  EXPECT_THROW(AddMemo(std::string(8000, 'w')), EOrvexError);
+  setrlimit(RLIMIT_FSIZE, &old_limit);
+  EXPECT_EQ(ReportedErrorNo, 0);  // the message went with the exception
+  ChildProcess other({BuildProgram("tests/memo/memo_helper"), "lock", Path("t.FPT")});
+  EXPECT_EQ(other.ReadLine(), "locked");
+  other.WriteLine("release");
+  EXPECT_EQ(other.Wait(), 0);
 }
 
 }  // namespace
