@@ -36,7 +36,6 @@ MemoRead ReadMemoText(MemoState& memo, std::int64_t block, const MemoReadOptions
   std::int64_t consumed = 0;
   const std::optional<std::uint32_t> length =
       got == sizeof header ? DecodeBlockHeader(memo.kind, header) : std::nullopt;
-  memo_bytes->has_header = length.has_value();
   if (length) {
     const std::int64_t available = size - offset - static_cast<std::int64_t>(kBlockHeaderSize);
     text->resize(static_cast<std::size_t>(std::min<std::int64_t>(*length, available)));
@@ -72,27 +71,31 @@ MemoRead ReadMemoText(MemoState& memo, std::int64_t block, const MemoReadOptions
 }
 
 bool WriteMemoText(MemoState& memo, std::int64_t offset, std::string_view text,
-                   const RecordTranslator* translator, bool force_header, int error,
-                   const std::string& tag) {
+                   const RecordTranslator* translator, int error, const std::string& tag,
+                   bool* headed) {
+  std::string stored(text);
+  if (translator != nullptr && *translator)
+    TranslatePieces(*translator, stored.data(), stored.size());
+  *headed =
+      memo.kind != kMemoDbase3 || stored.find(static_cast<char>(kMemoEnd)) != std::string::npos;
   std::string bytes;
-  const bool headerless = memo.kind == kMemoDbase3 && !force_header;
-  const std::size_t start = headerless ? 0 : kBlockHeaderSize;
-  bytes.resize(start);
-  if (!headerless) {
+  if (*headed) {
+    bytes.resize(kBlockHeaderSize);
     EncodeBlockHeader(memo.kind == kMemoFpt ? kMemoFpt : kMemoDbase4,
-                      static_cast<std::uint32_t>(text.size()),
+                      static_cast<std::uint32_t>(stored.size()),
                       reinterpret_cast<unsigned char*>(bytes.data()));
   }
-  bytes.append(text);
-  if (translator != nullptr && *translator) {
-    TranslatePieces(*translator, bytes.data() + start, text.size());
-  }
-  if (headerless) {
+  bytes += stored;
+  if (!*headed) {
     bytes.push_back(static_cast<char>(kMemoEnd));
     const std::size_t rest = bytes.size() % memo.block_size;
     if (rest != 0) bytes.append(memo.block_size - rest, '\0');
   }
   return WriteMemoBytes(memo, offset, bytes.data(), bytes.size(), error, tag);
+}
+
+std::int64_t StoredBlockNumber(const MemoState& memo, std::int64_t block, bool headed) {
+  return memo.kind == kMemoDbase3 && headed ? -block : block;
 }
 
 bool FlushMemo(MemoState& memo, const std::string& tag) {

@@ -27,7 +27,6 @@ struct MemoReadOptions {
 // One memo as read.
 struct MemoBytes {
   std::string text;
-  bool has_header = false;   // it started with a block header
   std::uint32_t blocks = 0;  // blocks its bytes touch
 };
 
@@ -40,13 +39,18 @@ MemoRead ReadMemoText(MemoState& memo, std::int64_t block, const MemoReadOptions
 
 // Writes `text` as a memo at `offset` in the layout of the file's kind: FPT and
 // dBASE IV with their block header; dBASE III followed by 0x1A and zero bytes
-// up to the end of its last block, or with the block header when
-// `force_header` (the negative-reference form). `translator`, when set, is
-// applied to a copy of the text in pieces of at most 512 bytes. A failure is
-// reported as `error` (the I/O error's own number when 0) with `tag`.
+// up to the end of its last block, unless the text itself holds a 0x1A, which
+// would end it early: then it gets the block header too (*headed is set; the
+// caller stores the block number negated). `translator`, when set, is applied
+// to a copy of the text in pieces of at most 512 bytes. A failure is reported
+// as `error` (the I/O error's own number when 0) with `tag`.
 bool WriteMemoText(MemoState& memo, std::int64_t offset, std::string_view text,
-                   const RecordTranslator* translator, bool force_header, int error,
-                   const std::string& tag);
+                   const RecordTranslator* translator, int error, const std::string& tag,
+                   bool* headed);
+
+// The M field number of a memo written at `block`: negated when a dBASE III
+// file got a memo with block header.
+std::int64_t StoredBlockNumber(const MemoState& memo, std::int64_t block, bool headed);
 
 // Applies a translator to `text` in pieces of at most 512 bytes.
 void TranslatePieces(const RecordTranslator& translator, char* text, std::size_t length);

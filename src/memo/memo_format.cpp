@@ -49,7 +49,9 @@ std::uint8_t MemoKindOfVersion(std::uint8_t version, std::uint8_t default_kind) 
     case 0x30:
       return kMemoFpt;
     default:
-      return default_kind == 0x30 ? kMemoFpt : default_kind;
+      return default_kind == kMemoDbase3 || default_kind == kMemoFpt || default_kind == 0x30
+                 ? MemoKindOfVersion(default_kind, kMemoDbase4)
+                 : kMemoDbase4;
   }
 }
 

@@ -29,12 +29,13 @@ std::int32_t WriteNewMemo(WorkArea& area, const std::string& text, const std::st
   const std::int64_t start = LockMemoPadAndSeekEOF(area, caller);
   if (start == 0) return 0;
   const std::int64_t block = fixed_block != 0 ? fixed_block : start / memo.block_size;
+  bool headed = false;
   if (!WriteMemoText(memo, block * memo.block_size, text, TranslatorOf(area.write_translator),
-                     false, error, tag) ||
+                     error, tag, &headed) ||
       !FlushMemo(memo, tag) || !MainHeaderWrite(area)) {
     return 0;
   }
-  return static_cast<std::int32_t>(block);
+  return static_cast<std::int32_t>(StoredBlockNumber(memo, block, headed));
 }
 
 std::int32_t CopyMemoTo(int source_area, std::int32_t block, bool same_block) {
@@ -113,8 +114,9 @@ std::int32_t EditMemoCloseMemo(std::int32_t block) {
       *area, start, block, BlocksForText(static_cast<std::uint32_t>(text.size()), memo.block_size),
       tag);
   if (target < 0) return 0;
-  if (!WriteMemoText(memo, target * memo.block_size, text, TranslatorOf(area->write_translator),
-                     false, 29, tag) ||
+  bool headed = false;
+  if (!WriteMemoText(memo, target * memo.block_size, text, TranslatorOf(area->write_translator), 29,
+                     tag, &headed) ||
       !FlushMemo(memo, tag) || !MainHeaderWrite(*area)) {
     return 0;
   }

@@ -6,7 +6,9 @@
 // a memo file). Writes take the memo file's write lock for their duration
 // (shared tables), start at the end of the file, and end with MainHeaderWrite,
 // after which the header's next-free is the file size divided by the block
-// size, rounded up. The table's translators (WorkArea read/write translator),
+// size, rounded up. A block number given back is what the M field stores: in
+// dBASE III files a text holding 0x1A is written with a block header and its
+// number is negative (see WriteMemoText). The table's translators (WorkArea read/write translator),
 // when set, are applied to memo text as it is read and written; OEM/ANSI
 // conversion of memo text is left to them and to the BLOB interface.
 #pragma once

@@ -147,12 +147,12 @@ std::int64_t PackMemo(MemoState& source, MemoState& target, std::int64_t block,
     case MemoRead::kOk:
       break;
   }
-  const bool keep_header = target.kind == kMemoDbase3 && memo.has_header;
-  if (!WriteMemoText(target, new_block * target.block_size, memo.text, nullptr, keep_header, 1005,
-                     tag)) {
+  bool headed = false;
+  if (!WriteMemoText(target, new_block * target.block_size, memo.text, nullptr, 1005, tag,
+                     &headed)) {
     return -1;
   }
-  return keep_header ? -new_block : new_block;
+  return StoredBlockNumber(target, new_block, headed);
 }
 
 void PackMemofile() {

@@ -22,8 +22,8 @@ void PackMemofile();
 
 // Copies the memo at `block` of `source` to the end of `target` (padded to a
 // whole block first; a fresh dBASE III file counts as 512 bytes) in the
-// target's layout, bytes unchanged. A memo with block header keeps it in a
-// dBASE III target and gets a negative number. An address at or beyond the
+// target's layout, bytes unchanged (see WriteMemoText for dBASE III texts
+// that hold a 0x1A). An address at or beyond the
 // source's size - 1 reports 1003 "<name> Memo block # <b> Record # <n>
 // [PackMemo]" and gives 0. Returns the new block number, 0 for an invalid
 // reference, or -1 after reporting an I/O error (1005 when writing).

@@ -1,6 +1,7 @@
 // Memo files byte for byte: new files of the three kinds, where memos land,
 // the header's next-free after writes, dBASE IV block reuse, and the errors
 // of opening and addressing.
+#include "memo/memo_pack.h"
 #include "memo_test_support.h"
 
 namespace orvex::test {
@@ -58,6 +59,23 @@ TEST_F(MemoFileTest, AddMemoOnFreshDbase3FileOverwritesTheEndMarker) {
   EXPECT_EQ(AddMemo(std::string(600, 'x')), 2);
   EXPECT_EQ(ReadFileBytes(Path("t.DBT")).size(), 2048u);
   EXPECT_EQ(MemoText(2), std::string(254, 'x') + std::string(254, 'x') + std::string(92, 'x'));
+}
+
+TEST_F(MemoFileTest, Dbase3TextHoldingTheEndMarkerKeepsItsBytesBehindABlockHeader) {
+  CreateAndUse("t", kMemoDbase3);
+  const std::string text(
+      "before\x1A"
+      "after",
+      12);
+  const std::int32_t block = AddMemo(text);
+  ASSERT_EQ(block, -1);
+  EXPECT_EQ(Hex(ReadFileBytes(Path("t.DBT")).substr(512, 8)), "FF FF 08 00 14 00 00 00");
+  EXPECT_EQ(MemoText(block), text);
+  AppendWithMemo("r", block);
+  PackMemofile();
+  ASSERT_EQ(DbfErrorNo, 0) << ErrorDetail;
+  EXPECT_EQ(NotesBlock(), -1);
+  EXPECT_EQ(MemoText(NotesBlock()), text);
 }
 
 TEST_F(MemoFileTest, FiveCharacterDbase4MemoInBlockThree) {
