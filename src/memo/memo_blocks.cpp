@@ -30,28 +30,31 @@ MemoRead ReadMemoText(MemoState& memo, std::int64_t block, const MemoReadOptions
   if (size < 0) return MemoRead::kIoError;
   const std::int64_t offset = std::llabs(block) * memo.block_size;
   if (offset >= size - 1) return MemoRead::kBadAddress;
-  unsigned char header[kBlockHeaderSize] = {};
+  // The first chunk holds the block header and, mostly, the whole text.
+  char chunk[kReadChunk];
   std::size_t got = 0;
-  if (!ReadMemoBytes(memo, offset, header, sizeof header, &got, tag)) return MemoRead::kIoError;
+  if (!ReadMemoBytes(memo, offset, chunk, sizeof chunk, &got, tag)) return MemoRead::kIoError;
   std::int64_t consumed = 0;
   const std::optional<std::uint32_t> length =
-      got == sizeof header ? DecodeBlockHeader(memo.kind, header) : std::nullopt;
+      got >= kBlockHeaderSize
+          ? DecodeBlockHeader(memo.kind, reinterpret_cast<const unsigned char*>(chunk))
+          : std::nullopt;
   if (length) {
     const std::int64_t available = size - offset - static_cast<std::int64_t>(kBlockHeaderSize);
-    text->resize(static_cast<std::size_t>(std::min<std::int64_t>(*length, available)));
-    if (!ReadMemoBytes(memo, offset + kBlockHeaderSize, text->data(), text->size(), &got, tag)) {
-      return MemoRead::kIoError;
-    }
-    text->resize(got);
-    consumed = static_cast<std::int64_t>(kBlockHeaderSize + got);
-  } else {
-    char chunk[kReadChunk];
-    bool ended = false;
-    while (!ended) {
-      if (!ReadMemoBytes(memo, offset + consumed, chunk, sizeof chunk, &got, tag)) {
+    const auto wanted = static_cast<std::size_t>(std::min<std::int64_t>(*length, available));
+    const std::size_t in_chunk = std::min(wanted, got - kBlockHeaderSize);
+    text->assign(chunk + kBlockHeaderSize, in_chunk);
+    if (in_chunk < wanted) {
+      text->resize(wanted);
+      if (!ReadMemoBytes(memo, offset + kBlockHeaderSize + in_chunk, text->data() + in_chunk,
+                         wanted - in_chunk, &got, tag)) {
         return MemoRead::kIoError;
       }
-      if (got == 0) break;
+      text->resize(in_chunk + got);
+    }
+    consumed = static_cast<std::int64_t>(kBlockHeaderSize + text->size());
+  } else {
+    for (bool ended = false; !ended && got > 0;) {
       std::size_t end = 0;
       while (end < got && static_cast<unsigned char>(chunk[end]) != kMemoEnd &&
              !(options.nul_ends && chunk[end] == '\0')) {
@@ -60,6 +63,9 @@ MemoRead ReadMemoText(MemoState& memo, std::int64_t block, const MemoReadOptions
       ended = end < got;
       text->append(chunk, end);
       consumed += static_cast<std::int64_t>(end + (ended ? 1 : 0));
+      if (!ended && !ReadMemoBytes(memo, offset + consumed, chunk, sizeof chunk, &got, tag)) {
+        return MemoRead::kIoError;
+      }
     }
   }
   memo_bytes->blocks =

@@ -45,6 +45,17 @@ class LineSplitter {
     return WrapAndAppend(c);
   }
 
+  // A run without line ends, without word wrap: cut after every full line.
+  bool AppendRun(std::string_view run) {
+    while (!run.empty()) {
+      if (line_.size() == width_ && !Emit(kLineEndNone)) return false;
+      const std::size_t take = std::min(run.size(), width_ - line_.size());
+      line_.append(run.substr(0, take));
+      run.remove_prefix(take);
+    }
+    return true;
+  }
+
   // A single break inside a paragraph: the lines join with one blank.
   bool Join() {
     if (!line_.empty() && line_.back() != ' ') return Append(' ');
@@ -107,8 +118,16 @@ void FillMemoPad(std::string_view text, int line_limit) {
   while (i < n) {
     const char c = text[i];
     if (c != kCr && c != kSoft) {
-      if (!splitter.Append(c)) return;
-      ++i;
+      if (MemoWordWrap) {
+        if (!splitter.Append(c)) return;
+        ++i;
+        continue;
+      }
+      // Without word wrap the run up to the next line end goes over whole.
+      const std::size_t end = text.find_first_of("\r\x8D", i);
+      const std::size_t stop = end == std::string_view::npos ? n : end;
+      if (!splitter.AppendRun(text.substr(i, stop - i))) return;
+      i = stop;
       continue;
     }
     if (!MemoWordWrap) {
