@@ -160,6 +160,7 @@ std::int32_t CreateBlobDescriptor(bool auto_convert, std::int32_t block, int mod
   } else if (mode == kBlobWrite) {
     const std::int64_t start = LockMemoPadAndSeekEOF(*area, "CreateBlobDescriptor");
     if (start == 0) {
+      UnlockMemo(*area);
       Reset(d, *area, auto_convert);
       return 0;
     }
