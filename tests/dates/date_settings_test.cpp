@@ -115,13 +115,7 @@ TEST(DateSettingsTest, CenturyOfTheTwoDigitYearWindow) {
 }
 
 TEST(DateSettingsTest, ResetReadsTheClockAndTheLanguageAgain) {
-  os::SetClockHook([] {
-    os::LocalTime t;
-    t.year = 2024;
-    t.month = 6;
-    t.day = 1;
-    return t;
-  });
+  test::SetClockToDate(2024, 6, 1);
   setenv("LC_ALL", "de_AT.UTF-8", 1);
   CenturyOn = true;
   SetDateType(1);

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "support/test_support.h"
+
 #include "common/errors.h"
 #include "dates/date_settings.h"
 #include "platform/os/codepage.h"
@@ -282,13 +284,7 @@ TEST_F(DateTextTest, NumbersOfATextAndTodaysText) {
             0);
   EXPECT_EQ(DayOfDateText("xx.12.24"), 0);
 
-  os::SetClockHook([] {
-    os::LocalTime t;
-    t.year = 2024;
-    t.month = 2;
-    t.day = 29;
-    return t;
-  });
+  test::SetClockToDate(2024, 2, 29);
   EXPECT_EQ(TodayDateText(), "29.02.24");
   CenturyOn = true;
   EXPECT_EQ(TodayDateText(), "29.02.2024");

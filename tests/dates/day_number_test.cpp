@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "support/test_support.h"
+
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -160,13 +162,7 @@ TEST(DayNumberTest, WeekdaysByZeller) {
 }
 
 TEST(DayNumberTest, TodayReadsTheLocalClock) {
-  os::SetClockHook([] {
-    os::LocalTime t;
-    t.year = 2024;
-    t.month = 2;
-    t.day = 29;
-    return t;
-  });
+  test::SetClockToDate(2024, 2, 29);
   EXPECT_EQ(Today(), DayNumberFromYMD(2024, 2, 29));
   os::SetClockHook(nullptr);
   EXPECT_TRUE(IsValidDayNumber(Today()));

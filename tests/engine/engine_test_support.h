@@ -27,11 +27,7 @@ class EngineTest : public ::testing::Test {
     SetAutoReport(false);
     CenturyOn = false;
     SetDateType(5);
-    os::SetClockHook([] {
-      os::LocalTime t;
-      t.year = 2026, t.month = 3, t.day = 9;
-      return t;
-    });
+    test::SetClockToDate(2026, 3, 9);
   }
   void TearDown() override {
     ResetEngineState();

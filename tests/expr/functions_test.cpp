@@ -6,6 +6,7 @@
 #include "expr_test_util.h"
 #include "platform/os/codepage.h"
 #include "platform/os/system.h"
+#include "support/test_support.h"
 
 namespace orvex::test {
 namespace {
@@ -176,13 +177,7 @@ TEST_F(FunctionsTest, Soundex) {
 }
 
 TEST_F(FunctionsTest, DatesAndDateArithmetic) {
-  os::SetClockHook([] {
-    os::LocalTime t;
-    t.year = 2024;
-    t.month = 7;
-    t.day = 4;
-    return t;
-  });
+  test::SetClockToDate(2024, 7, 4);
   EXPECT_EQ(Text("DTOS(DATE())"), "20240704");
   os::SetClockHook(nullptr);
   EXPECT_EQ(Text("DTOS(CTOD('31.12.24'))"), "20241231");

@@ -13,6 +13,8 @@
 #include <iterator>
 #include <sstream>
 
+#include "platform/os/system.h"
+
 extern char** environ;
 
 namespace orvex::test {
@@ -159,6 +161,16 @@ std::string BuildProgram(const std::string& relative_path) {
   const char* bin = std::getenv("ORVEX_TEST_BIN");
   std::string base = bin ? bin : std::filesystem::current_path().string();
   return base + "/" + relative_path;
+}
+
+void SetClockToDate(int year, int month, int day) {
+  os::SetClockHook([=] {
+    os::LocalTime t;
+    t.year = year;
+    t.month = month;
+    t.day = day;
+    return t;
+  });
 }
 
 std::string SharedDir() { return ORVEX_SHARED_DIR; }

@@ -67,6 +67,10 @@ std::string SharedDir();
 // ../shared/testdata, or "" when that folder is absent.
 std::string TestdataDir();
 
+// Makes the library's clock (GetLocalTime) answer midnight of the given date
+// until the hook is removed with os::SetClockHook(nullptr).
+void SetClockToDate(int year, int month, int day);
+
 // Whole file contents / writing a file from bytes.
 std::string ReadFileBytes(const std::string& path);
 void WriteFileBytes(const std::string& path, const std::string& bytes);
