@@ -133,6 +133,11 @@ enum VirtualOperation : std::uint8_t {
 
 struct VirtualFileEntryPoints {
   // Serves one operation on a virtual area; failures through DbfErrorNo.
+  // The record lives in the caller's buffer (WorkArea::unpacked). At open the
+  // handler may describe it as fields (fields, field_count and
+  // unpacked_offsets, each FieldDesc::offset being the place of the field's
+  // unpacked part in that buffer) for the field queries, the expression
+  // engine and the search.
   void (*handler)(WorkArea& area) = nullptr;
   // Replacement for the record-by-record stepping of SKIP on virtual areas:
   // called with n, sets *hit_end, returns the record to read.

@@ -34,13 +34,17 @@ void RegisterShutDown() {
   });
 }
 
-// The alias named after " ALIAS " in the command (cut there), or "".
-std::string TakeAlias(std::string& command) {
+// The alias named after " ALIAS " in the command, or "". A table's command
+// is cut there (the alias clause ends it); a virtual area's command loses
+// only the clause, so that the option words after it still count.
+std::string TakeAlias(std::string& command, bool keep_rest = false) {
   std::size_t at = command.find(" ALIAS ");
   if (at == std::string::npos) return "";
   std::string rest = TrimBoth(command.substr(at + 7));
+  std::size_t end = std::min(rest.find(' '), rest.size());
   command.erase(at);
-  return rest.substr(0, std::min(rest.find(' '), static_cast<std::size_t>(kMaxAliasLength)));
+  if (keep_rest) command += " " + rest.substr(end) + " ";
+  return rest.substr(0, std::min(end, static_cast<std::size_t>(kMaxAliasLength)));
 }
 
 bool AliasInUse(const std::string& alias) {
@@ -93,7 +97,7 @@ void UseVirtual(std::string command, std::uint8_t* buffer, int size) {
   }
   TakeKeyword(command, " LINKED LIST");
   TakeKeyword(command, " VIRTUAL FILE");
-  std::string alias = TakeAlias(command);
+  std::string alias = TakeAlias(command, true);
   if (alias.empty()) {
     std::string first = TrimBoth(command);
     first = first.substr(0, first.find(' '));

@@ -9,6 +9,10 @@
 //   reccount                 -> <count>
 //   stress <count> <tag>     -> ok | err <n>: <count> appends of "<tag><i>",
 //                               each under its own ALock, waiting for it
+//   peek <field> <record>    -> [<stored bytes>]   (through the Peek cache
+//                               when cache <limit> set one)
+//   poke <text> <field> <record>   -> ok | err <n>
+//   cache <limit>            -> ok   (sets PeekCacheLimit)
 //   close | exit
 // Errors are raised as exceptions and answered, never shown.
 #include <iostream>
@@ -18,6 +22,7 @@
 #include "common/errors.h"
 #include "engine/locks.h"
 #include "engine/navigation.h"
+#include "engine/peek_cache.h"
 #include "engine/record_io.h"
 #include "engine/tables.h"
 
@@ -77,6 +82,18 @@ std::string Run(const std::string& command, std::istringstream& in) {
       Unlock();
     }
     return "ok";
+  }
+  if (command == "cache") return in >> PeekCacheLimit, "ok";
+  if (command == "peek") {
+    int field = 0, record = 0;
+    in >> field >> record;
+    return "[" + Peek(field, record) + "]";
+  }
+  if (command == "poke") {
+    std::string text;
+    int field = 0, record = 0;
+    in >> text >> field >> record;
+    return Poke(text, field, record), "ok";
   }
   if (command == "close") return USE(""), "ok";
   return "err unknown";
