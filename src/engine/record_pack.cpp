@@ -112,31 +112,88 @@ bool IsBlankDate(const std::string& s) {
   return false;
 }
 
-// Copies n bytes in 16-byte steps: short variable copies are the bulk of
-// unpacking, and fixed-size steps beat a general copy routine there.
-void CopyBytes(std::uint8_t* to, const char* from, std::size_t n) {
-  while (n >= 16) {
-    std::memcpy(to, from, 16);
-    to += 16, from += 16, n -= 16;
+// The unpacked date text as a fixed gather: character i is taken from
+// position source[i] of the stored YYYYMMDD text (0-7) followed by the
+// characters of `fixed` (8 + i: a separator, or NUL behind the text).
+// DateTextFromDText only rearranges the stored characters, so its answer for
+// a probe of eight distinct characters gives the gather for every stored
+// date without a NUL. It is a cache of what DateType and CenturyOn decide,
+// learned again when either changes, so it needs no reset.
+struct DateGather {
+  std::uint8_t type = 0xFF;
+  bool century = false;
+  std::uint8_t length = 0;
+  std::uint8_t source[10] = {};
+  char fixed[10] = {};
+};
+
+const DateGather& CurrentDateGather() {
+  static DateGather gather;
+  if (gather.type != DateType || gather.century != CenturyOn) {
+    std::string probe = DateTextFromDText("01234567");
+    gather = DateGather{DateType, CenturyOn, static_cast<std::uint8_t>(std::min<std::size_t>(probe.size(), 10))};
+    for (int i = 0; i < 10; ++i) {
+      char c = i < gather.length ? probe[static_cast<std::size_t>(i)] : '\0';
+      bool stored = c >= '0' && c <= '7';
+      gather.source[i] = static_cast<std::uint8_t>(stored ? c - '0' : 8 + i);
+      gather.fixed[i] = stored ? '\0' : c;
+    }
   }
-  if (n >= 8) {
-    std::memcpy(to, from, 8);
-    to += 8, from += 8, n -= 8;
-  }
-  while (n-- > 0) *to++ = static_cast<std::uint8_t>(*from++);
+  return gather;
 }
 
-// True when a byte of the range has its high bit set (code pages only differ
-// there).
-bool AnyHighByte(const char* p, std::size_t n) {
-  std::uint64_t any = 0;
-  for (; n >= 8; p += 8, n -= 8) {
-    std::uint64_t w;
-    std::memcpy(&w, p, 8);
-    any |= w;
+// The unpacked part of a D field: length byte, text, NUL padding to 10.
+void UnpackDate(const FieldDesc& f, const char* p, std::uint8_t* out) {
+  if (f.length >= 8 && std::memchr(p, 0, 8) == nullptr) {
+    const DateGather& g = CurrentDateGather();
+    char from[18];
+    std::memcpy(from, p, 8);
+    std::memcpy(from + 8, g.fixed, 10);
+    out[0] = g.length;
+    for (int i = 0; i < 10; ++i) out[1 + i] = static_cast<std::uint8_t>(from[g.source[i]]);
+    return;
   }
-  for (; n > 0; --n) any |= static_cast<unsigned char>(*p++);
-  return (any & 0x8080808080808080ULL) != 0;
+  std::string text = DateTextFromDText(std::string_view(p, std::min<int>(f.length, 8)));
+  std::size_t n = std::min<std::size_t>(text.size(), 10);
+  out[0] = static_cast<std::uint8_t>(n);
+  std::memcpy(out + 1, text.data(), n);
+  std::memset(out + 1 + n, 0, 10 - n);
+}
+
+// Copies n bytes: short copies of variable length are the bulk of unpacking,
+// and a few fixed-size copies (the last one overlapping the one before)
+// beat a call of the general copy routine there.
+void CopyBytes(std::uint8_t* to, const char* from, std::size_t n) {
+  if (n >= 16) {
+    for (std::size_t i = 0; i + 16 < n; i += 16) std::memcpy(to + i, from + i, 16);
+    std::memcpy(to + n - 16, from + n - 16, 16);
+  } else if (n >= 8) {
+    std::memcpy(to, from, 8);
+    std::memcpy(to + n - 8, from + n - 8, 8);
+  } else {
+    while (n-- > 0) *to++ = static_cast<std::uint8_t>(*from++);
+  }
+}
+
+bool HasHighByte(const char* p) {
+  std::uint64_t w;
+  std::memcpy(&w, p, 8);
+  return (w & 0x8080808080808080ULL) != 0;
+}
+
+// OEM -> ANSI in place. The two code pages agree below 0x80, so only the
+// 8-byte groups holding a byte with the high bit set go through the table
+// (the last group, overlapping the one before, converts only its new bytes).
+void OemToAnsiInPlace(char* p, std::size_t n) {
+  if (n < 8) {
+    os::OemToCharBuff(p, n);
+    return;
+  }
+  std::size_t i = 0;
+  for (; i + 8 <= n; i += 8) {
+    if (HasHighByte(p + i)) os::OemToCharBuff(p + i, 8);
+  }
+  if (i < n && HasHighByte(p + n - 8)) os::OemToCharBuff(p + i, n - i);
 }
 
 // Copies text into a field of the record, padded with blanks on the right.
@@ -203,9 +260,7 @@ void ConvertForRead(WorkArea& area, char* record) {
   int n = area.record_length - 1;
   if (n <= 0) return;
   if (area.read_translator) area.read_translator(record + 1, n);
-  if (area.oem_text && AnyHighByte(record + 1, static_cast<std::size_t>(n))) {
-    os::OemToCharBuff(record + 1, static_cast<std::size_t>(n));
-  }
+  if (area.oem_text) OemToAnsiInPlace(record + 1, static_cast<std::size_t>(n));
 }
 
 void ConvertForWrite(WorkArea& area, char* record) {
@@ -228,15 +283,10 @@ void UnpackRecord(WorkArea& area) {
         CopyBytes(out + 1, p, f.length);
         out += f.length + 1;
         break;
-      case 'D': {
-        std::string text = DateTextFromDText(std::string_view(p, std::min<int>(f.length, 8)));
-        std::size_t n = std::min<std::size_t>(text.size(), 10);
-        out[0] = static_cast<std::uint8_t>(n);
-        std::memcpy(out + 1, text.data(), n);
-        std::memset(out + 1 + n, 0, 10 - n);
+      case 'D':
+        UnpackDate(f, p, out);
         out += 11;
         break;
-      }
       case 'N':
       case 'F':
         if (f.decimals > 0) {
