@@ -14,8 +14,9 @@ namespace {
 
 // Reads and unpacks record n; false after an error (already reported).
 bool ReadAndUnpack(WorkArea& area, std::int32_t n) {
-  if (!GetDbfRecord(area, n)) return false;
-  UnpackRecord(area);
+  const char* read_form = nullptr;
+  if (!GetDbfRecord(area, n, &read_form)) return false;
+  UnpackRecord(area, read_form);
   return true;
 }
 

@@ -22,9 +22,10 @@ std::int64_t RecordOffset(const WorkArea& area, std::int32_t n) {
          static_cast<std::int64_t>(n - 1) * static_cast<std::int64_t>(area.record_length);
 }
 
-// Reads record bytes at `offset` into the record buffer through the
-// read-ahead block. Returns 0, an I/O error or 213 for a short read.
-int ReadThroughBlock(WorkArea& area, std::int64_t offset) {
+// Points `stored` at the record bytes at `offset` in the read-ahead block,
+// reading the block first when it does not hold them. Returns 0, an I/O
+// error or 213 for a short read.
+int ReadThroughBlock(WorkArea& area, std::int64_t offset, const char** stored) {
   ReadAhead& ra = area.read_ahead;
   std::size_t length = area.record_length;
   bool inside = offset >= ra.offset && offset + static_cast<std::int64_t>(length) <=
@@ -46,7 +47,7 @@ int ReadThroughBlock(WorkArea& area, std::int64_t offset) {
     if (err != 0) return err;
     if (offset + static_cast<std::int64_t>(length) > start + static_cast<std::int64_t>(done)) return 213;
   }
-  std::memcpy(area.record.data(), ra.bytes.data() + (offset - ra.offset), length);
+  *stored = ra.bytes.data() + (offset - ra.offset);
   return 0;
 }
 
@@ -109,13 +110,14 @@ bool WriteRecord(WorkArea& area, std::int32_t n, std::size_t length, bool whole,
 
 void InvalidateReadAhead(WorkArea& area) { area.read_ahead = ReadAhead{}; }
 
-bool GetDbfRecord(WorkArea& area, std::int32_t n) {
+bool GetDbfRecord(WorkArea& area, std::int32_t n, const char** read_form) {
   if (n < 1 || n > area.record_count) {
     SetError(212, Ansi("Ungültige Datensatznr. = ") + std::to_string(n) + " (" + area.file_name +
                       ")  [GetDbfRecord]");
     return false;
   }
   area.eof = area.bof = false;
+  if (read_form != nullptr) *read_form = area.record.data();
   if (area.is_virtual) {
     area.virtual_operation = kVirtualRead;
     area.virtual_record = n;
@@ -126,8 +128,9 @@ bool GetDbfRecord(WorkArea& area, std::int32_t n) {
   }
   std::int64_t offset = RecordOffset(area, n);
   int err = 0;
+  const char* stored = nullptr;
   if (area.unshared) {
-    err = ReadThroughBlock(area, offset);
+    err = ReadThroughBlock(area, offset, &stored);
   } else {
     std::size_t done = 0;
     err = os::ReadAt(area.file, offset, area.record.data(), area.record_length, &done);
@@ -138,6 +141,13 @@ bool GetDbfRecord(WorkArea& area, std::int32_t n) {
     return false;
   }
   area.record_number = n;
+  if (stored != nullptr) {
+    std::memcpy(area.record.data(), stored, area.record_length);
+    if (!NeedsReadConversion(area, stored)) {
+      if (read_form != nullptr) *read_form = stored;
+      return true;
+    }
+  }
   ConvertForRead(area, area.record.data());
   return true;
 }

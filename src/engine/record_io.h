@@ -19,7 +19,13 @@ namespace orvex {
 // reading (translator, OEM -> ANSI), and makes it current with EOF and BOF
 // cleared. Errors: 212 for n out of range (nothing changes), the I/O error or
 // 213 for a short read. Does not unpack. True on success.
-bool GetDbfRecord(WorkArea& area, std::int32_t n);
+//
+// `read_form`, when given, receives where the record's bytes in read form
+// are best read until the area's next read or write: the record buffer, or
+// the same bytes in the read-ahead block when the record needs no read
+// conversion (reading them there, rather than the copy just made, spares the
+// processor a wait on that copy).
+bool GetDbfRecord(WorkArea& area, std::int32_t n, const char** read_form = nullptr);
 
 // Writes the record buffer as record n; n above the record count appends it
 // as record count + 1. Status, FlushEachWrite and read-ahead as described in

@@ -175,10 +175,27 @@ void CopyBytes(std::uint8_t* to, const char* from, std::size_t n) {
   }
 }
 
-bool HasHighByte(const char* p) {
+std::uint64_t Word(const char* p) {
   std::uint64_t w;
   std::memcpy(&w, p, 8);
-  return (w & 0x8080808080808080ULL) != 0;
+  return w;
+}
+
+constexpr std::uint64_t kHighBits = 0x8080808080808080ULL;
+
+bool HasHighByte(const char* p) { return (Word(p) & kHighBits) != 0; }
+
+// True when a byte of the range has its high bit set (code pages only differ
+// there).
+bool AnyHighByte(const char* p, std::size_t n) {
+  std::uint64_t any = 0;
+  if (n < 8) {
+    for (std::size_t i = 0; i < n; ++i) any |= static_cast<unsigned char>(p[i]);
+  } else {
+    for (std::size_t i = 0; i + 8 <= n; i += 8) any |= Word(p + i);
+    any |= Word(p + n - 8);
+  }
+  return (any & kHighBits) != 0;
 }
 
 // OEM -> ANSI in place. The two code pages agree below 0x80, so only the
@@ -263,6 +280,12 @@ void ConvertForRead(WorkArea& area, char* record) {
   if (area.oem_text) OemToAnsiInPlace(record + 1, static_cast<std::size_t>(n));
 }
 
+bool NeedsReadConversion(const WorkArea& area, const char* record) {
+  int n = area.record_length - 1;
+  if (n <= 0) return false;
+  return area.read_translator || (area.oem_text && AnyHighByte(record + 1, static_cast<std::size_t>(n)));
+}
+
 void ConvertForWrite(WorkArea& area, char* record) {
   int n = area.record_length - 1;
   if (n <= 0) return;
@@ -270,9 +293,10 @@ void ConvertForWrite(WorkArea& area, char* record) {
   if (area.write_translator) area.write_translator(record + 1, n);
 }
 
-void UnpackRecord(WorkArea& area) {
+void UnpackRecord(WorkArea& area) { UnpackRecord(area, area.record.data()); }
+
+void UnpackRecord(WorkArea& area, const char* rec) {
   if (area.is_virtual || area.unpacked == nullptr) return;
-  const char* rec = area.record.data();
   std::uint8_t* out = area.unpacked;
   *out++ = rec[0] == '*' ? 1 : 0;
   for (const FieldDesc& f : area.fields) {

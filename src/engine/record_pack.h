@@ -14,8 +14,11 @@
 
 namespace orvex {
 
-// Record buffer -> unpacked buffer (nothing for virtual areas).
+// Record buffer -> unpacked buffer (nothing for virtual areas). The second
+// form reads the record from `record`, which must hold the same bytes as the
+// record buffer (see GetDbfRecord).
 void UnpackRecord(WorkArea& area);
+void UnpackRecord(WorkArea& area, const char* record);
 // Unpacked buffer -> record buffer (nothing for virtual areas).
 void PackRecord(WorkArea& area);
 
@@ -23,6 +26,9 @@ void PackRecord(WorkArea& area);
 // translator, then OEM -> ANSI) or writing (ANSI -> OEM, then write
 // translator).
 void ConvertForRead(WorkArea& area, char* record);
+// True when ConvertForRead might change `record` (a read translator is set,
+// or OEM text holds a byte above 0x7F).
+bool NeedsReadConversion(const WorkArea& area, const char* record);
 void ConvertForWrite(WorkArea& area, char* record);
 
 // The 6-byte real: byte 0 the exponent biased by 129 (0 = the value 0),
