@@ -1,0 +1,84 @@
+// oxdbf locate FILE FIELD VALUE [--nocase] [--exact] [--contained] [--all]
+//              [--hide-deleted]
+//
+// Searches the table in natural order with Locate (the Peek cache on) and
+// prints the number of the record found, one per line; --all follows with
+// Continue to the end of the file. Nothing found prints nothing (exit status
+// 0). FIELD may list several fields separated by ";" with as many values in
+// VALUE, also separated by ";": the first field with a match decides.
+//
+// VALUE is text; it is converted by the field's type as Locate does (numbers
+// for N and F, T/F for L). For D fields it is a date text in the form of the
+// current date type, or YYYYMMDD. With --exact the value must have the
+// field's full width (padding blanks included). --hide-deleted passes over
+// deleted records.
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "common/names.h"
+#include "dates/date_text.h"
+#include "engine/peek_cache.h"
+#include "engine/record_io.h"
+#include "engine/search.h"
+#include "engine/work_area.h"
+#include "oxdbf.h"
+#include "platform/os/codepage.h"
+
+namespace orvex::tool {
+namespace {
+
+std::vector<std::string> SplitAtSemicolons(const std::string& text) {
+  std::vector<std::string> parts;
+  for (std::size_t start = 0;;) {
+    std::size_t semicolon = text.find(';', start);
+    parts.push_back(text.substr(start, semicolon - start));
+    if (semicolon == std::string::npos) return parts;
+    start = semicolon + 1;
+  }
+}
+
+// The value for one field: a D field given as YYYYMMDD becomes the date text
+// of the current date type.
+LocateValue ValueFor(const std::string& field, const std::string& value) {
+  std::string name = TrimBoth(field);
+  int n = FieldNo(name.substr(0, name.find(' ')));
+  bool digits = value.size() == 8 && value.find_first_not_of("0123456789") == std::string::npos;
+  if (n > 0 && FieldType(n) == 'D' && digits) return DateTextFromDText(value);
+  return value;
+}
+
+int LocateCommand(const Invocation& call) {
+  if (call.args.size() != 3) {
+    Fail(220, "oxdbf locate FILE FIELD VALUE [--nocase] [--exact] [--contained] [--all] [oxdbf]");
+  }
+  HideDeleted = call.HasFlag("--hide-deleted");
+  OpenTable(call, call.args[0], true);
+  PeekCacheLimit = 65520;
+  std::vector<std::string> fields = SplitAtSemicolons(os::Utf8ToAnsi(call.args[1]));
+  std::vector<std::string> texts = SplitAtSemicolons(os::Utf8ToAnsi(call.args[2]));
+  if (fields.size() != texts.size()) {
+    Fail(220, "Für jedes Feld ein Wert: " + call.args[1] + " / " + call.args[2] + " [oxdbf locate]");
+  }
+  std::vector<LocateValue> values;
+  std::string list;
+  for (std::size_t i = 0; i < fields.size(); ++i) {
+    values.push_back(ValueFor(fields[i], texts[i]));
+    list += (i > 0 ? ";" : "") + fields[i] + (call.HasFlag("--contained") ? " CONTAINED" : "");
+  }
+  bool found = Locate(list, values, call.HasFlag("--nocase"), call.HasFlag("--exact"));
+  while (found) {
+    std::printf("%d\n", RecNo());
+    if (!call.HasFlag("--all")) break;
+    found = Continue();
+  }
+  return 0;
+}
+
+SubcommandRegistration locate{{"locate",
+                               "FILE FIELD VALUE [--nocase] [--exact] [--contained] [--all] [--hide-deleted]",
+                               {"--nocase", "--exact", "--contained", "--all", "--hide-deleted"},
+                               LocateCommand}};
+
+}  // namespace
+}  // namespace orvex::tool
