@@ -35,11 +35,11 @@ FieldPlace PlaceOf(const WorkArea& area, int field) {
 }
 
 bool Holds(const WorkArea& area, std::int32_t record) {
-  return PeekCache.owner && *PeekCache.owner == area.alias && record >= PeekCache.first &&
-         record < PeekCache.first + PeekCache.count;
+  return record >= PeekCache.first && record < PeekCache.first + PeekCache.count && PeekCache.owner &&
+         *PeekCache.owner == area.alias;
 }
 
-char* CachedRecord(const WorkArea& area, std::int32_t record) {
+char* CacheSlot(const WorkArea& area, std::int32_t record) {
   return PeekCache.bytes.data() + static_cast<std::size_t>(record - PeekCache.first) * area.record_length;
 }
 
@@ -55,7 +55,7 @@ void ReportReadFailure(const WorkArea& area, int error, int field, std::int32_t 
 void RefreshCachedRecord(WorkArea& area) {
   if (area.is_virtual || !Holds(area, area.record_number)) return;
   std::size_t done = 0;
-  int err = os::ReadAt(area.file, RecordOffset(area, area.record_number), CachedRecord(area, area.record_number),
+  int err = os::ReadAt(area.file, RecordOffset(area, area.record_number), CacheSlot(area, area.record_number),
                        area.record_length, &done);
   if (err != 0 || done != area.record_length) PeekCache.owner.reset();
 }
@@ -148,18 +148,25 @@ void ResetPeekCache() {
   PeekCacheLimit = 0;
 }
 
-bool PeekInto(WorkArea& area, int field, std::int32_t record, std::string& out) {
-  if (PeekCacheLimit == 0 || area.record_length == 0) return ReadDirectly(area, field, record, out);
+CachedRecords PeekCachedRecords(WorkArea& area, int field, std::int32_t record) {
+  if (PeekCacheLimit == 0 || area.record_length == 0) return {};
   if (!Holds(area, record)) {
     Preparation prepared = PrepareCache(area);
-    if (prepared == Preparation::kReadDirectly) return ReadDirectly(area, field, record, out);
-    if (prepared == Preparation::kFailed || !LoadCache(area, field, record)) {
-      out.clear();
-      return false;
-    }
+    if (prepared == Preparation::kReadDirectly) return {};
+    if (prepared == Preparation::kFailed || !LoadCache(area, field, record)) return {nullptr, 0, true};
   }
+  return {CacheSlot(area, record), PeekCache.first + PeekCache.count - record, false};
+}
+
+bool PeekInto(WorkArea& area, int field, std::int32_t record, std::string& out) {
+  CachedRecords cached = PeekCachedRecords(area, field, record);
+  if (cached.failed) {
+    out.clear();
+    return false;
+  }
+  if (cached.bytes == nullptr) return ReadDirectly(area, field, record, out);
   FieldPlace place = PlaceOf(area, field);
-  out.assign(CachedRecord(area, record) + place.offset, place.length);
+  out.assign(cached.bytes + place.offset, place.length);
   return true;
 }
 
@@ -203,7 +210,7 @@ void Poke(const std::string& text, int field, std::int32_t record) {
     SetError(err, call);
     return;
   }
-  if (Holds(*area, record)) std::memcpy(CachedRecord(*area, record) + place.offset, text.data(), length);
+  if (Holds(*area, record)) std::memcpy(CacheSlot(*area, record) + place.offset, text.data(), length);
 }
 
 }  // namespace orvex

@@ -57,8 +57,22 @@ std::string Peek(int field, std::int32_t record);
 // The same read for a given area with numbers already checked (field 0..field
 // count, record 1..record count; the area not virtual): copies the field into
 // `out`, reusing its storage. False after reporting a read failure as Peek
-// does. The sequential search scans through it.
+// does.
 bool PeekInto(WorkArea& area, int field, std::int32_t record, std::string& out);
+
+// The cached records from `record` on, for scans that walk them in place:
+// `bytes` points at the record as stored in the cache and `count` records
+// follow there one after another (at least 1). The cache is loaded as Peek
+// loads it (`field` only names the call in messages). `bytes` is null when no
+// cache is in use (PeekCacheLimit 0 or below one record: read with PeekInto)
+// and, with `failed` set, after a reported load failure. The bytes stay valid
+// until the next Peek, Poke, write or close.
+struct CachedRecords {
+  const char* bytes = nullptr;
+  std::int32_t count = 0;
+  bool failed = false;
+};
+CachedRecords PeekCachedRecords(WorkArea& area, int field, std::int32_t record);
 
 // Poke(text, field, record): writes the first min(text length, field length)
 // bytes of `text` at the field's place (field 0: the deletion-flag byte) of

@@ -207,8 +207,9 @@ class Matcher {
       std::optional<std::string> text = VirtualFieldText(area_, f_);
       return text && TextMatches(*text) ? 1 : 0;
     }
-    if (!PeekInto(area_, field_, record, field_text_)) return -1;
-    return f_.type == 'M' ? MemoMatches() : TextMatches(field_text_);
+    std::string_view text;
+    if (!StoredField(record, &text)) return -1;
+    return f_.type == 'M' ? MemoMatches(text) : TextMatches(text);
   }
 
  private:
@@ -223,11 +224,31 @@ class Matcher {
     return field.size() >= text_.size() && field.compare(0, text_.size(), text_) == 0;
   }
 
+  // The stored bytes of the field of `record`: read in place from the Peek
+  // cache while it holds the records, else through PeekInto. False after a
+  // reported read failure.
+  bool StoredField(std::int32_t record, std::string_view* text) {
+    if (cached_.bytes == nullptr || record < cached_first_ || record >= cached_first_ + cached_.count) {
+      cached_ = PeekCachedRecords(area_, field_, record);
+      cached_first_ = record;
+      if (cached_.failed) return false;
+    }
+    if (cached_.bytes == nullptr) {
+      if (!PeekInto(area_, field_, record, field_text_)) return false;
+      *text = field_text_;
+      return true;
+    }
+    *text = std::string_view(cached_.bytes + static_cast<std::size_t>(record - cached_first_) * area_.record_length +
+                                 f_.offset,
+                             f_.length);
+    return true;
+  }
+
   // The memo whose block number the field holds matches when one of its
   // lines contains the search text.
-  int MemoMatches() {
+  int MemoMatches(std::string_view field) {
     std::int32_t block = 0;
-    std::string number = TrimBoth(field_text_);
+    std::string number = TrimBoth(field);
     auto [end, ec] = std::from_chars(number.data(), number.data() + number.size(), block);
     if (ec != std::errc() || end != number.data() + number.size() || block <= 0) return 0;
     std::unique_ptr<std::istream> memo = MemoStore.assign_memo(&block);
@@ -246,6 +267,8 @@ class Matcher {
   const FieldDesc& f_;
   const FoldTable* fold_;
   std::string text_;
+  CachedRecords cached_;
+  std::int32_t cached_first_ = 0;
   std::string field_text_;
   std::string folded_;
 };
