@@ -289,6 +289,18 @@ TEST_F(SearchTest, NewSearchOfASharedTableSeesTheOtherProgramsChanges) {
   EXPECT_EQ(RecNo(), 2);
 }
 
+TEST_F(SearchTest, MemoFieldsNeedTheMemoStore) {
+  WriteFileBytes(Path("notes.dbf"), Dbase3File(0x83, {{"TITLE", 'C', 8}, {"NOTE", 'M', 10}}, {"a              1"}));
+  USE(Path("notes.dbf"));
+  GO(1);
+  EXPECT_FALSE(Locate("NOTE", "x"));
+  EXPECT_EQ(DbfErrorNo, 220);
+  EXPECT_EQ(ErrorDetail, "MEMO unit not linked in [Count/Sum/Continue]");
+  EXPECT_EQ(RecNo(), 1);
+  EXPECT_FALSE(Continue());
+  EXPECT_EQ(DbfErrorNo, 220);
+}
+
 TEST_F(SearchTest, EmptyTableEndsAtEndOfFile) {
   WriteFileBytes(Path("empty.dbf"), Dbase3File(0x03, {{"NAME", 'C', 8}}, {}));
   PeekCacheLimit = 4096;
