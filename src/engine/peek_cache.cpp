@@ -97,7 +97,9 @@ Preparation PrepareCache(WorkArea& area) {
 }
 
 // Loads as many records as fit, starting at `record` (fewer near the end of
-// the file are accepted, but at least the one asked for).
+// the file are accepted, but at least the one asked for). Bytes behind the
+// last counted record are not kept: a record appended there later must not be
+// served from them.
 bool LoadCache(WorkArea& area, int field, std::int32_t record) {
   PeekCache.owner.reset();
   PeekCache.count = 0;
@@ -110,7 +112,7 @@ bool LoadCache(WorkArea& area, int field, std::int32_t record) {
   }
   PeekCache.owner = area.alias;
   PeekCache.first = record;
-  PeekCache.count = static_cast<std::int32_t>(done / area.record_length);
+  PeekCache.count = std::min(static_cast<std::int32_t>(done / area.record_length), area.record_count - record + 1);
   return true;
 }
 

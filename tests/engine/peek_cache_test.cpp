@@ -116,6 +116,19 @@ TEST_F(PeekCacheTest, SizeIsCappedByTheRecordCountAndTheLargestBlock) {
   EXPECT_EQ(PeekCache.bytes.size(), 10000u);  // all 100 records fit into 65520
 }
 
+TEST_F(PeekCacheTest, BytesBehindTheLastRecordAreNotCached) {
+  // Two records' worth of old bytes follow the three counted ones.
+  WriteFileBytes(Path("tail.dbf"), Dbase3File(0x03, {{"NAME", 'C', 9}}, {"a", "b", "c"}) + std::string(19, 'x'));
+  PeekCacheLimit = 4096;
+  USE(Path("tail.dbf") + " EXCLUSIVE");
+  EXPECT_EQ(Peek(1, 1), Padded("a", 9));
+  EXPECT_EQ(PeekCache.count, 3);
+  SetCharField(1, "appended");
+  Append();
+  ASSERT_EQ(DbfErrorNo, 0);
+  EXPECT_EQ(Peek(1, 4), Padded("appended", 9));
+}
+
 TEST_F(PeekCacheTest, LimitBelowOneRecordReadsTheFieldDirectly) {
   PeekCacheLimit = 99;
   USE(Path("hundred.dbf") + " EXCLUSIVE");
