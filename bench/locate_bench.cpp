@@ -46,9 +46,13 @@ void SetChar(int field, const std::string& text) {
 }
 
 void BuildTable(const std::string& name, int records, int needle) {
-  CreateDbf(name, {{"title", 'C', 30, 0}, {"year", 'N', 4, 0}, {"director", 'C', 25, 0}, {"premiere", 'D', 8, 0}});
+  CreateDbf(name, {{"title", 'C', 30, 0},
+                   {"year", 'N', 4, 0},
+                   {"director", 'C', 25, 0},
+                   {"premiere", 'D', 8, 0}});
   USE(name + " EXCLUSIVE");
-  static const char* const kDirectors[] = {"Fritz Lang", "Robert Wiene", "Tom Tykwer", "Wim Wenders"};
+  static const char* const kDirectors[] = {"Fritz Lang", "Robert Wiene", "Tom Tykwer",
+                                           "Wim Wenders"};
   for (int i = 1; i <= records; ++i) {
     SetChar(1, i == needle ? kNeedle : "Film number " + std::to_string(i));
     std::int32_t year = 1900 + i % 125;
@@ -87,7 +91,8 @@ Run SkipRun() {
     const std::uint8_t* title = FieldAddress(1);
     GoTop();
     while (!dEOF()) {
-      if (title[0] >= kNeedle.size() && std::memcmp(title + 1, kNeedle.data(), kNeedle.size()) == 0) return RecNo();
+      if (title[0] >= kNeedle.size() && std::memcmp(title + 1, kNeedle.data(), kNeedle.size()) == 0)
+        return RecNo();
       SKIP(1);
     }
     return 0;
@@ -128,12 +133,16 @@ int main(int argc, char** argv) {
     Run direct = Best(1, [] { return LocateRun(0); });
     Run walk = Best(3, [] { return SkipRun(); });
     const char* label = *open ? "exclusive" : "shared";
-    std::printf("%-10s %-28s %16.0f %8d\n", label, "Locate, cache 65520", cached.records_per_second, cached.found);
-    std::printf("%-10s %-28s %16.0f %8d\n", label, "Locate, no cache", direct.records_per_second, direct.found);
-    std::printf("%-10s %-28s %16.0f %8d\n", label, "GoTop/SKIP(1), unpacked", walk.records_per_second, walk.found);
+    std::printf("%-10s %-28s %16.0f %8d\n", label, "Locate, cache 65520", cached.records_per_second,
+                cached.found);
+    std::printf("%-10s %-28s %16.0f %8d\n", label, "Locate, no cache", direct.records_per_second,
+                direct.found);
+    std::printf("%-10s %-28s %16.0f %8d\n", label, "GoTop/SKIP(1), unpacked",
+                walk.records_per_second, walk.found);
     std::printf("%-10s %-28s %15.1fx\n\n", label, "cached Locate / SKIP walk",
                 cached.records_per_second / walk.records_per_second);
-    all_found = all_found && cached.found == needle && direct.found == needle && walk.found == needle;
+    all_found =
+        all_found && cached.found == needle && direct.found == needle && walk.found == needle;
     USE("");
   }
   std::remove(name.c_str());

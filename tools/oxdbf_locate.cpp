@@ -58,7 +58,8 @@ int LocateCommand(const Invocation& call) {
   std::vector<std::string> fields = SplitAtSemicolons(os::Utf8ToAnsi(call.args[1]));
   std::vector<std::string> texts = SplitAtSemicolons(os::Utf8ToAnsi(call.args[2]));
   if (fields.size() != texts.size()) {
-    Fail(220, "Für jedes Feld ein Wert: " + call.args[1] + " / " + call.args[2] + " [oxdbf locate]");
+    Fail(220,
+         "Für jedes Feld ein Wert: " + call.args[1] + " / " + call.args[2] + " [oxdbf locate]");
   }
   std::vector<LocateValue> values;
   std::string list;
@@ -75,10 +76,11 @@ int LocateCommand(const Invocation& call) {
   return 0;
 }
 
-SubcommandRegistration locate{{"locate",
-                               "FILE FIELD VALUE [--nocase] [--exact] [--contained] [--all] [--hide-deleted]",
-                               {"--nocase", "--exact", "--contained", "--all", "--hide-deleted"},
-                               LocateCommand}};
+SubcommandRegistration locate{
+    {"locate",
+     "FILE FIELD VALUE [--nocase] [--exact] [--contained] [--all] [--hide-deleted]",
+     {"--nocase", "--exact", "--contained", "--all", "--hide-deleted"},
+     LocateCommand}};
 
 }  // namespace
 }  // namespace orvex::tool

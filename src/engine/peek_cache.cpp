@@ -35,17 +35,18 @@ FieldPlace PlaceOf(const WorkArea& area, int field) {
 }
 
 bool Holds(const WorkArea& area, std::int32_t record) {
-  return record >= PeekCache.first && record < PeekCache.first + PeekCache.count && PeekCache.owner &&
-         *PeekCache.owner == area.alias;
+  return record >= PeekCache.first && record < PeekCache.first + PeekCache.count &&
+         PeekCache.owner && *PeekCache.owner == area.alias;
 }
 
 char* CacheSlot(const WorkArea& area, std::int32_t record) {
-  return PeekCache.bytes.data() + static_cast<std::size_t>(record - PeekCache.first) * area.record_length;
+  return PeekCache.bytes.data() +
+         static_cast<std::size_t>(record - PeekCache.first) * area.record_length;
 }
 
 void ReportReadFailure(const WorkArea& area, int error, int field, std::int32_t record) {
-  SetError(error != 0 ? error : 100, "DBF: " + area.file_name + " [Peek(" + std::to_string(field) + "," +
-                                         std::to_string(record) + ")]");
+  SetError(error != 0 ? error : 100, "DBF: " + area.file_name + " [Peek(" + std::to_string(field) +
+                                         "," + std::to_string(record) + ")]");
 }
 
 // The area's record was written by this process: the cached copy is read
@@ -55,8 +56,8 @@ void ReportReadFailure(const WorkArea& area, int error, int field, std::int32_t 
 void RefreshCachedRecord(WorkArea& area) {
   if (area.is_virtual || !Holds(area, area.record_number)) return;
   std::size_t done = 0;
-  int err = os::ReadAt(area.file, RecordOffset(area, area.record_number), CacheSlot(area, area.record_number),
-                       area.record_length, &done);
+  int err = os::ReadAt(area.file, RecordOffset(area, area.record_number),
+                       CacheSlot(area, area.record_number), area.record_length, &done);
   if (err != 0 || done != area.record_length) PeekCache.owner.reset();
 }
 
@@ -77,9 +78,11 @@ enum class Preparation { kCache, kReadDirectly, kFailed };
 // When not even one record fits into PeekCacheLimit the caller reads the
 // field directly; error 217 when memory is short even for one record.
 Preparation PrepareCache(WorkArea& area) {
-  if (!PeekCache.bytes.empty() && PeekCache.owner && *PeekCache.owner != area.alias) ReleasePeekCache();
+  if (!PeekCache.bytes.empty() && PeekCache.owner && *PeekCache.owner != area.alias)
+    ReleasePeekCache();
   if (!PeekCache.bytes.empty()) {
-    return PeekCache.bytes.size() >= area.record_length ? Preparation::kCache : Preparation::kReadDirectly;
+    return PeekCache.bytes.size() >= area.record_length ? Preparation::kCache
+                                                        : Preparation::kReadDirectly;
   }
   std::int32_t half_free = FreeMemory() / 2;
   std::int32_t size = std::min<std::int32_t>({PeekCacheLimit, half_free, kLargestCache});
@@ -112,7 +115,8 @@ bool LoadCache(WorkArea& area, int field, std::int32_t record) {
   }
   PeekCache.owner = area.alias;
   PeekCache.first = record;
-  PeekCache.count = std::min(static_cast<std::int32_t>(done / area.record_length), area.record_count - record + 1);
+  PeekCache.count = std::min(static_cast<std::int32_t>(done / area.record_length),
+                             area.record_count - record + 1);
   return true;
 }
 
@@ -120,8 +124,9 @@ bool ReadDirectly(WorkArea& area, int field, std::int32_t record, std::string& o
   FieldPlace place = PlaceOf(area, field);
   out.resize(place.length);
   std::size_t done = 0;
-  int err = os::ReadAt(area.file, RecordOffset(area, record) + static_cast<std::int64_t>(place.offset), out.data(),
-                       place.length, &done);
+  int err =
+      os::ReadAt(area.file, RecordOffset(area, record) + static_cast<std::int64_t>(place.offset),
+                 out.data(), place.length, &done);
   if (err != 0 || done != place.length) {
     out.clear();
     ReportReadFailure(area, err, field, record);
@@ -155,7 +160,8 @@ CachedRecords PeekCachedRecords(WorkArea& area, int field, std::int32_t record) 
   if (!Holds(area, record)) {
     Preparation prepared = PrepareCache(area);
     if (prepared == Preparation::kReadDirectly) return {};
-    if (prepared == Preparation::kFailed || !LoadCache(area, field, record)) return {nullptr, 0, true};
+    if (prepared == Preparation::kFailed || !LoadCache(area, field, record))
+      return {nullptr, 0, true};
   }
   return {CacheSlot(area, record), PeekCache.first + PeekCache.count - record, false};
 }
@@ -189,12 +195,15 @@ void Poke(const std::string& text, int field, std::int32_t record) {
   DbfErrorNo = 0;
   WorkArea* area = RequireTable("Poke");
   if (area == nullptr) return;
-  std::string call = ("[Poke(" + text + "," + std::to_string(field) + "," + std::to_string(record) + ")]").substr(0, 100);
+  std::string call =
+      ("[Poke(" + text + "," + std::to_string(field) + "," + std::to_string(record) + ")]")
+          .substr(0, 100);
   if (area->is_virtual) {
     SetError(1100, "Search-Befehl bei virtuellen Dateien nicht erlaubt." + call);
     return;
   }
-  bool listed = std::find(area->lock_list.begin(), area->lock_list.end(), record) != area->lock_list.end();
+  bool listed =
+      std::find(area->lock_list.begin(), area->lock_list.end(), record) != area->lock_list.end();
   bool allowed = !NetworkLocking || area->exclusive || area->lock_state == LockState::kTable ||
                  (area->lock_state != LockState::kAppend && listed);
   if (!allowed) {
@@ -205,14 +214,16 @@ void Poke(const std::string& text, int field, std::int32_t record) {
   FieldPlace place = PlaceOf(*area, field);
   std::size_t length = std::min(text.size(), place.length);
   if (length == 0) return;
-  int err = os::WriteAt(area->file, RecordOffset(*area, record) + static_cast<std::int64_t>(place.offset),
-                        text.data(), length);
+  int err =
+      os::WriteAt(area->file, RecordOffset(*area, record) + static_cast<std::int64_t>(place.offset),
+                  text.data(), length);
   InvalidateReadAhead(*area);
   if (err != 0) {
     SetError(err, call);
     return;
   }
-  if (Holds(*area, record)) std::memcpy(CacheSlot(*area, record) + place.offset, text.data(), length);
+  if (Holds(*area, record))
+    std::memcpy(CacheSlot(*area, record) + place.offset, text.data(), length);
 }
 
 }  // namespace orvex

@@ -30,10 +30,10 @@ extern std::uint16_t PeekCacheLimit;
 
 // The process's cache of raw records.
 struct PeekCacheState {
-  std::vector<char> bytes;             // allocated size: a whole number of records
-  std::optional<std::string> owner;    // alias whose records are held; none after a failed load
-  std::int32_t first = 0;              // number of the first cached record
-  std::int32_t count = 0;              // records held (fewer than fit near the end of a file)
+  std::vector<char> bytes;           // allocated size: a whole number of records
+  std::optional<std::string> owner;  // alias whose records are held; none after a failed load
+  std::int32_t first = 0;            // number of the first cached record
+  std::int32_t count = 0;            // records held (fewer than fit near the end of a file)
 };
 extern PeekCacheState PeekCache;
 

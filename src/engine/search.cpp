@@ -110,7 +110,8 @@ std::optional<double> ParseNumber(const std::string& text) {
 // The N/F rule: width = field length, the field's decimals, a whole number
 // (rounded half to even) when it has none.
 std::string NumberText(double x, const FieldDesc& f) {
-  return f.decimals > 0 ? FormatNumber(x, f.length, f.decimals) : FormatNumber(std::nearbyint(x), f.length, 0);
+  return f.decimals > 0 ? FormatNumber(x, f.length, f.decimals)
+                        : FormatNumber(std::nearbyint(x), f.length, 0);
 }
 
 std::optional<double> ValueAsNumber(const LocateValue& value) {
@@ -148,7 +149,9 @@ std::optional<std::string> ValueAsDText(const LocateValue& value) {
 std::optional<std::string> SearchTextFor(const LocateValue& value, const FieldDesc& f) {
   std::optional<std::string> text;
   switch (f.type) {
-    case 'D': text = ValueAsDText(value); break;
+    case 'D':
+      text = ValueAsDText(value);
+      break;
     case 'N':
     case 'F':
       if (std::optional<double> x = ValueAsNumber(value)) text = NumberText(*x, f);
@@ -156,10 +159,12 @@ std::optional<std::string> SearchTextFor(const LocateValue& value, const FieldDe
     case 'L':
       if (std::optional<bool> b = ValueAsLogical(value)) text = *b ? "T" : "F";
       break;
-    default: text = ValueAsText(value);  // C, M
+    default:
+      text = ValueAsText(value);  // C, M
   }
   if (!text) {
-    SetError(220, Ansi("Ungültiger Suchwert für Feld ") + f.name + ": " + ValueAsText(value) + " [Locate]");
+    SetError(220, Ansi("Ungültiger Suchwert für Feld ") + f.name + ": " + ValueAsText(value) +
+                      " [Locate]");
   }
   return text;
 }
@@ -171,20 +176,25 @@ std::optional<std::string> SearchTextFor(const LocateValue& value, const FieldDe
 // part at f.offset of the caller's buffer); nullopt for memo fields, which
 // never match, and for parts outside the buffer.
 std::optional<std::string> VirtualFieldText(const WorkArea& area, const FieldDesc& f) {
-  if (area.unpacked == nullptr || f.offset + UnpackedFieldSize(f) > area.unpacked_size) return std::nullopt;
+  if (area.unpacked == nullptr || f.offset + UnpackedFieldSize(f) > area.unpacked_size)
+    return std::nullopt;
   const std::uint8_t* p = area.unpacked + f.offset;
   switch (f.type) {
-    case 'C': return std::string(reinterpret_cast<const char*>(p + 1), std::min<int>(p[0], f.length));
+    case 'C':
+      return std::string(reinterpret_cast<const char*>(p + 1), std::min<int>(p[0], f.length));
     case 'D':
-      return DTextFromDisplayDateText(std::string_view(reinterpret_cast<const char*>(p + 1), std::min<int>(p[0], 10)));
+      return DTextFromDisplayDateText(
+          std::string_view(reinterpret_cast<const char*>(p + 1), std::min<int>(p[0], 10)));
     case 'N':
     case 'F': {
       std::int32_t whole;
       std::memcpy(&whole, p, 4);
       return NumberText(f.decimals > 0 ? RealToDouble(p) : whole, f);
     }
-    case 'L': return std::string(p[0] != 0 ? "T" : "F");
-    default: return std::nullopt;
+    case 'L':
+      return std::string(p[0] != 0 ? "T" : "F");
+    default:
+      return std::nullopt;
   }
 }
 
@@ -228,7 +238,8 @@ class Matcher {
   // cache while it holds the records, else through PeekInto. False after a
   // reported read failure.
   bool StoredField(std::int32_t record, std::string_view* text) {
-    if (cached_.bytes == nullptr || record < cached_first_ || record >= cached_first_ + cached_.count) {
+    if (cached_.bytes == nullptr || record < cached_first_ ||
+        record >= cached_first_ + cached_.count) {
       cached_ = PeekCachedRecords(area_, field_, record);
       cached_first_ = record;
       if (cached_.failed) return false;
@@ -238,9 +249,10 @@ class Matcher {
       *text = field_text_;
       return true;
     }
-    *text = std::string_view(cached_.bytes + static_cast<std::size_t>(record - cached_first_) * area_.record_length +
-                                 f_.offset,
-                             f_.length);
+    *text = std::string_view(
+        cached_.bytes + static_cast<std::size_t>(record - cached_first_) * area_.record_length +
+            f_.offset,
+        f_.length);
     return true;
   }
 
@@ -300,7 +312,8 @@ bool Scan(WorkArea& area, std::int32_t from) {
 // on a visible record.
 bool VisibleResult(bool found) {
   WorkArea* area = CurrentWorkArea();
-  while (found && area != nullptr && !dEOF() && !RecordVisible(*area)) found = Scan(*area, area->record_number + 1);
+  while (found && area != nullptr && !dEOF() && !RecordVisible(*area))
+    found = Scan(*area, area->record_number + 1);
   return found && !dEOF();
 }
 
@@ -363,7 +376,8 @@ bool Locate(const std::string& field_name, const LocateValue& value, bool no_cas
   return VisibleResult(Scan(area, 1));
 }
 
-bool Locate(const std::string& field_list, const std::vector<LocateValue>& values, bool no_case, bool exact) {
+bool Locate(const std::string& field_list, const std::vector<LocateValue>& values, bool no_case,
+            bool exact) {
   DbfErrorNo = 0;
   std::vector<std::string> names;
   for (std::size_t start = 0;;) {
@@ -378,7 +392,8 @@ bool Locate(const std::string& field_list, const std::vector<LocateValue>& value
     return false;
   }
   bool found = false;
-  for (std::size_t i = 0; i < names.size() && !found; ++i) found = Locate(names[i], values[i], no_case, exact);
+  for (std::size_t i = 0; i < names.size() && !found; ++i)
+    found = Locate(names[i], values[i], no_case, exact);
   return found;
 }
 

@@ -56,13 +56,13 @@ using LocateValue = std::variant<std::string, std::int64_t, double, bool, Locate
 
 // The process-wide search state.
 struct SearchState {
-  std::string text;           // prepared search text (library text, Windows-1252)
-  int field = 0;              // field searched; 0 = no search active
-  int area = 0;               // work area of the search
-  std::string alias;          // and the alias of its table
-  bool case_sensitive = true; // false with NOCASE
-  bool exact = false;         // EXACT
-  bool contained = false;     // CONTAINED
+  std::string text;            // prepared search text (library text, Windows-1252)
+  int field = 0;               // field searched; 0 = no search active
+  int area = 0;                // work area of the search
+  std::string alias;           // and the alias of its table
+  bool case_sensitive = true;  // false with NOCASE
+  bool exact = false;          // EXACT
+  bool contained = false;      // CONTAINED
 };
 extern SearchState Search;
 
@@ -82,15 +82,16 @@ int ParseSearchSpec(const std::string& spec);
 // after it (NOCASE, EXACT, CONTAINED) are kept, and the flags add NOCASE and
 // EXACT. True when a visible record was found: the area stands on it. False at
 // end of file, and after an error (the area is then not moved).
-bool Locate(const std::string& field_name, const LocateValue& value, bool no_case = false, bool exact = false);
+bool Locate(const std::string& field_name, const LocateValue& value, bool no_case = false,
+            bool exact = false);
 
 // Locate with several fields: names separated by ";" and one value per name.
 // Each pair is tried with a full Locate; the first that finds a record ends
 // with true, otherwise the result is that of the last pair. A list whose
 // number of names differs from the number of values reports 220 "Number of
 // values does not match the field list [Locate(<list>)]".
-bool Locate(const std::string& field_list, const std::vector<LocateValue>& values, bool no_case = false,
-            bool exact = false);
+bool Locate(const std::string& field_list, const std::vector<LocateValue>& values,
+            bool no_case = false, bool exact = false);
 
 // Continue: searches on from the record after the current one. Without an
 // active search in the current area: error 220 "Call to CONTINUE not

@@ -27,7 +27,8 @@ class PeekCacheTest : public EngineTest {
       name.resize(50, ' ');
       records.push_back(name + "Rest" + std::to_string(i));
     }
-    WriteFileBytes(Path("hundred.dbf"), Dbase3File(0x03, {{"NAME", 'C', 50}, {"REST", 'C', 49}}, records));
+    WriteFileBytes(Path("hundred.dbf"),
+                   Dbase3File(0x03, {{"NAME", 'C', 50}, {"REST", 'C', 49}}, records));
   }
   void TearDown() override {
     ResetPeekCache();
@@ -118,7 +119,8 @@ TEST_F(PeekCacheTest, SizeIsCappedByTheRecordCountAndTheLargestBlock) {
 
 TEST_F(PeekCacheTest, BytesBehindTheLastRecordAreNotCached) {
   // Two records' worth of old bytes follow the three counted ones.
-  WriteFileBytes(Path("tail.dbf"), Dbase3File(0x03, {{"NAME", 'C', 9}}, {"a", "b", "c"}) + std::string(19, 'x'));
+  WriteFileBytes(Path("tail.dbf"),
+                 Dbase3File(0x03, {{"NAME", 'C', 9}}, {"a", "b", "c"}) + std::string(19, 'x'));
   PeekCacheLimit = 4096;
   USE(Path("tail.dbf") + " EXCLUSIVE");
   EXPECT_EQ(Peek(1, 1), Padded("a", 9));

