@@ -67,6 +67,23 @@ t.close()
   EXPECT_EQ(Found({plots, "plot", "line second", "--all"}), "");  // never across a line end
 }
 
+TEST_F(SearchToolTest, RealTablesOfOtherPrograms) {
+  ORVEX_REQUIRE_TESTDATA();
+  std::string dir = TestdataDir() + "/dans-dbf-lib/";
+  // Clipper memos break their lines softly (0x8D LF): a text across such a
+  // break is not found.
+  std::string memotest = dir + "clipper5/types/MEMOTEST.DBF";
+  EXPECT_EQ(Found({memotest, "memo", "memo.", "--all"}), "3\n");
+  EXPECT_EQ(Found({memotest, "memo", "long memo", "--all"}), "");
+  EXPECT_EQ(Found({memotest, "memo", "m", "--all"}), "1\n3\n");
+  EXPECT_EQ(Found({dir + "dbase3plus/cars/cars.dbf", "descr", "volks", "--all", "--nocase"}),
+            "3\n");
+  EXPECT_EQ(Found({dir + "dbase3plus/cars/cars.dbf", "descr", "YEAR MODEL", "--all"}), "1\n3\n");
+  // dbfread reads records 1, 3 and 4 of this one; record 2 is deleted.
+  EXPECT_EQ(Found({dir + "dbase3plus/cars_del/cars.dbf", "name", "", "--all", "--hide-deleted"}),
+            "1\n3\n4\n");
+}
+
 TEST_F(SearchToolTest, ErrorsTakeTheLibrarysPath) {
   std::string films = Path("films.dbf");
   ProcessResult r = Locate({films, "director", "x"});
