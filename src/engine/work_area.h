@@ -189,9 +189,10 @@ extern bool FlushEachWrite;               // false
 extern bool ReplaceUpdatesIndexes;        // true
 extern bool HideDeleted;                  // false
 
-// Puts the work-area table and every option above (and those of locks.h) back
-// to their start-up values. Open areas are dropped without writing anything
-// back (their files are closed); for tests and start-up.
+// Puts the work-area table, every option above (and those of locks.h), the
+// Peek cache and the search state back to their start-up values. Open areas
+// are dropped without writing anything back (their files are closed); for
+// tests and start-up.
 void ResetEngineState();
 
 // Select(n): 1-33 makes area n current; 0 the lowest empty one of 1-33

@@ -4,6 +4,8 @@
 #include "common/errors.h"
 #include "engine/engine_text.h"
 #include "engine/locks.h"
+#include "engine/peek_cache.h"
+#include "engine/search.h"
 
 namespace orvex {
 
@@ -59,6 +61,8 @@ void ResetEngineState() {
   LockRetryDelay = 0;
   LockFailedHook = nullptr;
   LastLockError = 0;
+  ResetPeekCache();
+  ResetSearchState();
 }
 
 WorkArea* ReportNoTable(const char* routine) {
