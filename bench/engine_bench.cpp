@@ -24,6 +24,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_support.h"
 #include "common/errors.h"
 #include "dates/date_settings.h"
 #include "engine/dbf_file.h"
@@ -38,11 +39,6 @@ namespace {
 using namespace orvex;
 using Clock = std::chrono::steady_clock;
 
-void SetChar(int field, const std::string& text) {
-  std::uint8_t* p = FieldAddress(field);
-  p[0] = static_cast<std::uint8_t>(text.size());
-  std::memcpy(p + 1, text.data(), text.size());
-}
 void SetInt(int field, std::int32_t v) { std::memcpy(FieldAddress(field), &v, 4); }
 
 void BuildTable(const std::string& name, int records) {
@@ -51,15 +47,15 @@ void BuildTable(const std::string& name, int records) {
   USE(name + " EXCLUSIVE");
   static const char* const kDirectors[] = {"Fritz Lang", "Robert Wiene", "Tom Tykwer", "Volker Schl\xF6ndorff"};
   for (int i = 0; i < records; ++i) {
-    SetChar(1, "Film number " + std::to_string(i));
+    bench::SetText(1, "Film number " + std::to_string(i));
     SetInt(2, 1900 + i % 125);
     *FieldAddress(3) = static_cast<std::uint8_t>(i & 1);
     SetInt(4, 60 + i % 120);
     DoubleToReal((i % 100) / 10.0, FieldAddress(5));
-    SetChar(6, kDirectors[i % 4]);
+    bench::SetText(6, kDirectors[i % 4]);
     char date[16];
     std::snprintf(date, sizeof date, "%02d.%02d.%02d", 1 + i % 28, 1 + i % 12, i % 100);
-    SetChar(7, date);
+    bench::SetText(7, date);
     Append();
   }
   USE("");
@@ -178,19 +174,11 @@ double ReadPerRecord(const std::string& name, long* checksum) {
   return records / seconds;
 }
 
-template <typename F>
-double Best(int runs, F run) {
-  double best = 0;
-  for (int i = 0; i < runs; ++i) best = std::max(best, run());
-  return best;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
-  int records = argc > 1 ? std::atoi(argv[1]) : 1000000;
-  const char* tmp = std::getenv("TMPDIR");
-  std::string dir = argc > 2 ? argv[2] : (tmp ? tmp : "/tmp");
+  int records = bench::CountArgument(argc, argv, 1000000);
+  std::string dir = bench::FolderArgument(argc, argv);
   std::string name = dir + "/engine_bench_" + std::to_string(getpid()) + ".dbf";
   SetRaiseOnError(true);
   CenturyOn = false;
@@ -203,12 +191,12 @@ int main(int argc, char** argv) {
 
   long raw_sum = 0, sum = 0;
   RawPass(name, &raw_sum);  // warm the page cache
-  double raw = Best(3, [&] { return RawPass(name, &raw_sum); });
-  double plain = Best(3, [&] { return RecordByRecordRead(name, &raw_sum); });
-  double per_record = Best(3, [&] { return ReadPerRecord(name, &raw_sum); });
-  double exclusive = Best(3, [&] { return EngineScan(name, " EXCLUSIVE", 0xFFFF, &sum); });
-  double read_only = Best(3, [&] { return EngineScan(name, "", os::kOpenRead, &sum); });
-  double shared = Best(1, [&] { return EngineScan(name, "", 0xFFFF, &sum); });
+  double raw = bench::BestOf(3, [&] { return RawPass(name, &raw_sum); });
+  double plain = bench::BestOf(3, [&] { return RecordByRecordRead(name, &raw_sum); });
+  double per_record = bench::BestOf(3, [&] { return ReadPerRecord(name, &raw_sum); });
+  double exclusive = bench::BestOf(3, [&] { return EngineScan(name, " EXCLUSIVE", 0xFFFF, &sum); });
+  double read_only = bench::BestOf(3, [&] { return EngineScan(name, "", os::kOpenRead, &sum); });
+  double shared = bench::BestOf(1, [&] { return EngineScan(name, "", 0xFFFF, &sum); });
 
   std::printf("raw one-pass read:          %12.0f records/s\n", raw);
   std::printf("stdio record by record:     %12.0f records/s  (%.2f of raw)\n", plain, plain / raw);

@@ -22,6 +22,7 @@
 #include <cstring>
 #include <string>
 
+#include "bench/bench_support.h"
 #include "common/errors.h"
 #include "dates/date_settings.h"
 #include "engine/dbf_file.h"
@@ -39,12 +40,6 @@ using Clock = std::chrono::steady_clock;
 
 const std::string kNeedle = "Needle in the haystack";
 
-void SetChar(int field, const std::string& text) {
-  std::uint8_t* p = FieldAddress(field);
-  p[0] = static_cast<std::uint8_t>(text.size());
-  std::memcpy(p + 1, text.data(), text.size());
-}
-
 void BuildTable(const std::string& name, int records, int needle) {
   CreateDbf(name, {{"title", 'C', 30, 0},
                    {"year", 'N', 4, 0},
@@ -54,13 +49,13 @@ void BuildTable(const std::string& name, int records, int needle) {
   static const char* const kDirectors[] = {"Fritz Lang", "Robert Wiene", "Tom Tykwer",
                                            "Wim Wenders"};
   for (int i = 1; i <= records; ++i) {
-    SetChar(1, i == needle ? kNeedle : "Film number " + std::to_string(i));
+    bench::SetText(1, i == needle ? kNeedle : "Film number " + std::to_string(i));
     std::int32_t year = 1900 + i % 125;
     std::memcpy(FieldAddress(2), &year, 4);
-    SetChar(3, kDirectors[i % 4]);
+    bench::SetText(3, kDirectors[i % 4]);
     char date[16];
     std::snprintf(date, sizeof date, "%02d.%02d.%02d", 1 + i % 28, 1 + i % 12, i % 100);
-    SetChar(4, date);
+    bench::SetText(4, date);
     Append();
   }
   USE("");
@@ -69,6 +64,7 @@ void BuildTable(const std::string& name, int records, int needle) {
 struct Run {
   double records_per_second = 0;
   std::int32_t found = 0;
+  bool operator<(const Run& other) const { return records_per_second < other.records_per_second; }
 };
 
 // Times one search from the top; the records scanned are those up to the
@@ -99,22 +95,11 @@ Run SkipRun() {
   });
 }
 
-template <typename F>
-Run Best(int runs, F run) {
-  Run best;
-  for (int i = 0; i < runs; ++i) {
-    Run r = run();
-    if (r.records_per_second > best.records_per_second) best = r;
-  }
-  return best;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
-  int records = argc > 1 ? std::atoi(argv[1]) : 1000000;
-  const char* tmp = std::getenv("TMPDIR");
-  std::string dir = argc > 2 ? argv[2] : (tmp ? tmp : "/tmp");
+  int records = bench::CountArgument(argc, argv, 1000000);
+  std::string dir = bench::FolderArgument(argc, argv);
   std::string name = dir + "/locate_bench_" + std::to_string(getpid()) + ".dbf";
   SetRaiseOnError(true);
   CenturyOn = false;
@@ -129,9 +114,9 @@ int main(int argc, char** argv) {
   bool all_found = true;
   for (const char* open : {" EXCLUSIVE", ""}) {
     USE(name + open);
-    Run cached = Best(3, [] { return LocateRun(65520); });
-    Run direct = Best(1, [] { return LocateRun(0); });
-    Run walk = Best(3, [] { return SkipRun(); });
+    Run cached = bench::BestOf(3, [] { return LocateRun(65520); });
+    Run direct = bench::BestOf(1, [] { return LocateRun(0); });
+    Run walk = bench::BestOf(3, [] { return SkipRun(); });
     const char* label = *open ? "exclusive" : "shared";
     std::printf("%-10s %-28s %16.0f %8d\n", label, "Locate, cache 65520", cached.records_per_second,
                 cached.found);
