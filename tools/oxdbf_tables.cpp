@@ -10,6 +10,7 @@
 #include "engine/work_area.h"
 #include "oxdbf.h"
 #include "platform/os/codepage.h"
+#include "platform/os/files.h"
 
 namespace orvex::tool {
 namespace {
@@ -26,7 +27,9 @@ int Info(const Invocation& call) {
   if (call.args.size() != 1) Fail(220, "oxdbf info FILE [oxdbf]");
   OpenTable(call, call.args[0], true);
   const WorkArea& area = *CurrentWorkArea();
-  std::printf("File:          %s\n", os::AnsiToUtf8(area.file_name).c_str());
+  // The engine keeps the name as the upper-cased command gave it; show the
+  // file as it is named on disk.
+  std::printf("File:          %s\n", os::AnsiToUtf8(os::ResolvePath(area.file_name)).c_str());
   std::printf("Dialect:       %s, version byte 0x%02X\n", DialectName(area), area.header[0]);
   std::printf("Last update:   %s\n", area.last_update.c_str());
   std::printf("Records:       %d\n", RecCount());
