@@ -1,6 +1,7 @@
 // oxdbf: main, the subcommand registry, common options and the helpers the
 // subcommands share.
 #include "oxdbf.h"
+#include "oxdbf_memo.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -87,6 +88,8 @@ std::string FieldText(int n) {
     }
     case 'L':
       return *p ? "T" : "F";
+    case 'M':
+      return MemoFieldText(n);
     case 'N':
     case 'F':
       if (FieldDec(n) > 0) {
@@ -95,7 +98,7 @@ std::string FieldText(int n) {
         return text;
       }
       [[fallthrough]];
-    default: {  // N/F without decimals, M
+    default: {  // N/F without decimals
       std::int32_t v;
       std::memcpy(&v, p, 4);
       return std::to_string(v);
@@ -133,6 +136,8 @@ bool SetFieldText(int n, const std::string& value) {
       }
       return true;
     }
+    case 'M':
+      return SetMemoFieldText(n, value);
     default: {
       char* end = nullptr;
       double v = std::strtod(text.c_str(), &end);

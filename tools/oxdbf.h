@@ -48,11 +48,12 @@ void OpenTable(const Invocation& call, const std::string& file, bool read_only);
 
 // The value of field n of the current record as the tool shows it, in UTF-8:
 // C trimmed on the right, N/F with the field's decimals, L as T/F, D as
-// YYYYMMDD or empty, M as the block number.
+// YYYYMMDD or empty, M as the memo text (line ends as "\n").
 std::string FieldText(int n);
 
 // Stores a UTF-8 value given on the command line into field n of the
-// unpacked buffer; false when the value does not suit the field's type.
+// unpacked buffer (an M value is stored as a new memo); false when the value
+// does not suit the field's type.
 bool SetFieldText(int n, const std::string& value);
 
 // A decimal integer argument; ends the program with error 220 otherwise.

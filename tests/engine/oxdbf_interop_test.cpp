@@ -2,6 +2,7 @@
 // python3-dbfread with the same values, and every real table of the shared
 // test data either dumps what dbfread reads or is refused with the error its
 // header calls for. No input makes the tool crash.
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <sstream>
@@ -15,13 +16,15 @@ namespace {
 // field, "R" and "D" with the values of a record that is not deleted / is
 // deleted, or "E <error>". Values are separated by tabs, each "s:" and text
 // (tab, line end and backslash escaped), "n:" and a number, "b:T"/"b:F" or
-// "-" for none. Memo fields give their block number text; dates YYYYMMDD.
+// "-" for none. Memo fields give their text (binary ones as Latin-1 bytes);
+// dates YYYYMMDD.
 const char* kReader = R"PY(
 import sys, datetime
 from dbfread import DBF, FieldParser
 class Parser(FieldParser):
     def parseM(self, field, data):
-        return data.decode('ascii', 'replace').strip(' \0')
+        v = FieldParser.parseM(self, field, data)
+        return '' if v is None else v
     parseB = parseG = parseP = parseM
 def cell(v):
     if v is None: return '-'
@@ -185,10 +188,25 @@ class OxdbfInteropTest : public EngineTest {
       EXPECT_EQ(cell, value.kind == 'b' ? value.text : "F") << where;
     } else if (type == "D") {
       EXPECT_EQ(cell, value.kind == 's' ? value.text : "") << where;
-    } else {  // memo kinds: the block number
-      char* end = nullptr;
-      long block = std::strtol(value.text.c_str(), &end, 10);
-      EXPECT_EQ(cell, std::to_string(*end == '\0' ? block : 0)) << where;
+    } else {  // memo kinds: the text, line ends as "\n"
+      std::string text = value.kind == 's' ? value.text : "";
+      for (std::size_t at; (at = text.find("\r\n")) != std::string::npos;) text.erase(at, 1);
+      std::replace(text.begin(), text.end(), '\r', '\n');
+      // Texts with characters beyond ASCII went through two different code
+      // page tables, and dbfread reads dBASE IV memos by their stored length,
+      // which counts the block header, so it may give a few bytes after the
+      // text. The memo tests compare memo texts exactly; here one must
+      // begin the other.
+      bool ascii = std::all_of(text.begin(), text.end(), [](char c) { return c > 0; });
+      const std::string& shorter = cell.size() < text.size() ? cell : text;
+      const std::string& longer = cell.size() < text.size() ? text : cell;
+      if (ascii) {
+        EXPECT_TRUE(longer.compare(0, shorter.size(), shorter) == 0 &&
+                    longer.size() - shorter.size() <= 16)
+            << where << ": ours " << cell << " / " << text;
+      } else {
+        EXPECT_EQ(cell.empty(), text.empty()) << where;
+      }
     }
   }
   static void ExpectSameRecords(const std::string& csv, const Table& table, const std::string& where) {
@@ -214,7 +232,9 @@ TEST_F(OxdbfInteropTest, TablesWrittenByOxdbfReadTheSameInDbfread) {
                    "premiere=19211006"})
                 .exit_status,
             0);
-  ASSERT_EQ(Oxdbf({"append", table, "title=Über, \"Ärger\" & Öl", "year=2024", "color=T", "plot=3"}).exit_status, 0);
+  ASSERT_EQ(Oxdbf({"append", table, "title=Über, \"Ärger\" & Öl", "year=2024", "color=T",
+                   "plot=Zwei Zeilen\nText"}).exit_status,
+            0);
   ASSERT_EQ(Oxdbf({"append", table, "title=gone", "year=-12"}).exit_status, 0);
   ASSERT_EQ(Oxdbf({"delete", table, "3"}).exit_status, 0);
 
@@ -228,6 +248,8 @@ TEST_F(OxdbfInteropTest, TablesWrittenByOxdbfReadTheSameInDbfread) {
   EXPECT_EQ(theirs.records[1][0].text, "Über, \"Ärger\" & Öl");
   EXPECT_EQ(theirs.records[0][6].text, "19211006");
   EXPECT_EQ(theirs.deleted[0][1].number, -12);
+  EXPECT_EQ(theirs.records[1][5].text, "Zwei Zeilen\r\nText");
+  EXPECT_EQ(theirs.records[0][5].text, "");
 
   ProcessResult csv = Oxdbf({"dump", table, "--csv"});
   ASSERT_EQ(csv.exit_status, 0) << csv.err;
