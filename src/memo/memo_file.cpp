@@ -1,5 +1,6 @@
 #include "memo/memo_file.h"
 
+#include <algorithm>
 #include <chrono>
 #include <thread>
 #include <vector>
@@ -16,9 +17,12 @@ namespace {
 
 constexpr std::uint64_t kLockOffset = 10;
 constexpr int kLockAttempts = 11;
-// Pause between two lock attempts. Another program holds the lock only while
-// it writes one memo, so eleven attempts cover a write and its flush.
-constexpr std::chrono::milliseconds kLockPause{20};
+// Pauses between two lock attempts: 5 ms, doubling up to 500 ms, some two
+// seconds in all. Another program holds the lock while it writes one memo
+// and flushes the file, which a busy disk can stretch to a good part of a
+// second.
+constexpr std::chrono::milliseconds kFirstLockPause{5};
+constexpr std::chrono::milliseconds kLongestLockPause{500};
 constexpr std::uint16_t kMinDbase4BlockSize = 64;
 
 // The open mode of a table's memo file (see OpenMemofile).
@@ -36,6 +40,7 @@ bool NeedsWriteLock(const WorkArea& area) { return NetworkLocking && !area.exclu
 }  // namespace
 
 WorkArea* RequireMemo(const std::string& operation) {
+  DbfErrorNo = 0;
   WorkArea* area = RequireTable(operation.c_str());
   if (area == nullptr) return nullptr;
   if (!area->memo.open) {
@@ -158,12 +163,17 @@ bool WriteMemoBytes(MemoState& memo, std::int64_t offset, const void* buffer, st
 
 bool LockMemo(WorkArea& area) {
   if (area.memo.locked || !NeedsWriteLock(area)) return true;
+  std::chrono::milliseconds pause = kFirstLockPause;
   for (int attempt = 1; attempt <= kLockAttempts; ++attempt) {
-    if (os::LockFile(area.memo.file, kLockOffset, 1) == 0) {
+    const int error = os::LockFile(area.memo.file, kLockOffset, 1);
+    if (error == 0) {
       area.memo.locked = true;
       return true;
     }
-    if (attempt < kLockAttempts) std::this_thread::sleep_for(kLockPause);
+    // Only another program's lock is worth waiting for.
+    if (error != os::kErrLockViolation || attempt == kLockAttempts) break;
+    std::this_thread::sleep_for(pause);
+    pause = std::min(pause * 2, kLongestLockPause);
   }
   return false;
 }

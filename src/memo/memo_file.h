@@ -17,7 +17,8 @@
 
 namespace orvex {
 
-// The precondition of every memo operation: the current area holds a table
+// The precondition of every memo operation, which starts by setting
+// DbfErrorNo to 0 (callers test it afterwards): the current area holds a table
 // (else error 215) with an open memo file (else 1019 " No Memo Field [" +
 // operation + "]"). Returns the area or nullptr.
 WorkArea* RequireMemo(const std::string& operation);
@@ -68,7 +69,8 @@ bool WriteMemoBytes(MemoState& memo, std::int64_t offset, const void* buffer, st
                     int error, const std::string& tag);
 
 // The write lock: for shared tables (NetworkLocking on, area not exclusive) a
-// lock on byte 10 of the memo file, tried up to 11 times with a short pause;
+// lock on byte 10 of the memo file, tried up to 11 times with pauses growing
+// from 5 ms to 500 ms (some two seconds in all);
 // for others nothing is locked. LockMemo answers false when it cannot lock.
 bool LockMemo(WorkArea& area);
 // Releases the write lock if held; false when the system refuses.

@@ -10,9 +10,12 @@
 //                             records first, first+step, ... up to the record
 //                             count: RLock, store the text "<tag> <record>
 //                             <round>" (longer each round) as the record's
-//                             memo, Replace, Unlock; prints "done <k>", k the
+//                             memo (again while the memo lock refuses it),
+//                             Replace, Unlock; prints "done <k> <r>", k the
 //                             number of times the memo file had grown between
-//                             two of its own writes, or "error <n> <detail>"
+//                             two of its own writes, r the refusals of the
+//                             memo lock, or "error <n> <detail>" at the first
+//                             failure
 #include <sys/resource.h>
 
 #include <chrono>
@@ -73,34 +76,46 @@ int Write(const std::string& table, int first, int step, int rounds, const std::
   std::string go;
   std::getline(std::cin, go);
   int others = 0;
+  int refused = 0;
   std::int64_t size_after_own = -1;
   int error = 0;
-  for (int round = 0; round < rounds && DbfErrorNo == 0; ++round) {
-    for (int record = first; record <= RecCount() && DbfErrorNo == 0; record += step) {
+  std::string failure;
+  for (int round = 0; round < rounds && failure.empty(); ++round) {
+    for (int record = first; record <= RecCount() && failure.empty(); record += step) {
       GO(record);
+      if (DbfErrorNo != 0) break;
       while (!RLock()) {
       }
       const os::Handle memo_file = CurrentWorkArea()->memo.file;
       if (size_after_own >= 0 && os::FileSize(memo_file, &error) != size_after_own) ++others;
       std::int32_t block = 0;
       std::memcpy(&block, FieldAddress(2), 4);
-      FillMemoPad(MemoTextFor(tag, record, round), 0);
-      block = EditMemoCloseMemo(block);
-      size_after_own = os::FileSize(memo_file, &error);
+      // A write the memo lock refused (the other writer held it for long)
+      // is tried again, as an application does after "Memo-Datei nicht
+      // sperrbar".
+      std::int32_t written = 0;
+      do {
+        if (DbfErrorNo == 1017) ++refused;
+        FillMemoPad(MemoTextFor(tag, record, round), 0);
+        written = EditMemoCloseMemo(block);
+      } while (DbfErrorNo == 1017);
       if (DbfErrorNo == 0) {
-        std::memcpy(FieldAddress(2), &block, 4);
+        size_after_own = os::FileSize(memo_file, &error);
+        std::memcpy(FieldAddress(2), &written, 4);
         Replace();
       }
+      if (DbfErrorNo != 0) failure = std::to_string(DbfErrorNo) + " " + ErrorDetail;
       Unlock();
       // A moment between two records, as a program that does more than
       // write memos has, lets the other writer get the memo lock.
       std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
   }
-  if (DbfErrorNo != 0) {
-    std::cout << "error " << DbfErrorNo << " " << ErrorDetail << std::endl;
+  if (DbfErrorNo != 0 && failure.empty()) failure = std::to_string(DbfErrorNo) + " " + ErrorDetail;
+  if (!failure.empty()) {
+    std::cout << "error " << failure << std::endl;
   } else {
-    std::cout << "done " << others << std::endl;
+    std::cout << "done " << others << " " << refused << std::endl;
   }
   CloseAllAreas();
   return 0;
