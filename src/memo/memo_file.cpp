@@ -115,8 +115,9 @@ void OpenMemofile(const std::string& table_name) {
 }
 
 void CloseMemofile() {
-  WorkArea* area = RequireMemo("CloseMemofile");
-  if (area == nullptr) return;
+  // Part of closing a table: an error the close met before stays reported.
+  WorkArea* area = CurrentWorkArea();
+  if (area == nullptr || !area->memo.open) return;
   const std::string name = area->memo.name;
   const int error = os::CloseFile(area->memo.file);
   area->memo = MemoState{};

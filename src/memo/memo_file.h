@@ -49,8 +49,9 @@ void OpenMemofile(const std::string& table_name);
 bool OpenMemoNamed(WorkArea& area, const std::string& name, std::uint8_t kind,
                    const std::string& routine);
 
-// Closes the current area's memo file and clears its state (the BLOB
-// descriptor too). An I/O error is reported with "<name> [CloseMemofile]".
+// Closes the current area's memo file, if any, and clears its state (the BLOB
+// descriptor too); DbfErrorNo keeps what the table's close met before. An I/O
+// error is reported with "<name> [CloseMemofile]".
 void CloseMemofile();
 
 // Closes, creates anew and reopens the current area's memo file: empties it.
