@@ -86,9 +86,9 @@ ProcessResult RunProcess(const std::vector<std::string>& argv,
   // Output goes to temporary files so that large outputs cannot dead-lock.
   TempDir dir;
   std::string out_name = dir.File("out"), err_name = dir.File("err");
-  int out = open(out_name.c_str(), O_CREAT | O_RDWR | O_TRUNC, 0600);
-  int err = open(err_name.c_str(), O_CREAT | O_RDWR | O_TRUNC, 0600);
-  int devnull = open("/dev/null", O_RDONLY);
+  int out = open(out_name.c_str(), O_CREAT | O_RDWR | O_TRUNC | O_CLOEXEC, 0600);
+  int err = open(err_name.c_str(), O_CREAT | O_RDWR | O_TRUNC | O_CLOEXEC, 0600);
+  int devnull = open("/dev/null", O_RDONLY | O_CLOEXEC);
   int pid = Spawn(argv, env, devnull, out, err);
   close(devnull);
   close(out);
@@ -104,7 +104,9 @@ ProcessResult RunProcess(const std::vector<std::string>& argv,
 ChildProcess::ChildProcess(const std::vector<std::string>& argv,
                            const std::vector<std::string>& env) {
   int to_child[2], from_child[2];
-  if (pipe(to_child) != 0 || pipe(from_child) != 0) return;
+  // Close-on-exec: the child keeps only the ends dup2 gives it, so that
+  // closing our end of its stdin really ends its input.
+  if (pipe2(to_child, O_CLOEXEC) != 0 || pipe2(from_child, O_CLOEXEC) != 0) return;
   pid_ = Spawn(argv, env, to_child[0], from_child[1], -1);
   close(to_child[0]);
   close(from_child[1]);
