@@ -322,24 +322,24 @@ bool VisibleResult(bool found) {
 std::string LocateSpec(const std::string& field_name, bool no_case, bool exact) {
   std::string name = TrimBoth(field_name);
   std::size_t blank = name.find(' ');
-  std::string spec = name.substr(0, blank);
+  std::string search_spec = name.substr(0, blank);
   if (blank != std::string::npos) {
     for (const char* word : {" NOCASE", " EXACT", " CONTAINED"}) {
       std::string rest = name.substr(blank);
-      if (RemoveWord(word, rest)) spec += word;
+      if (RemoveWord(word, rest)) search_spec += word;
     }
   }
-  if (no_case) spec += " NOCASE";
-  if (exact) spec += " EXACT";
-  return spec;
+  if (no_case) search_spec += " NOCASE";
+  if (exact) search_spec += " EXACT";
+  return search_spec;
 }
 
 }  // namespace
 
-int ParseSearchSpec(const std::string& spec) {
+int ParseSearchSpec(const std::string& search_spec) {
   WorkArea* area = RequireTable("Locate/Count/Sum");
   if (area == nullptr) return 0;
-  std::string text = os::CharUpperString(TrimBoth(spec));
+  std::string text = os::CharUpperString(TrimBoth(search_spec));
   Search.case_sensitive = !RemoveWord(" NOCASE", text);
   Search.exact = RemoveWord(" EXACT", text);
   Search.contained = RemoveWord(" CONTAINED", text);

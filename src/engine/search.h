@@ -75,7 +75,7 @@ void ResetSearchState();
 // Returns the field number, or 0 after error 215 (no table, "Locate/Count/Sum"),
 // 220 "No field name specified [Locate/Count/Sum]" or 220 "Unrecognized
 // field name [Locate/Count/Sum(<name>)]".
-int ParseSearchSpec(const std::string& spec);
+int ParseSearchSpec(const std::string& search_spec);
 
 // Locate(field name, value, no-case, exact): searches the current area from
 // record 1. The field name is trimmed and cut at its first blank; option words
