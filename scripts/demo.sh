@@ -39,3 +39,9 @@ echo "== oxdbf dump $table"
 echo
 echo "== oxdbf dump --csv $table"
 "$oxdbf" dump "$table" --csv
+echo
+echo "== oxdbf locate $table director fritz --nocase"
+"$oxdbf" locate "$table" director fritz --nocase
+echo
+echo "== oxdbf eval --table $table --recno 4 'UPPER(TITLE)+STR(YEAR,5)+DTOS(PREMIERE)'"
+"$oxdbf" eval --table "$table" --recno 4 'UPPER(TITLE)+STR(YEAR,5)+DTOS(PREMIERE)'
