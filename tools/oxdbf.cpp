@@ -62,7 +62,7 @@ void Fail(int number, const std::string& detail) {
   SetError(number, os::Utf8ToAnsi(detail));
   // SetError ends the program while AutoReport is on; keep the promise
   // otherwise too.
-  std::exit(number & 0xFF ? number : 1);
+  std::exit(ExitStatusFor(number));
 }
 
 void OpenTable(const Invocation& call, const std::string& file, bool read_only) {

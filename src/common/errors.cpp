@@ -194,8 +194,10 @@ void HandleError() {
   if (message.size() > 255) message.resize(255);
   os::MessageBox(message, "Programm angehalten.", /*icon_stop=*/true);
   Halted = true;
-  std::exit(number);
+  std::exit(ExitStatusFor(number));
 }
+
+int ExitStatusFor(int number) { return (number & 0xFF) != 0 ? number : 1; }
 
 std::string TakeErrorDetail() {
   std::string detail;

@@ -52,6 +52,11 @@ void SetError(int number, const std::string& detail);
 // Reports the current DbfErrorNo: hook, exception or program stop.
 void HandleError();
 
+// The exit status of a program stopped by error `number`: the number itself,
+// of which the OS keeps the low 8 bits; 1 when those bits are all zero (1280,
+// say), so that a stopped program never looks successful.
+int ExitStatusFor(int number);
+
 // Returns ErrorDetail, clears it and sets ReportedErrorNo to 0.
 std::string TakeErrorDetail();
 

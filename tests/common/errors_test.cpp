@@ -87,6 +87,8 @@ TEST(ErrorsDeathTest, StopPathExitsWithNumberAndShowsMessage) {
   EXPECT_EXIT(SetError(210, "Datei:  X.DBF"), ::testing::ExitedWithCode(210),
               "Programm angehalten\\..*Fehler Nr\\. 210 \\(Keine dBASE-Datei\\).*X\\.DBF");
   EXPECT_EXIT(SetError(1003, "m"), ::testing::ExitedWithCode(1003 & 0xFF), "Memo-Adresse");
+  // 1280's low 8 bits are 0: the status must still say "failed".
+  EXPECT_EXIT(SetError(1280, "n"), ::testing::ExitedWithCode(1), "Netzwerkfehler");
 }
 
 TEST(ErrorsDeathTest, AfterStopLaterReportsDoNothing) {
