@@ -10,6 +10,7 @@
 #include <map>
 
 #include "common/errors.h"
+#include "common/names.h"
 #include "dates/date_settings.h"
 #include "dates/date_text.h"
 #include "engine/record_pack.h"
@@ -30,11 +31,6 @@ std::map<std::string, Subcommand>& Registry() {
 void PrintUsage(std::FILE* out) {
   std::fprintf(out, "usage: oxdbf [--oem | --ansi] [--exclusive] <command> ...\n");
   for (const auto& [name, command] : Registry()) std::fprintf(out, "  oxdbf %s %s\n", name.c_str(), command.usage);
-}
-
-std::string TrimRightBlanks(std::string s) {
-  while (!s.empty() && static_cast<unsigned char>(s.back()) <= ' ') s.pop_back();
-  return s;
 }
 
 }  // namespace
@@ -81,7 +77,7 @@ std::string FieldText(int n) {
   const std::uint8_t* p = FieldAddress(n);
   switch (FieldType(n)) {
     case 'C':
-      return os::AnsiToUtf8(TrimRightBlanks(std::string(reinterpret_cast<const char*>(p + 1), p[0])));
+      return os::AnsiToUtf8(TrimRight(std::string_view(reinterpret_cast<const char*>(p + 1), p[0])));
     case 'D': {
       std::string d = DTextFromDateText(std::string_view(reinterpret_cast<const char*>(p + 1), p[0]));
       return d == "        " ? std::string() : d;
