@@ -274,19 +274,23 @@ void GO(std::int32_t n) {
   WorkArea* area = RequireTable("GO()");
   if (area == nullptr) return;
   if (n > area->record_count) RefreshRecCount(*area);
-  std::string message = Ansi("Ungültige Datensatznr. = ") + std::to_string(n) + " " +
-                        DatabaseText(area->file_name) + " [GO]";
+  // The message is built only when it is needed: GO is on the path of every
+  // positioned read.
+  auto report_invalid = [&] {
+    SetError(212, Ansi("Ungültige Datensatznr. = ") + std::to_string(n) + " " +
+                      DatabaseText(area->file_name) + " [GO]");
+  };
   if (area->record_count <= 0) {
     area->bof = area->eof = true;
     BlankRecord(*area);
-    SetError(212, message);
+    report_invalid();
     return;
   }
   area->bof = area->eof = false;
   if (n < 1 || n > area->record_count) {
     area->record_number = area->record_count + 1;
     area->eof = true;
-    SetError(212, message);
+    report_invalid();
     return;
   }
   int a = CurrentArea;
