@@ -13,15 +13,6 @@ std::int16_t EpochYear = 0;
 
 namespace {
 
-constexpr int kLangGerman = 7;
-constexpr int kLangEnglish = 9;
-constexpr int kLangSpanish = 10;
-constexpr int kLangFrench = 12;
-constexpr int kLangItalian = 16;
-constexpr int kLangRussian = 25;
-constexpr int kSubLangEnglishUs = 1;
-constexpr int kSubLangFrenchCanadian = 3;
-
 // The settings take their start-up values when the program starts.
 [[maybe_unused]] const bool kStarted = (ResetDateSettings(), true);
 
@@ -58,17 +49,17 @@ void SetDateType(int type) {
 
 int DateTypeForLanguage(std::uint16_t lang_id) {
   switch (os::PrimaryLang(lang_id)) {
-    case kLangGerman:
+    case os::kLangGerman:
       return 5;
-    case kLangEnglish:
-      return os::SubLang(lang_id) == kSubLangEnglishUs ? 0 : 2;
-    case kLangSpanish:
+    case os::kLangEnglish:
+      return os::SubLang(lang_id) == os::kSubLangEnglishUs ? 0 : 2;
+    case os::kLangSpanish:
       return 6;
-    case kLangFrench:
-      return os::SubLang(lang_id) == kSubLangFrenchCanadian ? 7 : 4;
-    case kLangItalian:
+    case os::kLangFrench:
+      return os::SubLang(lang_id) == os::kSubLangFrenchCanadian ? 7 : 4;
+    case os::kLangItalian:
       return 3;
-    case kLangRussian:
+    case os::kLangRussian:
       return 8;
     default:
       return 0;

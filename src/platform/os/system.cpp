@@ -70,16 +70,19 @@ std::uint16_t GetUserDefaultLangID() {
   const std::string_view country =
       underscore == std::string_view::npos ? "" : base.substr(underscore + 1);
   if (language == "de") {
-    if (country == "CH") return MakeLangId(7, 2);
-    if (country == "AT") return MakeLangId(7, 3);
-    return MakeLangId(7, 1);
+    if (country == "CH") return MakeLangId(kLangGerman, kSubLangGermanSwiss);
+    if (country == "AT") return MakeLangId(kLangGerman, kSubLangGermanAustrian);
+    return MakeLangId(kLangGerman, 1);
   }
-  if (language == "en") return MakeLangId(9, country.empty() || country == "US" ? 1 : 2);
-  if (language == "fr") return MakeLangId(12, country == "CA" ? 3 : 1);
-  if (language == "es") return MakeLangId(10, 1);
-  if (language == "it") return MakeLangId(16, 1);
-  if (language == "ru") return MakeLangId(25, 1);
-  return MakeLangId(9, 1);
+  if (language == "en") {
+    return MakeLangId(kLangEnglish,
+                      country.empty() || country == "US" ? kSubLangEnglishUs : kSubLangEnglishUk);
+  }
+  if (language == "fr") return MakeLangId(kLangFrench, country == "CA" ? kSubLangFrenchCanadian : 1);
+  if (language == "es") return MakeLangId(kLangSpanish, 1);
+  if (language == "it") return MakeLangId(kLangItalian, 1);
+  if (language == "ru") return MakeLangId(kLangRussian, 1);
+  return MakeLangId(kLangEnglish, kSubLangEnglishUs);
 }
 
 void SetMessageBoxHook(MessageBoxHook hook) { g_message_box = std::move(hook); }

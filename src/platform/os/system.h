@@ -28,6 +28,18 @@ std::uint32_t GetTickCount();
 // French/1, es = 10, it = 16, ru = 25 (sub-language 1); anything else, "C",
 // "POSIX" and nothing set give 0x0409. Read at each call.
 std::uint16_t GetUserDefaultLangID();
+// The Windows numbers of the primary languages and sub-languages used here.
+inline constexpr int kLangGerman = 7;
+inline constexpr int kLangEnglish = 9;
+inline constexpr int kLangSpanish = 10;
+inline constexpr int kLangFrench = 12;
+inline constexpr int kLangItalian = 16;
+inline constexpr int kLangRussian = 25;
+inline constexpr int kSubLangGermanSwiss = 2;
+inline constexpr int kSubLangGermanAustrian = 3;
+inline constexpr int kSubLangEnglishUs = 1;
+inline constexpr int kSubLangEnglishUk = 2;
+inline constexpr int kSubLangFrenchCanadian = 3;
 inline constexpr int PrimaryLang(std::uint16_t id) { return id & 0x3FF; }
 inline constexpr int SubLang(std::uint16_t id) { return id >> 10; }
 
