@@ -85,6 +85,28 @@ TEST(Hooks, MessageBoxAndProcessMessages) {
   SetMessageBoxHook({});
 }
 
+TEST(Hooks, WarningAndConfirmation) {
+  const std::string question = Utf8ToAnsi("Datensatz löschen ?");
+  testing::internal::CaptureStderr();
+  ShowWarning(Utf8ToAnsi("Konnte 'ä.dbf' nicht erzeugen"));
+  EXPECT_FALSE(Confirm(question));  // nobody to ask: nothing changes
+  EXPECT_EQ(testing::internal::GetCapturedStderr(),
+            "Warnung: Konnte 'ä.dbf' nicht erzeugen\nDatensatz löschen ? (Abbrechen)\n");
+
+  std::string warned, asked;
+  SetWarningHook([&](const std::string& t) { warned = t; });
+  SetConfirmHook([&](const std::string& t) {
+    asked = t;
+    return true;
+  });
+  ShowWarning("w");
+  EXPECT_TRUE(Confirm(question));
+  EXPECT_EQ(warned, "w");
+  EXPECT_EQ(asked, question);
+  SetWarningHook({});
+  SetConfirmHook({});
+}
+
 TEST(Formats, OneProcessWideRecord) {
   Formats().short_date_format = "dd.MM.yyyy";
   Formats().date_separator = '.';

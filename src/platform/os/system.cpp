@@ -14,6 +14,8 @@ namespace {
 ClockHook g_clock;
 MessageBoxHook g_message_box;
 ProcessMessagesHook g_process_messages;
+WarningHook g_warning;
+ConfirmHook g_confirm;
 
 LocalTime SystemClock() {
   timespec now = {};
@@ -102,6 +104,26 @@ void SetProcessMessagesHook(ProcessMessagesHook hook) { g_process_messages = std
 
 void ProcessMessages() {
   if (g_process_messages) g_process_messages();
+}
+
+void SetWarningHook(WarningHook hook) { g_warning = std::move(hook); }
+
+void ShowWarning(const std::string& text_ansi) {
+  if (g_warning) {
+    g_warning(text_ansi);
+    return;
+  }
+  std::fprintf(stderr, "Warnung: %s\n", AnsiToUtf8(text_ansi).c_str());
+  std::fflush(stderr);
+}
+
+void SetConfirmHook(ConfirmHook hook) { g_confirm = std::move(hook); }
+
+bool Confirm(const std::string& text_ansi) {
+  if (g_confirm) return g_confirm(text_ansi);
+  std::fprintf(stderr, "%s (Abbrechen)\n", AnsiToUtf8(text_ansi).c_str());
+  std::fflush(stderr);
+  return false;
 }
 
 }  // namespace orvex::os

@@ -57,4 +57,19 @@ using ProcessMessagesHook = std::function<void()>;
 void SetProcessMessagesHook(ProcessMessagesHook hook);
 void ProcessMessages();
 
+// A plain message that never stops the program (the dataset layer's warnings).
+// The GUI shows a plain message box; the default writes "Warnung: <text>" to
+// stderr.
+using WarningHook = std::function<void(const std::string& text_ansi)>;
+void SetWarningHook(WarningHook hook);
+void ShowWarning(const std::string& text_ansi);
+
+// A question with the answers OK (true) and Cancel (false), asked before an
+// action that changes data. The GUI shows a confirmation dialog; the default
+// writes the question to stderr and answers Cancel, so that nothing is changed
+// that nobody confirmed.
+using ConfirmHook = std::function<bool(const std::string& text_ansi)>;
+void SetConfirmHook(ConfirmHook hook);
+bool Confirm(const std::string& text_ansi);
+
 }  // namespace orvex::os
