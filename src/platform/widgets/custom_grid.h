@@ -40,6 +40,7 @@
 
 #include <QAbstractScrollArea>
 #include <QColor>
+#include <QPainter>
 #include <QString>
 #include <vector>
 
