@@ -10,32 +10,32 @@ namespace orvex::ui {
 
 namespace {
 
+TApplication* g_current = nullptr;
+
 // Qt does not let exceptions pass through its event dispatch; this catches
-// them where Qt hands the event to its receiver and passes them on to the
-// application object's handler, so that one failing event does not end the
-// program.
+// what escapes an event anyway and passes it on to the application object's
+// handler, so that one failing event does not end the program. Qt may lose
+// what it held for that event; code of ours that Qt calls runs Guarded, so
+// that its exceptions stop before they reach Qt.
 class GuardedApplication : public QApplication {
  public:
-  GuardedApplication(int& argc, char** argv, TApplication& owner)
-      : QApplication(argc, argv), owner_(owner) {}
+  GuardedApplication(int& argc, char** argv) : QApplication(argc, argv) {}
 
   bool notify(QObject* receiver, QEvent* event) override {
     try {
       return QApplication::notify(receiver, event);
     } catch (const std::exception& error) {
-      if (owner_.OnException) owner_.OnException(error);
+      HandleException(error);
     }
     return false;
   }
-
- private:
-  TApplication& owner_;
 };
 
 }  // namespace
 
 TApplication::TApplication(int& argc, char** argv)
-    : qt_app_(std::make_unique<GuardedApplication>(argc, argv, *this)) {
+    : qt_app_(std::make_unique<GuardedApplication>(argc, argv)) {
+  g_current = this;
   os::SetProcessMessagesHook(&TApplication::ProcessMessages);
   os::SetMessageBoxHook([](const std::string& text, const std::string& caption, bool stop) {
     MessageBoxDialog(text, caption, stop);
@@ -45,6 +45,7 @@ TApplication::TApplication(int& argc, char** argv)
 }
 
 TApplication::~TApplication() {
+  g_current = nullptr;
   os::SetProcessMessagesHook({});
   os::SetMessageBoxHook({});
   os::SetWarningHook({});
@@ -92,6 +93,21 @@ void TApplication::ProcessMessages() { QCoreApplication::processEvents(); }
 
 void TApplication::ShowException(const std::exception& error) {
   MessageBoxDialog(error.what(), ToAnsi(QApplication::applicationName()), true);
+}
+
+}  // namespace orvex::ui
+
+namespace orvex::ui {
+
+TApplication* TApplication::Current() { return g_current; }
+
+void HandleException(const std::exception& error) {
+  TApplication* app = TApplication::Current();
+  if (app != nullptr && app->OnException) {
+    app->OnException(error);
+  } else {
+    TApplication::ShowException(error);
+  }
 }
 
 }  // namespace orvex::ui

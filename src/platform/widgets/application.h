@@ -48,9 +48,29 @@ class TApplication {
   // The default of OnException.
   static void ShowException(const std::exception& error);
 
+  // The application object that exists now, or none.
+  static TApplication* Current();
+
  private:
   std::unique_ptr<QApplication> qt_app_;
   bool terminated_ = false;
 };
+
+// Hands an exception to the current application's OnException (to
+// ShowException when there is none).
+void HandleException(const std::exception& error);
+
+// Runs code that Qt calls back (an event handler, a click action) and hands an
+// exception it throws to HandleException, so that the exception never unwinds
+// through Qt's own frames, which do not expect it. The application object
+// also catches what escapes an event, as a last resort.
+template <typename F>
+void Guarded(F&& code) {
+  try {
+    code();
+  } catch (const std::exception& error) {
+    HandleException(error);
+  }
+}
 
 }  // namespace orvex::ui

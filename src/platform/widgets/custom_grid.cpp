@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "platform/widgets/custom_grid.h"
+#include "platform/widgets/application.h"
 #include "platform/widgets/forms.h"
 #include "platform/widgets/paint_utils.h"
 
@@ -22,8 +23,8 @@ TCustomGrid::TCustomGrid(QWidget* parent)
   setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
   setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
   connect(verticalScrollBar(), &QScrollBar::actionTriggered, this,
-          [this](int action) { VScrollAction(action); });
-  connect(verticalScrollBar(), &QScrollBar::sliderReleased, this, [this] { VScrollReleased(); });
+          [this](int action) { Guarded([&] { VScrollAction(action); }); });
+  connect(verticalScrollBar(), &QScrollBar::sliderReleased, this, [this] { Guarded([&] { VScrollReleased(); }); });
   Changed();
 }
 
@@ -286,7 +287,7 @@ void TCustomGrid::scrollContentsBy(int, int) {
   top_row_ = top;
   PlaceEditor();
   viewport()->update();
-  TopLeftChanged();
+  Guarded([&] { TopLeftChanged(); });
 }
 
 void TCustomGrid::SetExternalVScroll(bool external) {
@@ -346,7 +347,7 @@ void TCustomGrid::VScrollReleased() {
 void TCustomGrid::resizeEvent(QResizeEvent* event) {
   QAbstractScrollArea::resizeEvent(event);
   Changed();
-  ClientResized();
+  Guarded([&] { ClientResized(); });
 }
 
 // ---- painting ------------------------------------------------------------
@@ -398,7 +399,7 @@ void TCustomGrid::paintEvent(QPaintEvent*) {
       painter.fillRect(cell, background);
       painter.setPen(highlight ? HighlightTextColor() : text);
       painter.setFont(font());
-      DrawCell(painter, col, row, cell, state);
+      Guarded([&] { DrawCell(painter, col, row, cell, state); });
       painter.restore();
       PaintGaps(painter, state & gdFixed, cell, background);
       x += ColAdvance(col);

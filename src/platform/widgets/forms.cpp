@@ -7,6 +7,7 @@
 #include <QPalette>
 #include <array>
 
+#include "platform/widgets/application.h"
 #include "platform/widgets/qt_text.h"
 
 namespace orvex::ui {
@@ -81,7 +82,7 @@ void TForm::SetCaption(std::string_view caption_ansi) { setWindowTitle(FromAnsi(
 std::string TForm::Caption() const { return ToAnsi(windowTitle()); }
 
 bool TForm::event(QEvent* event) {
-  if (event->type() == QEvent::WindowActivate && OnActivate) OnActivate();
+  if (event->type() == QEvent::WindowActivate && OnActivate) Guarded(OnActivate);
   return QWidget::event(event);
 }
 
@@ -98,7 +99,7 @@ TButton::TButton(QWidget* parent, const Bounds& bounds, std::string_view caption
     : QPushButton(FromAnsi(caption_ansi), parent) {
   SetBounds(*this, bounds);
   connect(this, &QPushButton::clicked, this, [this] {
-    if (OnClick) OnClick();
+    if (OnClick) Guarded(OnClick);
   });
 }
 

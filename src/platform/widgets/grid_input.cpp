@@ -8,6 +8,7 @@
 #include <QWheelEvent>
 #include <algorithm>
 
+#include "platform/widgets/application.h"
 #include "platform/widgets/custom_grid.h"
 
 namespace orvex::ui {
@@ -32,7 +33,9 @@ bool TCustomGrid::MoveTo(int col, int row) {
 
 // ---- keys ----------------------------------------------------------------
 
-void TCustomGrid::keyPressEvent(QKeyEvent* event) { KeyDown(event); }
+void TCustomGrid::keyPressEvent(QKeyEvent* event) {
+  Guarded([&] { KeyDown(event); });
+}
 
 void TCustomGrid::KeyDown(QKeyEvent* event) {
   const bool ctrl = event->modifiers() & Qt::ControlModifier;
@@ -120,7 +123,7 @@ void TCustomGrid::KeyDown(QKeyEvent* event) {
 
 void TCustomGrid::mousePressEvent(QMouseEvent* event) {
   if (focusPolicy() != Qt::NoFocus && !HasFocusInside()) setFocus(Qt::MouseFocusReason);
-  MouseDown(event, MouseCoord(event->position().toPoint()));
+  Guarded([&] { MouseDown(event, MouseCoord(event->position().toPoint())); });
 }
 
 void TCustomGrid::MouseDown(QMouseEvent* event, GridCoord cell) {
@@ -190,19 +193,20 @@ void TCustomGrid::mouseReleaseEvent(QMouseEvent* event) {
   state_ = GridState::kNormal;
   gesture_col_ = move_target_ = -1;
   move_dragged_ = false;
-  if (finished == GridState::kColSizing) {
-    ColWidthsChanged();
-  } else if (finished == GridState::kColMoving) {
-    viewport()->update();
-    if (dragged) {
+  Guarded([&] {
+    if (finished == GridState::kColSizing) {
+      ColWidthsChanged();
+    } else if (finished == GridState::kColMoving && dragged) {
+      viewport()->update();
       MoveColumn(from, to);
-    } else {
-      finished = GridState::kNormal;  // a click on a title, not a move
     }
-  } else {
+  });
+  if (finished == GridState::kColMoving) viewport()->update();  // the drop mark goes
+  // A click on a title is not a move, nor is a click on a cell a gesture.
+  if (finished == GridState::kSelecting || (finished == GridState::kColMoving && !dragged)) {
     finished = GridState::kNormal;
   }
-  MouseUp(event, MouseCoord(event->position().toPoint()), finished);
+  Guarded([&] { MouseUp(event, MouseCoord(event->position().toPoint()), finished); });
 }
 
 void TCustomGrid::MouseUp(QMouseEvent*, GridCoord, GridState) {}
@@ -210,7 +214,7 @@ void TCustomGrid::MouseUp(QMouseEvent*, GridCoord, GridState) {}
 void TCustomGrid::mouseDoubleClickEvent(QMouseEvent* event) {
   // The second press of a double click is also a press, then the double click.
   mousePressEvent(event);
-  DblClick(event, MouseCoord(event->position().toPoint()));
+  Guarded([&] { DblClick(event, MouseCoord(event->position().toPoint())); });
 }
 
 void TCustomGrid::DblClick(QMouseEvent*, GridCoord) {}
@@ -219,7 +223,7 @@ void TCustomGrid::wheelEvent(QWheelEvent* event) {
   const int delta = event->angleDelta().y();
   if (delta == 0) return;
   const int notches = std::max(1, std::abs(delta) / 120);
-  MouseWheel(delta < 0 ? notches : -notches);
+  Guarded([&] { MouseWheel(delta < 0 ? notches : -notches); });
   event->accept();
 }
 
@@ -265,7 +269,7 @@ void TCustomGrid::ShowEditor() {
     editor_->setFrame(false);
     editor_->installEventFilter(this);
     connect(editor_, &QLineEdit::textEdited, this, [this](const QString& text) {
-      SetEditText(editor_cell_.col, editor_cell_.row, text);
+      Guarded([&] { SetEditText(editor_cell_.col, editor_cell_.row, text); });
     });
   }
   editor_cell_ = cell;
@@ -311,7 +315,7 @@ bool TCustomGrid::eventFilter(QObject* watched, QEvent* event) {
     case Qt::Key_Enter:
     case Qt::Key_Escape:
     case Qt::Key_F2:
-      KeyDown(key);
+      Guarded([&] { KeyDown(key); });
       return true;
     default: break;
   }

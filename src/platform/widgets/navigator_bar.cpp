@@ -4,6 +4,7 @@
 #include <QPainter>
 #include <QPolygon>
 
+#include "platform/widgets/application.h"
 #include "platform/widgets/qt_text.h"
 
 namespace orvex::ui {
@@ -75,7 +76,7 @@ TNavigatorBar::TNavigatorBar(QWidget* parent) : QWidget(parent) {
     button->setIcon(NavigatorGlyph(id));
     button->setFocusPolicy(Qt::NoFocus);
     button->setAutoRepeat(id == NavigateBtn::nbPrior || id == NavigateBtn::nbNext);
-    connect(button, &QToolButton::clicked, this, [this, id] { BtnClick(id); });
+    connect(button, &QToolButton::clicked, this, [this, id] { Guarded([&] { BtnClick(id); }); });
     buttons_[static_cast<std::size_t>(i)] = button;
     hints_[static_cast<std::size_t>(i)] = QString::fromLatin1(kDefaultHints[static_cast<std::size_t>(i)]);
   }

@@ -1,0 +1,140 @@
+// The application object's hooks (the library's windows through Qt), its
+// exception handler and loop, and forms built from stored property values.
+#include <QFontInfo>
+#include <QTest>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+#include "common/errors.h"
+#include "platform/os/codepage.h"
+#include "platform/os/system.h"
+#include "platform/widgets/forms.h"
+#include "platform/widgets/qt_text.h"
+#include "support/gui_test_support.h"
+
+namespace orvex::ui {
+namespace {
+
+TEST(Application, LibraryWindowsAppearThroughQt) {
+  test::GuiApp();
+  struct Case {
+    std::function<void()> call;
+    QMessageBox::StandardButton answer;
+    QString caption;
+    QString text;
+    QMessageBox::Icon icon;
+  };
+  const std::string question = os::Utf8ToAnsi("Datensatz löschen ?");
+  bool confirmed = true;
+  const Case cases[] = {
+      {[] { os::MessageBox(os::Utf8ToAnsi("Fehler Nr. 2 (Datei nicht gefunden)\r\nä.dbf"),
+                           "Programm angehalten.", true); },
+       QMessageBox::Ok, "Programm angehalten.", "Fehler Nr. 2 (Datei nicht gefunden)\r\nä.dbf",
+       QMessageBox::Critical},
+      {[] { os::ShowWarning(os::Utf8ToAnsi("Konnte 'ü.dbf' nicht erzeugen")); },
+       QMessageBox::Ok, QApplication::applicationName(), "Konnte 'ü.dbf' nicht erzeugen",
+       QMessageBox::NoIcon},
+      {[&] { confirmed = os::Confirm(question); }, QMessageBox::Cancel, "Confirm",
+       "Datensatz löschen ?", QMessageBox::Question},
+  };
+  for (const Case& c : cases) {
+    const test::SeenDialog* seen = test::AnswerNextDialog(c.answer);
+    c.call();
+    ASSERT_TRUE(seen->shown);
+    EXPECT_EQ(seen->caption, c.caption);
+    EXPECT_EQ(seen->text, c.text);
+    EXPECT_EQ(seen->icon, c.icon);
+  }
+  EXPECT_FALSE(confirmed) << "Cancel answers false";
+  test::AnswerNextDialog(QMessageBox::Ok);
+  EXPECT_TRUE(os::Confirm(question));
+}
+
+TEST(Application, ProcessMessagesHookRunsPendingEvents) {
+  test::GuiApp();
+  bool ran = false;
+  QTimer::singleShot(0, [&] { ran = true; });
+  os::ProcessMessages();  // what a lock wait calls
+  EXPECT_TRUE(ran);
+}
+
+TEST(Application, DestructionPutsTheConsoleDefaultsBack) {
+  test::DropGuiApp();
+  {
+    int argc = 1;
+    char name[] = "t";
+    char* argv[] = {name, nullptr};
+    TApplication app(argc, argv);
+  }
+  testing::internal::CaptureStderr();
+  EXPECT_FALSE(os::Confirm("Sure ?"));
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "Sure ? (Abbrechen)\n");
+}
+
+TEST(Application, ExceptionsFromEventsReachTheHandlerAndTheLoopGoesOn) {
+  TApplication& app = test::GuiApp();
+  std::string caught;
+  app.OnException = [&](const std::exception& e) { caught = e.what(); };
+  TForm form;
+  TButton button(&form, {10, 10, 80, 25}, "Go");
+  button.OnClick = [] { RaiseOrvexError("Fehler Nr. 1103 (Datenbank ist nicht offen)"); };
+  form.show();
+  QTest::mouseClick(&button, Qt::LeftButton);
+  EXPECT_EQ(caught, "Fehler Nr. 1103 (Datenbank ist nicht offen)");
+
+  // The loop runs until the main form is closed.
+  QTimer::singleShot(20, &form, [&] { form.close(); });
+  EXPECT_EQ(app.Run(form), 0);
+  EXPECT_TRUE(app.Terminated());
+  app.OnException = &TApplication::ShowException;
+}
+
+TEST(Forms, BuiltFromStoredProperties) {
+  test::GuiApp();
+  TForm form;
+  SetBounds(form, {228, 108, 470, 335});
+  form.SetCaption("File opened ReadOnly");
+  form.setFont(MakeFont("MS Sans Serif", -11));
+  int activations = 0;
+  form.OnActivate = [&] { ++activations; };
+  TLabel label(&form, {280, 118, 129, 13}, "Sorted by TITLE ");
+  label.setAlignment(Qt::AlignRight);
+  SetFontColor(label, ColorFromTColor(0x0000FF));  // clRed
+  TGroupBox group(&form, {90, 14, 177, 105}, "Order By:");
+  TButton button(&group, {14, 24, 63, 25}, "Title");
+  int clicks = 0;
+  button.OnClick = [&] { ++clicks; };
+  form.show();
+  form.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+  EXPECT_EQ(activations, 1);
+
+  EXPECT_EQ(form.size(), QSize(470, 335));
+  EXPECT_EQ(form.Caption(), "File opened ReadOnly");
+  EXPECT_EQ(label.geometry(), QRect(280, 118, 129, 13));
+  EXPECT_EQ(label.palette().color(QPalette::WindowText), QColor(255, 0, 0));
+  EXPECT_EQ(button.mapTo(&form, QPoint(0, 0)), QPoint(90 + 14, 14 + 24));
+  EXPECT_EQ(group.title(), "Order By:");
+  QTest::mouseClick(&button, Qt::LeftButton);
+  EXPECT_EQ(clicks, 1);
+  label.SetCaption(os::Utf8ToAnsi("Sortiert nach GRÖSSE"));
+  EXPECT_EQ(label.text(), "Sortiert nach GRÖSSE");
+}
+
+TEST(Forms, FontsAndColours) {
+  test::GuiApp();
+  const QFont font = MakeFont("MS Sans Serif", -11);
+  EXPECT_EQ(font.pixelSize(), 11);
+  EXPECT_EQ(QFontInfo(font).family(), MapFontFamily("MS Sans Serif")) << "the font is installed";
+  EXPECT_EQ(MapFontFamily("MS Sans Serif"), "DejaVu Sans");
+  EXPECT_EQ(MapFontFamily("Courier New"), "DejaVu Sans Mono");
+  EXPECT_TRUE(MakeFont("System", 16).bold());
+  const QFont cell = MakeFont("MS Sans Serif", 20);  // positive: the cell height
+  EXPECT_NEAR(QFontMetrics(cell).height(), 20, 1);
+  EXPECT_EQ(ColorFromTColor(65535), QColor(255, 255, 0));
+  EXPECT_EQ(ColorFromTColor(0x00FF0000), QColor(0, 0, 255));
+  EXPECT_EQ(ToAnsi(FromAnsi("\xC4\xE4\xDF")), "\xC4\xE4\xDF");
+}
+
+}  // namespace
+}  // namespace orvex::ui

@@ -1,0 +1,57 @@
+// The drawn indicator images and the image list that draws them with white
+// left out.
+#include <QPainter>
+#include <gtest/gtest.h>
+
+#include "platform/widgets/resources.h"
+#include "support/gui_test_support.h"
+
+namespace orvex::ui {
+namespace {
+
+int BlackPixels(const QImage& image, int x0, int x1) {
+  int count = 0;
+  for (int y = 0; y < image.height(); ++y) {
+    for (int x = x0; x < x1; ++x) count += image.pixel(x, y) == qRgb(0, 0, 0);
+  }
+  return count;
+}
+
+TEST(Resources, IndicatorImagesAreDrawnAndDistinct) {
+  test::GuiApp();
+  const QImage arrow = LoadBitmap("OXGARROW");
+  const QImage edit = LoadBitmap("OXEDIT");
+  const QImage insert = LoadBitmap("OXINSERT");
+  for (const QImage* image : {&arrow, &edit, &insert}) {
+    ASSERT_EQ(image->size(), QSize(kIndicatorImageSize, kIndicatorImageSize));
+    EXPECT_EQ(image->pixel(0, 0), qRgb(255, 255, 255)) << "white background";
+    EXPECT_GT(BlackPixels(*image, 0, kIndicatorImageSize), 6);
+  }
+  EXPECT_NE(arrow, edit);
+  EXPECT_NE(arrow, insert);
+  EXPECT_NE(edit, insert);
+  // The arrow points right: its left half holds more ink than its tip.
+  EXPECT_GT(BlackPixels(arrow, 0, 6), BlackPixels(arrow, 6, 12));
+  EXPECT_TRUE(LoadBitmap("OXNOTHERE").isNull());
+}
+
+TEST(Resources, ImageListLeavesTheTransparentColourOut) {
+  test::GuiApp();
+  TImageList list;
+  EXPECT_EQ(list.Add(LoadBitmap("OXGARROW"), Qt::white), 0);
+  EXPECT_EQ(list.Add(LoadBitmap("OXINSERT").scaled(24, 24), Qt::white), 1);
+  EXPECT_EQ(list.Size(), QSize(12, 12)) << "the first image sets the size";
+  QImage canvas(30, 30, QImage::Format_RGB32);
+  canvas.fill(Qt::red);
+  {
+    QPainter painter(&canvas);
+    list.Draw(painter, 5, 5, 0);
+    list.Draw(painter, 5, 5, 7);  // out of range: nothing
+  }
+  EXPECT_EQ(canvas.pixel(5, 5), qRgb(255, 0, 0)) << "white is not drawn";
+  EXPECT_EQ(canvas.pixel(5 + 4, 5 + 6), qRgb(0, 0, 0)) << "the arrow is";
+  EXPECT_EQ(canvas.pixel(20, 20), qRgb(255, 0, 0));
+}
+
+}  // namespace
+}  // namespace orvex::ui
