@@ -6,7 +6,6 @@
 #include <QLabel>
 #include <QScreen>
 #include <QStyle>
-#include <climits>
 
 #include "platform/widgets/forms.h"
 #include "platform/widgets/qt_text.h"
@@ -22,6 +21,15 @@ constexpr Qt::WindowFlags kDialog = Qt::Dialog | Qt::CustomizeWindowHint | Qt::W
 constexpr std::uint32_t kYellow = 65535;
 constexpr int kMargin = 30;        // room around the text
 constexpr int kBevelFrame = 4;     // the text panel's inset without caption
+
+// The advance width of the widest line and the height of all lines.
+QSize MeasureText(const QFont& font, const QString& text) {
+  const QFontMetrics metrics(font);
+  const QStringList lines = QString(text).remove('\r').split('\n');
+  int width = 0;
+  for (const QString& line : lines) width = std::max(width, metrics.horizontalAdvance(line));
+  return QSize(width, metrics.height() + (static_cast<int>(lines.size()) - 1) * metrics.lineSpacing());
+}
 
 }  // namespace
 
@@ -56,8 +64,7 @@ void TOxMsg::ApplyBorder(bool bordered) {
 void TOxMsg::ShowText(std::string_view text_ansi) {
   if (!text_ansi.empty()) text_ = text_ansi;
   const QString text = ui::FromAnsi(text_);
-  const QRect measured =
-      QFontMetrics(font()).boundingRect(QRect(0, 0, INT_MAX / 2, INT_MAX / 2), Qt::AlignLeft, text);
+  const QSize measured = MeasureText(font(), text);
 
   const bool bordered = !caption_.empty();
   const bool border_changed = bordered != bordered_;
@@ -93,7 +100,6 @@ void TOxMsg::ShowText(std::string_view text_ansi) {
                                        : QApplication::primaryScreen()->availableGeometry();
     move(over.center() - QPoint(outer_.width() / 2, outer_.height() / 2));
     show();
-    raise();
   }
   text_panel_->setText(text);
   QApplication::processEvents();

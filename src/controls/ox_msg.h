@@ -56,7 +56,7 @@ class TOxMsg : public QWidget {
   std::string text_;
   std::string caption_;
   QPointer<QWidget> reference_form_;
-  QSize outer_;
+  QSize outer_{0, 0};
   bool bordered_ = false;
 };
 
