@@ -1,8 +1,10 @@
 // The drawn indicator images and the image list that draws them with white
 // left out.
+#include <QApplication>
 #include <QPainter>
 #include <gtest/gtest.h>
 
+#include "platform/widgets/paint_utils.h"
 #include "platform/widgets/resources.h"
 #include "support/gui_test_support.h"
 
@@ -51,6 +53,41 @@ TEST(Resources, ImageListLeavesTheTransparentColourOut) {
   EXPECT_EQ(canvas.pixel(5, 5), qRgb(255, 0, 0)) << "white is not drawn";
   EXPECT_EQ(canvas.pixel(5 + 4, 5 + 6), qRgb(0, 0, 0)) << "the arrow is";
   EXPECT_EQ(canvas.pixel(20, 20), qRgb(255, 0, 0));
+}
+
+TEST(Resources, EdgesAndFocusRectangle) {
+  test::GuiApp();
+  struct Case {
+    bool raised;
+    QPalette::ColorRole top_left, bottom_right;
+  };
+  const QPalette palette = QApplication::palette();
+  for (const Case& c : {Case{true, QPalette::Light, QPalette::Dark},
+                        Case{false, QPalette::Dark, QPalette::Light}}) {
+    QImage image(20, 10, QImage::Format_RGB32);
+    image.fill(Qt::red);
+    {
+      QPainter painter(&image);
+      DrawEdge(painter, QRect(0, 0, 20, 10), c.raised);
+    }
+    EXPECT_EQ(image.pixel(5, 0), palette.color(c.top_left).rgb());
+    EXPECT_EQ(image.pixel(0, 5), palette.color(c.top_left).rgb());
+    EXPECT_EQ(image.pixel(5, 9), palette.color(c.bottom_right).rgb());
+    EXPECT_EQ(image.pixel(19, 5), palette.color(c.bottom_right).rgb());
+    EXPECT_EQ(image.pixel(5, 5), qRgb(255, 0, 0)) << "the inside is left alone";
+  }
+  QImage image(20, 10, QImage::Format_RGB32);
+  image.fill(Qt::white);
+  {
+    QPainter painter(&image);
+    painter.setPen(Qt::black);
+    DrawFocusRect(painter, QRect(0, 0, 20, 10));
+  }
+  int black = 0;
+  for (int x = 0; x < 20; ++x) black += image.pixel(x, 0) == qRgb(0, 0, 0);
+  EXPECT_GT(black, 3);
+  EXPECT_LT(black, 20) << "dotted, not solid";
+  EXPECT_EQ(image.pixel(5, 5), qRgb(255, 255, 255));
 }
 
 }  // namespace

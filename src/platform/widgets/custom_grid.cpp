@@ -28,7 +28,15 @@ TCustomGrid::TCustomGrid(QWidget* parent)
   Changed();
 }
 
-TCustomGrid::~TCustomGrid() = default;
+TCustomGrid::~TCustomGrid() {
+  // The editor and the scroll bar outlive this part of the object (QWidget
+  // frees children later); they must not call back into it meanwhile.
+  verticalScrollBar()->disconnect(this);
+  if (editor_ != nullptr) {
+    editor_->removeEventFilter(this);
+    delete editor_;
+  }
+}
 
 // ---- shape ---------------------------------------------------------------
 
