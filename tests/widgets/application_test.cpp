@@ -11,6 +11,7 @@
 #include "platform/widgets/forms.h"
 #include "platform/widgets/qt_text.h"
 #include "support/gui_test_support.h"
+#include "support/test_support.h"
 
 namespace orvex::ui {
 namespace {
@@ -48,6 +49,17 @@ TEST(Application, LibraryWindowsAppearThroughQt) {
   EXPECT_FALSE(confirmed) << "Cancel answers false";
   test::AnswerNextDialog(QMessageBox::Ok);
   EXPECT_TRUE(os::Confirm(question));
+}
+
+TEST(Application, LibraryStopsAGuiProgramAfterItsMessageBox) {
+  const test::ProcessResult result = test::RunProcess(
+      {test::BuildProgram("tests/widgets/gui_stop_helper")},
+      // exit() leaves the GUI up: what fontconfig holds then is no leak to report.
+      {"QT_QPA_PLATFORM=offscreen", "ASAN_OPTIONS=detect_leaks=0"});
+  EXPECT_EQ(result.exit_status, 2) << result.err;
+  EXPECT_EQ(result.out,
+            "Programm angehalten.|Fehler Nr. 2 (Datei nicht gefunden)\r\nmovie_ä.dbf "
+            "[USE/OpenDBF]|" + std::to_string(QMessageBox::Critical) + "\n");
 }
 
 TEST(Application, ProcessMessagesHookRunsPendingEvents) {
