@@ -52,8 +52,10 @@ TEST(Application, LibraryWindowsAppearThroughQt) {
 }
 
 TEST(Application, LibraryStopsAGuiProgramAfterItsMessageBox) {
+  test::GuiApp();
+  const std::string helper = QCoreApplication::applicationDirPath().toStdString() + "/gui_stop_helper";
   const test::ProcessResult result = test::RunProcess(
-      {test::BuildProgram("tests/widgets/gui_stop_helper")},
+      {helper},
       // exit() leaves the GUI up: what fontconfig holds then is no leak to report.
       {"QT_QPA_PLATFORM=offscreen", "ASAN_OPTIONS=detect_leaks=0"});
   EXPECT_EQ(result.exit_status, 2) << result.err;
