@@ -281,6 +281,9 @@ TEST(GridEditor, KeysAndModifyRulesOfTheDerivedGrid) {
   read_only.modifiable = false;
   QTest::keyClick(&read_only, Qt::Key_F2);
   EXPECT_TRUE(read_only.InplaceEditor()->isReadOnly());
+  read_only.modifiable = true;  // the data under the editor changed
+  read_only.InvalidateEditor();
+  EXPECT_FALSE(read_only.InplaceEditor()->isReadOnly());
 
   TextGrid not_editing;
   not_editing.SetOptions(not_editing.Options() & ~goEditing);

@@ -165,6 +165,9 @@ class TCustomGrid : public QAbstractScrollArea {
   bool EditorMode() const;
   void ShowEditor();
   void HideEditor();
+  // Takes the shown editor's text (and whether it may be changed) afresh
+  // from GetEditText and CanEditModify, after the data under it changed.
+  void InvalidateEditor();
   QLineEdit* InplaceEditor() const { return editor_; }
 
  protected:

@@ -273,15 +273,20 @@ void TCustomGrid::ShowEditor() {
     });
   }
   editor_cell_ = cell;
-  editor_start_text_ = GetEditText(cell.col, cell.row);
   editor_->setFont(font());
-  editor_->setText(editor_start_text_);
-  editor_->setReadOnly(!CanEditModify());
   editor_->show();
+  InvalidateEditor();
   PlaceEditor();
   editor_->selectAll();
   editor_->setFocus(Qt::OtherFocusReason);
   InvalidateCell(col_, row_);
+}
+
+void TCustomGrid::InvalidateEditor() {
+  if (!EditorMode()) return;
+  editor_start_text_ = GetEditText(editor_cell_.col, editor_cell_.row);
+  editor_->setText(editor_start_text_);
+  editor_->setReadOnly(!CanEditModify());
 }
 
 void TCustomGrid::HideEditor() {
