@@ -78,7 +78,12 @@ class TableGrid : public ui::TCustomGrid {
   bool SelectCell(int, int row) override {
     if (row != Row()) InvalidateCol(0);  // the indicator moves
     // The navigator looks at the selection once it has moved.
-    QMetaObject::invokeMethod(this, [this] { if (OnMove) OnMove(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+          if (OnMove) OnMove();
+        },
+        Qt::QueuedConnection);
     return true;
   }
   void TopLeftChanged() override {

@@ -16,11 +16,11 @@ namespace {
 
 constexpr Qt::WindowFlags kBorderless =
     Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint;
-constexpr Qt::WindowFlags kDialog = Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                                    Qt::WindowStaysOnTopHint;
+constexpr Qt::WindowFlags kDialog =
+    Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowStaysOnTopHint;
 constexpr std::uint32_t kYellow = 65535;
-constexpr int kMargin = 30;        // room around the text
-constexpr int kBevelFrame = 4;     // the text panel's inset without caption
+constexpr int kMargin = 30;     // room around the text
+constexpr int kBevelFrame = 4;  // the text panel's inset without caption
 
 // The advance width of the widest line and the height of all lines.
 QSize MeasureText(const QFont& font, const QString& text) {
@@ -28,7 +28,8 @@ QSize MeasureText(const QFont& font, const QString& text) {
   const QStringList lines = QString(text).remove('\r').split('\n');
   int width = 0;
   for (const QString& line : lines) width = std::max(width, metrics.horizontalAdvance(line));
-  return QSize(width, metrics.height() + (static_cast<int>(lines.size()) - 1) * metrics.lineSpacing());
+  return QSize(width,
+               metrics.height() + (static_cast<int>(lines.size()) - 1) * metrics.lineSpacing());
 }
 
 }  // namespace
@@ -85,9 +86,9 @@ void TOxMsg::ShowText(std::string_view text_ansi) {
       outer_.height() < needed.height()) {
     outer_ = visible && !border_changed ? outer_.expandedTo(needed) : needed;
     // The window's client area is its outer size less border and caption.
-    const QSize client = bordered
-        ? QSize(outer_.width() - 2 * frame_x, outer_.height() - caption_height - 2 * frame_y)
-        : outer_;
+    const QSize client = bordered ? QSize(outer_.width() - 2 * frame_x,
+                                          outer_.height() - caption_height - 2 * frame_y)
+                                  : outer_;
     resize(client);
     background_->setGeometry(rect());
     if (bordered) {

@@ -1,15 +1,16 @@
 // The message window: sized to its text, growing but never shrinking while
 // visible, centred over the window that was active, borderless until it has
 // a caption; and the progress window built on it.
+#include "controls/ox_msg.h"
+
+#include <gtest/gtest.h>
+
 #include <QFrame>
 #include <QLabel>
 #include <QStyle>
 #include <QTest>
-#include <gtest/gtest.h>
-
 #include <stdexcept>
 
-#include "controls/ox_msg.h"
 #include "controls/ox_progress.h"
 #include "platform/os/codepage.h"
 #include "platform/widgets/forms.h"
@@ -127,8 +128,8 @@ TEST(OxProgress100, BarShrinksAndRefills) {
   EXPECT_TRUE(bar.HasBorder());
   EXPECT_EQ(bar.TextPanel()->text(), QString(100, '|'));
   struct Case {
-    int steps;        // total steps so far
-    int shown_bars;   // what the window shows after them
+    int steps;       // total steps so far
+    int shown_bars;  // what the window shows after them
   };
   const Case cases[] = {{1, 99}, {50, 50}, {99, 1}, {100, 1}, {101, 100}, {102, 99}};
   int done = 0;
@@ -163,11 +164,10 @@ TEST(OxProgress100, IndexProgressWindowLivesWhileTheBuildRuns) {
   EXPECT_EQ(caption, "Indexing movie_r.MDX...");
   EXPECT_EQ(steps, 3);
   EXPECT_EQ(open_windows(), before);
-  EXPECT_THROW(RunWithIndexProgress("t.mdx",
-                                    [](const std::function<void()>&) {
-                                      throw std::runtime_error("disk full");
-                                    }),
-               std::runtime_error);
+  EXPECT_THROW(
+      RunWithIndexProgress(
+          "t.mdx", [](const std::function<void()>&) { throw std::runtime_error("disk full"); }),
+      std::runtime_error);
   EXPECT_EQ(open_windows(), before) << "freed on failure too";
 }
 

@@ -1,8 +1,9 @@
 // main() of the GUI test programs: runs on Qt's offscreen platform unless the
 // environment names another, and creates the application object only when
 // tests run (listing the tests needs no Qt).
-#include <QtGlobal>
 #include <gtest/gtest.h>
+
+#include <QtGlobal>
 
 #include "support/gui_test_support.h"
 

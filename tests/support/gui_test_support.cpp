@@ -1,10 +1,10 @@
 // The shared application object of the GUI test programs and the answering
 // of their modal dialogs.
+#include "support/gui_test_support.h"
+
 #include <QAbstractButton>
 #include <QApplication>
 #include <QTimer>
-
-#include "support/gui_test_support.h"
 
 namespace orvex::test {
 
@@ -50,4 +50,3 @@ SeenDialog* AnswerNextDialog(QMessageBox::StandardButton button) {
 }
 
 }  // namespace orvex::test
-

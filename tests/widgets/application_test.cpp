@@ -1,9 +1,10 @@
 // The application object's hooks (the library's windows through Qt), its
 // exception handler and loop, and forms built from stored property values.
+#include <gtest/gtest.h>
+
 #include <QFontInfo>
 #include <QTest>
 #include <QTimer>
-#include <gtest/gtest.h>
 
 #include "common/errors.h"
 #include "platform/os/codepage.h"
@@ -28,13 +29,14 @@ TEST(Application, LibraryWindowsAppearThroughQt) {
   const std::string question = os::Utf8ToAnsi("Datensatz löschen ?");
   bool confirmed = true;
   const Case cases[] = {
-      {[] { os::MessageBox(os::Utf8ToAnsi("Fehler Nr. 2 (Datei nicht gefunden)\r\nä.dbf"),
-                           "Programm angehalten.", true); },
+      {[] {
+         os::MessageBox(os::Utf8ToAnsi("Fehler Nr. 2 (Datei nicht gefunden)\r\nä.dbf"),
+                        "Programm angehalten.", true);
+       },
        QMessageBox::Ok, "Programm angehalten.", "Fehler Nr. 2 (Datei nicht gefunden)\r\nä.dbf",
        QMessageBox::Critical},
-      {[] { os::ShowWarning(os::Utf8ToAnsi("Konnte 'ü.dbf' nicht erzeugen")); },
-       QMessageBox::Ok, QApplication::applicationName(), "Konnte 'ü.dbf' nicht erzeugen",
-       QMessageBox::NoIcon},
+      {[] { os::ShowWarning(os::Utf8ToAnsi("Konnte 'ü.dbf' nicht erzeugen")); }, QMessageBox::Ok,
+       QApplication::applicationName(), "Konnte 'ü.dbf' nicht erzeugen", QMessageBox::NoIcon},
       {[&] { confirmed = os::Confirm(question); }, QMessageBox::Cancel, "Confirm",
        "Datensatz löschen ?", QMessageBox::Question},
   };
@@ -53,15 +55,17 @@ TEST(Application, LibraryWindowsAppearThroughQt) {
 
 TEST(Application, LibraryStopsAGuiProgramAfterItsMessageBox) {
   test::GuiApp();
-  const std::string helper = QCoreApplication::applicationDirPath().toStdString() + "/gui_stop_helper";
-  const test::ProcessResult result = test::RunProcess(
-      {helper},
-      // exit() leaves the GUI up: what fontconfig holds then is no leak to report.
-      {"QT_QPA_PLATFORM=offscreen", "ASAN_OPTIONS=detect_leaks=0"});
+  const std::string helper =
+      QCoreApplication::applicationDirPath().toStdString() + "/gui_stop_helper";
+  const test::ProcessResult result =
+      test::RunProcess({helper},
+                       // exit() leaves the GUI up: what fontconfig holds then is no leak to report.
+                       {"QT_QPA_PLATFORM=offscreen", "ASAN_OPTIONS=detect_leaks=0"});
   EXPECT_EQ(result.exit_status, 2) << result.err;
   EXPECT_EQ(result.out,
             "Programm angehalten.|Fehler Nr. 2 (Datei nicht gefunden)\r\nmovie_ä.dbf "
-            "[USE/OpenDBF]|" + std::to_string(QMessageBox::Critical) + "\n");
+            "[USE/OpenDBF]|" +
+                std::to_string(QMessageBox::Critical) + "\n");
 }
 
 TEST(Application, ProcessMessagesHookRunsPendingEvents) {

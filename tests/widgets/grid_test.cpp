@@ -1,10 +1,10 @@
 // The plain grid driven like a user would: clicks, keys, dragging column
 // edges and titles, scrolling, the in-place editor, and the pictures it draws.
+#include <gtest/gtest.h>
+
 #include <QLineEdit>
 #include <QScrollBar>
 #include <QTest>
-#include <gtest/gtest.h>
-
 #include <string>
 #include <vector>
 
@@ -165,7 +165,7 @@ TEST(GridKeys, MoveTheSelection) {
       {{3, 2}, Qt::Key_End, {}, {5, 2}},
       {{3, 4}, Qt::Key_Home, Qt::ControlModifier, {3, 1}},
       {{3, 4}, Qt::Key_End, Qt::ControlModifier, {3, 7}},
-      {{5, 2}, Qt::Key_Tab, {}, {1, 3}},            // wraps to the next row
+      {{5, 2}, Qt::Key_Tab, {}, {1, 3}},  // wraps to the next row
       {{1, 3}, Qt::Key_Backtab, Qt::ShiftModifier, {5, 2}},
       {{2, 1}, Qt::Key_PageDown, {}, {2, 7}},
   };

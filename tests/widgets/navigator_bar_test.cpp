@@ -1,12 +1,13 @@
 // The navigator bar: its enabling rules, click actions, hints and layout.
-#include <QTest>
-#include <QToolButton>
+#include "platform/widgets/navigator_bar.h"
+
 #include <gtest/gtest.h>
 
+#include <QTest>
+#include <QToolButton>
 #include <string>
 #include <vector>
 
-#include "platform/widgets/navigator_bar.h"
 #include "support/gui_test_support.h"
 
 namespace orvex::ui {
@@ -30,12 +31,12 @@ TEST(NavigatorBar, EnablingRulesFollowTheDatasetState) {
     unsigned enabled;
   };
   const Case cases[] = {
-      {{false, false, true, false, false}, 0b0000000000},              // closed
-      {{true, false, true, true, false}, 0b1001111100},                // at the first record
-      {{true, false, true, false, true}, 0b1001110011},                // at the last record
-      {{true, false, true, true, true}, 0b1001010000},                 // empty: no delete
-      {{true, true, true, false, false}, 0b1110111111},                // editing
-      {{true, false, false, false, false}, 0b1000001111},              // read-only
+      {{false, false, true, false, false}, 0b0000000000},  // closed
+      {{true, false, true, true, false}, 0b1001111100},    // at the first record
+      {{true, false, true, false, true}, 0b1001110011},    // at the last record
+      {{true, false, true, true, true}, 0b1001010000},     // empty: no delete
+      {{true, true, true, false, false}, 0b1110111111},    // editing
+      {{true, false, false, false, false}, 0b1000001111},  // read-only
   };
   TNavigatorBar bar;
   for (const Case& c : cases) {

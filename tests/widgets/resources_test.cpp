@@ -1,11 +1,13 @@
 // The drawn indicator images and the image list that draws them with white
 // left out.
-#include <QApplication>
-#include <QPainter>
+#include "platform/widgets/resources.h"
+
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QPainter>
+
 #include "platform/widgets/paint_utils.h"
-#include "platform/widgets/resources.h"
 #include "support/gui_test_support.h"
 
 namespace orvex::ui {

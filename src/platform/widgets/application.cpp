@@ -62,7 +62,11 @@ class CloseWatch : public QObject {
   bool eventFilter(QObject*, QEvent* event) override {
     if (event->type() == QEvent::Close) {
       QMetaObject::invokeMethod(
-          this, [this] { if (!form_.isVisible()) app_.Terminate(); }, Qt::QueuedConnection);
+          this,
+          [this] {
+            if (!form_.isVisible()) app_.Terminate();
+          },
+          Qt::QueuedConnection);
     }
     return false;
   }

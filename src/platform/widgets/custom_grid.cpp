@@ -1,11 +1,12 @@
 // TCustomGrid: shape, layout, scrolling and painting. Keys, mouse and the
 // in-place editor are in grid_input.cpp.
+#include "platform/widgets/custom_grid.h"
+
 #include <QLineEdit>
 #include <QPainter>
 #include <QScrollBar>
 #include <algorithm>
 
-#include "platform/widgets/custom_grid.h"
 #include "platform/widgets/application.h"
 #include "platform/widgets/forms.h"
 #include "platform/widgets/paint_utils.h"
@@ -24,7 +25,8 @@ TCustomGrid::TCustomGrid(QWidget* parent)
   setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
   connect(verticalScrollBar(), &QScrollBar::actionTriggered, this,
           [this](int action) { Guarded([&] { VScrollAction(action); }); });
-  connect(verticalScrollBar(), &QScrollBar::sliderReleased, this, [this] { Guarded([&] { VScrollReleased(); }); });
+  connect(verticalScrollBar(), &QScrollBar::sliderReleased, this,
+          [this] { Guarded([&] { VScrollReleased(); }); });
   Changed();
 }
 
@@ -164,7 +166,8 @@ int TCustomGrid::VisibleColCount() const {
   int room = viewport()->width();
   for (int c = 0; c < fixed_cols_; ++c) room -= ColAdvance(c);
   int count = 0;
-  for (int c = left_col_; c < ColCount() && ColWidth(c) <= room; ++c, ++count) room -= ColAdvance(c);
+  for (int c = left_col_; c < ColCount() && ColWidth(c) <= room; ++c, ++count)
+    room -= ColAdvance(c);
   return std::max(count, left_col_ < ColCount() ? 1 : 0);
 }
 
@@ -172,7 +175,8 @@ int TCustomGrid::VisibleRowCount() const {
   int room = viewport()->height();
   for (int r = 0; r < fixed_rows_; ++r) room -= RowAdvance(r);
   int count = 0;
-  for (int r = top_row_; r < RowCount() && RowHeight(r) <= room; ++r, ++count) room -= RowAdvance(r);
+  for (int r = top_row_; r < RowCount() && RowHeight(r) <= room; ++r, ++count)
+    room -= RowAdvance(r);
   return std::max(count, top_row_ < RowCount() ? 1 : 0);
 }
 
@@ -195,10 +199,10 @@ GridCoord TCustomGrid::MouseCoord(const QPoint& point) const {
     return -1;
   };
   if (point.x() >= viewport()->width() || point.y() >= viewport()->height()) return {};
-  const int col = find(point.x(), fixed_cols_, left_col_, ColCount(),
-                       [this](int c) { return ColAdvance(c); });
-  const int row = find(point.y(), fixed_rows_, top_row_, RowCount(),
-                       [this](int r) { return RowAdvance(r); });
+  const int col =
+      find(point.x(), fixed_cols_, left_col_, ColCount(), [this](int c) { return ColAdvance(c); });
+  const int row =
+      find(point.y(), fixed_rows_, top_row_, RowCount(), [this](int r) { return RowAdvance(r); });
   if (col < 0 || row < 0) return {};
   return {col, row};
 }
@@ -327,13 +331,26 @@ void TCustomGrid::VScrollAction(int action) {
   if (!external_vscroll_) return;
   ScrollCode code;
   switch (action) {
-    case QAbstractSlider::SliderSingleStepSub: code = ScrollCode::kLineUp; break;
-    case QAbstractSlider::SliderSingleStepAdd: code = ScrollCode::kLineDown; break;
-    case QAbstractSlider::SliderPageStepSub: code = ScrollCode::kPageUp; break;
-    case QAbstractSlider::SliderPageStepAdd: code = ScrollCode::kPageDown; break;
-    case QAbstractSlider::SliderToMinimum: code = ScrollCode::kTop; break;
-    case QAbstractSlider::SliderToMaximum: code = ScrollCode::kBottom; break;
-    default: return;  // the thumb is dragged: it reports where it was let go
+    case QAbstractSlider::SliderSingleStepSub:
+      code = ScrollCode::kLineUp;
+      break;
+    case QAbstractSlider::SliderSingleStepAdd:
+      code = ScrollCode::kLineDown;
+      break;
+    case QAbstractSlider::SliderPageStepSub:
+      code = ScrollCode::kPageUp;
+      break;
+    case QAbstractSlider::SliderPageStepAdd:
+      code = ScrollCode::kPageDown;
+      break;
+    case QAbstractSlider::SliderToMinimum:
+      code = ScrollCode::kTop;
+      break;
+    case QAbstractSlider::SliderToMaximum:
+      code = ScrollCode::kBottom;
+      break;
+    default:
+      return;  // the thumb is dragged: it reports where it was let go
   }
   QScrollBar* bar = verticalScrollBar();
   const int position = bar->sliderPosition();
@@ -399,9 +416,12 @@ void TCustomGrid::paintEvent(QPaintEvent*) {
         state |= gdSelected;
         if (col == col_ && focused) state |= gdFocused;
       }
-      const bool highlight = (state & gdSelected) &&
-                             (!(state & gdFocused) || (options_ & (goDrawFocusSelected | goRowSelect)));
-      const QColor background = (state & gdFixed) ? fixed_color_ : highlight ? HighlightColor() : color_;
+      const bool highlight =
+          (state & gdSelected) &&
+          (!(state & gdFocused) || (options_ & (goDrawFocusSelected | goRowSelect)));
+      const QColor background = (state & gdFixed) ? fixed_color_
+                                : highlight       ? HighlightColor()
+                                                  : color_;
       painter.save();
       painter.setClipRect(cell);
       painter.fillRect(cell, background);

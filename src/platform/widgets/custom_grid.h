@@ -230,7 +230,7 @@ class TCustomGrid : public QAbstractScrollArea {
   int VertGap() const;
   int HorzGap() const;
   int SizingCol(const QPoint& point) const;  // -1 outside the sizing areas
-  int ColLeft(int col) const;  // -1 when not on screen
+  int ColLeft(int col) const;                // -1 when not on screen
   int RowTop(int row) const;
   int LastLeftCol() const;  // the largest LeftCol that still fills the view
   int LastTopRow() const;
@@ -261,8 +261,8 @@ class TCustomGrid : public QAbstractScrollArea {
 
   // Mouse gestures.
   GridState state_ = GridState::kNormal;
-  int gesture_col_ = -1;      // the column being sized or moved
-  int gesture_origin_ = 0;    // sizing: the column's left edge; moving: press x
+  int gesture_col_ = -1;    // the column being sized or moved
+  int gesture_origin_ = 0;  // sizing: the column's left edge; moving: press x
   bool move_dragged_ = false;
   int move_target_ = -1;
 

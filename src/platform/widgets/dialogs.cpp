@@ -20,8 +20,8 @@ int RunBox(QMessageBox::Icon icon, const QString& caption, std::string_view text
 }  // namespace
 
 void MessageBoxDialog(std::string_view text_ansi, std::string_view caption_ansi, bool icon_stop) {
-  RunBox(icon_stop ? QMessageBox::Critical : QMessageBox::NoIcon, FromAnsi(caption_ansi),
-         text_ansi, QMessageBox::Ok);
+  RunBox(icon_stop ? QMessageBox::Critical : QMessageBox::NoIcon, FromAnsi(caption_ansi), text_ansi,
+         QMessageBox::Ok);
 }
 
 void ShowMessage(std::string_view text_ansi) {

@@ -30,9 +30,9 @@ QColor HighlightTextColor() { return QApplication::palette().color(QPalette::Hig
 
 QString MapFontFamily(std::string_view windows_name) {
   static const std::array<const char*, 4> kSans = {"DejaVu Sans", "Liberation Sans", "Noto Sans",
-                                                  "FreeSans"};
+                                                   "FreeSans"};
   static const std::array<const char*, 4> kMono = {"DejaVu Sans Mono", "Liberation Mono",
-                                                  "Noto Sans Mono", "FreeMono"};
+                                                   "Noto Sans Mono", "FreeMono"};
   const bool fixed_pitch = windows_name.find("Courier") != std::string_view::npos ||
                            windows_name == "Fixedsys" || windows_name == "Terminal";
   const QStringList installed = QFontDatabase::families();

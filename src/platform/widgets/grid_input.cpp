@@ -43,10 +43,18 @@ void TCustomGrid::KeyDown(QKeyEvent* event) {
   int col = col_;
   int row = row_;
   switch (event->key()) {
-    case Qt::Key_Up: row = ctrl ? top_row_ : row - 1; break;
-    case Qt::Key_Down: row = ctrl ? top_row_ + VisibleRowCount() - 1 : row + 1; break;
-    case Qt::Key_PageUp: row -= VisibleRowCount(); break;
-    case Qt::Key_PageDown: row += VisibleRowCount(); break;
+    case Qt::Key_Up:
+      row = ctrl ? top_row_ : row - 1;
+      break;
+    case Qt::Key_Down:
+      row = ctrl ? top_row_ + VisibleRowCount() - 1 : row + 1;
+      break;
+    case Qt::Key_PageUp:
+      row -= VisibleRowCount();
+      break;
+    case Qt::Key_PageDown:
+      row += VisibleRowCount();
+      break;
     case Qt::Key_Left:
       if (row_select) {
         SetLeftCol(left_col_ - 1);
@@ -62,10 +70,16 @@ void TCustomGrid::KeyDown(QKeyEvent* event) {
       col = ctrl ? ColCount() - 1 : col + 1;
       break;
     case Qt::Key_Home:
-      if (ctrl) row = fixed_rows_; else col = fixed_cols_;
+      if (ctrl)
+        row = fixed_rows_;
+      else
+        col = fixed_cols_;
       break;
     case Qt::Key_End:
-      if (ctrl) row = RowCount() - 1; else col = ColCount() - 1;
+      if (ctrl)
+        row = RowCount() - 1;
+      else
+        col = ColCount() - 1;
       break;
     case Qt::Key_Tab:
     case Qt::Key_Backtab: {
@@ -82,7 +96,9 @@ void TCustomGrid::KeyDown(QKeyEvent* event) {
       }
       break;
     }
-    case Qt::Key_F2: ShowEditor(); return;
+    case Qt::Key_F2:
+      ShowEditor();
+      return;
     case Qt::Key_Return:
     case Qt::Key_Enter:
       if (EditorMode() && !(options_ & goAlwaysShowEditor)) {
@@ -158,7 +174,8 @@ void TCustomGrid::mouseMoveEvent(QMouseEvent* event) {
   const QPoint point = event->position().toPoint();
   switch (state_) {
     case GridState::kColSizing:
-      col_widths_[static_cast<std::size_t>(gesture_col_)] = std::max(0, point.x() - gesture_origin_);
+      col_widths_[static_cast<std::size_t>(gesture_col_)] =
+          std::max(0, point.x() - gesture_origin_);
       Changed();
       break;
     case GridState::kColMoving: {
@@ -181,7 +198,8 @@ void TCustomGrid::mouseMoveEvent(QMouseEvent* event) {
     case GridState::kNormal:
       viewport()->setCursor(IsSizingArea(point) ? Qt::SplitHCursor : Qt::ArrowCursor);
       break;
-    case GridState::kSelecting: break;
+    case GridState::kSelecting:
+      break;
   }
 }
 
@@ -322,7 +340,8 @@ bool TCustomGrid::eventFilter(QObject* watched, QEvent* event) {
     case Qt::Key_F2:
       Guarded([&] { KeyDown(key); });
       return true;
-    default: break;
+    default:
+      break;
   }
   const QString text = key->text();
   if (!text.isEmpty() && text.at(0).isPrint() && !CanEditAcceptKey(text.at(0))) return true;

@@ -14,8 +14,8 @@ namespace {
 int Index(NavigateBtn button) { return static_cast<int>(button); }
 
 constexpr std::array<const char*, kNavigateButtons> kDefaultHints = {
-    "First record", "Prior record", "Next record", "Last record", "Insert record",
-    "Delete record", "Edit record", "Post edit", "Cancel edit", "Refresh data"};
+    "First record",  "Prior record", "Next record", "Last record", "Insert record",
+    "Delete record", "Edit record",  "Post edit",   "Cancel edit", "Refresh data"};
 
 // Triangles pointing left or right, with the bar of "first" and "last".
 void DrawMove(QPainter& p, bool right, bool bar) {
@@ -35,15 +35,25 @@ QIcon NavigatorGlyph(NavigateBtn button) {
   p.setPen(Qt::NoPen);
   p.setBrush(Qt::black);
   switch (button) {
-    case NavigateBtn::nbFirst: DrawMove(p, false, true); break;
-    case NavigateBtn::nbPrior: DrawMove(p, false, false); break;
-    case NavigateBtn::nbNext: DrawMove(p, true, false); break;
-    case NavigateBtn::nbLast: DrawMove(p, true, true); break;
+    case NavigateBtn::nbFirst:
+      DrawMove(p, false, true);
+      break;
+    case NavigateBtn::nbPrior:
+      DrawMove(p, false, false);
+      break;
+    case NavigateBtn::nbNext:
+      DrawMove(p, true, false);
+      break;
+    case NavigateBtn::nbLast:
+      DrawMove(p, true, true);
+      break;
     case NavigateBtn::nbInsert:
       p.drawRect(7, 3, 2, 10);
       p.drawRect(3, 7, 10, 2);
       break;
-    case NavigateBtn::nbDelete: p.drawRect(3, 7, 10, 2); break;
+    case NavigateBtn::nbDelete:
+      p.drawRect(3, 7, 10, 2);
+      break;
     case NavigateBtn::nbEdit:  // a triangle pointing up
       p.drawPolygon(QPolygon({QPoint(3, 11), QPoint(8, 4), QPoint(13, 11)}));
       break;
@@ -78,7 +88,8 @@ TNavigatorBar::TNavigatorBar(QWidget* parent) : QWidget(parent) {
     button->setAutoRepeat(id == NavigateBtn::nbPrior || id == NavigateBtn::nbNext);
     connect(button, &QToolButton::clicked, this, [this, id] { Guarded([&] { BtnClick(id); }); });
     buttons_[static_cast<std::size_t>(i)] = button;
-    hints_[static_cast<std::size_t>(i)] = QString::fromLatin1(kDefaultHints[static_cast<std::size_t>(i)]);
+    hints_[static_cast<std::size_t>(i)] =
+        QString::fromLatin1(kDefaultHints[static_cast<std::size_t>(i)]);
   }
   ApplyHints();
   UpdateButtons({});
@@ -93,10 +104,16 @@ void TNavigatorBar::UpdateButtons(const NavigatorState& state) {
   last_state_ = state;
   const bool on = isEnabled() && state.active;
   const bool modify = on && state.can_modify;
-  const std::array<bool, kNavigateButtons> enabled = {
-      on && !state.bof, on && !state.bof, on && !state.eof, on && !state.eof,
-      modify,           modify && !(state.bof && state.eof),
-      modify && !state.editing, modify && state.editing, modify && state.editing, on};
+  const std::array<bool, kNavigateButtons> enabled = {on && !state.bof,
+                                                      on && !state.bof,
+                                                      on && !state.eof,
+                                                      on && !state.eof,
+                                                      modify,
+                                                      modify && !(state.bof && state.eof),
+                                                      modify && !state.editing,
+                                                      modify && state.editing,
+                                                      modify && state.editing,
+                                                      on};
   for (int i = 0; i < kNavigateButtons; ++i) {
     buttons_[static_cast<std::size_t>(i)]->setEnabled(enabled[static_cast<std::size_t>(i)]);
   }

@@ -18,8 +18,18 @@
 
 namespace orvex::ui {
 
-enum class NavigateBtn { nbFirst, nbPrior, nbNext, nbLast, nbInsert, nbDelete, nbEdit, nbPost,
-                         nbCancel, nbRefresh };
+enum class NavigateBtn {
+  nbFirst,
+  nbPrior,
+  nbNext,
+  nbLast,
+  nbInsert,
+  nbDelete,
+  nbEdit,
+  nbPost,
+  nbCancel,
+  nbRefresh
+};
 inline constexpr int kNavigateButtons = 10;
 
 // What the enabling rules look at.

@@ -57,7 +57,8 @@ int TImageList::Add(const QImage& image, const QColor& transparent) {
   if (images_.empty()) size_ = image.size();
   QImage scaled = image.size() == size_ ? image : image.scaled(size_);
   QPixmap pixmap = QPixmap::fromImage(scaled);
-  pixmap.setMask(QBitmap::fromImage(scaled.createMaskFromColor(transparent.rgb(), Qt::MaskInColor)));
+  pixmap.setMask(
+      QBitmap::fromImage(scaled.createMaskFromColor(transparent.rgb(), Qt::MaskInColor)));
   images_.push_back(std::move(pixmap));
   return Count() - 1;
 }
