@@ -93,6 +93,12 @@ TEST(GridLayout, FixedCountsLeaveOneScrollableCell) {
   EXPECT_EQ(grid.FixedRows(), 7);
   EXPECT_EQ(grid.Col(), 5);
   EXPECT_EQ(grid.Row(), 7);
+  grid.SetColCount(12);
+  EXPECT_EQ(grid.FixedCols(), 9) << "the count set comes back as the grid grows";
+  grid.SetFixedCols(1);
+  grid.SetFixedRows(1);
+  grid.MoveTo(2, 2);
+  EXPECT_EQ((GridCoord{grid.Col(), grid.Row()}), (GridCoord{2, 2}));
 }
 
 TEST(GridPicture, LinesFollowTheOptions) {

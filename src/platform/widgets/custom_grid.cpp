@@ -53,12 +53,12 @@ void TCustomGrid::SetRowCount(int count) {
 }
 
 void TCustomGrid::SetFixedCols(int count) {
-  fixed_cols_ = std::max(0, count);
+  wanted_fixed_cols_ = std::max(0, count);
   Changed();
 }
 
 void TCustomGrid::SetFixedRows(int count) {
-  fixed_rows_ = std::max(0, count);
+  wanted_fixed_rows_ = std::max(0, count);
   Changed();
 }
 
@@ -227,8 +227,8 @@ bool TCustomGrid::IsSizingArea(const QPoint& point) const { return SizingCol(poi
 // ---- scrolling -----------------------------------------------------------
 
 void TCustomGrid::Changed() {
-  fixed_cols_ = std::min(fixed_cols_, ColCount() - 1);
-  fixed_rows_ = std::min(fixed_rows_, RowCount() - 1);
+  fixed_cols_ = std::min(wanted_fixed_cols_, ColCount() - 1);
+  fixed_rows_ = std::min(wanted_fixed_rows_, RowCount() - 1);
   col_ = std::clamp(col_, fixed_cols_, ColCount() - 1);
   row_ = std::clamp(row_, fixed_rows_, RowCount() - 1);
   left_col_ = std::clamp(left_col_, fixed_cols_, LastLeftCol());

@@ -92,8 +92,9 @@ class TCustomGrid : public QAbstractScrollArea {
   explicit TCustomGrid(QWidget* parent = nullptr);
   ~TCustomGrid() override;
 
-  // Shape. Counts are at least 1 (columns) and 1 (rows); the fixed counts
-  // are cut to leave one scrollable column and row. New columns and rows get
+  // Shape. Counts are at least 1 (columns) and 1 (rows); the fixed counts in
+  // force are those set, cut to leave one scrollable column and row (so they
+  // come back when the grid grows again). New columns and rows get
   // the default sizes; setting a default size resets every column or row.
   int ColCount() const { return static_cast<int>(col_widths_.size()); }
   void SetColCount(int count);
@@ -245,7 +246,9 @@ class TCustomGrid : public QAbstractScrollArea {
 
   std::vector<int> col_widths_;
   std::vector<int> row_heights_;
-  int fixed_cols_ = 1;
+  int wanted_fixed_cols_ = 1;
+  int wanted_fixed_rows_ = 1;
+  int fixed_cols_ = 1;  // in force
   int fixed_rows_ = 1;
   int default_col_width_ = 64;
   int default_row_height_ = 24;
