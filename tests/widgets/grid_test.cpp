@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QLineEdit>
+#include <QPushButton>
 #include <QScrollBar>
 #include <QTest>
 #include <string>
@@ -182,11 +183,23 @@ TEST(GridKeys, MoveTheSelection) {
     QTest::keyClick(&grid, static_cast<Qt::Key>(c.key), c.modifiers);
     EXPECT_EQ((GridCoord{grid.Col(), grid.Row()}), c.to) << "key " << c.key;
   }
-  TextGrid no_tabs;
-  no_tabs.SetOptions(no_tabs.Options() & ~goTabs);
-  QKeyEvent tab(QEvent::KeyPress, Qt::Key_Tab, Qt::NoModifier);
-  QApplication::sendEvent(&no_tabs, &tab);
-  EXPECT_EQ(no_tabs.Col(), 1) << "Tab moves the focus on, not the cell";
+  // On a form with other controls, Tab moves between cells only with goTabs.
+  QWidget form;
+  auto* grid = new TextGrid;
+  grid->setParent(&form);
+  auto* button = new QPushButton("OK", &form);
+  button->move(0, 210);
+  form.show();
+  form.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+  grid->setFocus();
+  QTest::keyClick(grid, Qt::Key_Tab);
+  EXPECT_EQ(grid->Col(), 2);
+  EXPECT_TRUE(grid->hasFocus());
+  grid->SetOptions(grid->Options() & ~goTabs);
+  QTest::keyClick(grid, Qt::Key_Tab);
+  EXPECT_EQ(grid->Col(), 2);
+  EXPECT_TRUE(button->hasFocus());
 }
 
 TEST(GridScroll, SelectionScrollsIntoView) {

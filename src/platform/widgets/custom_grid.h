@@ -223,6 +223,8 @@ class TCustomGrid : public QAbstractScrollArea {
   void focusOutEvent(QFocusEvent* event) override;
   void scrollContentsBy(int dx, int dy) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
+  // With goTabs, Tab and Shift+Tab move between cells instead of focus.
+  bool focusNextPrevChild(bool next) override;
 
  private:
   // Pixel layout along one axis: where each visible cell starts.

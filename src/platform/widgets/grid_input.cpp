@@ -135,6 +135,11 @@ void TCustomGrid::KeyDown(QKeyEvent* event) {
   MoveTo(col, row);
 }
 
+bool TCustomGrid::focusNextPrevChild(bool next) {
+  if (options_ & goTabs) return false;  // the key goes on to KeyDown
+  return QAbstractScrollArea::focusNextPrevChild(next);
+}
+
 // ---- mouse ---------------------------------------------------------------
 
 void TCustomGrid::mousePressEvent(QMouseEvent* event) {
