@@ -90,7 +90,7 @@ void TOxDataSet::RegisterTable() {
 
 void TOxDataSet::RefillDbfFields() {
   dbf_fields_.clear();
-  for (int i = 1; i <= FieldCount(); ++i) {
+  for (int i = 1; i <= ::orvex::FieldCount(); ++i) {
     std::string name;
     for (char c : Field(i)) name += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     const WorkArea* area = CurrentWorkArea();

@@ -143,7 +143,7 @@ class TOxDataSet : public data::TDataSet {
   virtual void DoAfterRestore() { Fire(AfterRestore); }
   // Makes the dataset's work area current; false (after reporting 1103 and
   // asking the application to terminate) when the table is not open.
-  virtual bool SelectArea(const std::string& routine);
+  virtual bool SelectArea(const char* routine);
   // False here: M fields are memo fields, not block numbers.
   virtual bool MemoAsBlockNumber() { return false; }
   virtual void DbfFileNameChanging() {}

@@ -46,7 +46,7 @@ class RelationDetach {
   std::function<void()> relation_;
 };
 
-bool TOxDataSet::SelectArea(const std::string& routine) {
+bool TOxDataSet::SelectArea(const char* routine) {
   if (work_area_ == 0) {
     SetError(1103, std::string(kDatabaseNotOpenText) + " [" + Name() + "." + routine + "]");
     data::RequestTerminate(ExitStatusFor(1103));

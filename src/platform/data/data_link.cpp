@@ -41,7 +41,7 @@ void TDataSource::UpdateState() {
 void TDataSource::DataEvent(TDataEvent event, std::intptr_t info) {
   if (event == TDataEvent::deUpdateState) return UpdateState();
   if (state_ == TDataSetState::dsInactive) return;
-  for (TDataLink* link : std::vector<TDataLink*>(links_)) link->DataEvent(event, info);
+  for (std::size_t i = 0; i < links_.size(); ++i) links_[i]->DataEvent(event, info);  // no copy: see TDataSet::DataEvent
   switch (event) {
     case TDataEvent::deFieldChange:
     case TDataEvent::deRecordChange:

@@ -210,7 +210,9 @@ void TDataSet::DataEvent(TDataEvent event, std::intptr_t info) {
     if (field->OnChange) field->OnChange(*field);
   }
   if (disable_count_ == 0) {
-    for (TDataSource* source : std::vector<TDataSource*>(data_sources_)) source->DataEvent(event, info);
+    // By index, not by a copy of the list: events go out for every fetched
+    // record, and a copy would allocate each time.
+    for (std::size_t i = 0; i < data_sources_.size(); ++i) data_sources_[i]->DataEvent(event, info);
     return;
   }
   held_back_ = true;
