@@ -21,6 +21,7 @@
 #include "engine/tables.h"
 #include "engine/work_area.h"
 #include "platform/data/application.h"
+#include "platform/data/database_error.h"
 #include "platform/data/data_link.h"
 #include "platform/os/system.h"
 #include "support/test_support.h"
@@ -36,6 +37,9 @@ class TestDbf : public TOxDataSet {
     SetDbfFileName(file);
   }
   bool shared = false;
+  using TOxDataSet::AllocRecordBuffer;
+  using TOxDataSet::FreeRecordBuffer;
+  using TOxDataSet::GetRecord;
   using TOxDataSet::SelectArea;
 
  protected:
