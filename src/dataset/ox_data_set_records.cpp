@@ -103,6 +103,11 @@ bool TOxDataSet::GetCurrentRecord(std::uint8_t* buffer) {
 TGetResult TOxDataSet::GetRecord(RecordBuffer buffer, TGetMode mode, bool) {
   TGetResult result = TGetResult::grError;
   if (!KeepsTableOpen()) {
+    // The table is closed: the dataset shows the one blank record, so a
+    // record after or before the one in the ring does not exist.
+    if (mode != TGetMode::gmCurrent && RecordCountInBuffers() > 0) {
+      return mode == TGetMode::gmNext ? TGetResult::grEOF : TGetResult::grBOF;
+    }
     ReadEngineRecord(buffer);
     result = TGetResult::grOK;
   } else if (mode == TGetMode::gmCurrent) {
