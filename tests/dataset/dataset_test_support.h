@@ -22,6 +22,7 @@
 #include "engine/work_area.h"
 #include "platform/data/application.h"
 #include "platform/data/database_error.h"
+#include "platform/data/field_kinds.h"
 #include "platform/data/data_link.h"
 #include "platform/os/system.h"
 #include "support/test_support.h"
