@@ -128,6 +128,7 @@ void TDataSet::CreateFields() {
     field->SetFieldName(def.name);
     if (def.data_type == TFieldType::ftString) field->SetSize(def.size);
     field->SetRequired(def.required);
+    field->field_no_ = def.field_no;
     field->data_set_ = this;
     field->index_ = static_cast<int>(fields_.size());
     fields_.push_back(std::move(field));
@@ -149,6 +150,9 @@ void TDataSet::BindFields(bool binding) {
       field->field_no_ = 0;
       continue;
     }
+    // Default fields stay with the definition they were made from (a table
+    // may repeat a name); persistent fields are bound by name.
+    if (default_fields_ && field->field_no_ > 0) continue;
     const TFieldDef* def = field_defs_.Find(field->FieldName());
     if (def == nullptr) DatabaseError(FormatMessage(kFieldNotFound, field->FieldName()), name_);
     if (def->data_type != field->DataType()) {
