@@ -253,6 +253,9 @@ class TOxDataSet : public data::TDataSet {
   bool refresh_pending_ = false;
   bool suppress_cursor_sync_ = false;
   bool syncing_cursor_ = false;
+  // The work area's record holds what this dataset wrote into it (field
+  // values, a blank record) rather than what the engine last read.
+  bool record_written_ = true;
 };
 
 }  // namespace orvex

@@ -66,21 +66,33 @@ bool TOxDataSet::InEditingState() const {
 // -------------------------------------------------------------- wrappers ---
 
 void TOxDataSet::s_ClearRecord() {
-  if (SelectArea("s_ClearRecord")) ClearRecord();
+  if (!SelectArea("s_ClearRecord")) return;
+  ClearRecord();
+  record_written_ = true;
 }
 
 void TOxDataSet::s_Skip(std::int32_t n) {
   if (!SelectArea("s_Skip") || s_IsEmpty()) return;
   RelationDetach detach(*this);
   SKIP(n);
+  record_written_ = false;
 }
 
+// Synchronising the cursor onto the record the engine already stands on
+// would read the same bytes again, when nobody else can change the file,
+// no relation hook waits to follow, and this dataset wrote nothing into the
+// work area's record since: the walk through a table then reads each record
+// once, not twice.
 void TOxDataSet::s_Go(std::int32_t rec_no) {
   if (!SelectArea("s_Go") || RecCount() == 0) return;
-  if (rec_no == RecNo() && !syncing_cursor_) return;
-  {
+  const bool same = rec_no == RecNo();
+  if (same && !syncing_cursor_) return;
+  const WorkArea* area = CurrentWorkArea();
+  const bool still_read = same && area->unshared && !area->relation && !record_written_ && !dEOF() && !dBOF();
+  if (!still_read) {
     RelationDetach detach(*this);
     GO(rec_no);
+    record_written_ = false;
   }
   if (!s_InWhileRange()) s_GoBottomWhile();
 }
@@ -95,6 +107,7 @@ bool TOxDataSet::s_IsEmpty() { return !SelectArea("s_IsEmpty") || RecCount() == 
 void TOxDataSet::s_ClearActive() {
   if (!SelectArea("s_ClearActive")) return;
   ClearRecord();
+  record_written_ = true;
   ClearBuffers();
   if (ActiveBuffer() != nullptr) ReadEngineRecord(ActiveBuffer());
 }

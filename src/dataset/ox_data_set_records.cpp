@@ -1,5 +1,6 @@
 // TOxDataSet: record buffers, GetRecord, the conversions between the work
 // area's unpacked record and a record buffer, field data and bookmarks.
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -38,20 +39,64 @@ std::int32_t LoadInt32(const std::uint8_t* p) {
 void StoreInt32(std::uint8_t* p, std::int32_t v) { std::memcpy(p, &v, 4); }
 
 // The value rounded to `decimals` the way the number is written and read
-// back as text, so that it equals the number the table shows.
+// back as text, so that it equals the number the table shows. to_chars and
+// from_chars give exactly printf's "%.*f" and strtod, several times faster.
 double RoundedToDecimals(double value, int decimals) {
-  char text[64];
-  std::snprintf(text, sizeof text, "%.*f", decimals, value);
-  return std::strtod(text, nullptr);
+  char text[400];
+  const auto written = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, decimals);
+  double rounded = value;
+  if (written.ec == std::errc()) std::from_chars(text, written.ptr, rounded);
+  return rounded;
+}
+
+// Where the engine's unpacked date text (the form DateTextFromDText writes
+// for the current DateType and CenturyOn) keeps each digit of YYYYMMDD:
+// learned from the text of the probe "01234567", once per setting. Reading
+// the digits from those places is what DayNumberFromDateText does for such
+// a text, without building the intermediate texts; anything else (empty
+// dates, odd texts) goes the general way.
+struct DateLayout {
+  std::uint8_t type = 0xFF;
+  bool century = false;
+  std::size_t length = 0;
+  int place[8] = {-1, -1, -1, -1, -1, -1, -1, -1};  // text position of YYYYMMDD digit i
+};
+
+const DateLayout& CurrentDateLayout() {
+  static DateLayout layout;
+  if (layout.type != DateType || layout.century != CenturyOn) {
+    const std::string probe = DateTextFromDText("01234567");
+    layout = DateLayout{DateType, CenturyOn, probe.size()};
+    for (std::size_t i = 0; i < probe.size(); ++i) {
+      if (probe[i] >= '0' && probe[i] <= '7') layout.place[probe[i] - '0'] = static_cast<int>(i);
+    }
+  }
+  return layout;
 }
 
 // The date-time value of an unpacked date text; 0 for an empty or invalid
 // date. The text is read in the order of the current date type, a two-digit
-// year completed with its century (the library's own reading of what
-// CheckDateText accepts).
+// year completed with its century.
 double DateTimeFromDateText(const std::uint8_t* text) {
   const std::size_t n = text[0] < 10 ? text[0] : 10;
-  const DayNumber day = DayNumberFromDateText(std::string_view(reinterpret_cast<const char*>(text + 1), n));
+  const char* chars = reinterpret_cast<const char*>(text + 1);
+  const DateLayout& layout = CurrentDateLayout();
+  if (n == layout.length) {
+    int digits[8];
+    bool ok = true;
+    for (int i = 0; i < 8 && ok; ++i) {
+      const int at = layout.place[i];
+      digits[i] = at < 0 ? 0 : chars[at] - '0';
+      ok = at < 0 ? i < 2 && !CenturyOn : digits[i] >= 0 && digits[i] <= 9;  // YY: no century digits
+    }
+    if (ok) {
+      int year = digits[0] * 1000 + digits[1] * 100 + digits[2] * 10 + digits[3];
+      if (layout.place[0] < 0) year = CenturyOf(year % 100) + year % 100;
+      const DayNumber day = DayNumberFromYMD(year, digits[4] * 10 + digits[5], digits[6] * 10 + digits[7]);
+      return IsValidDayNumber(day) ? day - kDateTimeEpoch : 0.0;
+    }
+  }
+  const DayNumber day = DayNumberFromDateText(std::string_view(chars, n));
   return IsValidDayNumber(day) ? day - kDateTimeEpoch : 0.0;
 }
 
@@ -253,6 +298,7 @@ void TOxDataSet::WriteSlot(const Slot& slot, const std::uint8_t* from, std::uint
 void TOxDataSet::WriteEngineRecord(const std::uint8_t* buffer, int field_no) {
   if (field_props_ == nullptr) return;
   std::uint8_t* record = field_props_->Address(0);
+  record_written_ = true;
   record[0] = buffer[0];
   if (field_no == 0) return;
   for (std::size_t i = 0; i < slots_.size(); ++i) {

@@ -2,7 +2,7 @@
 
 #include <cctype>
 #include <cmath>
-#include <cstdio>
+#include <vector>
 
 #include "platform/data/database_error.h"
 #include "platform/os/format_settings.h"
@@ -33,6 +33,23 @@ TDate CivilFromDays(std::int64_t z) {
   const int d = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
   const int m = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
   return {static_cast<int>(yoe + era * 400 + (m <= 2)), m, d};
+}
+
+// Appends a non-negative number with at least `width` digits (leading
+// zeros); negative years are written with their sign.
+void AppendNumber(std::string& out, int value, int width) {
+  if (value < 0) {
+    out += '-';
+    value = -value;
+  }
+  char digits[12];
+  int n = 0;
+  do {
+    digits[n++] = static_cast<char>('0' + value % 10);
+    value /= 10;
+  } while (value > 0);
+  for (int i = n; i < width; ++i) out += '0';
+  while (n > 0) out += digits[--n];
 }
 
 // 30 December 1899 counted from 1 January 1970.
@@ -78,35 +95,54 @@ bool IsValidDate(TDateTime value) {
   return d.year >= 1 && d.year <= 9999 && d.month >= 1;
 }
 
-std::string DateToStr(TDateTime value) {
-  const TDate date = DecodeDate(value);
+namespace {
+
+// The short date format taken apart: parts D, M, Y with their digit counts
+// and the text between them. Dates are formatted for every row a grid
+// draws, so the format is taken apart once and kept until it changes.
+struct FormatPart {
+  char kind;  // 'D', 'M', 'Y', or 0 for literal text
+  int width;
+  std::string text;
+};
+
+const std::vector<FormatPart>& ShortDateParts() {
+  static std::string format;
+  static char separator = 0;
+  static std::vector<FormatPart> parts;
   const os::FormatSettings& formats = os::Formats();
-  const std::string& format = formats.short_date_format;
-  std::string out;
-  char digits[16];
+  if (formats.short_date_format == format && formats.date_separator == separator && !parts.empty()) return parts;
+  format = formats.short_date_format;
+  separator = formats.date_separator;
+  parts.clear();
   for (std::size_t i = 0; i < format.size();) {
     const char c = static_cast<char>(std::toupper(static_cast<unsigned char>(format[i])));
     std::size_t run = 1;
-    while (i + run < format.size() &&
-           std::toupper(static_cast<unsigned char>(format[i + run])) == c) {
-      ++run;
-    }
+    while (i + run < format.size() && std::toupper(static_cast<unsigned char>(format[i + run])) == c) ++run;
     if (c == 'D' || c == 'M') {
-      std::snprintf(digits, sizeof digits, run >= 2 ? "%02d" : "%d", c == 'D' ? date.day : date.month);
-      out += digits;
+      parts.push_back({c, run >= 2 ? 2 : 1, ""});
     } else if (c == 'Y') {
-      if (run <= 2) {
-        std::snprintf(digits, sizeof digits, "%02d", ((date.year % 100) + 100) % 100);
-      } else {
-        std::snprintf(digits, sizeof digits, "%04d", date.year);
-      }
-      out += digits;
-    } else if (c == '/') {
-      out.append(run, formats.date_separator);
+      parts.push_back({c, run <= 2 ? 2 : 4, ""});
     } else {
-      out.append(format, i, run);
+      parts.push_back({0, 0, c == '/' ? std::string(run, separator) : format.substr(i, run)});
     }
     i += run;
+  }
+  return parts;
+}
+
+}  // namespace
+
+std::string DateToStr(TDateTime value) {
+  const TDate date = DecodeDate(value);
+  std::string out;
+  for (const FormatPart& part : ShortDateParts()) {
+    switch (part.kind) {
+      case 'D': AppendNumber(out, date.day, part.width); break;
+      case 'M': AppendNumber(out, date.month, part.width); break;
+      case 'Y': AppendNumber(out, part.width == 2 ? ((date.year % 100) + 100) % 100 : date.year, part.width); break;
+      default: out += part.text;
+    }
   }
   return out;
 }

@@ -1,7 +1,7 @@
 #include "platform/data/field_kinds.h"
 
+#include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
@@ -54,15 +54,19 @@ bool ParseDouble(const std::string& text, double* value) {
 }
 
 // `value` with `precision` significant digits, trailing zeros dropped, the
-// decimal separator of os::Formats().
+// decimal separator of os::Formats(): printf's "%.*g", through to_chars,
+// which gives the same text without printf's cost.
 std::string FormatFloat(double value, int precision) {
   char text[64];
-  std::snprintf(text, sizeof text, "%.*g", precision, value);
+  const auto written = std::to_chars(text, text + sizeof text, value, std::chars_format::general, precision);
+  std::string out(text, written.ec == std::errc() ? written.ptr : text);
   const char separator = os::Formats().decimal_separator;
-  for (char* p = text; *p != '\0'; ++p) {
-    if (*p == '.') *p = separator;
+  if (separator != '.') {
+    for (char& c : out) {
+      if (c == '.') c = separator;
+    }
   }
-  return text;
+  return out;
 }
 
 bool StartsWithIgnoringCase(const std::string& whole, const std::string& start) {
