@@ -6,6 +6,7 @@
 #include <random>
 
 #include "dataset_test_support.h"
+#include "dataset/ox_data_link.h"
 #include "engine/navigation.h"
 
 namespace orvex::test {
@@ -249,6 +250,22 @@ TEST_F(RingWindowTest, DisabledControlsHoldEventsBackAndRecNoAsksTheEngine) {
   EXPECT_EQ(grid.changed, changed + 1);  // one change for all that happened
   EXPECT_EQ(grid.scrolled, scrolled);
   EXPECT_EQ(ds.GetRecNo(), 24);
+}
+
+TEST_F(RingWindowTest, LibraryLinkKeepsTheLastScrollDistance) {
+  TestDbf ds(table_);
+  data::TDataSource source;
+  TOxDataLink link;
+  link.SetBufferCount(5);
+  link.SetDataSource(&source);
+  source.SetDataSet(&ds);
+  ds.Open();
+  ds.MoveBy(10);
+  EXPECT_EQ(link.ScrollDistance(), 6);
+  ds.MoveBy(-2);
+  EXPECT_EQ(link.ScrollDistance(), 0);
+  ds.MoveBy(-7);
+  EXPECT_EQ(link.ScrollDistance(), -5);
 }
 
 }  // namespace
