@@ -177,6 +177,31 @@ TEST_F(EditingTest, DatasetWritesTheSameBytesAsTheEngineCommands) {
   EXPECT_EQ(lines[11], "D|Name 9|90|9.25|T|20210501|0");
 }
 
+TEST_F(EditingTest, DeletingHiddenRecordsMovesOnAndCanEmptyTheDataset) {
+  TestDbf ds(Path("ours.dbf"));
+  ds.SetHideDeletedRecs(true);
+  ds.Open();
+  ds.SetRecNo(4);
+  ds.Delete();
+  EXPECT_EQ(ds.GetRecNo(), 5);  // the next record takes its place
+  ds.Last();
+  ds.Delete();
+  EXPECT_EQ(ds.GetRecNo(), 9);
+  EXPECT_FALSE(ds.Eof());
+  int left = 0;
+  for (ds.First(); !ds.Eof(); ds.Next()) ++left;
+  EXPECT_EQ(left, 8);
+  while (!ds.IsEmpty()) ds.Delete();
+  EXPECT_TRUE(ds.Bof() && ds.Eof());
+  ds.SelectArea("test");
+  EXPECT_TRUE(dEOF());  // the engine stands behind the last record
+  EXPECT_EQ(ds.GetRecordCount(), 10);  // the file keeps the records, flagged
+  ds.Close();
+  int deleted = 0;
+  for (const FileRecord& r : ReadRecords(Path("ours.dbf"))) deleted += r.deleted;
+  EXPECT_EQ(deleted, 10);
+}
+
 // A dataset whose record writes fail a given number of times.
 class FailingDbf : public TestDbf {
  public:
