@@ -59,10 +59,16 @@ class GridLink : public data::TDataLink {
 void SetInt(int field, std::int32_t v) { std::memcpy(FieldAddress(field), &v, 4); }
 
 void BuildTable(const std::string& name, int records) {
-  CreateDbf(name, {{"title", 'C', 30, 0}, {"year", 'N', 4, 0}, {"color", 'L', 1, 0}, {"runtime", 'N', 3, 0},
-                   {"stars", 'N', 4, 1}, {"director", 'C', 25, 0}, {"premiere", 'D', 8, 0}});
+  CreateDbf(name, {{"title", 'C', 30, 0},
+                   {"year", 'N', 4, 0},
+                   {"color", 'L', 1, 0},
+                   {"runtime", 'N', 3, 0},
+                   {"stars", 'N', 4, 1},
+                   {"director", 'C', 25, 0},
+                   {"premiere", 'D', 8, 0}});
   USE(name + " EXCLUSIVE");
-  static const char* const kDirectors[] = {"Fritz Lang", "Robert Wiene", "Tom Tykwer", "Volker Schl\xF6ndorff"};
+  static const char* const kDirectors[] = {"Fritz Lang", "Robert Wiene", "Tom Tykwer",
+                                           "Volker Schl\xF6ndorff"};
   for (int i = 0; i < records; ++i) {
     bench::SetText(1, "Film number " + std::to_string(i));
     SetInt(2, 1900 + i % 125);
@@ -114,7 +120,8 @@ double DatasetWalk(const std::string& name, long* checksum) {
   long sum = 0, records = 0;
   const int fields = table.FieldCount();
   for (table.First(); !table.Eof(); table.Next()) {
-    for (int i = 0; i < fields; ++i) sum += static_cast<long>(table.Fields(i)->DisplayText().size());
+    for (int i = 0; i < fields; ++i)
+      sum += static_cast<long>(table.Fields(i)->DisplayText().size());
     ++records;
   }
   double seconds = std::chrono::duration<double>(Clock::now() - start).count();
@@ -139,8 +146,8 @@ int main(int argc, char** argv) {
   double engine = bench::BestOf(3, [&] { return EngineWalk(name, &engine_sum); });
   double dataset = bench::BestOf(3, [&] { return DatasetWalk(name, &dataset_sum); });
   std::printf("engine GoTop/SKIP walk:            %12.0f records/s\n", engine);
-  std::printf("dataset Next walk, 20-row link:    %12.0f records/s  (%.2f of the engine walk)\n", dataset,
-              dataset / engine);
+  std::printf("dataset Next walk, 20-row link:    %12.0f records/s  (%.2f of the engine walk)\n",
+              dataset, dataset / engine);
   std::printf("(checksums %ld %ld)\n", engine_sum, dataset_sum);
   std::remove(name.c_str());
   return 0;

@@ -21,8 +21,10 @@ std::string Short(const std::string& text) { return text.substr(0, 20); }
 // The date type the short date format calls for (see the header).
 int DateTypeOfFormat(const os::FormatSettings& formats) {
   if (formats.short_date_format.empty()) return 0;
-  const char first = static_cast<char>(std::toupper(static_cast<unsigned char>(formats.short_date_format[0])));
-  if (first == 'D') return formats.date_separator == '-' ? 3 : formats.date_separator == '.' ? 5 : 2;
+  const char first =
+      static_cast<char>(std::toupper(static_cast<unsigned char>(formats.short_date_format[0])));
+  if (first == 'D')
+    return formats.date_separator == '-' ? 3 : formats.date_separator == '.' ? 5 : 2;
   return first == 'Y' ? 1 : 0;
 }
 
@@ -35,7 +37,8 @@ void ResetDatasetUnit() {
   DatasetFalseText = Short(data::kFalseText);
   const os::FormatSettings formats = os::Formats();
   std::string upper;
-  for (char c : formats.short_date_format) upper += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  for (char c : formats.short_date_format)
+    upper += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
   CenturyOn = upper.find("YYYY") != std::string::npos;
   DatasetDecimalSeparator = formats.decimal_separator;
   SetDateType(DateTypeOfFormat(formats));

@@ -19,8 +19,8 @@ namespace orvex {
 
 // Resource texts the dataset layer shows.
 inline constexpr const char* kDatabaseNotOpenText = "Datenbank ist nicht offen";  // 57364
-inline constexpr const char* kYesWord = "ja";                                   // 57859
-inline constexpr const char* kNoWord = "nein";                                  // 57860
+inline constexpr const char* kYesWord = "ja";                                     // 57859
+inline constexpr const char* kNoWord = "nein";                                    // 57860
 // Shown when a date value cannot be written as a date text.
 inline constexpr const char* kInvalidDateText = "        Invalid date       ";
 

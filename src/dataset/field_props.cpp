@@ -11,7 +11,8 @@ TDbfFieldProps::TDbfFieldProps(bool private_copy) {
   std::uint8_t* start = FieldAddress(0);
   for (int i = 1; i <= count; ++i) {
     fields_.push_back({Field(i), FieldType(i), static_cast<std::uint16_t>(FieldLen(i)),
-                       static_cast<std::uint16_t>(FieldDec(i)), static_cast<std::uint16_t>(FieldAddress(i) - start)});
+                       static_cast<std::uint16_t>(FieldDec(i)),
+                       static_cast<std::uint16_t>(FieldAddress(i) - start)});
   }
   buffer_ = start;
   const WorkArea* area = CurrentWorkArea();

@@ -95,7 +95,8 @@ void TOxDataSet::RefillDbfFields() {
     for (char c : Field(i)) name += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     const WorkArea* area = CurrentWorkArea();
     const FieldDesc& f = area->fields[static_cast<std::size_t>(i) - 1];
-    dbf_fields_.push_back(name + ", " + f.type + ", " + std::to_string(f.length) + ", " + std::to_string(f.decimals));
+    dbf_fields_.push_back(name + ", " + f.type + ", " + std::to_string(f.length) + ", " +
+                          std::to_string(f.decimals));
   }
 }
 
@@ -103,7 +104,8 @@ void TOxDataSet::InternalInitFieldDefs() {
   FieldDefs().Clear();
   field_offsets_.clear();
   slots_.clear();
-  if (field_props_ == nullptr) data::DatabaseError(Name() + ".DbfFields undefined. Set Active to TRUE");
+  if (field_props_ == nullptr)
+    data::DatabaseError(Name() + ".DbfFields undefined. Set Active to TRUE");
   record_size_ = 1;
   for (int i = 1; i <= field_props_->Count(); ++i) {
     const TDTField& f = field_props_->Item(i);
@@ -163,7 +165,8 @@ void TOxDataSet::ApplyFieldDefaults() {
     if (field->DataType() == TFieldType::ftFloat && field->FieldNo() > 0) {
       auto* number = static_cast<data::TFloatField*>(field);
       const int table_field = field_props_->Find(field->FieldName());
-      number->SetPrecision(table_field > 0 ? field_props_->Len(table_field) : field->DisplayWidth());
+      number->SetPrecision(table_field > 0 ? field_props_->Len(table_field)
+                                           : field->DisplayWidth());
     }
   }
 }
@@ -292,7 +295,9 @@ void TOxDataSet::InternalGotoBookmark(const void* bookmark) {
   s_Go(rec_no);
 }
 
-void TOxDataSet::InternalSetToRecord(data::RecordBuffer buffer) { InternalGotoBookmark(buffer + bookmark_offset_); }
+void TOxDataSet::InternalSetToRecord(data::RecordBuffer buffer) {
+  InternalGotoBookmark(buffer + bookmark_offset_);
+}
 
 void TOxDataSet::InternalInitRecord(data::RecordBuffer buffer) {
   std::memset(buffer, 0, static_cast<std::size_t>(record_buffer_size_));

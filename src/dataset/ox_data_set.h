@@ -181,7 +181,8 @@ class TOxDataSet : public data::TDataSet {
   void SetBookmarkFlag(data::RecordBuffer buffer, data::TBookmarkFlag flag) override;
   bool GetFieldData(data::TField* field, void* buffer) override;
   void SetFieldData(data::TField* field, const void* buffer) override;
-  data::TGetResult GetRecord(data::RecordBuffer buffer, data::TGetMode mode, bool do_check) override;
+  data::TGetResult GetRecord(data::RecordBuffer buffer, data::TGetMode mode,
+                             bool do_check) override;
   int GetRecordSize() override { return record_size_; }
   void InternalAddRecord(const std::uint8_t* buffer, bool append) override;
   void InternalClose() override;

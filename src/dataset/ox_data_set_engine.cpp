@@ -88,7 +88,8 @@ void TOxDataSet::s_Go(std::int32_t rec_no) {
   const bool same = rec_no == RecNo();
   if (same && !syncing_cursor_) return;
   const WorkArea* area = CurrentWorkArea();
-  const bool still_read = same && area->unshared && !area->relation && !record_written_ && !dEOF() && !dBOF();
+  const bool still_read =
+      same && area->unshared && !area->relation && !record_written_ && !dEOF() && !dBOF();
   if (!still_read) {
     RelationDetach detach(*this);
     GO(rec_no);
@@ -225,7 +226,8 @@ void TOxDataSet::s_UpdateCursorPos(bool use_rec_no) {
 
 void TOxDataSet::RefreshFromEngine() {
   if (DbfErrorNo != 0 || ControlsDisabled()) {
-    if (ActiveBuffer() != nullptr && SelectArea("RefreshFromEngine")) ReadEngineRecord(ActiveBuffer());
+    if (ActiveBuffer() != nullptr && SelectArea("RefreshFromEngine"))
+      ReadEngineRecord(ActiveBuffer());
     refresh_pending_ = true;
     return;
   }

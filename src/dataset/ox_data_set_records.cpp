@@ -43,7 +43,8 @@ void StoreInt32(std::uint8_t* p, std::int32_t v) { std::memcpy(p, &v, 4); }
 // from_chars give exactly printf's "%.*f" and strtod, several times faster.
 double RoundedToDecimals(double value, int decimals) {
   char text[400];
-  const auto written = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, decimals);
+  const auto written =
+      std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, decimals);
   double rounded = value;
   if (written.ec == std::errc()) std::from_chars(text, written.ptr, rounded);
   return rounded;
@@ -87,12 +88,14 @@ double DateTimeFromDateText(const std::uint8_t* text) {
     for (int i = 0; i < 8 && ok; ++i) {
       const int at = layout.place[i];
       digits[i] = at < 0 ? 0 : chars[at] - '0';
-      ok = at < 0 ? i < 2 && !CenturyOn : digits[i] >= 0 && digits[i] <= 9;  // YY: no century digits
+      ok =
+          at < 0 ? i < 2 && !CenturyOn : digits[i] >= 0 && digits[i] <= 9;  // YY: no century digits
     }
     if (ok) {
       int year = digits[0] * 1000 + digits[1] * 100 + digits[2] * 10 + digits[3];
       if (layout.place[0] < 0) year = CenturyOf(year % 100) + year % 100;
-      const DayNumber day = DayNumberFromYMD(year, digits[4] * 10 + digits[5], digits[6] * 10 + digits[7]);
+      const DayNumber day =
+          DayNumberFromYMD(year, digits[4] * 10 + digits[5], digits[6] * 10 + digits[7]);
       return IsValidDayNumber(day) ? day - kDateTimeEpoch : 0.0;
     }
   }
@@ -123,7 +126,9 @@ void TOxDataSet::ClearCalcFields(RecordBuffer buffer) {
   std::memset(buffer + calc_fields_offset_, 0, static_cast<std::size_t>(CalcFieldsSize()));
 }
 
-void TOxDataSet::GetBookmarkData(RecordBuffer buffer, void* data) { std::memcpy(data, buffer + bookmark_offset_, 4); }
+void TOxDataSet::GetBookmarkData(RecordBuffer buffer, void* data) {
+  std::memcpy(data, buffer + bookmark_offset_, 4);
+}
 
 void TOxDataSet::SetBookmarkData(RecordBuffer buffer, const void* data) {
   std::memcpy(buffer + bookmark_offset_, data, 4);
@@ -351,7 +356,8 @@ bool TOxDataSet::GetFieldData(data::TField* field, void* buffer) {
       double date_time;
       std::memcpy(&date_time, value, 8);
       if (date_time == 0) return false;
-      if (out != nullptr) StoreInt32(out, static_cast<std::int32_t>(std::floor(date_time)) + data::kDateDelta);
+      if (out != nullptr)
+        StoreInt32(out, static_cast<std::int32_t>(std::floor(date_time)) + data::kDateDelta);
       return true;
     }
     default:

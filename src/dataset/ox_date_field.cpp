@@ -29,8 +29,8 @@ bool FrameworkTextIsNormalised() {
   };
   static Known known;
   const os::FormatSettings& formats = os::Formats();
-  if (known.type != DateType || known.century != CenturyOn || known.format != formats.short_date_format ||
-      known.separator != formats.date_separator) {
+  if (known.type != DateType || known.century != CenturyOn ||
+      known.format != formats.short_date_format || known.separator != formats.date_separator) {
     data::TDateTime probe = 0;
     data::TryEncodeDate(1987, 11, 23, &probe);
     const std::string text = data::DateToStr(probe);

@@ -33,7 +33,9 @@ class RecordingLink : public data::TDataLink {
   void ActiveChanged() override { heard.push_back(Active() ? "active" : "inactive"); }
   void DataSetChanged() override { heard.push_back("changed"); }
   void DataSetScrolled(int d) override { heard.push_back("scrolled " + std::to_string(d)); }
-  void RecordChanged(data::TField* f) override { heard.push_back("record " + (f ? f->FieldName() : std::string("-"))); }
+  void RecordChanged(data::TField* f) override {
+    heard.push_back("record " + (f ? f->FieldName() : std::string("-")));
+  }
   void EditingChanged() override { heard.push_back(Editing() ? "editing" : "not editing"); }
   void LayoutChanged() override { heard.push_back("layout"); }
   void UpdateData() override { heard.push_back("update"); }
@@ -84,8 +86,9 @@ TEST(DataSetTest, LinksSeeTheirWindowAndHearWhatHappened) {
   ds.Fields(0)->FocusControl();
   ds.Post();
   EXPECT_EQ(ds.values_.back(), 99);
-  EXPECT_EQ(grid.heard, (std::vector<std::string>{"editing", "record -", "record VALUE", "focus VALUE", "update",
-                                                  "not editing", "changed"}));
+  EXPECT_EQ(grid.heard,
+            (std::vector<std::string>{"editing", "record -", "record VALUE", "focus VALUE",
+                                      "update", "not editing", "changed"}));
   // The first link that focuses its control keeps the others from it.
   grid.take_focus = true;
   navigator.heard.clear();
@@ -131,7 +134,9 @@ TEST(DataSetTest, DisabledControlsHearOneChangeAtTheEnd) {
 TEST(DataSetTest, EventsComeInTheirOrder) {
   MemoryDataSet ds(Values(3));
   std::vector<std::string> events;
-  auto note = [&](const char* name) { return [&events, name](data::TDataSet&) { events.push_back(name); }; };
+  auto note = [&](const char* name) {
+    return [&events, name](data::TDataSet&) { events.push_back(name); };
+  };
   ds.BeforeOpen = note("BeforeOpen");
   ds.AfterOpen = note("AfterOpen");
   ds.BeforeInsert = note("BeforeInsert");
@@ -157,10 +162,11 @@ TEST(DataSetTest, EventsComeInTheirOrder) {
   ds.Delete();
   EXPECT_EQ(ds.values_, (std::vector<std::int32_t>{1, 2, 3}));
   ds.Close();
-  EXPECT_EQ(events, (std::vector<std::string>{"BeforeOpen", "AfterOpen", "AfterScroll", "BeforeScroll", "AfterScroll",
-                                              "BeforeInsert", "OnNewRecord", "AfterInsert", "BeforePost", "AfterPost",
-                                              "BeforeDelete", "BeforeScroll", "AfterDelete", "AfterScroll",
-                                              "BeforeClose", "AfterClose"}));
+  EXPECT_EQ(events,
+            (std::vector<std::string>{"BeforeOpen", "AfterOpen", "AfterScroll", "BeforeScroll",
+                                      "AfterScroll", "BeforeInsert", "OnNewRecord", "AfterInsert",
+                                      "BeforePost", "AfterPost", "BeforeDelete", "BeforeScroll",
+                                      "AfterDelete", "AfterScroll", "BeforeClose", "AfterClose"}));
 }
 
 TEST(DataSetTest, EditingMovesAndCancelsAsExpected) {
@@ -206,26 +212,33 @@ TEST(DataSetTest, FrameworkFailuresRaiseDatabaseErrors) {
     }
     return std::string("no error");
   };
-  EXPECT_EQ(message([&] { ds.First(); }), "Memory: Cannot perform this operation on a closed dataset");
+  EXPECT_EQ(message([&] { ds.First(); }),
+            "Memory: Cannot perform this operation on a closed dataset");
   ds.Open();
   EXPECT_EQ(message([&] { ds.FieldByName("NOPE"); }), "Memory: Field 'NOPE' not found");
   EXPECT_EQ(ds.FieldByName("value"), ds.Fields(0));  // letter case does not matter
-  EXPECT_EQ(message([&] { ds.Fields(0)->SetAsInteger(1); }), "Memory: Dataset not in edit or insert mode");
+  EXPECT_EQ(message([&] { ds.Fields(0)->SetAsInteger(1); }),
+            "Memory: Dataset not in edit or insert mode");
   EXPECT_EQ(message([&] { ds.Post(); }), "Memory: Dataset not in edit or insert mode");
   EXPECT_EQ(message([&] { ds.AddField(std::make_unique<data::TIntegerField>()); }),
             "Memory: Cannot perform this operation on an open dataset");
   EXPECT_EQ(message([&] { ds.Fields(0)->AsDateTime(); }), "Invalid conversion of field 'VALUE'");
   ds.Fields(0)->SetReadOnly(true);
   ds.Edit();
-  EXPECT_EQ(message([&] { ds.Fields(0)->SetAsInteger(1); }), "Memory: Field 'VALUE' cannot be modified");
+  EXPECT_EQ(message([&] { ds.Fields(0)->SetAsInteger(1); }),
+            "Memory: Field 'VALUE' cannot be modified");
   ds.Cancel();
   ds.read_only = true;
   EXPECT_EQ(message([&] { ds.Edit(); }), "Memory: Cannot modify a read-only dataset");
   ds.read_only = false;
   ds.Delete();
   ds.Delete();
-  EXPECT_EQ(message([&] { ds.Delete(); }), "Memory: Cannot perform this operation on an empty dataset");
-  EXPECT_EQ(message([&] { ds.GotoBookmark(data::TBookmark{5, 0, 0, 0}); }), "Memory: Record not found");
+  EXPECT_EQ(message([&] { ds.Delete(); }),
+            "Memory: Cannot perform this operation on an empty dataset");
+  EXPECT_EQ(message([&] {
+              ds.GotoBookmark(data::TBookmark{5, 0, 0, 0});
+            }),
+            "Memory: Record not found");
 }
 
 TEST(DataSetTest, CalculatedFieldsAreComputedForEveryFetchedBuffer) {
@@ -245,7 +258,8 @@ TEST(DataSetTest, CalculatedFieldsAreComputedForEveryFetchedBuffer) {
   ds.Open();
   EXPECT_EQ(ds.CalcFieldsSize(), 5);
   std::vector<std::string> shown;
-  for (ds.First(); !ds.Eof(); ds.Next()) shown.push_back(half->IsNull() ? "-" : half->DisplayText());
+  for (ds.First(); !ds.Eof(); ds.Next())
+    shown.push_back(half->IsNull() ? "-" : half->DisplayText());
   EXPECT_EQ(shown, (std::vector<std::string>{"-", "1", "-", "2", "-", "3"}));
   ds.Edit();
   value->SetAsInteger(40);  // recomputed while editing

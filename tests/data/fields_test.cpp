@@ -23,8 +23,10 @@ TEST_F(FieldsTest, ShortDateFormatBothWays) {
     int y, m, d;
     const char* text;
   };
-  for (const Case& c : {Case{"dd.MM.yyyy", '.', 2024, 2, 29, "29.02.2024"}, Case{"MM/dd/yy", '/', 1999, 12, 31, "12/31/99"},
-                        Case{"yyyy-MM-dd", '-', 33, 1, 5, "0033-01-05"}, Case{"d/M/yyyy", '/', 2001, 3, 4, "4/3/2001"},
+  for (const Case& c : {Case{"dd.MM.yyyy", '.', 2024, 2, 29, "29.02.2024"},
+                        Case{"MM/dd/yy", '/', 1999, 12, 31, "12/31/99"},
+                        Case{"yyyy-MM-dd", '-', 33, 1, 5, "0033-01-05"},
+                        Case{"d/M/yyyy", '/', 2001, 3, 4, "4/3/2001"},
                         Case{"dd/MM/yyyy", '-', 1900, 1, 1, "01-01-1900"}}) {
     os::Formats().short_date_format = c.format;
     os::Formats().date_separator = c.separator;

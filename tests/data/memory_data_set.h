@@ -15,7 +15,8 @@ namespace orvex::test {
 
 class MemoryDataSet : public data::TDataSet {
  public:
-  explicit MemoryDataSet(std::vector<std::int32_t> values) : data::TDataSet("Memory"), values_(std::move(values)) {}
+  explicit MemoryDataSet(std::vector<std::int32_t> values)
+      : data::TDataSet("Memory"), values_(std::move(values)) {}
   ~MemoryDataSet() override { DestroyDataSet(); }
   std::vector<std::int32_t> values_;
   bool read_only = false;
@@ -38,15 +39,23 @@ class MemoryDataSet : public data::TDataSet {
     return i;
   }
   int Size() const { return static_cast<int>(values_.size()); }
-  data::RecordBuffer AllocRecordBuffer() override { return new std::uint8_t[static_cast<std::size_t>(9 + CalcFieldsSize())](); }
+  data::RecordBuffer AllocRecordBuffer() override {
+    return new std::uint8_t[static_cast<std::size_t>(9 + CalcFieldsSize())]();
+  }
   void FreeRecordBuffer(data::RecordBuffer& b) override {
     delete[] b;
     b = nullptr;
   }
   void GetBookmarkData(data::RecordBuffer b, void* data) override { std::memcpy(data, b + 4, 4); }
-  void SetBookmarkData(data::RecordBuffer b, const void* data) override { std::memcpy(b + 4, data, 4); }
-  data::TBookmarkFlag GetBookmarkFlag(data::RecordBuffer b) override { return static_cast<data::TBookmarkFlag>(b[kFlag]); }
-  void SetBookmarkFlag(data::RecordBuffer b, data::TBookmarkFlag f) override { b[kFlag] = static_cast<std::uint8_t>(f); }
+  void SetBookmarkData(data::RecordBuffer b, const void* data) override {
+    std::memcpy(b + 4, data, 4);
+  }
+  data::TBookmarkFlag GetBookmarkFlag(data::RecordBuffer b) override {
+    return static_cast<data::TBookmarkFlag>(b[kFlag]);
+  }
+  void SetBookmarkFlag(data::RecordBuffer b, data::TBookmarkFlag f) override {
+    b[kFlag] = static_cast<std::uint8_t>(f);
+  }
   data::TGetResult GetRecord(data::RecordBuffer b, data::TGetMode mode, bool) override {
     if (mode == data::TGetMode::gmNext) {
       if (pos_ + 1 >= Size()) {
@@ -96,7 +105,9 @@ class MemoryDataSet : public data::TDataSet {
   void InternalLast() override { pos_ = Size(); }
   void InternalGotoBookmark(const void* b) override { pos_ = Index(b); }
   void InternalSetToRecord(data::RecordBuffer b) override { pos_ = Index(b + 4); }
-  void InternalInitRecord(data::RecordBuffer b) override { std::memset(b, 0, static_cast<std::size_t>(9 + CalcFieldsSize())); }
+  void InternalInitRecord(data::RecordBuffer b) override {
+    std::memset(b, 0, static_cast<std::size_t>(9 + CalcFieldsSize()));
+  }
   void InternalPost() override {
     std::int32_t v;
     std::memcpy(&v, ActiveBuffer(), 4);
@@ -114,22 +125,26 @@ class MemoryDataSet : public data::TDataSet {
     if (pos_ >= Size()) pos_ = Size() - 1;
   }
   bool GetFieldData(data::TField* field, void* buffer) override {
-    data::RecordBuffer b = State() == data::TDataSetState::dsCalcFields ? CalcBuffer() : ActiveBuffer();
+    data::RecordBuffer b =
+        State() == data::TDataSetState::dsCalcFields ? CalcBuffer() : ActiveBuffer();
     if (IsEmpty() && State() == data::TDataSetState::dsBrowse) return false;
-    const std::uint8_t* from = field->FieldKind() == data::TFieldKind::fkCalculated ? b + 9 + field->Offset() : b;
+    const std::uint8_t* from =
+        field->FieldKind() == data::TFieldKind::fkCalculated ? b + 9 + field->Offset() : b;
     if (field->FieldKind() == data::TFieldKind::fkCalculated && *from++ != 0) return false;
     if (buffer != nullptr) std::memcpy(buffer, from, static_cast<std::size_t>(field->DataSize()));
     return true;
   }
   void SetFieldData(data::TField* field, const void* buffer) override {
-    data::RecordBuffer b = State() == data::TDataSetState::dsCalcFields ? CalcBuffer() : ActiveBuffer();
+    data::RecordBuffer b =
+        State() == data::TDataSetState::dsCalcFields ? CalcBuffer() : ActiveBuffer();
     std::uint8_t* to = b;
     if (field->FieldKind() == data::TFieldKind::fkCalculated) {
       to = b + 9 + field->Offset();
       *to++ = buffer == nullptr ? 1 : 0;
     }
     if (buffer != nullptr) std::memcpy(to, buffer, static_cast<std::size_t>(field->DataSize()));
-    if (State() != data::TDataSetState::dsCalcFields) DataEvent(data::TDataEvent::deFieldChange, data::FieldInfo(field));
+    if (State() != data::TDataSetState::dsCalcFields)
+      DataEvent(data::TDataEvent::deFieldChange, data::FieldInfo(field));
   }
   bool GetCanModify() override { return !read_only; }
 

@@ -21,9 +21,9 @@
 #include "engine/tables.h"
 #include "engine/work_area.h"
 #include "platform/data/application.h"
+#include "platform/data/data_link.h"
 #include "platform/data/database_error.h"
 #include "platform/data/field_kinds.h"
-#include "platform/data/data_link.h"
 #include "platform/os/system.h"
 #include "support/test_support.h"
 
@@ -48,7 +48,9 @@ class TestDbf : public TOxDataSet {
     USE(name + (shared ? "" : " EXCLUSIVE") + " ALIAS " + Name());
     return DbfErrorNo == 0;
   }
-  void s_AppendWithLock() override { Locked("s_AppendWithLock", ALock, [] { ::orvex::Append(); }); }
+  void s_AppendWithLock() override {
+    Locked("s_AppendWithLock", ALock, [] { ::orvex::Append(); });
+  }
   void s_DeleteWithLock() override { Locked("s_DeleteWithLock", RLock, DeleteRec); }
   void s_RestoreWithLock() override { Locked("s_RestoreWithLock", RLock, RecallRec); }
   void s_ReplaceWithLock() override { Locked("s_ReplaceWithLock", RLock, Replace); }
@@ -88,7 +90,8 @@ class DatasetTest : public ::testing::Test {
     SetDateType(5);
     ResetDatasetUnit();
     SetClockToDate(2026, 3, 9);
-    os::SetMessageBoxHook([this](const std::string& text, const std::string&, bool) { messages.push_back(text); });
+    os::SetMessageBoxHook(
+        [this](const std::string& text, const std::string&, bool) { messages.push_back(text); });
   }
   void TearDown() override {
     ResetEngineState();
@@ -145,7 +148,9 @@ struct FileRecord {
 };
 inline std::vector<FileRecord> ReadRecords(const std::string& path) {
   std::string s = ReadFileBytes(path);
-  auto u16 = [&](std::size_t at) { return static_cast<unsigned char>(s[at]) | (static_cast<unsigned char>(s[at + 1]) << 8); };
+  auto u16 = [&](std::size_t at) {
+    return static_cast<unsigned char>(s[at]) | (static_cast<unsigned char>(s[at + 1]) << 8);
+  };
   std::uint32_t count = 0;
   for (int i = 3; i >= 0; --i) count = (count << 8) | static_cast<unsigned char>(s[4 + i]);
   const std::size_t header = u16(8), length = u16(10);

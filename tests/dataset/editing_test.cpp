@@ -38,8 +38,12 @@ class EditingTest : public DatasetTest {
     DatasetTest::SetUp();
     const std::string base = Path("base.dbf");
     BuildTable(base,
-               {{"NAME", 'C', 20, 0}, {"COUNT", 'N', 5, 0}, {"AMOUNT", 'N', 8, 2}, {"FLAG", 'L', 1, 0},
-                {"DAY", 'D', 8, 0}, {"NOTES", 'M', 10, 0}},
+               {{"NAME", 'C', 20, 0},
+                {"COUNT", 'N', 5, 0},
+                {"AMOUNT", 'N', 8, 2},
+                {"FLAG", 'L', 1, 0},
+                {"DAY", 'D', 8, 0},
+                {"NOTES", 'M', 10, 0}},
                10, [](int i) {
                  SetText(1, "Name " + std::to_string(i));
                  SetInt(2, i * 10);
@@ -194,7 +198,7 @@ TEST_F(EditingTest, DeletingHiddenRecordsMovesOnAndCanEmptyTheDataset) {
   while (!ds.IsEmpty()) ds.Delete();
   EXPECT_TRUE(ds.Bof() && ds.Eof());
   ds.SelectArea("test");
-  EXPECT_TRUE(dEOF());  // the engine stands behind the last record
+  EXPECT_TRUE(dEOF());                 // the engine stands behind the last record
   EXPECT_EQ(ds.GetRecordCount(), 10);  // the file keeps the records, flagged
   ds.Close();
   int deleted = 0;
@@ -225,8 +229,9 @@ TEST_F(EditingTest, PostErrorEventRetriesAbortsOrFails) {
     bool written;
   };
   int stored = 30;
-  for (const Case& c : {Case{2, data::TDataAction::daRetry, true}, Case{1, data::TDataAction::daAbort, false},
-                        Case{1, data::TDataAction::daFail, false}}) {
+  for (const Case& c :
+       {Case{2, data::TDataAction::daRetry, true}, Case{1, data::TDataAction::daAbort, false},
+        Case{1, data::TDataAction::daFail, false}}) {
     ds.Edit();
     const int value = c.failures * 100 + static_cast<int>(c.action);
     ds.FieldByName("COUNT")->SetAsInteger(value);

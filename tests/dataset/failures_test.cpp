@@ -18,7 +18,8 @@ TEST_F(FailuresTest, WrapperOnClosedTableReports1103AndAsksToTerminate) {
     FAIL() << "no error";
   } catch (const EOrvexError& e) {
     EXPECT_EQ(std::string(e.what()),
-              "Fehler Nr. 1103 (Unzul\xE4ssige Ausf\xFChrung )\r\nDatenbank ist nicht offen [TestDbf.s_Skip]");
+              "Fehler Nr. 1103 (Unzul\xE4ssige Ausf\xFChrung )\r\nDatenbank ist nicht offen "
+              "[TestDbf.s_Skip]");
   }
   // With a hook in the error path the wrapper goes on to the terminate
   // request, and then does nothing.
@@ -40,7 +41,8 @@ TEST_F(FailuresTest, OpenFailuresLeaveTheDatasetClosed) {
     nameless.Open();
     FAIL();
   } catch (const EOrvexError& e) {
-    EXPECT_NE(std::string(e.what()).find("DBF file name has not been specified for TestDbf"), std::string::npos);
+    EXPECT_NE(std::string(e.what()).find("DBF file name has not been specified for TestDbf"),
+              std::string::npos);
   }
   EXPECT_FALSE(nameless.Active());
   TestDbf missing(Path("missing.dbf"));
@@ -48,7 +50,8 @@ TEST_F(FailuresTest, OpenFailuresLeaveTheDatasetClosed) {
     missing.Open();
     FAIL();
   } catch (const EOrvexError& e) {
-    EXPECT_EQ(std::string(e.what()).rfind("Fehler Nr. 2 (Datei nicht gefunden)", 0), 0u) << e.what();
+    EXPECT_EQ(std::string(e.what()).rfind("Fehler Nr. 2 (Datei nicht gefunden)", 0), 0u)
+        << e.what();
   }
   EXPECT_FALSE(missing.Active());
   EXPECT_EQ(missing.WorkAreaNo(), 0);
@@ -94,7 +97,8 @@ TEST_F(FailuresTest, FieldsAreWrittenOnlyWhileEditing) {
   calc->SetFieldName("CALC");
   calc->SetFieldKind(data::TFieldKind::fkCalculated);
   for (const char* name : {"NAME", "N"}) {
-    auto field = std::string(name) == "N" ? data::NewField<data::TIntegerField>() : data::NewField<data::TStringField>();
+    auto field = std::string(name) == "N" ? data::NewField<data::TIntegerField>()
+                                          : data::NewField<data::TStringField>();
     field->SetFieldName(name);
     ds.AddField(std::move(field));
   }

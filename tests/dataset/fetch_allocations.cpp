@@ -39,7 +39,10 @@ using FetchAllocations = DatasetTest;
 TEST_F(FetchAllocations, TenThousandFetchesAllocateNothing) {
   const std::string table = Path("fetch.dbf");
   BuildTable(table,
-             {{"TITLE", 'C', 30, 0}, {"YEAR", 'N', 4, 0}, {"STARS", 'N', 5, 2}, {"COLOR", 'L', 1, 0},
+             {{"TITLE", 'C', 30, 0},
+              {"YEAR", 'N', 4, 0},
+              {"STARS", 'N', 5, 2},
+              {"COLOR", 'L', 1, 0},
               {"PREMIERE", 'D', 8, 0}},
              2000, [](int i) {
                SetText(1, "Film number " + std::to_string(i));

@@ -2,9 +2,9 @@
 // bookmarks, the empty table and the design-time mode.
 #include <cmath>
 
+#include "dataset/ox_date_field.h"
 #include "dataset_test_support.h"
 #include "dates/date_text.h"
-#include "dataset/ox_date_field.h"
 #include "engine/engine_test_support.h"
 #include "engine/navigation.h"
 #include "platform/data/field_kinds.h"
@@ -28,12 +28,17 @@ class LayoutTest : public DatasetTest {
     // C(10) with trailing blanks, N(8,2) holding 3.14159, L, D, N(4), M, and
     // a second C whose text is all blanks.
     table_ = Path("layout.dbf");
-    WriteFileBytes(table_, Dbase3File(0x03,
-                                      {{"NAME", 'C', 10}, {"PRICE", 'N', 8, 2}, {"OK", 'L', 1}, {"DAY", 'D', 8},
-                                       {"QTY", 'N', 4}, {"EMPTY", 'C', 3}},
-                                      {Record({"Tea", " 3.14159", "T", "20240229", "  12", "   "}),
-                                       Record({"Coffee", "  -2.005", "F", "        ", "  -7", "   "}),
-                                       Record({"Water", "       0", "?", "19991231", "   0", "abc"})}));
+    WriteFileBytes(table_,
+                   Dbase3File(0x03,
+                              {{"NAME", 'C', 10},
+                               {"PRICE", 'N', 8, 2},
+                               {"OK", 'L', 1},
+                               {"DAY", 'D', 8},
+                               {"QTY", 'N', 4},
+                               {"EMPTY", 'C', 3}},
+                              {Record({"Tea", " 3.14159", "T", "20240229", "  12", "   "}),
+                               Record({"Coffee", "  -2.005", "F", "        ", "  -7", "   "}),
+                               Record({"Water", "       0", "?", "19991231", "   0", "abc"})}));
   }
   // The fields' texts, each padded to its width.
   static std::string Record(const std::vector<std::string>& texts) {
@@ -141,8 +146,9 @@ TEST_F(LayoutTest, DateFieldTextsFollowTheLibrary) {
     std::string text;
     std::string shown;
   };
-  for (const Case& c : {Case{"1.3.24", "01.03.24"}, Case{"  .  .  ", ""}, Case{"31.12.1999", "31.12.99"},
-                        Case{"4.5.6", "04.05.06"}, Case{"  .  .", ""}}) {
+  for (const Case& c :
+       {Case{"1.3.24", "01.03.24"}, Case{"  .  .  ", ""}, Case{"31.12.1999", "31.12.99"},
+        Case{"4.5.6", "04.05.06"}, Case{"  .  .", ""}}) {
     day->SetText(c.text);
     EXPECT_EQ(day->DisplayText(), c.shown) << c.text;
   }
@@ -221,8 +227,9 @@ TEST_F(LayoutTest, DesignModeShowsOneBlankRecordWithoutHoldingTheFile) {
   grid.SetDataSource(&source);
   source.SetDataSet(&ds);
   ds.Open();
-  EXPECT_EQ(ds.DbfFields(), (std::vector<std::string>{"name, C, 10, 0", "price, N, 8, 2", "ok, L, 1, 0",
-                                                      "day, D, 8, 0", "qty, N, 4, 0", "empty, C, 3, 0"}));
+  EXPECT_EQ(ds.DbfFields(),
+            (std::vector<std::string>{"name, C, 10, 0", "price, N, 8, 2", "ok, L, 1, 0",
+                                      "day, D, 8, 0", "qty, N, 4, 0", "empty, C, 3, 0"}));
   EXPECT_EQ(ds.RecordCountInBuffers(), 1);
   EXPECT_EQ(ds.GetRecordCount(), 1);
   EXPECT_EQ(ds.GetRecNo(), 1);

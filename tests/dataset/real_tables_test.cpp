@@ -154,7 +154,8 @@ TEST_F(RealTablesTest, FieldValuesEqualWhatDbfreadReads) {
     std::vector<int> column(static_cast<std::size_t>(ds.FieldCount()), -1);
     for (int f = 0; f < ds.FieldCount(); ++f) {
       for (std::size_t c = 0; c < theirs.names.size(); ++c) {
-        if (data::SameFieldName(theirs.names[c], ds.Fields(f)->FieldName())) column[static_cast<std::size_t>(f)] = static_cast<int>(c);
+        if (data::SameFieldName(theirs.names[c], ds.Fields(f)->FieldName()))
+          column[static_cast<std::size_t>(f)] = static_cast<int>(c);
       }
     }
     // dbfread reads C fields with decimals as Clipper's long fields (length
@@ -163,7 +164,8 @@ TEST_F(RealTablesTest, FieldValuesEqualWhatDbfreadReads) {
     for (int f = 0; f < ds.FieldCount(); ++f) {
       const int c = column[static_cast<std::size_t>(f)];
       if (c >= 0 && theirs.types[static_cast<std::size_t>(c)] == "C" &&
-          theirs.lengths[static_cast<std::size_t>(c)] != ds.FieldProps()->Len(ds.Fields(f)->FieldNo())) {
+          theirs.lengths[static_cast<std::size_t>(c)] !=
+              ds.FieldProps()->Len(ds.Fields(f)->FieldNo())) {
         long_text = true;
       }
     }
@@ -178,7 +180,8 @@ TEST_F(RealTablesTest, FieldValuesEqualWhatDbfreadReads) {
         data::TField* field = ds.Fields(f);
         const std::string& cell = row[static_cast<std::size_t>(c)];
         const std::string& type = theirs.types[static_cast<std::size_t>(c)];
-        const std::string where = "record " + std::to_string(r + 1) + " field " + field->FieldName() + " " + cell;
+        const std::string where =
+            "record " + std::to_string(r + 1) + " field " + field->FieldName() + " " + cell;
         if (type == "C") {
           // A string field's text ends at its first NUL byte (binary data
           // some programs keep in C fields).
@@ -203,11 +206,14 @@ TEST_F(RealTablesTest, FieldValuesEqualWhatDbfreadReads) {
         } else if ((type == "N" || type == "F") && cell.rfind("n:", 0) == 0) {
           double expected = std::strtod(cell.c_str() + 2, nullptr);
           if (field->DataType() == data::TFieldType::ftInteger) {
-            if (std::fabs(expected) > 2147483647.0 || expected != std::floor(expected)) expected = 0;  // 32-bit
+            if (std::fabs(expected) > 2147483647.0 || expected != std::floor(expected))
+              expected = 0;  // 32-bit
             EXPECT_EQ(field->AsInteger(), static_cast<long>(expected)) << where;
           } else {
             const int decimals = ds.FieldProps()->Dec(field->FieldNo());
-            EXPECT_NEAR(field->AsFloat(), expected, 0.5 * std::pow(10.0, -decimals) + 1e-9 * std::fabs(expected)) << where;
+            EXPECT_NEAR(field->AsFloat(), expected,
+                        0.5 * std::pow(10.0, -decimals) + 1e-9 * std::fabs(expected))
+                << where;
           }
         } else {
           continue;

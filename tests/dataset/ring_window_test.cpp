@@ -5,8 +5,8 @@
 #include <algorithm>
 #include <random>
 
-#include "dataset_test_support.h"
 #include "dataset/ox_data_link.h"
+#include "dataset_test_support.h"
 #include "engine/navigation.h"
 
 namespace orvex::test {
@@ -19,11 +19,14 @@ constexpr int kSmallRows = 3;
 // The grid's window over the list of visible records, moved the way a grid
 // moves: only as far as needed to keep the active record inside.
 struct Window {
-  int count = 0;  // visible records
-  int first = 0;  // list index of the first row
-  int active = 0; // list index of the active record
-  int small = 0;  // first row of the 3-row link, as an offset into the ring
-  void Clamp3() { small = std::clamp(small, std::max(active - first - kSmallRows + 1, 0), std::min(kRows - kSmallRows, active - first)); }
+  int count = 0;   // visible records
+  int first = 0;   // list index of the first row
+  int active = 0;  // list index of the active record
+  int small = 0;   // first row of the 3-row link, as an offset into the ring
+  void Clamp3() {
+    small = std::clamp(small, std::max(active - first - kSmallRows + 1, 0),
+                       std::min(kRows - kSmallRows, active - first));
+  }
   void MoveTo(int target, bool move_by) {
     const int old_first = first;
     active = std::clamp(target, 0, count - 1);
@@ -52,8 +55,10 @@ class RingWindowTest : public DatasetTest {
   // Flags records as deleted in the file itself.
   void DeleteInFile(const std::vector<int>& ids) {
     std::string s = ReadFileBytes(table_);
-    const std::size_t header = static_cast<unsigned char>(s[8]) | (static_cast<unsigned char>(s[9]) << 8);
-    const std::size_t length = static_cast<unsigned char>(s[10]) | (static_cast<unsigned char>(s[11]) << 8);
+    const std::size_t header =
+        static_cast<unsigned char>(s[8]) | (static_cast<unsigned char>(s[9]) << 8);
+    const std::size_t length =
+        static_cast<unsigned char>(s[10]) | (static_cast<unsigned char>(s[11]) << 8);
     for (int id : ids) s[header + (id - 1) * length] = '*';
     WriteFileBytes(table_, s);
   }
@@ -83,13 +88,17 @@ class RingWindowTest : public DatasetTest {
                                 visible.begin() + std::min(w.first + kRows, w.count));
       ASSERT_EQ(RowValues(grid, "ID"), expected);
       ASSERT_EQ(grid.ActiveRecord(), w.active - w.first);
-      std::vector<int> rows3(expected.begin() + w.small, expected.begin() + std::min<std::size_t>(w.small + kSmallRows, expected.size()));
+      std::vector<int> rows3(
+          expected.begin() + w.small,
+          expected.begin() + std::min<std::size_t>(w.small + kSmallRows, expected.size()));
       ASSERT_EQ(RowValues(small, "ID"), rows3);
       ASSERT_EQ(ds.FieldByName("ID")->AsInteger(), visible[static_cast<std::size_t>(w.active)]);
       // The engine's cursor stands on the record the user sees.
       ds.SelectArea("check");
-      ASSERT_EQ(std::stoi(std::string(reinterpret_cast<const char*>(WorkAreas[ds.WorkAreaNo()]->record.data()) + 1, 6)),
-                visible[static_cast<std::size_t>(w.active)]);
+      ASSERT_EQ(
+          std::stoi(std::string(
+              reinterpret_cast<const char*>(WorkAreas[ds.WorkAreaNo()]->record.data()) + 1, 6)),
+          visible[static_cast<std::size_t>(w.active)]);
     };
     auto move = [&](int d) {
       int before = w.active;
@@ -118,10 +127,18 @@ class RingWindowTest : public DatasetTest {
     std::mt19937 random(14);
     for (int step = 0; step < 400; ++step) {
       switch (random() % 8) {
-        case 0: move(1); break;
-        case 1: move(-1); break;
-        case 2: move(10); break;
-        case 3: move(-10); break;
+        case 0:
+          move(1);
+          break;
+        case 1:
+          move(-1);
+          break;
+        case 2:
+          move(10);
+          break;
+        case 3:
+          move(-10);
+          break;
         case 4: {
           int d = static_cast<int>(random() % 41) - 20;
           move(d == 0 ? 1 : d);
@@ -241,7 +258,7 @@ TEST_F(RingWindowTest, DisabledControlsHoldEventsBackAndRecNoAsksTheEngine) {
   const int changed = grid.changed, scrolled = grid.scrolled;
   ds.MoveBy(20);
   ds.SelectArea("test");
-  GO(777);  // behind the dataset's back
+  GO(777);                        // behind the dataset's back
   EXPECT_EQ(ds.GetRecNo(), 777);  // the engine's number, not the buffer's
   ds.EnableControls();
   EXPECT_EQ(grid.changed, changed);

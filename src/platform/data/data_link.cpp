@@ -31,17 +31,20 @@ void TDataSource::Edit() {
 }
 
 void TDataSource::UpdateState() {
-  TDataSetState state = enabled_ && data_set_ != nullptr ? data_set_->State() : TDataSetState::dsInactive;
+  TDataSetState state =
+      enabled_ && data_set_ != nullptr ? data_set_->State() : TDataSetState::dsInactive;
   if (state == state_) return;
   state_ = state;
-  for (TDataLink* link : std::vector<TDataLink*>(links_)) link->DataEvent(TDataEvent::deUpdateState, 0);
+  for (TDataLink* link : std::vector<TDataLink*>(links_))
+    link->DataEvent(TDataEvent::deUpdateState, 0);
   if (OnStateChange) OnStateChange(*this);
 }
 
 void TDataSource::DataEvent(TDataEvent event, std::intptr_t info) {
   if (event == TDataEvent::deUpdateState) return UpdateState();
   if (state_ == TDataSetState::dsInactive) return;
-  for (std::size_t i = 0; i < links_.size(); ++i) links_[i]->DataEvent(event, info);  // no copy: see TDataSet::DataEvent
+  for (std::size_t i = 0; i < links_.size(); ++i)
+    links_[i]->DataEvent(event, info);  // no copy: see TDataSet::DataEvent
   switch (event) {
     case TDataEvent::deFieldChange:
     case TDataEvent::deRecordChange:
@@ -84,7 +87,9 @@ void TDataLink::SetDataSource(TDataSource* source) {
   UpdateState();
 }
 
-TDataSet* TDataLink::DataSet() const { return data_source_ != nullptr ? data_source_->DataSet() : nullptr; }
+TDataSet* TDataLink::DataSet() const {
+  return data_source_ != nullptr ? data_source_->DataSet() : nullptr;
+}
 
 void TDataLink::SetReadOnly(bool read_only) {
   read_only_ = read_only;
@@ -145,7 +150,8 @@ void TDataLink::UpdateState() {
     ActiveChanged();
   }
   TDataSetState state = data_source_ != nullptr ? data_source_->State() : TDataSetState::dsInactive;
-  bool editing = !read_only_ && (state == TDataSetState::dsEdit || state == TDataSetState::dsInsert) &&
+  bool editing = !read_only_ &&
+                 (state == TDataSetState::dsEdit || state == TDataSetState::dsInsert) &&
                  data_set->CanModify();
   if (editing != editing_) {
     editing_ = editing;

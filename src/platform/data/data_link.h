@@ -105,7 +105,10 @@ class TDataLink {
  protected:
   virtual void ActiveChanged() {}
   virtual void DataSetChanged() { RecordChanged(nullptr); }
-  virtual void DataSetScrolled(int distance) { (void)distance; DataSetChanged(); }
+  virtual void DataSetScrolled(int distance) {
+    (void)distance;
+    DataSetChanged();
+  }
   virtual void RecordChanged(TField* field) { (void)field; }
   virtual void EditingChanged() {}
   virtual void LayoutChanged() { DataSetChanged(); }

@@ -107,14 +107,22 @@ TField* TDataSet::AddField(std::unique_ptr<TField> field) {
 
 FieldClass TDataSet::GetFieldClass(TFieldType type) {
   switch (type) {
-    case TFieldType::ftString: return &NewField<TStringField>;
-    case TFieldType::ftInteger: return &NewField<TIntegerField>;
-    case TFieldType::ftFloat: return &NewField<TFloatField>;
-    case TFieldType::ftBoolean: return &NewField<TBooleanField>;
-    case TFieldType::ftDate: return &NewField<TDateField>;
-    case TFieldType::ftMemo: return &NewField<TMemoField>;
-    case TFieldType::ftBlob: return &NewField<TBlobField>;
-    case TFieldType::ftUnknown: break;
+    case TFieldType::ftString:
+      return &NewField<TStringField>;
+    case TFieldType::ftInteger:
+      return &NewField<TIntegerField>;
+    case TFieldType::ftFloat:
+      return &NewField<TFloatField>;
+    case TFieldType::ftBoolean:
+      return &NewField<TBooleanField>;
+    case TFieldType::ftDate:
+      return &NewField<TDateField>;
+    case TFieldType::ftMemo:
+      return &NewField<TMemoField>;
+    case TFieldType::ftBlob:
+      return &NewField<TBlobField>;
+    case TFieldType::ftUnknown:
+      break;
   }
   return nullptr;
 }
@@ -208,7 +216,8 @@ void TDataSet::DataEvent(TDataEvent event, std::intptr_t info) {
   if (event == TDataEvent::deFieldChange) {
     TField* field = InfoField(info);
     if (field->FieldKind() == TFieldKind::fkData) modified_ = true;
-    if ((state_ == TDataSetState::dsEdit || state_ == TDataSetState::dsInsert) && calc_fields_size_ > 0) {
+    if ((state_ == TDataSetState::dsEdit || state_ == TDataSetState::dsInsert) &&
+        calc_fields_size_ > 0) {
       GetCalcFields(ActiveBuffer());
     }
     if (field->OnChange) field->OnChange(*field);
@@ -234,7 +243,8 @@ void TDataSet::DisableControls() {
 void TDataSet::EnableControls() {
   if (disable_count_ == 0 || --disable_count_ > 0) return;
   if (disable_state_ != state_) DataEvent(TDataEvent::deUpdateState, 0);
-  if (held_back_ && disable_state_ != TDataSetState::dsInactive && state_ != TDataSetState::dsInactive) {
+  if (held_back_ && disable_state_ != TDataSetState::dsInactive &&
+      state_ != TDataSetState::dsInactive) {
     DataEvent(layout_held_back_ ? TDataEvent::deLayoutChange : TDataEvent::deDataSetChange, 0);
   }
 }
@@ -245,7 +255,8 @@ void TDataSet::AddDataSource(TDataSource* source) {
 }
 
 void TDataSet::RemoveDataSource(TDataSource* source) {
-  data_sources_.erase(std::remove(data_sources_.begin(), data_sources_.end(), source), data_sources_.end());
+  data_sources_.erase(std::remove(data_sources_.begin(), data_sources_.end(), source),
+                      data_sources_.end());
   UpdateBufferCount();
 }
 

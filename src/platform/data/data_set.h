@@ -194,7 +194,10 @@ class TDataSet {
   void UpdateRecord();
   // Copies the active record's data part into `buffer`; false when there is
   // none.
-  virtual bool GetCurrentRecord(std::uint8_t* buffer) { (void)buffer; return false; }
+  virtual bool GetCurrentRecord(std::uint8_t* buffer) {
+    (void)buffer;
+    return false;
+  }
 
   // ----------------------------------------------------------- fields ---
   TFieldDefs& FieldDefs() { return field_defs_; }
@@ -226,7 +229,9 @@ class TDataSet {
   // Links make a row active to draw it and put the old one back; nothing
   // else changes.
   void SetActiveRecord(int index);
-  RecordBuffer ActiveBuffer() const { return buffers_.empty() ? nullptr : buffers_[active_record_]; }
+  RecordBuffer ActiveBuffer() const {
+    return buffers_.empty() ? nullptr : buffers_[active_record_];
+  }
   RecordBuffer Buffer(int index) const { return buffers_.at(static_cast<std::size_t>(index)); }
   // The buffer OnCalcFields is computing (valid in calc-fields state).
   RecordBuffer CalcBuffer() const { return calc_buffer_; }

@@ -97,8 +97,8 @@ void TDataSet::UpdateCursorPos() {
 // its first buffer becoming the spare.
 bool TDataSet::GetNextRecord() {
   if (record_count_ > 0) SetCurrentRecord(record_count_ - 1);
-  const bool ok = GetRecord(buffers_[static_cast<std::size_t>(record_count_)], TGetMode::gmNext, true) ==
-                  TGetResult::grOK;
+  const bool ok = GetRecord(buffers_[static_cast<std::size_t>(record_count_)], TGetMode::gmNext,
+                            true) == TGetResult::grOK;
   if (!ok) {
     CursorPosChanged();
     return false;
@@ -119,8 +119,8 @@ bool TDataSet::GetNextRecord() {
 // a full ring drops its last record.
 bool TDataSet::GetPriorRecord() {
   if (record_count_ > 0) SetCurrentRecord(0);
-  const bool ok = GetRecord(buffers_[static_cast<std::size_t>(record_count_)], TGetMode::gmPrior, true) ==
-                  TGetResult::grOK;
+  const bool ok = GetRecord(buffers_[static_cast<std::size_t>(record_count_)], TGetMode::gmPrior,
+                            true) == TGetResult::grOK;
   if (!ok) {
     CursorPosChanged();
     return false;
@@ -233,7 +233,8 @@ void TDataSet::Resync(unsigned mode) {
   RecordBuffer spare = buffers_[static_cast<std::size_t>(record_count_)];
   if (mode & rmExact) {
     CursorPosChanged();
-    if (GetRecord(spare, TGetMode::gmCurrent, true) != TGetResult::grOK) DatabaseError(kRecordNotFound, name_);
+    if (GetRecord(spare, TGetMode::gmCurrent, true) != TGetResult::grOK)
+      DatabaseError(kRecordNotFound, name_);
   } else if (GetRecord(spare, TGetMode::gmCurrent, false) != TGetResult::grOK &&
              GetRecord(spare, TGetMode::gmNext, false) != TGetResult::grOK &&
              GetRecord(spare, TGetMode::gmPrior, false) != TGetResult::grOK) {
@@ -263,7 +264,8 @@ void TDataSet::Refresh() {
 
 TBookmark TDataSet::GetBookmark() {
   TBookmark bookmark;
-  if (!Active() || record_count_ == 0 || GetBookmarkFlag(ActiveBuffer()) != TBookmarkFlag::bfCurrent) {
+  if (!Active() || record_count_ == 0 ||
+      GetBookmarkFlag(ActiveBuffer()) != TBookmarkFlag::bfCurrent) {
     return bookmark;
   }
   bookmark.resize(static_cast<std::size_t>(bookmark_size_));

@@ -15,7 +15,16 @@ namespace orvex::data {
 // then go to that buffer, see TDataSet::CalcBuffer).
 enum class TDataSetState { dsInactive, dsBrowse, dsEdit, dsInsert, dsSetKey, dsCalcFields };
 
-enum class TFieldType { ftUnknown, ftString, ftInteger, ftBoolean, ftFloat, ftDate, ftMemo, ftBlob };
+enum class TFieldType {
+  ftUnknown,
+  ftString,
+  ftInteger,
+  ftBoolean,
+  ftFloat,
+  ftDate,
+  ftMemo,
+  ftBlob
+};
 
 // Data fields hold values of the record; calculated fields hold values that
 // OnCalcFields computes for each fetched buffer.

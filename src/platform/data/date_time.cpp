@@ -111,14 +111,17 @@ const std::vector<FormatPart>& ShortDateParts() {
   static char separator = 0;
   static std::vector<FormatPart> parts;
   const os::FormatSettings& formats = os::Formats();
-  if (formats.short_date_format == format && formats.date_separator == separator && !parts.empty()) return parts;
+  if (formats.short_date_format == format && formats.date_separator == separator && !parts.empty())
+    return parts;
   format = formats.short_date_format;
   separator = formats.date_separator;
   parts.clear();
   for (std::size_t i = 0; i < format.size();) {
     const char c = static_cast<char>(std::toupper(static_cast<unsigned char>(format[i])));
     std::size_t run = 1;
-    while (i + run < format.size() && std::toupper(static_cast<unsigned char>(format[i + run])) == c) ++run;
+    while (i + run < format.size() &&
+           std::toupper(static_cast<unsigned char>(format[i + run])) == c)
+      ++run;
     if (c == 'D' || c == 'M') {
       parts.push_back({c, run >= 2 ? 2 : 1, ""});
     } else if (c == 'Y') {
@@ -138,10 +141,18 @@ std::string DateToStr(TDateTime value) {
   std::string out;
   for (const FormatPart& part : ShortDateParts()) {
     switch (part.kind) {
-      case 'D': AppendNumber(out, date.day, part.width); break;
-      case 'M': AppendNumber(out, date.month, part.width); break;
-      case 'Y': AppendNumber(out, part.width == 2 ? ((date.year % 100) + 100) % 100 : date.year, part.width); break;
-      default: out += part.text;
+      case 'D':
+        AppendNumber(out, date.day, part.width);
+        break;
+      case 'M':
+        AppendNumber(out, date.month, part.width);
+        break;
+      case 'Y':
+        AppendNumber(out, part.width == 2 ? ((date.year % 100) + 100) % 100 : date.year,
+                     part.width);
+        break;
+      default:
+        out += part.text;
     }
   }
   return out;

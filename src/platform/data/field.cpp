@@ -50,6 +50,8 @@ void TField::FocusControl() {
 
 std::string TField::GetText(bool) const { return AsString(); }
 
-void TField::ConversionError() const { DatabaseError(FormatMessage(kInvalidConversion, field_name_)); }
+void TField::ConversionError() const {
+  DatabaseError(FormatMessage(kInvalidConversion, field_name_));
+}
 
 }  // namespace orvex::data

@@ -14,9 +14,9 @@ namespace orvex::data {
 struct TFieldDef {
   std::string name;
   TFieldType data_type = TFieldType::ftUnknown;
-  int size = 0;          // characters of a string field; 0 for the others
+  int size = 0;  // characters of a string field; 0 for the others
   bool required = false;
-  int field_no = 0;      // the subclass's number of the field (1-based)
+  int field_no = 0;  // the subclass's number of the field (1-based)
 };
 
 class TFieldDefs {

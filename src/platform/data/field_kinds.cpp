@@ -58,7 +58,8 @@ bool ParseDouble(const std::string& text, double* value) {
 // which gives the same text without printf's cost.
 std::string FormatFloat(double value, int precision) {
   char text[64];
-  const auto written = std::to_chars(text, text + sizeof text, value, std::chars_format::general, precision);
+  const auto written =
+      std::to_chars(text, text + sizeof text, value, std::chars_format::general, precision);
   std::string out(text, written.ec == std::errc() ? written.ptr : text);
   const char separator = os::Formats().decimal_separator;
   if (separator != '.') {
@@ -142,7 +143,8 @@ void TIntegerField::SetAsInteger(std::int32_t value) { SetData(&value); }
 
 void TIntegerField::SetAsFloat(double value) {
   double r = std::round(value);
-  if (!(r >= std::numeric_limits<std::int32_t>::min() && r <= std::numeric_limits<std::int32_t>::max())) {
+  if (!(r >= std::numeric_limits<std::int32_t>::min() &&
+        r <= std::numeric_limits<std::int32_t>::max())) {
     throw EConvertError(FormatMessage(kNotInteger, FormatFloat(value, 15)));
   }
   SetAsInteger(static_cast<std::int32_t>(r));
@@ -172,7 +174,8 @@ void TFloatField::SetAsString(const std::string& value) {
 
 std::int32_t TFloatField::AsInteger() const {
   double r = std::round(AsFloat());
-  if (!(r >= std::numeric_limits<std::int32_t>::min() && r <= std::numeric_limits<std::int32_t>::max())) {
+  if (!(r >= std::numeric_limits<std::int32_t>::min() &&
+        r <= std::numeric_limits<std::int32_t>::max())) {
     ConversionError();
   }
   return static_cast<std::int32_t>(r);
@@ -230,7 +233,8 @@ TDateTime TDateField::AsDateTime() const {
 
 void TDateField::SetAsDateTime(TDateTime value) {
   double day = std::floor(value) + kDateDelta;
-  if (!(day >= 1 - 1e9 && day <= 1e9)) throw EConvertError(FormatMessage(kNotDate, FormatFloat(value, 15)));
+  if (!(day >= 1 - 1e9 && day <= 1e9))
+    throw EConvertError(FormatMessage(kNotDate, FormatFloat(value, 15)));
   std::int32_t native = static_cast<std::int32_t>(day);
   SetData(&native);
 }
@@ -244,11 +248,13 @@ std::int32_t TBlobField::BlobReference() const {
 
 std::string TBlobField::AsString() const {
   if (DataSet() == nullptr) return "";
-  std::unique_ptr<TStream> stream = DataSet()->CreateBlobStream(const_cast<TBlobField*>(this), TBlobStreamMode::bmRead);
+  std::unique_ptr<TStream> stream =
+      DataSet()->CreateBlobStream(const_cast<TBlobField*>(this), TBlobStreamMode::bmRead);
   std::string contents;
   if (stream == nullptr) return contents;
   char chunk[4096];
-  for (std::int32_t n; (n = stream->Read(chunk, sizeof chunk)) > 0;) contents.append(chunk, static_cast<std::size_t>(n));
+  for (std::int32_t n; (n = stream->Read(chunk, sizeof chunk)) > 0;)
+    contents.append(chunk, static_cast<std::size_t>(n));
   return contents;
 }
 
@@ -256,7 +262,8 @@ void TBlobField::SetAsString(const std::string& value) {
   if (DataSet() == nullptr) return;
   DataSet()->CheckFieldWrite(*this);
   std::unique_ptr<TStream> stream = DataSet()->CreateBlobStream(this, TBlobStreamMode::bmWrite);
-  if (stream != nullptr && !value.empty()) stream->Write(value.data(), static_cast<std::int32_t>(value.size()));
+  if (stream != nullptr && !value.empty())
+    stream->Write(value.data(), static_cast<std::int32_t>(value.size()));
 }
 
 std::string TBlobField::GetText(bool display_text) const {
