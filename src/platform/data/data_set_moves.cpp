@@ -25,7 +25,8 @@ void TDataSet::SetBufferCount(int count) {
     SetBufListSize(count);
     buffer_count_ = count;
     if (buffer_count_ > 0 && IsCursorOpen()) {
-      int fetched = GetNextRecords() + GetPriorRecords();
+      int fetched = GetNextRecords();  // records after the ring first, then before it
+      fetched += GetPriorRecords();
       if (fetched > 0) DataEvent(TDataEvent::deDataSetChange, 0);
     }
     return;
