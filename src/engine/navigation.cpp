@@ -361,4 +361,9 @@ bool IsWhileOn() {
   return area != nullptr && (area->while_proc || area->while_expr != nullptr);
 }
 
+bool InWhileRange() {
+  WorkArea* area = CurrentWorkArea();
+  return area == nullptr || !IsWhileOn() || WhileHolds(*area);
+}
+
 }  // namespace orvex

@@ -30,6 +30,10 @@ void SetEOF();
 
 // True when a while procedure or expression is set.
 bool IsWhileOn();
+// True when the current area has no while condition or its current record
+// satisfies it (the while-range test of the dataset layer); true without a
+// table.
+bool InWhileRange();
 
 // True when the current record of `area` is visible (HideDeleted, filter).
 bool RecordVisible(WorkArea& area);

@@ -1,0 +1,38 @@
+// The dataset layer's process-wide texts and settings, and its start-up.
+//
+// Start-up (StartDatasetUnit, run once by the first dataset that is made,
+// so that it follows the date settings' own start-up whatever order the
+// units start in):
+//   - the words "ja" and "nein" and the framework's "True" and "False" texts
+//     are kept in four texts of at most 20 characters;
+//   - CenturyOn is set when the framework's short date format contains
+//     "YYYY" (any letter case);
+//   - the decimal separator is recorded;
+//   - SetDateType with the type the short date format calls for: first
+//     letter D (any case) with date separator '-' gives 3, with '.' 5,
+//     otherwise 2; first letter Y gives 1; anything else 0.
+#pragma once
+
+#include <string>
+
+namespace orvex {
+
+// Resource texts the dataset layer shows.
+inline constexpr const char* kDatabaseNotOpenText = "Datenbank ist nicht offen";  // 57364
+inline constexpr const char* kYesWord = "ja";                                     // 57859
+inline constexpr const char* kNoWord = "nein";                                    // 57860
+// Shown when a date value cannot be written as a date text.
+inline constexpr const char* kInvalidDateText = "        Invalid date       ";
+
+extern std::string DatasetYesText;    // "ja"
+extern std::string DatasetNoText;     // "nein"
+extern std::string DatasetTrueText;   // the framework's "True"
+extern std::string DatasetFalseText;  // the framework's "False"
+extern char DatasetDecimalSeparator;
+
+// Runs the start-up once per process.
+void StartDatasetUnit();
+// Runs it again from the current framework formats (tests).
+void ResetDatasetUnit();
+
+}  // namespace orvex

@@ -1,0 +1,434 @@
+// TOxDataSet: record buffers, GetRecord, the conversions between the work
+// area's unpacked record and a record buffer, field data and bookmarks.
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "common/errors.h"
+#include "common/names.h"
+#include "dataset/dataset_settings.h"
+#include "dataset/ox_data_set.h"
+#include "dates/date_settings.h"
+#include "dates/date_text.h"
+#include "engine/record_io.h"
+#include "engine/record_pack.h"
+#include "platform/data/database_error.h"
+#include "platform/os/system.h"
+
+namespace orvex {
+
+using data::RecordBuffer;
+using data::TBookmarkFlag;
+using data::TDataSetState;
+using data::TGetMode;
+using data::TGetResult;
+
+namespace {
+
+// Day number of 30 December 1899, the framework's date-time 0.
+constexpr double kDateTimeEpoch = 2415019;
+
+std::int32_t LoadInt32(const std::uint8_t* p) {
+  std::int32_t v;
+  std::memcpy(&v, p, 4);
+  return v;
+}
+
+void StoreInt32(std::uint8_t* p, std::int32_t v) { std::memcpy(p, &v, 4); }
+
+// The value rounded to `decimals` the way the number is written and read
+// back as text, so that it equals the number the table shows. to_chars and
+// from_chars give exactly printf's "%.*f" and strtod, several times faster.
+double RoundedToDecimals(double value, int decimals) {
+  char text[400];
+  const auto written =
+      std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, decimals);
+  double rounded = value;
+  if (written.ec == std::errc()) std::from_chars(text, written.ptr, rounded);
+  return rounded;
+}
+
+// Where the engine's unpacked date text (the form DateTextFromDText writes
+// for the current DateType and CenturyOn) keeps each digit of YYYYMMDD:
+// learned from the text of the probe "01234567", once per setting. Reading
+// the digits from those places is what DayNumberFromDateText does for such
+// a text, without building the intermediate texts; anything else (empty
+// dates, odd texts) goes the general way.
+struct DateLayout {
+  std::uint8_t type = 0xFF;
+  bool century = false;
+  std::size_t length = 0;
+  int place[8] = {-1, -1, -1, -1, -1, -1, -1, -1};  // text position of YYYYMMDD digit i
+};
+
+const DateLayout& CurrentDateLayout() {
+  static DateLayout layout;
+  if (layout.type != DateType || layout.century != CenturyOn) {
+    const std::string probe = DateTextFromDText("01234567");
+    layout = DateLayout{DateType, CenturyOn, probe.size()};
+    for (std::size_t i = 0; i < probe.size(); ++i) {
+      if (probe[i] >= '0' && probe[i] <= '7') layout.place[probe[i] - '0'] = static_cast<int>(i);
+    }
+  }
+  return layout;
+}
+
+// The date-time value of an unpacked date text; 0 for an empty or invalid
+// date. The text is read in the order of the current date type, a two-digit
+// year completed with its century.
+double DateTimeFromDateText(const std::uint8_t* text) {
+  const std::size_t n = text[0] < 10 ? text[0] : 10;
+  const char* chars = reinterpret_cast<const char*>(text + 1);
+  const DateLayout& layout = CurrentDateLayout();
+  if (n == layout.length) {
+    int digits[8];
+    bool ok = true;
+    for (int i = 0; i < 8 && ok; ++i) {
+      const int at = layout.place[i];
+      digits[i] = at < 0 ? 0 : chars[at] - '0';
+      ok =
+          at < 0 ? i < 2 && !CenturyOn : digits[i] >= 0 && digits[i] <= 9;  // YY: no century digits
+    }
+    if (ok) {
+      int year = digits[0] * 1000 + digits[1] * 100 + digits[2] * 10 + digits[3];
+      if (layout.place[0] < 0) year = CenturyOf(year % 100) + year % 100;
+      const DayNumber day =
+          DayNumberFromYMD(year, digits[4] * 10 + digits[5], digits[6] * 10 + digits[7]);
+      return IsValidDayNumber(day) ? day - kDateTimeEpoch : 0.0;
+    }
+  }
+  const DayNumber day = DayNumberFromDateText(std::string_view(chars, n));
+  return IsValidDayNumber(day) ? day - kDateTimeEpoch : 0.0;
+}
+
+void StoreShortString(std::uint8_t* to, const std::string& text, std::size_t max) {
+  const std::size_t n = text.size() < max ? text.size() : max;
+  to[0] = static_cast<std::uint8_t>(n);
+  std::memcpy(to + 1, text.data(), n);
+}
+
+}  // namespace
+
+// --------------------------------------------------------------- buffers ---
+
+RecordBuffer TOxDataSet::AllocRecordBuffer() {
+  return static_cast<RecordBuffer>(std::calloc(static_cast<std::size_t>(record_buffer_size_), 1));
+}
+
+void TOxDataSet::FreeRecordBuffer(RecordBuffer& buffer) {
+  std::free(buffer);
+  buffer = nullptr;
+}
+
+void TOxDataSet::ClearCalcFields(RecordBuffer buffer) {
+  std::memset(buffer + calc_fields_offset_, 0, static_cast<std::size_t>(CalcFieldsSize()));
+}
+
+void TOxDataSet::GetBookmarkData(RecordBuffer buffer, void* data) {
+  std::memcpy(data, buffer + bookmark_offset_, 4);
+}
+
+void TOxDataSet::SetBookmarkData(RecordBuffer buffer, const void* data) {
+  std::memcpy(buffer + bookmark_offset_, data, 4);
+}
+
+TBookmarkFlag TOxDataSet::GetBookmarkFlag(RecordBuffer buffer) {
+  return static_cast<TBookmarkFlag>(buffer[rec_info_offset_ + 4]);
+}
+
+void TOxDataSet::SetBookmarkFlag(RecordBuffer buffer, TBookmarkFlag flag) {
+  buffer[rec_info_offset_ + 4] = static_cast<std::uint8_t>(flag);
+}
+
+bool TOxDataSet::GetCurrentRecord(std::uint8_t* buffer) {
+  if (IsEmpty() || ActiveBuffer() == nullptr) return false;
+  std::memcpy(buffer, ActiveBuffer(), record_size_);
+  return true;
+}
+
+// ------------------------------------------------------------- GetRecord ---
+
+TGetResult TOxDataSet::GetRecord(RecordBuffer buffer, TGetMode mode, bool) {
+  TGetResult result = TGetResult::grError;
+  if (!KeepsTableOpen()) {
+    // The table is closed: the dataset shows the one blank record, so a
+    // record after or before the one in the ring does not exist.
+    if (mode != TGetMode::gmCurrent && RecordCountInBuffers() > 0) {
+      return mode == TGetMode::gmNext ? TGetResult::grEOF : TGetResult::grBOF;
+    }
+    ReadEngineRecord(buffer);
+    result = TGetResult::grOK;
+  } else if (mode == TGetMode::gmCurrent) {
+    result = ReadCurrent(buffer);
+  } else if (mode == TGetMode::gmNext) {
+    result = ReadNext(buffer);
+  } else if (mode == TGetMode::gmPrior) {
+    result = ReadPrior(buffer);
+  }
+  if (result != TGetResult::grOK) return result;
+  GetCalcFields(buffer);
+  std::int32_t rec_no = 1;
+  if (KeepsTableOpen()) {
+    const std::int32_t count = s_RecCount();
+    rec_no = s_RecNo();
+    if (rec_no > count) rec_no = count;
+    if (rec_no < 1) rec_no = 1;
+  }
+  StoreInt32(buffer + rec_info_offset_, rec_no);
+  SetBookmarkFlag(buffer, TBookmarkFlag::bfCurrent);
+  StoreInt32(buffer + bookmark_offset_, rec_no);
+  return TGetResult::grOK;
+}
+
+TGetResult TOxDataSet::ReadCurrent(RecordBuffer buffer) {
+  if (s_IsEmpty() || (s_dEOF() && s_dBOF())) return TGetResult::grError;
+  s_Skip(s_dEOF() ? -1 : 0);
+  ReadEngineRecord(buffer);
+  if (Hidden(buffer) || !s_InWhileRange()) return TGetResult::grError;
+  return TGetResult::grOK;
+}
+
+TGetResult TOxDataSet::ReadNext(RecordBuffer buffer) {
+  do {
+    if (s_IsEmpty()) return TGetResult::grEOF;
+    if (Eof() && Bof()) {
+      s_GoTopWhile();
+    } else if (!s_dEOF()) {
+      s_Skip(1);
+    }
+    if (s_dEOF()) return TGetResult::grEOF;
+    ReadEngineRecord(buffer);
+  } while (Hidden(buffer));
+  return TGetResult::grOK;
+}
+
+TGetResult TOxDataSet::ReadPrior(RecordBuffer buffer) {
+  do {
+    if (s_IsEmpty()) return TGetResult::grBOF;
+    if (!s_dBOF()) s_Skip(-1);
+    if (s_dBOF()) return TGetResult::grBOF;
+    ReadEngineRecord(buffer);
+  } while (Hidden(buffer));
+  return TGetResult::grOK;
+}
+
+// --------------------------------------------- work area <-> record buffer ---
+
+void TOxDataSet::ReadSlot(const Slot& slot, const std::uint8_t* from, std::uint8_t* to) {
+  switch (slot.type) {
+    case 'C':
+      std::memcpy(to, from, slot.width);
+      if (to[0] > slot.length) to[0] = slot.length;
+      break;
+    case 'D': {
+      const double value = DateTimeFromDateText(from);
+      std::memcpy(to, &value, 8);
+      break;
+    }
+    case 'N':
+    case 'F':
+      if (slot.decimals > 0) {
+        const double value = RoundedToDecimals(RealToDouble(from), slot.decimals);
+        std::memcpy(to, &value, 8);
+      } else {
+        std::memcpy(to, from, 4);
+      }
+      break;
+    case 'L':
+      to[0] = from[0];
+      to[1] = 0;
+      break;
+    default:  // M
+      std::memcpy(to, from, 4);
+      break;
+  }
+}
+
+void TOxDataSet::ReadEngineRecord(std::uint8_t* buffer) {
+  if (field_props_ == nullptr) return;
+  const std::uint8_t* record = field_props_->Address(0);
+  buffer[0] = record[0];
+  for (const Slot& slot : slots_) {
+    if (slot.has_slot) ReadSlot(slot, record + slot.unpacked_offset, buffer + slot.offset);
+  }
+}
+
+void TOxDataSet::WriteSlot(const Slot& slot, const std::uint8_t* from, std::uint8_t* to) {
+  switch (slot.type) {
+    case 'C':
+      to[0] = from[0] > slot.length ? slot.length : from[0];
+      std::memcpy(to + 1, from + 1, to[0]);
+      break;
+    case 'D': {
+      double value;
+      std::memcpy(&value, from, 8);
+      std::string text;
+      if (value != 0) {
+        // A value outside the years 1..9999 has no date text; cutting its
+        // text to 10 characters could make another, valid-looking date.
+        bool valid = data::IsValidDate(value);
+        if (valid) {
+          text = TrimRight(data::DateToStr(value)).substr(0, 10);
+          valid = CheckDateText(text);
+        }
+        if (!valid) {
+          os::MessageBox(kInvalidDateText, "", false);
+          text.clear();
+        }
+      }
+      StoreShortString(to, text.empty() ? EmptyDateText(DateType) : text, 10);
+      break;
+    }
+    case 'N':
+    case 'F':
+      if (slot.decimals > 0) {
+        double value;
+        std::memcpy(&value, from, 8);
+        DoubleToReal(value, to);
+      } else {
+        std::memcpy(to, from, 4);
+      }
+      break;
+    case 'L':
+      to[0] = from[0];
+      break;
+    default:  // M
+      std::memcpy(to, from, 4);
+      break;
+  }
+}
+
+void TOxDataSet::WriteEngineRecord(const std::uint8_t* buffer, int field_no) {
+  if (field_props_ == nullptr) return;
+  std::uint8_t* record = field_props_->Address(0);
+  record_written_ = true;
+  record[0] = buffer[0];
+  if (field_no == 0) return;
+  for (std::size_t i = 0; i < slots_.size(); ++i) {
+    const bool selected = field_no == -1 || static_cast<int>(i) + 1 == field_no;
+    if (selected && slots_[i].has_slot) {
+      WriteSlot(slots_[i], buffer + slots_[i].offset, record + slots_[i].unpacked_offset);
+    }
+    if (field_no != -1 && static_cast<int>(i) + 1 == field_no) break;
+  }
+}
+
+// ------------------------------------------------------------ field data ---
+
+const TOxDataSet::Slot* TOxDataSet::SlotOf(const data::TField& field) const {
+  const int n = field.FieldNo();
+  if (n < 1 || n > static_cast<int>(slots_.size())) return nullptr;
+  const Slot& slot = slots_[static_cast<std::size_t>(n) - 1];
+  return slot.has_slot ? &slot : nullptr;
+}
+
+RecordBuffer TOxDataSet::FieldSource() const {
+  if (State() == TDataSetState::dsCalcFields) return CalcBuffer();
+  if (State() == TDataSetState::dsBrowse && IsEmpty()) return nullptr;
+  return ActiveBuffer();
+}
+
+bool TOxDataSet::GetFieldData(data::TField* field, void* buffer) {
+  RecordBuffer record = FieldSource();
+  if (record == nullptr) return false;
+  const std::size_t size = static_cast<std::size_t>(field->DataSize());
+  if (field->FieldKind() == data::TFieldKind::fkCalculated) {
+    const std::uint8_t* area = record + calc_fields_offset_ + field->Offset();
+    if (area[0] != 0) return false;
+    if (buffer != nullptr) std::memcpy(buffer, area + 1, size);
+    return true;
+  }
+  const Slot* slot = SlotOf(*field);
+  if (slot == nullptr) return false;
+  if (buffer != nullptr) std::memset(buffer, 0, size);
+  const std::uint8_t* value = record + slot->offset;
+  auto* out = static_cast<std::uint8_t*>(buffer);
+  switch (slot->type) {
+    case 'C': {
+      std::size_t n = value[0];
+      while (n > 0 && (value[n] == ' ' || value[n] == '\0')) --n;
+      if (out != nullptr) std::memcpy(out, value + 1, n < size ? n : size - 1);
+      return true;
+    }
+    case 'D': {
+      double date_time;
+      std::memcpy(&date_time, value, 8);
+      if (date_time == 0) return false;
+      if (out != nullptr)
+        StoreInt32(out, static_cast<std::int32_t>(std::floor(date_time)) + data::kDateDelta);
+      return true;
+    }
+    default:
+      if (out != nullptr) std::memcpy(out, value, size < slot->width ? size : slot->width);
+      return true;
+  }
+}
+
+void TOxDataSet::SetFieldData(data::TField* field, const void* buffer) {
+  RecordBuffer record = FieldSource();
+  if (record == nullptr) return;
+  const std::size_t size = static_cast<std::size_t>(field->DataSize());
+  const auto* in = static_cast<const std::uint8_t*>(buffer);
+  if (field->FieldKind() == data::TFieldKind::fkCalculated) {
+    std::uint8_t* area = record + calc_fields_offset_ + field->Offset();
+    area[0] = in == nullptr ? 1 : 0;
+    if (in != nullptr) std::memcpy(area + 1, in, size);
+  } else {
+    if (State() == TDataSetState::dsCalcFields) data::DatabaseError(data::kNotEditing, Name());
+    const Slot* slot = SlotOf(*field);
+    if (slot == nullptr) return;
+    std::uint8_t* value = record + slot->offset;
+    std::memset(value, 0, slot->width);
+    if (in != nullptr) {
+      if (slot->type == 'C') {
+        const std::size_t n = strnlen(reinterpret_cast<const char*>(in), slot->length);
+        value[0] = static_cast<std::uint8_t>(n);
+        std::memcpy(value + 1, in, n);
+      } else if (slot->type == 'D') {
+        const double date_time = static_cast<double>(LoadInt32(in)) - data::kDateDelta;
+        std::memcpy(value, &date_time, 8);
+      } else {
+        std::memcpy(value, in, size < slot->width ? size : slot->width);
+      }
+    }
+    WriteEngineRecord(ActiveBuffer(), field->FieldNo());
+  }
+  if (State() != TDataSetState::dsCalcFields) {
+    data::TDataSet::DataEvent(data::TDataEvent::deFieldChange, data::FieldInfo(field));
+  }
+}
+
+// ------------------------------------------------------------- bookmarks ---
+
+bool TOxDataSet::BookmarkValid(const std::uint8_t* bookmark) {
+  if (bookmark == nullptr || work_area_ == 0 || !KeepsTableOpen()) return false;
+  const std::int32_t rec_no = LoadInt32(bookmark);
+  const bool report = SetAutoReport(false);
+  bool valid = false;
+  try {
+    if (rec_no > 0 && rec_no <= GetRecordCount()) {
+      CursorPosChanged();
+      s_Go(rec_no);
+      valid = DbfErrorNo == 0 && !(hide_deleted_recs_ && Deleted());
+    }
+  } catch (...) {
+    valid = false;
+  }
+  SetAutoReport(report);
+  if (DbfErrorNo != 0) {
+    DbfErrorNo = 0;
+    TakeErrorDetail();
+    valid = false;
+  }
+  return valid;
+}
+
+int TOxDataSet::CompareBookmarks(const std::uint8_t* b1, const std::uint8_t* b2) {
+  if (b1 == b2) return 0;
+  if (b1 == nullptr || b2 == nullptr) return 1;
+  return LoadInt32(b1) == LoadInt32(b2) ? 0 : 1;
+}
+
+}  // namespace orvex

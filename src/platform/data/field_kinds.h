@@ -1,0 +1,127 @@
+// The field kinds the framework offers: string, integer, float, boolean,
+// date and the BLOB kinds (memo and binary). Native forms: see field.h.
+#pragma once
+
+#include "platform/data/field.h"
+
+namespace orvex::data {
+
+class TStringField : public TField {
+ public:
+  TStringField() : TField(TFieldType::ftString, 20) {}
+  int DataSize() const override { return Size() + 1; }
+  std::string AsString() const override;
+  void SetAsString(const std::string& value) override;
+  std::int32_t AsInteger() const override;
+  double AsFloat() const override;
+  bool AsBoolean() const override;  // true for a text starting with T, t, Y or y
+
+ protected:
+  int DefaultDisplayWidth() const override { return Size(); }
+};
+
+// Numbers are right-aligned.
+class TNumericField : public TField {
+ public:
+  explicit TNumericField(TFieldType type);
+};
+
+class TIntegerField : public TNumericField {
+ public:
+  TIntegerField() : TNumericField(TFieldType::ftInteger) {}
+  int DataSize() const override { return 4; }
+  std::string AsString() const override;
+  void SetAsString(const std::string& value) override;
+  std::int32_t AsInteger() const override;
+  void SetAsInteger(std::int32_t value) override;
+  double AsFloat() const override { return AsInteger(); }
+  void SetAsFloat(double value) override;  // rounded to the nearest integer
+
+ protected:
+  int DefaultDisplayWidth() const override { return 11; }
+};
+
+class TFloatField : public TNumericField {
+ public:
+  TFloatField() : TNumericField(TFieldType::ftFloat) {}
+  int DataSize() const override { return 8; }
+  // Significant digits of the display text (15 by default).
+  int Precision() const { return precision_; }
+  void SetPrecision(int precision);
+  std::string AsString() const override;  // 15 significant digits
+  void SetAsString(const std::string& value) override;
+  std::int32_t AsInteger() const override;
+  double AsFloat() const override;
+  void SetAsFloat(double value) override;
+  void SetAsInteger(std::int32_t value) override { SetAsFloat(value); }
+
+ protected:
+  // The display text has Precision significant digits, trailing zeros
+  // dropped, with the decimal separator of os::Formats().
+  std::string GetText(bool display_text) const override;
+  int DefaultDisplayWidth() const override { return 10; }
+
+ private:
+  int precision_ = 15;
+};
+
+class TBooleanField : public TField {
+ public:
+  TBooleanField() : TField(TFieldType::ftBoolean, 0) {}
+  int DataSize() const override { return 2; }
+  // The framework's "True" and "False" texts.
+  std::string AsString() const override;
+  // "" clears; a text that starts the "True" / "False" text (letter case
+  // ignored) sets the value; anything else raises EConvertError.
+  void SetAsString(const std::string& value) override;
+  bool AsBoolean() const override;
+  void SetAsBoolean(bool value) override;
+
+ protected:
+  int DefaultDisplayWidth() const override { return 5; }
+};
+
+class TDateField : public TField {
+ public:
+  TDateField() : TField(TFieldType::ftDate, 0) {}
+  int DataSize() const override { return 4; }
+  // The short date text (date_time.h).
+  std::string AsString() const override;
+  // "" (or blanks) clears; otherwise StrToDate.
+  void SetAsString(const std::string& value) override;
+  TDateTime AsDateTime() const override;
+  // The day of the value; EConvertError for a value no day count can hold.
+  void SetAsDateTime(TDateTime value) override;
+  double AsFloat() const override { return AsDateTime(); }
+
+ protected:
+  int DefaultDisplayWidth() const override { return 10; }
+};
+
+// BLOB fields: the native value is the dataset's 32-bit reference; the
+// contents are read and written through the dataset's CreateBlobStream
+// (nothing to read when the dataset offers no stream).
+class TBlobField : public TField {
+ public:
+  TBlobField() : TBlobField(TFieldType::ftBlob) {}
+  int DataSize() const override { return 4; }
+  // The reference (0 = no contents).
+  std::int32_t BlobReference() const;
+  bool IsNull() const override { return BlobReference() == 0; }
+  std::string AsString() const override;
+  void SetAsString(const std::string& value) override;
+
+ protected:
+  explicit TBlobField(TFieldType type) : TField(type, 0) {}
+  // DisplayText: "(BLOB)" with contents, "(Blob)" without; the memo kind
+  // says MEMO / Memo.
+  std::string GetText(bool display_text) const override;
+  int DefaultDisplayWidth() const override { return 10; }
+};
+
+class TMemoField : public TBlobField {
+ public:
+  TMemoField() : TBlobField(TFieldType::ftMemo) {}
+};
+
+}  // namespace orvex::data
