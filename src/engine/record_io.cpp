@@ -62,8 +62,10 @@ void PatchReadAhead(WorkArea& area, std::int64_t offset, const char* bytes, std:
 
 // Writes the first `length` bytes of the record buffer as record n (append
 // when n is above the count). `whole` converts the record for writing and
-// back. Returns true on success.
-bool WriteRecord(WorkArea& area, std::int32_t n, std::size_t length, bool whole, const char* tag) {
+// back; `kept`, when given, puts back the stored bytes of the fields it marks
+// after the conversion. Returns true on success.
+bool WriteRecord(WorkArea& area, std::int32_t n, std::size_t length, bool whole, const char* tag,
+                 const KeptFields* kept = nullptr) {
   bool append = n > area.record_count;
   if (append) n = area.record_count + 1;
   if (area.is_virtual) {
@@ -77,6 +79,12 @@ bool WriteRecord(WorkArea& area, std::int32_t n, std::size_t length, bool whole,
   }
   std::int64_t offset = RecordOffset(area, n);
   if (whole) ConvertForWrite(area, area.record.data());
+  if (kept != nullptr) {
+    for (std::size_t i = 0; i < area.fields.size() && i < kept->unchanged.size(); ++i) {
+      const FieldDesc& f = area.fields[i];
+      if (kept->unchanged[i]) std::memcpy(area.record.data() + f.offset, kept->stored + f.offset, f.length);
+    }
+  }
   int err = os::WriteAt(area.file, offset, area.record.data(), length);
   if (err == 0) {
     PatchReadAhead(area, offset, area.record.data(), length);
@@ -152,8 +160,25 @@ bool GetDbfRecord(WorkArea& area, std::int32_t n, const char** read_form) {
   return true;
 }
 
-bool PutDbfRecord(WorkArea& area, std::int32_t n) {
-  return WriteRecord(area, n, area.record_length, true, " [Replace/Append/PutDbfRecord]");
+bool PutDbfRecord(WorkArea& area, std::int32_t n, const KeptFields* kept) {
+  return WriteRecord(area, n, area.record_length, true, " [Replace/Append/PutDbfRecord]", kept);
+}
+
+bool ReadStoredRecord(WorkArea& area, std::int32_t n, std::vector<char>* stored) {
+  stored->assign(area.record_length, ' ');
+  std::int64_t offset = RecordOffset(area, n);
+  int err = 0;
+  if (area.unshared) {
+    const char* block = nullptr;
+    err = ReadThroughBlock(area, offset, &block);
+    if (err == 0) std::memcpy(stored->data(), block, area.record_length);
+  } else {
+    std::size_t done = 0;
+    err = os::ReadAt(area.file, offset, stored->data(), area.record_length, &done);
+    if (err == 0 && done != area.record_length) err = 213;
+  }
+  if (err != 0) SetError(err, "Datei:  " + area.file_name + "  [GetDbfRecord]");
+  return err == 0;
 }
 
 bool WriteDeletionFlag(WorkArea& area, std::int32_t n) {

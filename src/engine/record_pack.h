@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "engine/work_area.h"
 
@@ -21,6 +22,14 @@ void UnpackRecord(WorkArea& area);
 void UnpackRecord(WorkArea& area, const char* record);
 // Unpacked buffer -> record buffer (nothing for virtual areas).
 void PackRecord(WorkArea& area);
+
+// For each field: true when its part of the unpacked buffer holds what
+// unpacking the field of `stored` (a record as it stands in the file, before
+// read conversion) gives. Replace writes such fields with their stored bytes,
+// because the unpacked forms cannot carry every stored value (two-digit
+// years, integers beyond 32 bits, long decimals, OEM characters without an
+// ANSI twin, blank logicals and numbers). All false for virtual areas.
+std::vector<bool> UnchangedFields(WorkArea& area, const char* stored);
 
 // Converts the record bytes after the deletion flag for reading (read
 // translator, then OEM -> ANSI) or writing (ANSI -> OEM, then write
