@@ -6,6 +6,7 @@
 #include <cstring>
 #include <limits>
 
+#include "common/decimal_text.h"
 #include "dates/date_settings.h"
 #include "dates/date_text.h"
 #include "platform/os/codepage.h"
@@ -264,13 +265,9 @@ void DoubleToReal(double value, std::uint8_t* real) {
 }
 
 std::string FormatNumber(double value, int width, int decimals) {
-  if (value == 0) value = 0;  // no "-0"
-  char buffer[400];
-  int n = std::isfinite(value) && std::fabs(value) < 1e300
-              ? std::snprintf(buffer, sizeof buffer, "%*.*f", width, decimals, value)
-              : -1;
-  if (n < 0 || n > width) return std::string(static_cast<std::size_t>(width), '*');
-  return std::string(buffer, static_cast<std::size_t>(n));
+  std::string text = DecimalText(value, decimals);
+  if (text.empty() || static_cast<int>(text.size()) > width) return std::string(static_cast<std::size_t>(width), '*');
+  return std::string(static_cast<std::size_t>(width) - text.size(), ' ') + text;
 }
 
 void ConvertForRead(WorkArea& area, char* record) {

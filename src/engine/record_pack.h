@@ -46,8 +46,8 @@ void ConvertForWrite(WorkArea& area, char* record);
 double RealToDouble(const std::uint8_t* real);
 void DoubleToReal(double value, std::uint8_t* real);
 
-// A number right-aligned in `width` with `decimals`; a row of '*' of the
-// width when it does not fit.
+// A number right-aligned in `width` with `decimals`, rounded half away from
+// zero (DecimalText); a row of '*' of the width when it does not fit.
 std::string FormatNumber(double value, int width, int decimals);
 
 }  // namespace orvex
