@@ -153,7 +153,8 @@ int CompareText(const char* a, int na, const char* b, int nb) {
 }
 
 bool TextBeginsWith(const char* a, int na, const char* b, int nb) {
-  return nb > 0 && nb <= na && std::memcmp(a, b, nb) == 0;
+  if (nb == 0) return na == 0;
+  return nb <= na && std::memcmp(a, b, nb) == 0;
 }
 
 double RoundHalfAway(double value, double decimals) {

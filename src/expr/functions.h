@@ -48,7 +48,7 @@ void SoundexCode(const char* s, int n, char out[5]);
 int FindText(const char* needle, int nn, const char* hay, int nh);
 // Byte-wise comparison of whole texts (unsigned); a prefix is smaller.
 int CompareText(const char* a, int na, const char* b, int nb);
-// "=" on texts: `a` begins with the non-empty `b`.
+// "=" on texts: `a` begins with the non-empty `b`, or both are empty.
 bool TextBeginsWith(const char* a, int na, const char* b, int nb);
 
 // ROUND: the value rounded half away from zero to `decimals` places, in

@@ -24,7 +24,10 @@ TEST_F(FunctionsTest, TextComparisons) {
   EXPECT_TRUE(Logical("'B' $ 'ABC'"));
   EXPECT_FALSE(Logical("'D' $ 'ABC'"));
   EXPECT_FALSE(Logical("'' $ 'ABC'"));
-  EXPECT_FALSE(Logical("'ABC' = ''"));  // the right text must not be empty
+  EXPECT_FALSE(Logical("'ABC' = ''"));  // the right text must not be empty ...
+  EXPECT_TRUE(Logical("'' = ''"));      // ... unless the left one is empty too
+  EXPECT_FALSE(Logical("'' <> ''"));
+  EXPECT_FALSE(Logical("'' = 'A'"));
   EXPECT_TRUE(Logical("'AB' < 'ABC'"));
   EXPECT_TRUE(Logical("'ABC' > 'AB'"));
   EXPECT_TRUE(Logical("'a' > 'B'"));  // bytes, not letters
