@@ -244,6 +244,14 @@ int ReopenShared(bool exclusive) {
 
 void RefreshRecCount(WorkArea& area) {
   if (area.exclusive || area.is_virtual || area.file == os::kNoHandle || area.record_length == 0) return;
+  if (area.dialect == DbfDialect::kDbase2) {
+    // dBASE II files are padded behind their last record, so the size says
+    // nothing; the header's count does (appends keep it current at once).
+    std::uint8_t count[2];
+    std::size_t done = 0;
+    if (os::ReadAt(area.file, 1, count, 2, &done) == 0 && done == 2) area.record_count = count[0] | (count[1] << 8);
+    return;
+  }
   std::int64_t size = area.known_file_size;
   if (size < 0) {
     int err = 0;

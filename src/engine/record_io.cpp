@@ -101,6 +101,16 @@ bool WriteRecord(WorkArea& area, std::int32_t n, std::size_t length, bool whole,
     area.record_count = n;
     area.record_number = n;
     area.status = TableStatus::kRecordsAppended;
+    // Other programs count the records of a dBASE II file by its header
+    // (see RefreshRecCount): the count goes there with the record.
+    if (area.dialect == DbfDialect::kDbase2) {
+      const std::uint8_t count[2] = {static_cast<std::uint8_t>(n & 0xFF), static_cast<std::uint8_t>((n >> 8) & 0xFF)};
+      err = os::WriteAt(area.file, 1, count, 2);
+      if (err != 0) {
+        SetError(err, "Datei:  " + area.file_name + tag);
+        return false;
+      }
+    }
   } else if (area.status != TableStatus::kRecordsAppended) {
     area.status = TableStatus::kRecordWritten;
   }
