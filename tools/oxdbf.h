@@ -61,7 +61,7 @@ bool Utf8ToStored(const std::string& utf8, std::string* stored);
 // The value of field n of the current record, opened as stored, in UTF-8,
 // exactly as the file holds it: C without trailing blanks and NUL bytes,
 // N/F the stored digits, L as T, F or "" (blank or unknown), D the stored
-// YYYYMMDD or "" when blank, M the whole memo text (line ends as "\n").
+// YYYYMMDD or "" when blank or zero, M the whole memo text (line ends as "\n").
 std::string FieldText(int n);
 
 // Puts a UTF-8 value given on the command line into field n of the unpacked

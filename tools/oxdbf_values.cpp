@@ -94,7 +94,9 @@ std::string FieldText(int n) {
     }
     case 'M':
       return MemoFieldText(n);
-    default:  // D, N, F: the stored text
+    case 'D':  // a date of blanks and zeros is no date
+      return stored.find_first_not_of(" 0") == std::string_view::npos ? "" : std::string(Strip(stored, " "));
+    default:  // N, F: the stored digits
       return std::string(Strip(stored, " "));
   }
 }
