@@ -1,19 +1,14 @@
 // oxdbf: main, the subcommand registry, common options and the helpers the
 // subcommands share.
 #include "oxdbf.h"
-#include "oxdbf_memo.h"
 
 #include <algorithm>
-#include <cstdint>
 #include <cstdio>
-#include <cstring>
+#include <cstdlib>
 #include <map>
 
 #include "common/errors.h"
-#include "common/names.h"
 #include "dates/date_settings.h"
-#include "dates/date_text.h"
-#include "engine/record_pack.h"
 #include "engine/tables.h"
 #include "engine/work_area.h"
 #include "platform/os/codepage.h"

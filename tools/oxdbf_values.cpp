@@ -1,12 +1,13 @@
 // Field values at the tool's edge: what dump shows (exactly what the file
 // holds) and what append and replace store (exactly what was given, or
 // nothing).
+#include <algorithm>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
 #include "common/decimal_text.h"
-#include "dates/date_settings.h"
 #include "dates/date_text.h"
 #include "engine/record_pack.h"
 #include "engine/work_area.h"
