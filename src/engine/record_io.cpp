@@ -51,6 +51,17 @@ int ReadThroughBlock(WorkArea& area, std::int64_t offset, const char** stored) {
   return 0;
 }
 
+// Reads the record at `offset` as stored: for areas nobody else changes
+// through the read-ahead block (*block then points at the bytes there),
+// otherwise from the file into `into`. Returns 0, an I/O error or 213.
+int ReadStored(WorkArea& area, std::int64_t offset, char* into, const char** block) {
+  *block = nullptr;
+  if (area.unshared) return ReadThroughBlock(area, offset, block);
+  std::size_t done = 0;
+  int err = os::ReadAt(area.file, offset, into, area.record_length, &done);
+  return err == 0 && done != area.record_length ? 213 : err;
+}
+
 // Copies bytes this process wrote into the read-ahead block where it holds
 // them.
 void PatchReadAhead(WorkArea& area, std::int64_t offset, const char* bytes, std::size_t length) {
@@ -144,16 +155,8 @@ bool GetDbfRecord(WorkArea& area, std::int32_t n, const char** read_form) {
     area.record_number = n;
     return true;
   }
-  std::int64_t offset = RecordOffset(area, n);
-  int err = 0;
   const char* stored = nullptr;
-  if (area.unshared) {
-    err = ReadThroughBlock(area, offset, &stored);
-  } else {
-    std::size_t done = 0;
-    err = os::ReadAt(area.file, offset, area.record.data(), area.record_length, &done);
-    if (err == 0 && done != area.record_length) err = 213;
-  }
+  int err = ReadStored(area, RecordOffset(area, n), area.record.data(), &stored);
   if (err != 0) {
     SetError(err, "Datei:  " + area.file_name + "  [GetDbfRecord]");
     return false;
@@ -176,17 +179,9 @@ bool PutDbfRecord(WorkArea& area, std::int32_t n, const KeptFields* kept) {
 
 bool ReadStoredRecord(WorkArea& area, std::int32_t n, std::vector<char>* stored) {
   stored->assign(area.record_length, ' ');
-  std::int64_t offset = RecordOffset(area, n);
-  int err = 0;
-  if (area.unshared) {
-    const char* block = nullptr;
-    err = ReadThroughBlock(area, offset, &block);
-    if (err == 0) std::memcpy(stored->data(), block, area.record_length);
-  } else {
-    std::size_t done = 0;
-    err = os::ReadAt(area.file, offset, stored->data(), area.record_length, &done);
-    if (err == 0 && done != area.record_length) err = 213;
-  }
+  const char* block = nullptr;
+  int err = ReadStored(area, RecordOffset(area, n), stored->data(), &block);
+  if (err == 0 && block != nullptr) std::memcpy(stored->data(), block, area.record_length);
   if (err != 0) SetError(err, "Datei:  " + area.file_name + "  [GetDbfRecord]");
   return err == 0;
 }
