@@ -11,6 +11,14 @@ namespace orvex {
 int FormatDecimal(double value, int decimals, char* out) {
   if (!std::isfinite(value)) return 0;
   decimals = std::clamp(decimals, 0, kMaxDecimalPlaces);
+  // Whole numbers (STR(n, w), N fields without decimals) take a short cut:
+  // below 2^52 every number with a fraction of exactly .5 is a double of
+  // its own, so the binary value rounds like its shortest decimal, and
+  // llround rounds half away from zero.
+  if (decimals == 0 && std::fabs(value) < 4503599627370496.0) {
+    long long whole = std::llround(value);
+    return static_cast<int>(std::to_chars(out, out + kMaxDecimalText, whole).ptr - out);
+  }
   // The digits and how many of them stand before the decimal point. From
   // 2^53 on every double is a whole number, and its exact digits are what a
   // field written from it holds; below, the shortest digits that read back
