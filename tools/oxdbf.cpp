@@ -1,19 +1,14 @@
 // oxdbf: main, the subcommand registry, common options and the helpers the
 // subcommands share.
 #include "oxdbf.h"
-#include "oxdbf_memo.h"
 
 #include <algorithm>
-#include <cstdint>
 #include <cstdio>
-#include <cstring>
+#include <cstdlib>
 #include <map>
 
 #include "common/errors.h"
-#include "common/names.h"
 #include "dates/date_settings.h"
-#include "dates/date_text.h"
-#include "engine/record_pack.h"
 #include "engine/tables.h"
 #include "engine/work_area.h"
 #include "platform/os/codepage.h"
@@ -61,9 +56,33 @@ void Fail(int number, const std::string& detail) {
   std::exit(ExitStatusFor(number));
 }
 
+namespace {
+bool text_is_oem = true;  // as the options said before any table was opened
+}  // namespace
+
 void OpenTable(const Invocation& call, const std::string& file, bool read_only) {
+  text_is_oem = !AnsiTables;
   if (read_only) OpenModeOverride = call.exclusive ? os::kOpenRead : os::kOpenReadDenyNone;
   USE(os::Utf8ToAnsi(file) + (call.exclusive ? " EXCLUSIVE" : ""));
+}
+
+void OpenTableAsStored(const Invocation& call, const std::string& file, bool read_only) {
+  text_is_oem = !AnsiTables;
+  bool ansi = AnsiTables;
+  AnsiTables = true;  // no conversion by the library
+  if (read_only) OpenModeOverride = call.exclusive ? os::kOpenRead : os::kOpenReadDenyNone;
+  USE(os::Utf8ToAnsi(file) + (call.exclusive ? " EXCLUSIVE" : ""));
+  AnsiTables = ansi;
+}
+
+bool TextIsOem() { return text_is_oem; }
+
+std::string StoredToUtf8(std::string_view stored) {
+  return text_is_oem ? os::Cp850ToUtf8(stored) : os::AnsiToUtf8(stored);
+}
+
+bool Utf8ToStored(const std::string& utf8, std::string* stored) {
+  return os::Utf8ToCodePage(utf8, text_is_oem, stored);
 }
 
 long IntegerArgument(const std::string& text, const char* what) {
@@ -71,83 +90,6 @@ long IntegerArgument(const std::string& text, const char* what) {
   long v = std::strtol(text.c_str(), &end, 10);
   if (text.empty() || *end != '\0') Fail(220, std::string(what) + " ist keine Zahl: " + text + " [oxdbf]");
   return v;
-}
-
-std::string FieldText(int n) {
-  const std::uint8_t* p = FieldAddress(n);
-  switch (FieldType(n)) {
-    case 'C':
-      return os::AnsiToUtf8(TrimRight(std::string_view(reinterpret_cast<const char*>(p + 1), p[0])));
-    case 'D': {
-      std::string d = DTextFromDateText(std::string_view(reinterpret_cast<const char*>(p + 1), p[0]));
-      return d == "        " ? std::string() : d;
-    }
-    case 'L':
-      return *p ? "T" : "F";
-    case 'M':
-      return MemoFieldText(n);
-    case 'N':
-    case 'F':
-      if (FieldDec(n) > 0) {
-        char text[400];
-        std::snprintf(text, sizeof text, "%.*f", FieldDec(n), RealToDouble(p));
-        return text;
-      }
-      [[fallthrough]];
-    default: {  // N/F without decimals
-      std::int32_t v;
-      std::memcpy(&v, p, 4);
-      return std::to_string(v);
-    }
-  }
-}
-
-bool SetFieldText(int n, const std::string& value) {
-  std::uint8_t* p = FieldAddress(n);
-  std::string text = os::Utf8ToAnsi(value);
-  switch (FieldType(n)) {
-    case 'C': {
-      std::size_t len = std::min<std::size_t>(text.size(), static_cast<std::size_t>(FieldLen(n)));
-      p[0] = static_cast<std::uint8_t>(len);
-      std::memcpy(p + 1, text.data(), len);
-      return true;
-    }
-    case 'D': {
-      // YYYYMMDD as stored, or a date text of the current date type.
-      bool digits = text.size() == 8 && text.find_first_not_of("0123456789") == std::string::npos;
-      std::string date = text.empty() ? std::string() : digits ? DateTextFromDText(text) : text;
-      if (!date.empty() && !CheckDateText(date)) return false;
-      p[0] = static_cast<std::uint8_t>(std::min<std::size_t>(date.size(), 10));
-      std::memcpy(p + 1, date.data(), p[0]);
-      return true;
-    }
-    case 'L': {
-      std::string upper = os::CharUpperString(text);
-      if (upper == "T" || upper == "Y" || upper == "TRUE" || upper == "J") {
-        *p = 1;
-      } else if (upper == "F" || upper == "N" || upper == "FALSE" || upper.empty()) {
-        *p = 0;
-      } else {
-        return false;
-      }
-      return true;
-    }
-    case 'M':
-      return SetMemoFieldText(n, value);
-    default: {
-      char* end = nullptr;
-      double v = std::strtod(text.c_str(), &end);
-      if (*end != '\0') return false;
-      if ((FieldType(n) == 'N' || FieldType(n) == 'F') && FieldDec(n) > 0) {
-        DoubleToReal(v, p);
-      } else {
-        if (v < -2147483648.0 || v > 2147483647.0) return false;
-        std::int32_t i = static_cast<std::int32_t>(v);
-        std::memcpy(p, &i, 4);
-      }
-      return true;
-    }
-  }
 }
 
 }  // namespace orvex::tool

@@ -9,6 +9,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace orvex::tool {
@@ -45,16 +46,31 @@ struct SubcommandRegistration {
 // says so; `read_only` opens it without write access (commands that only
 // look). Failures end the program through the library's path.
 void OpenTable(const Invocation& call, const std::string& file, bool read_only);
+// The same, but the library leaves the table's text as stored (no code-page
+// conversion): the tool converts between UTF-8 and the table's code page
+// itself, so that no character changes on the way.
+void OpenTableAsStored(const Invocation& call, const std::string& file, bool read_only);
 
-// The value of field n of the current record as the tool shows it, in UTF-8:
-// C trimmed on the right, N/F with the field's decimals, L as T/F, D as
-// YYYYMMDD or empty, M as the memo text (line ends as "\n").
+// The table's text is code page 850 (unless --ansi: Windows-1252).
+bool TextIsOem();
+// Stored table text (or memo text) as UTF-8, and back; the way back is false
+// when a character has no place in the table's code page.
+std::string StoredToUtf8(std::string_view stored);
+bool Utf8ToStored(const std::string& utf8, std::string* stored);
+
+// The value of field n of the current record, opened as stored, in UTF-8,
+// exactly as the file holds it: C without trailing blanks and NUL bytes,
+// N/F the stored digits, L as T, F or "" (blank or unknown), D the stored
+// YYYYMMDD or "" when blank or zero, M the whole memo text (line ends as "\n").
 std::string FieldText(int n);
 
-// Stores a UTF-8 value given on the command line into field n of the
-// unpacked buffer (an M value is stored as a new memo); false when the value
-// does not suit the field's type.
-bool SetFieldText(int n, const std::string& value);
+// Puts a UTF-8 value given on the command line into field n of the unpacked
+// buffer of a table opened as stored. A value the field cannot hold exactly
+// (not of its type, too long, too large, more decimals than the field,
+// beyond what the unpacked form carries, characters outside the code page)
+// is refused: the answer is the reason, and nothing changes. An M value is
+// kept until StorePendingMemos. "" on success.
+std::string SetFieldText(int n, const std::string& value);
 
 // A decimal integer argument; ends the program with error 220 otherwise.
 long IntegerArgument(const std::string& text, const char* what);

@@ -3,16 +3,16 @@
 // Compiles a dBASE expression (over the table, positioned on record N, when
 // one is given), evaluates it and prints two lines: the result type, length
 // and decimals ("C 30 0"), then the value: C and M in double quotes with
-// their blanks, N with the expression's decimals, L as .T. or .F., D as
-// YYYYMMDD or 8 blanks. Compile and evaluation errors take the library's
+// their blanks (M with its line ends), N exactly with the expression's
+// decimals, L as .T. or .F., D as YYYYMMDD or 8 blanks. Compile and evaluation errors take the library's
 // path: the message on stderr, the error number as exit status.
 //
 // The values of --table, --recno and --datetype are the positional arguments
 // that follow the options in order; the expression is the last one.
-#include <charconv>
 #include <cstdio>
 #include <string>
 
+#include "common/decimal_text.h"
 #include "common/errors.h"
 #include "dates/date_settings.h"
 #include "dates/day_number.h"
@@ -29,13 +29,13 @@ namespace {
 std::string ValueLine(const CompiledExpr* e) {
   switch (e->result_type) {
     case 'N': {
-      char text[400];
-      auto r = std::to_chars(text, text + sizeof text, ResultNumber(e), std::chars_format::fixed,
-                             static_cast<int>(e->decimals));
-      return r.ec == std::errc() ? std::string(text, r.ptr) : std::string("*");
+      std::string text = DecimalText(ResultNumber(e), static_cast<int>(e->decimals));
+      return text.empty() ? std::string("*") : text;
     }
     case 'L': return ResultLogical(e) ? ".T." : ".F.";
     case 'D': return DTextFromDayNumber(ResultNumber(e));
+    // Memo texts are as stored (the table's code page), line ends included.
+    case 'M': return "\"" + StoredToUtf8(ResultText(e)) + "\"";
     default: return "\"" + os::AnsiToUtf8(std::string(ResultText(e))) + "\"";
   }
 }

@@ -3,48 +3,65 @@
 
 #include <cstdint>
 #include <cstring>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "common/errors.h"
 #include "engine/work_area.h"
 #include "memo/memo_ops.h"
 #include "memo/memo_pack.h"
-#include "memo/memo_pad.h"
 #include "oxdbf.h"
 #include "platform/os/codepage.h"
 
 namespace orvex::tool {
 
+namespace {
+
+// Texts waiting for StorePendingMemos: field number and stored bytes.
+std::vector<std::pair<int, std::string>> pending;
+
+}  // namespace
+
 std::string MemoFieldText(int n) {
   std::int32_t block = 0;
   std::memcpy(&block, FieldAddress(n), 4);
   if (block == 0) return "";
-  if (!GetMemo(block)) Fail(DbfErrorNo, os::AnsiToUtf8(ErrorDetail));
+  std::string stored;
+  if (!ReadMemo(block, &stored)) Fail(DbfErrorNo, os::AnsiToUtf8(ErrorDetail));
   std::string text;
-  for (std::size_t i = 0; i < MemoPad.lines.size(); ++i) {
-    text += MemoPad.lines[i];
-    if (MemoPad.ends[i] != kLineEndNone) text += '\n';
+  for (std::size_t i = 0; i < stored.size(); ++i) {
+    char c = stored[i];
+    bool soft = c == '\x8D' && i + 1 < stored.size() && stored[i + 1] == '\n';
+    if (c == '\r' || soft) {
+      if (i + 1 < stored.size() && stored[i + 1] == '\n') ++i;
+      c = '\n';
+    }
+    text += c;
   }
-  ClearMemoPad();
-  const WorkArea* area = CurrentWorkArea();
-  return area->oem_text ? os::Cp850ToUtf8(text) : os::AnsiToUtf8(text);
+  return StoredToUtf8(text);
 }
 
-bool SetMemoFieldText(int n, const std::string& value) {
+std::string SetMemoFieldText(int n, const std::string& value) {
   std::string text;
-  for (char c : value) {
-    if (c == '\n') {
-      text += "\r\n";
-    } else {
-      text += c;
-    }
+  for (std::size_t i = 0; i < value.size(); ++i) {
+    if (value[i] == '\n' && (i == 0 || value[i - 1] != '\r')) text += '\r';
+    text += value[i];
   }
-  const WorkArea* area = CurrentWorkArea();
-  text = area->oem_text ? os::Utf8ToCp850(text) : os::Utf8ToAnsi(text);
-  DbfErrorNo = 0;
-  const std::int32_t block = AddMemo(text);
-  if (DbfErrorNo != 0) return false;
-  std::memcpy(FieldAddress(n), &block, 4);
-  return true;
+  std::string stored;
+  if (!Utf8ToStored(text, &stored)) return "Zeichen außerhalb der Codepage der Tabelle";
+  pending.emplace_back(n, stored);
+  return "";
+}
+
+void StorePendingMemos() {
+  for (const auto& [n, text] : pending) {
+    DbfErrorNo = 0;
+    const std::int32_t block = StoreMemo(text);
+    if (DbfErrorNo != 0) Fail(DbfErrorNo, os::AnsiToUtf8(ErrorDetail));
+    std::memcpy(FieldAddress(n), &block, 4);
+  }
+  pending.clear();
 }
 
 namespace {

@@ -61,10 +61,10 @@ int Dump(const Invocation& call) {
   if (call.args.size() != 1) Fail(220, "oxdbf dump FILE [--hide-deleted] [--csv] [oxdbf]");
   HideDeleted = call.HasFlag("--hide-deleted");
   bool csv = call.HasFlag("--csv");
-  OpenTable(call, call.args[0], true);
+  OpenTableAsStored(call, call.args[0], true);
   int fields = FieldCount();
   if (csv) {
-    for (int i = 1; i <= fields; ++i) Write((i > 1 ? "," : "") + CsvCell(os::AnsiToUtf8(Field(i))));
+    for (int i = 1; i <= fields; ++i) Write((i > 1 ? "," : "") + CsvCell(StoredToUtf8(Field(i))));
     Write("\r\n");
   }
   int width = static_cast<int>(std::to_string(RecCount()).size());

@@ -170,6 +170,9 @@ std::string NationalToAmerican(std::string_view text) {
   if (separator == 0) return std::string(text);
   Parts parts = SplitParts(cut, separator);
   if (parts.Empty()) return EmptyAmerican();
+  // A text missing a part ("1.2" has no year) is not a date: unchanged, as
+  // a text without separators.
+  if (parts.first.empty() || parts.second.empty() || parts.third.empty()) return std::string(text);
   std::string first = ZeroPadded(parts.first, 2);
   std::string second = ZeroPadded(parts.second, 2);
   std::string third = ZeroPadded(parts.third, 2);
@@ -256,9 +259,11 @@ DayNumber DayNumberFromDateText(std::string_view text) {
 
 std::string DTextFromDateText(std::string_view text) {
   std::string american = NationalToAmerican(text.substr(0, 10));
-  if (american == EmptyAmerican() || american.size() < 8 || american.size() > 10 ||
-      american[2] != '/' || american[5] != '/')
+  if (american.size() < 8 || american.size() > 10 || american[2] != '/' || american[5] != '/')
     return std::string(8, ' ');
+  for (std::size_t i = 0; i < american.size(); ++i) {
+    if (i != 2 && i != 5 && (american[i] < '0' || american[i] > '9')) return std::string(8, ' ');
+  }
   return NormalisedYear(american.substr(6), true) + american.substr(0, 2) + american.substr(3, 2);
 }
 

@@ -29,7 +29,7 @@ std::string EmptyDateText(int type);
 // '-' when present, else '.'; a text with none of them is returned
 // unchanged. The text is cut at its first NUL, split at the first two
 // separators, each part trimmed; all parts empty gives the empty canonical
-// text. Parts shorter than 2 get a leading "0"; the order of the parts is
+// text, some parts empty ("1.2": no year) the text unchanged. Parts shorter than 2 get a leading "0"; the order of the parts is
 // month/day/year for type 0, year/month/day for type 1, day/month/year
 // otherwise. With CenturyOn a two-digit year gets its century (CenturyOf) in
 // front and a shorter-than-4 year is zero-padded to 4; without it the year
@@ -73,7 +73,8 @@ DayNumber DayNumberFromDateText(std::string_view text);
 // characters of the parts as they stand (a two-digit year widened with
 // CenturyOf, a shorter year zero-padded). Not checked against the calendar.
 // An empty date, or a text that does not have the shape of a date (no
-// separator, a part longer than its place), gives 8 blanks.
+// separator, a missing part, a part longer than its place, a character that
+// is not a digit), gives 8 blanks.
 std::string DTextFromDateText(std::string_view text);
 // The same for dates kept as display text (the unpacked record of a virtual
 // work area): month, day and year are read as numbers (0 when not a number)

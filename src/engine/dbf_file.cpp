@@ -369,8 +369,16 @@ bool CreateDbf(const std::string& name, const std::vector<FieldDef>& fields) {
   CloseDbf(area);
   if (DbfErrorNo != 0) return false;
   if (has_memo && MemoStore.create != nullptr) {
+    // A table whose memo file cannot be made is removed again before the
+    // failure is reported (reporting may end the program).
+    bool report = SetAutoReport(false);
     MemoStore.create(file_name, "CreateDbf()");
-    if (DbfErrorNo != 0) return false;
+    SetAutoReport(report);
+    if (DbfErrorNo != 0) {
+      os::DeleteFile(file_name);
+      if (AutoReport) HandleError();
+      return false;
+    }
   }
   return true;
 }

@@ -90,6 +90,9 @@ struct MemoEntryPoints {
   // A text stream over the memo whose block number is at `block` (an M field
   // in the unpacked buffer): read line by line; null after an error.
   std::unique_ptr<std::istream> (*assign_memo)(std::int32_t* block) = nullptr;
+  // The whole memo at `block` of the current area as stored, line ends
+  // included, into `text`; false after an error.
+  bool (*read)(std::int32_t block, std::string* text) = nullptr;
 };
 extern MemoEntryPoints MemoStore;
 

@@ -2,6 +2,8 @@
 #include "engine/locks.h"
 
 #include <algorithm>
+#include <chrono>
+#include <thread>
 
 #include "common/errors.h"
 #include "engine/engine_text.h"
@@ -28,16 +30,26 @@ std::uint64_t RecordLockOffset(const WorkArea& area, std::int32_t n) {
          static_cast<std::uint64_t>(static_cast<std::int64_t>(n) - 1) * area.record_length;
 }
 
-// Waits `seconds` while dispatching messages; ends early when the tick
-// counter wraps.
+constexpr std::uint32_t kFirstPauseMs = 1;
+constexpr std::uint32_t kLongestPauseMs = 50;
+
+// Waits `seconds` before a retry, dispatching messages between short
+// sleeps that grow from 1 to 50 ms (the processor stays free, the user
+// interface responsive); ends early when the tick counter wraps. A wait of
+// 0 seconds still pauses 1 ms, so that a retry loop never spins.
 void WaitDispatching(int seconds) {
   std::uint32_t start = os::GetTickCount();
-  std::uint32_t until = start + static_cast<std::uint32_t>(seconds) * 1000u;
+  std::uint32_t until = start + static_cast<std::uint32_t>(std::max(seconds, 0)) * 1000u;
   if (until < start) return;
+  std::uint32_t pause = kFirstPauseMs;
   for (;;) {
-    std::uint32_t now = os::GetTickCount();
-    if (now < start || now >= until) return;
     os::ProcessMessages();
+    std::uint32_t now = os::GetTickCount();
+    if (now < start || (now >= until && seconds > 0)) return;
+    std::uint32_t left = seconds > 0 ? until - now : pause;
+    std::this_thread::sleep_for(std::chrono::milliseconds(std::min(pause, left)));
+    if (seconds <= 0) return;
+    pause = std::min(pause * 2, kLongestPauseMs);
   }
 }
 
@@ -66,7 +78,10 @@ bool LockWithRetries(os::Handle file, std::uint64_t offset, std::uint64_t length
     if (LockRange(file, true, offset, length) == 0) return true;
     if (attempt < LockRetries) WaitDispatching(LockRetryDelay);
     ++attempt;
-    if (attempt > LockRetries && LockFailedHook && LockFailedHook()) attempt = 0;
+    if (attempt > LockRetries && LockFailedHook && LockFailedHook()) {
+      attempt = 0;
+      WaitDispatching(0);  // the hook asked for more: still no spinning
+    }
   } while (attempt <= LockRetries);
   return false;
 }
@@ -114,6 +129,10 @@ bool RLock() {
     return false;
   }
   std::int32_t n = area->record_number;
+  // Only records of the table and the phantom record behind them can be
+  // locked: record 0 of an empty table would lock the bytes at LockBase
+  // that ALock and the database lock use.
+  if (n < 1 || n > area->record_count + 1) return false;
   bool listed = std::find(area->lock_list.begin(), area->lock_list.end(), n) != area->lock_list.end();
   if (area->lock_state == LockState::kRecords && listed) return true;
   if (area->lock_state == LockState::kTable || area->lock_state == LockState::kAppend) return false;
@@ -225,6 +244,14 @@ int ReopenShared(bool exclusive) {
 
 void RefreshRecCount(WorkArea& area) {
   if (area.exclusive || area.is_virtual || area.file == os::kNoHandle || area.record_length == 0) return;
+  if (area.dialect == DbfDialect::kDbase2) {
+    // dBASE II files are padded behind their last record, so the size says
+    // nothing; the header's count does (appends keep it current at once).
+    std::uint8_t count[2];
+    std::size_t done = 0;
+    if (os::ReadAt(area.file, 1, count, 2, &done) == 0 && done == 2) area.record_count = count[0] | (count[1] << 8);
+    return;
+  }
   std::int64_t size = area.known_file_size;
   if (size < 0) {
     int err = 0;

@@ -1,6 +1,7 @@
 // The record-changing commands: Replace, Append, DeleteRec, RecallRec.
 #include <algorithm>
 #include <cstring>
+#include <vector>
 
 #include "common/errors.h"
 #include "engine/engine_text.h"
@@ -85,8 +86,15 @@ void Replace() {
     if (IndexEngine.before_edit) IndexEngine.before_edit(a);
     std::memcpy(area->unpacked, area->swap.data(), area->unpacked_size);
   }
+  // Fields the caller left as they were keep their stored bytes exactly.
+  std::vector<char> stored;
+  KeptFields kept;
+  if (!area->is_virtual && ReadStoredRecord(*area, area->record_number, &stored)) {
+    kept.stored = stored.data();
+    kept.unchanged = UnchangedFields(*area, stored.data());
+  }
   PackRecord(*area);
-  if (PutDbfRecord(*area, area->record_number)) {
+  if (DbfErrorNo == 0 && PutDbfRecord(*area, area->record_number, &kept)) {
     UnpackRecord(*area);
     if (RecordCache.record_written != nullptr) RecordCache.record_written(*area);
   }

@@ -51,6 +51,17 @@ int ReadThroughBlock(WorkArea& area, std::int64_t offset, const char** stored) {
   return 0;
 }
 
+// Reads the record at `offset` as stored: for areas nobody else changes
+// through the read-ahead block (*block then points at the bytes there),
+// otherwise from the file into `into`. Returns 0, an I/O error or 213.
+int ReadStored(WorkArea& area, std::int64_t offset, char* into, const char** block) {
+  *block = nullptr;
+  if (area.unshared) return ReadThroughBlock(area, offset, block);
+  std::size_t done = 0;
+  int err = os::ReadAt(area.file, offset, into, area.record_length, &done);
+  return err == 0 && done != area.record_length ? 213 : err;
+}
+
 // Copies bytes this process wrote into the read-ahead block where it holds
 // them.
 void PatchReadAhead(WorkArea& area, std::int64_t offset, const char* bytes, std::size_t length) {
@@ -62,8 +73,10 @@ void PatchReadAhead(WorkArea& area, std::int64_t offset, const char* bytes, std:
 
 // Writes the first `length` bytes of the record buffer as record n (append
 // when n is above the count). `whole` converts the record for writing and
-// back. Returns true on success.
-bool WriteRecord(WorkArea& area, std::int32_t n, std::size_t length, bool whole, const char* tag) {
+// back; `kept`, when given, puts back the stored bytes of the fields it marks
+// after the conversion. Returns true on success.
+bool WriteRecord(WorkArea& area, std::int32_t n, std::size_t length, bool whole, const char* tag,
+                 const KeptFields* kept = nullptr) {
   bool append = n > area.record_count;
   if (append) n = area.record_count + 1;
   if (area.is_virtual) {
@@ -77,6 +90,12 @@ bool WriteRecord(WorkArea& area, std::int32_t n, std::size_t length, bool whole,
   }
   std::int64_t offset = RecordOffset(area, n);
   if (whole) ConvertForWrite(area, area.record.data());
+  if (kept != nullptr) {
+    for (std::size_t i = 0; i < area.fields.size() && i < kept->unchanged.size(); ++i) {
+      const FieldDesc& f = area.fields[i];
+      if (kept->unchanged[i]) std::memcpy(area.record.data() + f.offset, kept->stored + f.offset, f.length);
+    }
+  }
   int err = os::WriteAt(area.file, offset, area.record.data(), length);
   if (err == 0) {
     PatchReadAhead(area, offset, area.record.data(), length);
@@ -93,6 +112,16 @@ bool WriteRecord(WorkArea& area, std::int32_t n, std::size_t length, bool whole,
     area.record_count = n;
     area.record_number = n;
     area.status = TableStatus::kRecordsAppended;
+    // Other programs count the records of a dBASE II file by its header
+    // (see RefreshRecCount): the count goes there with the record.
+    if (area.dialect == DbfDialect::kDbase2) {
+      const std::uint8_t count[2] = {static_cast<std::uint8_t>(n & 0xFF), static_cast<std::uint8_t>((n >> 8) & 0xFF)};
+      err = os::WriteAt(area.file, 1, count, 2);
+      if (err != 0) {
+        SetError(err, "Datei:  " + area.file_name + tag);
+        return false;
+      }
+    }
   } else if (area.status != TableStatus::kRecordsAppended) {
     area.status = TableStatus::kRecordWritten;
   }
@@ -126,16 +155,8 @@ bool GetDbfRecord(WorkArea& area, std::int32_t n, const char** read_form) {
     area.record_number = n;
     return true;
   }
-  std::int64_t offset = RecordOffset(area, n);
-  int err = 0;
   const char* stored = nullptr;
-  if (area.unshared) {
-    err = ReadThroughBlock(area, offset, &stored);
-  } else {
-    std::size_t done = 0;
-    err = os::ReadAt(area.file, offset, area.record.data(), area.record_length, &done);
-    if (err == 0 && done != area.record_length) err = 213;
-  }
+  int err = ReadStored(area, RecordOffset(area, n), area.record.data(), &stored);
   if (err != 0) {
     SetError(err, "Datei:  " + area.file_name + "  [GetDbfRecord]");
     return false;
@@ -152,8 +173,17 @@ bool GetDbfRecord(WorkArea& area, std::int32_t n, const char** read_form) {
   return true;
 }
 
-bool PutDbfRecord(WorkArea& area, std::int32_t n) {
-  return WriteRecord(area, n, area.record_length, true, " [Replace/Append/PutDbfRecord]");
+bool PutDbfRecord(WorkArea& area, std::int32_t n, const KeptFields* kept) {
+  return WriteRecord(area, n, area.record_length, true, " [Replace/Append/PutDbfRecord]", kept);
+}
+
+bool ReadStoredRecord(WorkArea& area, std::int32_t n, std::vector<char>* stored) {
+  stored->assign(area.record_length, ' ');
+  const char* block = nullptr;
+  int err = ReadStored(area, RecordOffset(area, n), stored->data(), &block);
+  if (err == 0 && block != nullptr) std::memcpy(stored->data(), block, area.record_length);
+  if (err != 0) SetError(err, "Datei:  " + area.file_name + "  [GetDbfRecord]");
+  return err == 0;
 }
 
 bool WriteDeletionFlag(WorkArea& area, std::int32_t n) {

@@ -10,6 +10,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "engine/work_area.h"
 
@@ -27,10 +28,22 @@ namespace orvex {
 // processor a wait on that copy).
 bool GetDbfRecord(WorkArea& area, std::int32_t n, const char** read_form = nullptr);
 
+// Fields whose stored bytes a write keeps: `unchanged` per field (see
+// UnchangedFields), `stored` the record as it stands in the file.
+struct KeptFields {
+  const char* stored = nullptr;
+  std::vector<bool> unchanged;
+};
+
 // Writes the record buffer as record n; n above the record count appends it
-// as record count + 1. Status, FlushEachWrite and read-ahead as described in
-// the file comment. True on success.
-bool PutDbfRecord(WorkArea& area, std::int32_t n);
+// as record count + 1. Fields marked in `kept` are written with their stored
+// bytes instead. Status, FlushEachWrite and read-ahead as described in the
+// file comment. True on success.
+bool PutDbfRecord(WorkArea& area, std::int32_t n, const KeptFields* kept = nullptr);
+
+// Reads record n (1..record count) as it stands in the file, without read
+// conversion, into `stored`. Errors as GetDbfRecord; true on success.
+bool ReadStoredRecord(WorkArea& area, std::int32_t n, std::vector<char>* stored);
 
 // Writes only the deletion-flag byte of the record buffer as record n (same
 // append and status rules). True on success.

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <limits>
 
+#include "common/decimal_text.h"
 #include "dates/date_settings.h"
 #include "dates/date_text.h"
 #include "platform/os/codepage.h"
@@ -264,13 +265,9 @@ void DoubleToReal(double value, std::uint8_t* real) {
 }
 
 std::string FormatNumber(double value, int width, int decimals) {
-  if (value == 0) value = 0;  // no "-0"
-  char buffer[400];
-  int n = std::isfinite(value) && std::fabs(value) < 1e300
-              ? std::snprintf(buffer, sizeof buffer, "%*.*f", width, decimals, value)
-              : -1;
-  if (n < 0 || n > width) return std::string(static_cast<std::size_t>(width), '*');
-  return std::string(buffer, static_cast<std::size_t>(n));
+  std::string text = DecimalText(value, decimals);
+  if (text.empty() || static_cast<int>(text.size()) > width) return std::string(static_cast<std::size_t>(width), '*');
+  return std::string(static_cast<std::size_t>(width) - text.size(), ' ') + text;
 }
 
 void ConvertForRead(WorkArea& area, char* record) {
@@ -295,43 +292,78 @@ void ConvertForWrite(WorkArea& area, char* record) {
 
 void UnpackRecord(WorkArea& area) { UnpackRecord(area, area.record.data()); }
 
+namespace {
+
+// Unpacks the field at `p` into `out`; answers where the next part begins.
+std::uint8_t* UnpackField(const FieldDesc& f, const char* p, std::uint8_t* out) {
+  switch (f.type) {
+    case 'C':
+      out[0] = f.length;
+      CopyBytes(out + 1, p, f.length);
+      return out + f.length + 1;
+    case 'D':
+      UnpackDate(f, p, out);
+      return out + 11;
+    case 'N':
+    case 'F':
+      if (f.decimals > 0) {
+        double v = 0;
+        if (!ParseDecimal(Trimmed(p, f.length), &v)) v = 0;
+        DoubleToReal(v, out);
+        return out + 6;
+      }
+      StoreInt32(out, ParseInteger(Trimmed(p, f.length)));
+      return out + 4;
+    case 'L':
+      *out = f.length > 0 && (p[0] == 'T' || p[0] == 't' || p[0] == 'Y' || p[0] == 'y') ? 1 : 0;
+      return out + 1;
+    default:  // M
+      StoreInt32(out, ParseInteger(Trimmed(p, f.length)));
+      return out + 4;
+  }
+}
+
+// True when two unpacked parts of field `f` hold the same value: short
+// strings by their length and characters, logicals by truth, the rest by
+// their bytes.
+bool SamePart(const FieldDesc& f, const std::uint8_t* a, const std::uint8_t* b) {
+  switch (f.type) {
+    case 'C':
+    case 'D': {
+      int limit = f.type == 'C' ? f.length : 10;
+      int n = std::min<int>(a[0], limit);
+      return n == std::min<int>(b[0], limit) && std::memcmp(a + 1, b + 1, static_cast<std::size_t>(n)) == 0;
+    }
+    case 'L':
+      return (a[0] != 0) == (b[0] != 0);
+    default:
+      return std::memcmp(a, b, static_cast<std::size_t>(UnpackedFieldSize(f))) == 0;
+  }
+}
+
+}  // namespace
+
 void UnpackRecord(WorkArea& area, const char* rec) {
   if (area.is_virtual || area.unpacked == nullptr) return;
   std::uint8_t* out = area.unpacked;
   *out++ = rec[0] == '*' ? 1 : 0;
-  for (const FieldDesc& f : area.fields) {
-    const char* p = rec + f.offset;
-    switch (f.type) {
-      case 'C':
-        out[0] = f.length;
-        CopyBytes(out + 1, p, f.length);
-        out += f.length + 1;
-        break;
-      case 'D':
-        UnpackDate(f, p, out);
-        out += 11;
-        break;
-      case 'N':
-      case 'F':
-        if (f.decimals > 0) {
-          double v = 0;
-          if (!ParseDecimal(Trimmed(p, f.length), &v)) v = 0;
-          DoubleToReal(v, out);
-          out += 6;
-        } else {
-          StoreInt32(out, ParseInteger(Trimmed(p, f.length)));
-          out += 4;
-        }
-        break;
-      case 'L':
-        *out++ = f.length > 0 && (p[0] == 'T' || p[0] == 't' || p[0] == 'Y' || p[0] == 'y') ? 1 : 0;
-        break;
-      default:  // M
-        StoreInt32(out, ParseInteger(Trimmed(p, f.length)));
-        out += 4;
-        break;
-    }
+  for (const FieldDesc& f : area.fields) out = UnpackField(f, rec + f.offset, out);
+}
+
+std::vector<bool> UnchangedFields(WorkArea& area, const char* stored) {
+  std::vector<bool> unchanged(area.fields.size(), false);
+  if (area.is_virtual || area.unpacked == nullptr) return unchanged;
+  std::vector<char> read_form(stored, stored + area.record_length);
+  ConvertForRead(area, read_form.data());
+  std::uint8_t part[256];
+  const std::uint8_t* in = area.unpacked + 1;
+  for (std::size_t i = 0; i < area.fields.size(); ++i) {
+    const FieldDesc& f = area.fields[i];
+    UnpackField(f, read_form.data() + f.offset, part);
+    unchanged[i] = SamePart(f, in, part);
+    in += UnpackedFieldSize(f);
   }
+  return unchanged;
 }
 
 void PackRecord(WorkArea& area) {

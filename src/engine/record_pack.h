@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "engine/work_area.h"
 
@@ -21,6 +22,14 @@ void UnpackRecord(WorkArea& area);
 void UnpackRecord(WorkArea& area, const char* record);
 // Unpacked buffer -> record buffer (nothing for virtual areas).
 void PackRecord(WorkArea& area);
+
+// For each field: true when its part of the unpacked buffer holds what
+// unpacking the field of `stored` (a record as it stands in the file, before
+// read conversion) gives. Replace writes such fields with their stored bytes,
+// because the unpacked forms cannot carry every stored value (two-digit
+// years, integers beyond 32 bits, long decimals, OEM characters without an
+// ANSI twin, blank logicals and numbers). All false for virtual areas.
+std::vector<bool> UnchangedFields(WorkArea& area, const char* stored);
 
 // Converts the record bytes after the deletion flag for reading (read
 // translator, then OEM -> ANSI) or writing (ANSI -> OEM, then write
@@ -37,8 +46,8 @@ void ConvertForWrite(WorkArea& area, char* record);
 double RealToDouble(const std::uint8_t* real);
 void DoubleToReal(double value, std::uint8_t* real);
 
-// A number right-aligned in `width` with `decimals`; a row of '*' of the
-// width when it does not fit.
+// A number right-aligned in `width` with `decimals`, rounded half away from
+// zero (DecimalText); a row of '*' of the width when it does not fit.
 std::string FormatNumber(double value, int width, int decimals);
 
 }  // namespace orvex

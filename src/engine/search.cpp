@@ -107,12 +107,9 @@ std::optional<double> ParseNumber(const std::string& text) {
   return x;
 }
 
-// The N/F rule: width = field length, the field's decimals, a whole number
-// (rounded half to even) when it has none.
-std::string NumberText(double x, const FieldDesc& f) {
-  return f.decimals > 0 ? FormatNumber(x, f.length, f.decimals)
-                        : FormatNumber(std::nearbyint(x), f.length, 0);
-}
+// The N/F rule: width = field length, the field's decimals (a whole number
+// when it has none), rounded half away from zero.
+std::string NumberText(double x, const FieldDesc& f) { return FormatNumber(x, f.length, f.decimals); }
 
 std::optional<double> ValueAsNumber(const LocateValue& value) {
   if (const auto* n = std::get_if<std::int64_t>(&value)) return static_cast<double>(*n);

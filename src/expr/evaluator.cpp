@@ -5,8 +5,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <istream>
-#include <memory>
 
 #include "common/errors.h"
 #include "dates/date_names.h"
@@ -100,15 +98,17 @@ std::int32_t ReadInt32(const unsigned char* p) {
   return static_cast<std::int32_t>(v);
 }
 
-// Memo text of `block` in `area`, read through the memo store into the pool.
-// The area is made current for the memo store and restored afterwards.
+// Memo text of `block` in `area`, read through the memo store into the pool
+// with its line ends (a negative block is a memo with block header in a
+// dBASE III file). The area is made current for the memo store and restored
+// afterwards.
 void PushMemo(Machine& m, int area, std::int32_t block) {
   char* start = m.top;
   char* limit = m.end - 1;
   char* out = start;
   // A table without memo file has no texts to read (its M fields hold
   // leftovers at best).
-  if (block > 0 && MemoStore.assign_memo != nullptr && tables::HasMemoFile(area) &&
+  if (block != 0 && MemoStore.read != nullptr && tables::HasMemoFile(area) &&
       start <= limit) {
     std::uint8_t saved = CurrentArea;
     struct Restore {
@@ -116,13 +116,10 @@ void PushMemo(Machine& m, int area, std::int32_t block) {
       ~Restore() { CurrentArea = area; }
     } restore{saved};
     CurrentArea = static_cast<std::uint8_t>(area);
-    std::unique_ptr<std::istream> stream = MemoStore.assign_memo(&block);
-    std::string line;
-    while (stream && out < limit && std::getline(*stream, line)) {
-      while (!line.empty() && (line.back() == '\r' || line.back() == '\x8D')) line.pop_back();
-      std::size_t n = std::min<std::size_t>({line.size(), static_cast<std::size_t>(kMaxText),
-                                             static_cast<std::size_t>(limit - out)});
-      std::memcpy(out, line.data(), n);
+    std::string text;
+    if (MemoStore.read(block, &text)) {
+      std::size_t n = std::min<std::size_t>(text.size(), static_cast<std::size_t>(limit - out));
+      std::memcpy(out, text.data(), n);
       out += n;
     }
   }
@@ -324,7 +321,7 @@ void Call(Machine& m, Func func, int argc) {
     }
     case Func::kRound: {
       double d = PopNumber(m), x = PopNumber(m);
-      return PushNumber(m, VT::kN, RoundCut(x, d));
+      return PushNumber(m, VT::kN, RoundHalfAway(x, d));
     }
     case Func::kChr: {
       char c = ChrCode(PopNumber(m));

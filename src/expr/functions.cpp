@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string_view>
 
+#include "common/decimal_text.h"
 #include "platform/os/codepage.h"
 
 namespace orvex {
@@ -152,18 +153,12 @@ int CompareText(const char* a, int na, const char* b, int nb) {
 }
 
 bool TextBeginsWith(const char* a, int na, const char* b, int nb) {
-  return nb > 0 && nb <= na && std::memcmp(a, b, nb) == 0;
+  if (nb == 0) return na == 0;
+  return nb <= na && std::memcmp(a, b, nb) == 0;
 }
 
-double RoundCut(double value, double decimals) {
-  double whole = std::trunc(value);
-  int d = ClampCount(decimals, 0, 30);
-  if (d == 0) return whole;
-  double f = value - whole;
-  for (int i = 0; i < d; ++i) f *= 10;
-  f = std::trunc(f);
-  for (int i = 0; i < d; ++i) f *= 0.1;
-  return whole + f;
+double RoundHalfAway(double value, double decimals) {
+  return RoundDecimal(value, ClampCount(decimals, -30, 30));
 }
 
 double ModTrunc(double a, double b) {

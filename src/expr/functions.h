@@ -48,12 +48,14 @@ void SoundexCode(const char* s, int n, char out[5]);
 int FindText(const char* needle, int nn, const char* hay, int nh);
 // Byte-wise comparison of whole texts (unsigned); a prefix is smaller.
 int CompareText(const char* a, int na, const char* b, int nb);
-// "=" on texts: `a` begins with the non-empty `b`.
+// "=" on texts: `a` begins with the non-empty `b`, or both are empty.
 bool TextBeginsWith(const char* a, int na, const char* b, int nb);
 
-// ROUND: the value cut (not rounded) to `decimals` places as the language
-// defines it; decimals <= 0 give the truncated value, more than 30 act as 30.
-double RoundCut(double value, double decimals);
+// ROUND: the value rounded half away from zero to `decimals` places, in
+// decimal (ROUND(2.57, 2) is 2.57, not the 2.56 that multiplying binary
+// fractions gives); negative decimals round to tens, hundreds, ...; the
+// count is truncated and kept within -30..30.
+double RoundHalfAway(double value, double decimals);
 // MOD: truncated a modulo truncated b with the sign of a. A zero divisor
 // gives the truncated a (no error).
 double ModTrunc(double a, double b);

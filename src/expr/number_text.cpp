@@ -1,5 +1,7 @@
 #include "expr/number_text.h"
 
+#include "common/decimal_text.h"
+
 #include <algorithm>
 #include <charconv>
 #include <cmath>
@@ -86,26 +88,14 @@ double ParseDecimal(const char* text, std::size_t length) {
 int FormatStr(double value, int width, int decimals, char* out) {
   width = std::clamp(width, 0, 255);
   decimals = std::clamp(decimals, 0, width);
-  char buffer[400];
-  int length;
-  if (decimals == 0 && std::fabs(value) < 1e15) {
-    // Whole numbers (the common STR(n, w)): rounded half to even like the
-    // general path, written as an integer.
-    auto result = std::to_chars(buffer, buffer + sizeof buffer,
-                                static_cast<long long>(std::nearbyint(value)));
-    length = static_cast<int>(result.ptr - buffer);
-  } else if (std::isfinite(value) && std::fabs(value) < 1e300) {
-    auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed,
-                                decimals);
-    length = result.ec == std::errc() ? static_cast<int>(result.ptr - buffer) : width + 1;
-  } else {
-    length = width + 1;  // infinities, NaN and the like never fit: asterisks
-  }
+  char text[kMaxDecimalText];
+  int length = FormatDecimal(value, decimals, text);
+  if (length == 0) length = width + 1;  // infinities and NaN never fit: asterisks
   if (length > width) {
     std::memset(out, '*', width);
   } else {
     std::memset(out, ' ', width - length);
-    std::memcpy(out + width - length, buffer, length);
+    std::memcpy(out + width - length, text, static_cast<std::size_t>(length));
   }
   out[width] = '\0';
   return width;

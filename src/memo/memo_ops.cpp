@@ -67,27 +67,48 @@ std::int32_t CopyMemoTo(int source_area, std::int32_t block, bool same_block) {
 
 }  // namespace
 
+namespace {
+
+// Reads memo `block` of `area` whole (block 0: nothing); 1003 with the
+// record number and `routine` for an address beyond the file.
+bool ReadWholeMemo(WorkArea& area, std::int32_t block, MemoBytes* memo_bytes, const std::string& routine) {
+  if (block == 0) return true;
+  MemoReadOptions options;
+  options.translator = TranslatorOf(area.read_translator);
+  const std::string tag = "[" + routine + "]";
+  switch (ReadMemoText(area.memo, block, options, memo_bytes, tag)) {
+    case MemoRead::kIoError:
+      return false;
+    case MemoRead::kBadAddress:
+      SetError(1003, area.memo.name + " Record # " + std::to_string(area.record_number) + " " + tag);
+      return false;
+    case MemoRead::kOk:
+      break;
+  }
+  return true;
+}
+
+}  // namespace
+
 bool GetMemo(std::int32_t block, int line_limit) {
   WorkArea* area = RequireMemo("GetMemo");
   ClearMemoPad();
   MemoBlocksRead = 0;
   if (area == nullptr) return false;
-  if (block == 0) return true;
-  MemoReadOptions options;
-  options.translator = TranslatorOf(area->read_translator);
   MemoBytes memo_bytes;
-  switch (ReadMemoText(area->memo, block, options, &memo_bytes, "[GetMemo]")) {
-    case MemoRead::kIoError:
-      return false;
-    case MemoRead::kBadAddress:
-      SetError(1003,
-               area->memo.name + " Record # " + std::to_string(area->record_number) + " [GetMemo]");
-      return false;
-    case MemoRead::kOk:
-      break;
-  }
+  if (!ReadWholeMemo(*area, block, &memo_bytes, "GetMemo")) return false;
   MemoBlocksRead = memo_bytes.blocks;
   FillMemoPad(memo_bytes.text, line_limit);
+  return true;
+}
+
+bool ReadMemo(std::int32_t block, std::string* text) {
+  text->clear();
+  WorkArea* area = RequireMemo("ReadMemo");
+  if (area == nullptr) return false;
+  MemoBytes memo_bytes;
+  if (!ReadWholeMemo(*area, block, &memo_bytes, "ReadMemo")) return false;
+  *text = std::move(memo_bytes.text);
   return true;
 }
 
@@ -124,11 +145,14 @@ std::int32_t EditMemoCloseMemo(std::int32_t block) {
 }
 
 std::int32_t AddMemo(const std::string& text) {
-  WorkArea* area = RequireMemo("AddMemo");
-  if (area == nullptr) return 0;
   const std::size_t end = text.find_last_not_of(' ');
-  if (end == std::string::npos) return 0;
-  return WriteNewMemo(*area, text.substr(0, end + 1), "AddMemo()", 0, 0, "[AddMemo]");
+  return StoreMemo(end == std::string::npos ? std::string() : text.substr(0, end + 1));
+}
+
+std::int32_t StoreMemo(const std::string& text) {
+  WorkArea* area = RequireMemo("AddMemo");
+  if (area == nullptr || text.empty()) return 0;
+  return WriteNewMemo(*area, text, "AddMemo()", 0, 0, "[AddMemo]");
 }
 
 std::int32_t CopyMemo(int source_area, std::int32_t block) {

@@ -24,6 +24,10 @@ namespace orvex {
 // True when the memo is in the pad.
 bool GetMemo(std::int32_t block, int line_limit = 0);
 
+// Reads the memo at `block` whole and as stored (the table's read translator
+// applied, nothing else: no line limits, every byte kept) into `text`; block
+// 0 gives "". Errors as GetMemo (" [ReadMemo]"). True on success.
+bool ReadMemo(std::int32_t block, std::string* text);
 // Writes the MemoPad as the record's memo, whose current block is `block` (0 =
 // none), and empties the pad. dBASE III and FPT: a new memo at the end of the
 // file; dBASE IV: in place when it fits the old blocks, else where
@@ -37,6 +41,8 @@ std::int32_t EditMemoCloseMemo(std::int32_t block);
 // block number to store into the M field, or 0 after an error.
 std::int32_t AddMemo(const std::string& text);
 
+// As AddMemo, but stores `text` exactly as given, trailing blanks included.
+std::int32_t StoreMemo(const std::string& text);
 // Copies memo `block` of the table in `source_area` to the end of the current
 // area's memo file, in the destination's layout, with the source's read and
 // the destination's write translator applied (" [AppendFrom/CopyTo]"; a write

@@ -24,6 +24,7 @@ void InstallMemoStore() {
     return CopyMemoToSameBlock(source_area, block);
   };
   MemoStore.assign_memo = [](std::int32_t* block) { return AssignMemo(block); };
+  MemoStore.read = [](std::int32_t block, std::string* text) { return ReadMemo(block, text); };
 }
 
 namespace {

@@ -113,7 +113,8 @@ TEST_F(DateTextTest, CanonicalTextConversions) {
   EXPECT_EQ(NationalToAmerican("1.2.2024"), "02/01/2024");  // kept as given
   EXPECT_EQ(NationalToAmerican(std::string("1.2.24\0-9", 9)), "02/01/24");
   // '/' beats '-', which beats '.'; the third part keeps further separators.
-  EXPECT_EQ(NationalToAmerican("01-02.24"), "02.24/01/00");
+  EXPECT_EQ(NationalToAmerican("01-02.24"), "01-02.24");  // only two parts at '-': no date
+  EXPECT_EQ(NationalToAmerican("01-02.24-5"), "02.24/01/05");
   EXPECT_EQ(NationalToAmerican("1/2/3/4"), "02/01/3/4");
   CenturyOn = true;
   EXPECT_EQ(NationalToAmerican("1.2.024"), "02/01/0024");
@@ -150,7 +151,7 @@ TEST_F(DateTextTest, CheckDateTextValidatesAndNormalises) {
   Use(2, false);
   for (const char* bad :
        {"31/04/24", "29/02/23", "30/02/24", "31/06/24", "32/01/24", "00/01/24", "01/13/24",
-        "01/00/24", "ab/01/24", "01/01/123", "1/1/2024x", "", "010124", "1/1/-24"}) {
+        "01/00/24", "ab/01/24", "01/01/123", "1/1/2024x", "", "010124", "1/1/-24", "31/12", "31/12/"}) {
     std::string text = bad;
     EXPECT_FALSE(CheckDateText(text)) << bad;
     EXPECT_EQ(text, bad) << "left unchanged";
@@ -181,6 +182,10 @@ TEST_F(DateTextTest, CheckDateTextValidatesAndNormalises) {
   text = "  .  .";
   EXPECT_TRUE(CheckDateText(text));
   EXPECT_EQ(text, "  .  .  ");
+  text = "31.12";  // no year: no date
+  EXPECT_FALSE(CheckDateText(text));
+  EXPECT_EQ(DayNumberFromDateText("1.2"), EmptyDayNumber);
+  EXPECT_NE(DayNumberFromDateText("1.2.24"), EmptyDayNumber);
   Use(1, false);
   text = "24.2.1";
   EXPECT_TRUE(CheckDateText(text));
@@ -245,6 +250,10 @@ TEST_F(DateTextTest, DTextConversions) {
   EXPECT_EQ(DTextFromDateText("1.2.2024"), "20240201");
   EXPECT_EQ(DTextFromDateText("1.2.024"), "00240201");
   EXPECT_EQ(DTextFromDateText("31.02.24"), "20240231");  // characters, not calendar
+  // Texts that are not made of a date's parts are no date.
+  for (const char* malformed : {"ab.cd.ef", "1.2.24.7", "1.2", "31.12", "..24", "1.x.2024"}) {
+    EXPECT_EQ(DTextFromDateText(malformed), "        ") << malformed;
+  }
   for (const char* empty : {"  .  .  ", "", "20241231", "1.123.24", "1.2.24567"})
     EXPECT_EQ(DTextFromDateText(empty), "        ") << empty;
   EXPECT_EQ(DTextFromDisplayDateText("31.12.24"), "20241231");

@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "engine/locks.h"
 #include "engine/navigation.h"
 
 #include "engine/record_io.h"
@@ -256,6 +257,27 @@ TEST_F(DbfFileTest, Dbase2TablesAreReadAndRewrittenInTheirDialect) {
   for (int i = 0; i < 32; ++i) full[8 + 16 * i] = 'X';
   EXPECT_EQ(OpenBytes("full.dbf", full), 210);
   EXPECT_EQ(ErrorDetail, "FULL.DBF ist keine dBASE-Datenbank.(Zu viele Datenfelder) [Use/OpenDbf]");
+}
+
+TEST_F(DbfFileTest, SharedDbase2TablesFollowTheHeaderCountNotThePadding) {
+  std::string s(521, '\0');
+  s[0] = 2;
+  Put16(s, 1, 1);
+  Put16(s, 6, 1 + 3);
+  s.replace(8, 4, "NAME");
+  s[8 + 11] = 'C', s[8 + 12] = 3;
+  s[24] = 0x0D;
+  s += " abc" + std::string(12, 'x');  // one record, then padding of three
+  ASSERT_EQ(OpenBytes("pad.dbf", s), 0);  // shared
+  EXPECT_EQ(RecCount(), 1);
+  ASSERT_TRUE(ALock());
+  Append();
+  ASSERT_EQ(DbfErrorNo, 0) << ErrorDetail;
+  // Another area sees the new record at once, and no more.
+  Select(2);
+  USE(Path("pad.dbf") + " ALIAS OTHER");
+  ASSERT_EQ(DbfErrorNo, 0) << ErrorDetail;
+  EXPECT_EQ(RecCount(), 2);
 }
 
 TEST_F(DbfFileTest, Level7DescriptorsAreRead) {

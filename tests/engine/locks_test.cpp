@@ -2,6 +2,8 @@
 // record locks lie in the file.
 #include "engine/locks.h"
 
+#include <ctime>
+
 #include "engine/navigation.h"
 #include "engine/record_io.h"
 #include "engine/tables.h"
@@ -137,6 +139,36 @@ TEST_F(LocksTest, FailedLocksRetryAndAskTheHook) {
   };
   EXPECT_TRUE(ALock());
   os::CloseFile(other);
+}
+
+TEST_F(LocksTest, WaitingForALockSleepsAndDispatchesMessages) {
+  OpenShared();
+  int err = 0;
+  os::Handle other = os::OpenFile(Path("l.dbf"), os::kOpenReadWriteDenyNone, &err);
+  ASSERT_EQ(os::LockFile(other, LockBase + 1, 1), 0);
+  int dispatched = 0;
+  os::SetProcessMessagesHook([&] { ++dispatched; });
+  LockRetries = 1;
+  LockRetryDelay = 1;
+  std::clock_t cpu = std::clock();
+  std::uint32_t start = os::GetTickCount();
+  EXPECT_FALSE(ALock());
+  EXPECT_GE(os::GetTickCount() - start, 1000u);  // the wait the settings ask for
+  EXPECT_LT(std::clock() - cpu, CLOCKS_PER_SEC / 4);  // asleep, not spinning
+  EXPECT_GT(dispatched, 5);
+  os::SetProcessMessagesHook(nullptr);
+  os::CloseFile(other);
+}
+
+TEST_F(LocksTest, OnlyRecordsOfTheTableAndThePhantomCanBeLocked) {
+  // Record 0 of an empty table, whose records are longer than its header,
+  // would lock the database and append bytes.
+  WriteFileBytes(Path("l.dbf"), Dbase3File(0x03, {{"NAME", 'C', 100}}, {}));
+  USE(Path("l.dbf"));
+  ASSERT_EQ(RecNo(), 0);
+  EXPECT_FALSE(RLock());
+  EXPECT_TRUE(OtherCanLock(LockBase, 2));
+  EXPECT_TRUE(ALock());
 }
 
 TEST_F(LocksTest, ExclusiveTablesRecordLocksWithoutTheFile) {

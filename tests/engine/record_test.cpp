@@ -78,7 +78,8 @@ TEST_F(RecordTest, PackWritesTheFileForm) {
   SetInt(6, 12);
   Replace();
   ASSERT_EQ(DbfErrorNo, 0);
-  EXPECT_EQ(StoredRecord(1), " Zo\x89       " " 3.14" "F" "19991231" "-12345" "        12");
+  // The blank logical was left false, as it reads: it stays blank.
+  EXPECT_EQ(StoredRecord(1), " Zo\x89       " " 3.14" " " "19991231" "-12345" "        12");
   DoubleToReal(12345.678, FieldAddress(2));  // does not fit N(5,2)
   SetInt(5, 1234567);                        // does not fit N(6)
   SetDate(4, "  .  .  ");

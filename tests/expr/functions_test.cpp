@@ -24,7 +24,10 @@ TEST_F(FunctionsTest, TextComparisons) {
   EXPECT_TRUE(Logical("'B' $ 'ABC'"));
   EXPECT_FALSE(Logical("'D' $ 'ABC'"));
   EXPECT_FALSE(Logical("'' $ 'ABC'"));
-  EXPECT_FALSE(Logical("'ABC' = ''"));  // the right text must not be empty
+  EXPECT_FALSE(Logical("'ABC' = ''"));  // the right text must not be empty ...
+  EXPECT_TRUE(Logical("'' = ''"));      // ... unless the left one is empty too
+  EXPECT_FALSE(Logical("'' <> ''"));
+  EXPECT_FALSE(Logical("'' = 'A'"));
   EXPECT_TRUE(Logical("'AB' < 'ABC'"));
   EXPECT_TRUE(Logical("'ABC' > 'AB'"));
   EXPECT_TRUE(Logical("'a' > 'B'"));  // bytes, not letters
@@ -84,10 +87,17 @@ TEST_F(FunctionsTest, NumericFunctions) {
   EXPECT_DOUBLE_EQ(Number("MOD(5, 0)"), 5);
   EXPECT_DOUBLE_EQ(Number("MAX(1, 2)"), 2);
   EXPECT_DOUBLE_EQ(Number("MIN(1, 2)"), 1);
-  EXPECT_DOUBLE_EQ(Number("ROUND(2.567, 2)"), 2.56);
-  EXPECT_DOUBLE_EQ(Number("ROUND(-2.567, 1)"), -2.5);
-  EXPECT_DOUBLE_EQ(Number("ROUND(7.9, 0)"), 7);
-  EXPECT_DOUBLE_EQ(Number("ROUND(7.9, -3)"), 7);
+  // ROUND rounds the decimal value half away from zero, exactly.
+  EXPECT_EQ(Number("ROUND(2.567, 2)"), 2.57);
+  EXPECT_EQ(Number("ROUND(-2.567, 1)"), -2.6);
+  EXPECT_EQ(Number("ROUND(7.9, 0)"), 8);
+  EXPECT_EQ(Number("ROUND(7.9, -3)"), 0);
+  EXPECT_EQ(Number("ROUND(1250, -2)"), 1300);
+  EXPECT_EQ(Number("ROUND(2.57, 2)"), 2.57);
+  EXPECT_EQ(Number("ROUND(8.2, 1)"), 8.2);
+  EXPECT_EQ(Number("ROUND(19.99, 2)"), 19.99);
+  EXPECT_EQ(Number("ROUND(2.675, 2)"), 2.68);
+  EXPECT_EQ(Number("ROUND(-0.5, 0)"), -1);
   EXPECT_DOUBLE_EQ(Number("ROUND(1.5, 1000000)"), 1.5);
   EXPECT_DOUBLE_EQ(Number("VAL('12.5  ')"), 12.5);
   EXPECT_DOUBLE_EQ(Number("VAL('  -3')"), -3);
@@ -110,7 +120,13 @@ TEST_F(FunctionsTest, Str) {
   EXPECT_EQ(Text("STR(123456, 3)"), "***");
   EXPECT_EQ(Text("STR(5)"), "         5");
   EXPECT_EQ(Text("STR(-1.26, 6, 1)"), "  -1.3");
-  EXPECT_EQ(Text("STR(2.675, 4, 2)"), "2.67");  // the double just below 2.675
+  // Halves of the decimal value round away from zero.
+  EXPECT_EQ(Text("STR(2.675, 4, 2)"), "2.68");
+  EXPECT_EQ(Text("STR(2.5)"), "         3");
+  EXPECT_EQ(Text("STR(-2.5, 3)"), " -3");
+  EXPECT_EQ(Text("STR(0.125, 5, 2)"), " 0.13");
+  EXPECT_EQ(Text("STR(-0.001, 5, 2)"), " 0.00");
+  EXPECT_EQ(Text("STR(9.995, 5, 2)"), "10.00");
   EXPECT_EQ(Text("STR(1E250)"), "**********");
   EXPECT_EQ(Text("STR(10 / 0, 3)"), "***");
   EXPECT_EQ(Text("STR(5, 0)"), "");

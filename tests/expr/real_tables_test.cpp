@@ -70,11 +70,15 @@ TEST_F(RealTablesTest, KeyExpressionsOfRealIndexesCompileAndFitTheirTags) {
     CompiledExpr* e = AssignExpr(tag.expression);
     ASSERT_NE(e, nullptr) << ErrorDetail;
     EXPECT_EQ(e->result_type, tag.type);
-    if (tag.type == 'C' && e->result_length != 0) EXPECT_EQ(e->result_length, tag.key_length);
+    if (tag.type == 'C' && e->result_length != 0) {
+      EXPECT_EQ(e->result_length, tag.key_length);
+    }
     for (std::int32_t n = 1; n <= RecCount(); ++n) {
       GO(n);
       ASSERT_NE(EvaluateExpr(e), nullptr);
-      if (tag.type == 'C') EXPECT_LE(static_cast<int>(ResultText(e).size()), tag.key_length);
+      if (tag.type == 'C') {
+        EXPECT_LE(static_cast<int>(ResultText(e).size()), tag.key_length);
+      }
       ++evaluated;
     }
     FreeExpr(e);

@@ -304,15 +304,16 @@ TEST_F(TableExprTest, MemoTextComesThroughTheMemoStore) {
   Append();
   ASSERT_EQ(DbfErrorNo, 0) << ErrorDetail;
 
-  // Lines are joined without their line ends and cut at the pool size - 1.
+  // The text keeps its line ends and is cut at the pool size - 1.
+  const std::string text = "first line\r\n" + std::string(300, 'x') + "\r\nlast";
   Outcome o = Compute("NOTE");
   EXPECT_EQ(o.type, 'M');
-  EXPECT_EQ(o.text, ("first line" + std::string(300, 'x')).substr(0, 255));
+  EXPECT_EQ(o.text, text.substr(0, 255));
   MemoWidth = 1000;
-  EXPECT_EQ(Text("NOTE"), "first line" + std::string(300, 'x') + "last");
+  EXPECT_EQ(Text("NOTE"), text);
   // Read through an alias while another area is current.
   Select(1);
-  EXPECT_EQ(Text("NOTES->NOTE"), "first line" + std::string(300, 'x') + "last");
+  EXPECT_EQ(Text("NOTES->NOTE"), text);
   EXPECT_EQ(SelectedArea(), 1);
   // A table without memo file: no text, and no memo error either.
   EXPECT_EQ(Text("PLOT"), "");

@@ -44,6 +44,9 @@ TEST_F(MemoFileTest, BlockSizesTheKindsCannotHoldAreRefused) {
   MemoBlockSize = 0;
   EXPECT_FALSE(CreateDbf(Path("zero"), {{"NOTES", 'M', 10, 0}}));
   EXPECT_EQ(DbfErrorNo, 220);
+  // Neither table is left behind without its memo file.
+  EXPECT_FALSE(os::FileExists(Path("small.dbf")));
+  EXPECT_FALSE(os::FileExists(Path("zero.dbf")));
 }
 
 TEST_F(MemoFileTest, AddMemoOnFreshDbase3FileOverwritesTheEndMarker) {

@@ -80,7 +80,9 @@ TEST_P(MemoPackTest, PackKeepsExactlyTheReferencedMemosInRecordOrder) {
   for (std::size_t i = 0; i < table_before.size(); ++i) {
     const bool date = i >= 1 && i <= 3;
     const bool notes = i >= 97 && i < 97 + 6 * 21 && (i - 97) % 21 >= 11;
-    if (!date && !notes) ASSERT_EQ(table_after[i], table_before[i]) << "byte " << i;
+    if (!date && !notes) {
+      ASSERT_EQ(table_after[i], table_before[i]) << "byte " << i;
+    }
   }
 
   USE(Path("t") + " EXCLUSIVE");

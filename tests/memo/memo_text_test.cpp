@@ -162,10 +162,25 @@ TEST_F(MemoTextTest, ExpressionEngineReadsMemoValuesThroughAssignMemo) {
   EXPECT_EQ(ExpressionEngine.result_type(expr), 'M');
   const void* value = ExpressionEngine.evaluate(expr);
   ASSERT_NE(value, nullptr);
-  EXPECT_EQ(ExpressionEngine.to_text(expr, value), "HelloWorld");
+  EXPECT_EQ(ExpressionEngine.to_text(expr, value), "Hello\r\nWorld");
   GO(2);
   value = ExpressionEngine.evaluate(expr);
   EXPECT_EQ(ExpressionEngine.to_text(expr, value), "");
+  ExpressionEngine.free(expr);
+}
+
+TEST_F(MemoTextTest, ExpressionsReadMemosWithANegativeReference) {
+  // dBASE III files mark a memo with block header by a negative number;
+  // the memo store writes one for a text holding 0x1A.
+  RegisterExpressionEngine();
+  CreateAndUse("t", kMemoDbase3);
+  const std::int32_t block = AddMemo("eins\x1A zwei");
+  ASSERT_LT(block, 0);
+  AppendWithMemo("first", block);
+  GO(1);
+  CompiledExpr* expr = ExpressionEngine.compile("NOTES");
+  ASSERT_NE(expr, nullptr) << ErrorDetail;
+  EXPECT_EQ(ExpressionEngine.to_text(expr, ExpressionEngine.evaluate(expr)), "eins\x1A zwei");
   ExpressionEngine.free(expr);
 }
 

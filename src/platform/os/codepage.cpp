@@ -125,7 +125,8 @@ std::string SingleByteToUtf8(std::string_view text, const char16_t* upper) {
   return out;
 }
 
-std::string Utf8ToSingleByte(std::string_view utf8, const char16_t* upper) {
+// Characters the code page lacks become '?' and clear *exact when given.
+std::string Utf8ToSingleByte(std::string_view utf8, const char16_t* upper, bool* exact = nullptr) {
   std::string out;
   out.reserve(utf8.size());
   std::size_t pos = 0;
@@ -142,6 +143,7 @@ std::string Utf8ToSingleByte(std::string_view utf8, const char16_t* upper) {
         }
       }
     }
+    if (byte == '?' && cp != '?' && exact != nullptr) *exact = false;
     out.push_back(byte);
   }
   return out;
@@ -175,6 +177,12 @@ std::string Cp850ToUtf8(std::string_view oem850) {
 }
 std::string Utf8ToCp850(std::string_view utf8) {
   return Utf8ToSingleByte(utf8, tables::kCp850Upper);
+}
+
+bool Utf8ToCodePage(std::string_view utf8, bool oem850, std::string* out) {
+  bool exact = true;
+  *out = Utf8ToSingleByte(utf8, oem850 ? tables::kCp850Upper : tables::kCp1252Upper, &exact);
+  return exact;
 }
 
 }  // namespace orvex::os

@@ -38,6 +38,11 @@ std::string Utf8ToCp866(std::string_view utf8);
 std::string Cp850ToUtf8(std::string_view oem850);
 std::string Utf8ToCp850(std::string_view utf8);
 
+// UTF-8 into code page 850 (`oem850`) or Windows-1252, in `out`; false
+// when a character has no byte in that code page or the text is not
+// well-formed UTF-8 (`out` then holds '?' in those places).
+bool Utf8ToCodePage(std::string_view utf8, bool oem850, std::string* out);
+
 // True when `text` is well-formed UTF-8 (ASCII included).
 bool IsValidUtf8(std::string_view text);
 

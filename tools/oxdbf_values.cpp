@@ -1,0 +1,145 @@
+// Field values at the tool's edge: what dump shows (exactly what the file
+// holds) and what append and replace store (exactly what was given, or
+// nothing).
+#include <algorithm>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "common/decimal_text.h"
+#include "dates/date_text.h"
+#include "engine/record_pack.h"
+#include "engine/work_area.h"
+#include "oxdbf.h"
+#include "oxdbf_memo.h"
+#include "platform/os/codepage.h"
+
+namespace orvex::tool {
+namespace {
+
+std::string_view StoredField(int n) {
+  const WorkArea& area = *CurrentWorkArea();
+  const FieldDesc& f = area.fields[static_cast<std::size_t>(n - 1)];
+  return std::string_view(area.record.data() + f.offset, f.length);
+}
+
+std::string_view Strip(std::string_view s, const char* chars) {
+  std::size_t b = s.find_first_not_of(chars);
+  if (b == std::string_view::npos) return {};
+  return s.substr(b, s.find_last_not_of(chars) - b + 1);
+}
+
+// A decimal number as given ("-12.50", "+.5", "7") in its plain form with
+// exactly `decimals` places ("-12.50", "0.50", "7.00"); "" when the text is
+// not such a number or has non-zero digits beyond `decimals` places.
+std::string PlainDecimal(const std::string& text, int decimals, bool* too_precise) {
+  std::size_t i = 0;
+  bool negative = false;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+  std::size_t point = text.find('.', i);
+  std::string whole = text.substr(i, point == std::string::npos ? std::string::npos : point - i);
+  std::string fraction = point == std::string::npos ? "" : text.substr(point + 1);
+  auto digits = [](const std::string& s) { return s.find_first_not_of("0123456789") == std::string::npos; };
+  if ((whole.empty() && fraction.empty()) || !digits(whole) || !digits(fraction)) return "";
+  std::size_t used = fraction.find_last_not_of('0');
+  if (used != std::string::npos && static_cast<int>(used) + 1 > decimals) {
+    *too_precise = true;
+    return "";
+  }
+  fraction.resize(static_cast<std::size_t>(decimals), '0');
+  whole.erase(0, std::min(whole.find_first_not_of('0'), whole.size()));
+  if (whole.empty()) whole = "0";
+  bool zero = whole == "0" && fraction.find_first_not_of('0') == std::string::npos;
+  return (negative && !zero ? "-" : "") + whole + (decimals > 0 ? "." + fraction : "");
+}
+
+// N and F values: refused unless the field and its unpacked form hold them
+// exactly.
+std::string SetNumber(int n, const std::string& text) {
+  const int length = FieldLen(n), decimals = FieldDec(n);
+  bool too_precise = false;
+  std::string plain = PlainDecimal(text, decimals, &too_precise);
+  if (too_precise) return "mehr Nachkommastellen als das Feld (" + std::to_string(decimals) + ")";
+  if (plain.empty()) return "keine Zahl";
+  if (static_cast<int>(plain.size()) > length) {
+    return "passt nicht in das Feld (" + std::to_string(length) + "," + std::to_string(decimals) + ")";
+  }
+  double value = std::strtod(plain.c_str(), nullptr);
+  std::uint8_t* p = FieldAddress(n);
+  if (decimals > 0) {
+    std::uint8_t real[6];
+    DoubleToReal(value, real);
+    if (DecimalText(RealToDouble(real), decimals) != plain) return "nicht genau speicherbar";
+    std::memcpy(p, real, 6);
+  } else {
+    if (value < -2147483648.0 || value > 2147483647.0) return "nicht genau speicherbar";
+    std::int32_t i = static_cast<std::int32_t>(value);
+    std::memcpy(p, &i, 4);
+  }
+  return "";
+}
+
+}  // namespace
+
+std::string FieldText(int n) {
+  std::string_view stored = StoredField(n);
+  switch (FieldType(n)) {
+    case 'C':
+      return StoredToUtf8(stored.substr(0, stored.find_last_not_of(std::string_view(" \0", 2)) + 1));
+    case 'L': {
+      char c = stored.empty() ? ' ' : stored[0];
+      return c == 'T' || c == 't' || c == 'Y' || c == 'y'   ? "T"
+             : c == 'F' || c == 'f' || c == 'N' || c == 'n' ? "F"
+                                                            : "";
+    }
+    case 'M':
+      return MemoFieldText(n);
+    case 'D':  // a date of blanks and zeros is no date
+      return stored.find_first_not_of(" 0") == std::string_view::npos ? "" : std::string(Strip(stored, " "));
+    default:  // N, F: the stored digits
+      return std::string(Strip(stored, " "));
+  }
+}
+
+std::string SetFieldText(int n, const std::string& value) {
+  std::uint8_t* p = FieldAddress(n);
+  switch (FieldType(n)) {
+    case 'C': {
+      std::string text;
+      if (!Utf8ToStored(value, &text)) return "Zeichen außerhalb der Codepage der Tabelle";
+      if (static_cast<int>(text.size()) > FieldLen(n)) {
+        return "länger als das Feld (" + std::to_string(FieldLen(n)) + " Zeichen)";
+      }
+      p[0] = static_cast<std::uint8_t>(text.size());
+      std::memcpy(p + 1, text.data(), text.size());
+      return "";
+    }
+    case 'D': {
+      // YYYYMMDD as stored, or a date text of the current date type.
+      bool digits = value.size() == 8 && value.find_first_not_of("0123456789") == std::string::npos;
+      std::string date = value.empty() ? std::string() : digits ? DateTextFromDText(value) : value;
+      if (!date.empty() && !CheckDateText(date)) return "kein gültiges Datum";
+      p[0] = static_cast<std::uint8_t>(std::min<std::size_t>(date.size(), 10));
+      std::memcpy(p + 1, date.data(), p[0]);
+      return "";
+    }
+    case 'L': {
+      std::string upper = os::CharUpperString(value);
+      if (upper == "T" || upper == "Y" || upper == "TRUE" || upper == "J") {
+        *p = 1;
+      } else if (upper == "F" || upper == "N" || upper == "FALSE" || upper.empty()) {
+        *p = 0;
+      } else {
+        return "kein logischer Wert";
+      }
+      return "";
+    }
+    case 'M':
+      return SetMemoFieldText(n, value);
+    default:
+      return SetNumber(n, value);
+  }
+}
+
+}  // namespace orvex::tool
