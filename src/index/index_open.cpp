@@ -1,5 +1,8 @@
 #include "index/index_open.h"
 
+#include <cstring>
+#include <utility>
+
 #include "common/errors.h"
 #include "common/file_utils.h"
 #include "common/names.h"
@@ -52,6 +55,31 @@ bool GeometryFits(const TagLayout& t) {
   if (t.key_type == 'D' && t.key_length != kDateKeyLength) return false;
   if (t.item_length < t.key_length + 4 || t.max_keys < 1) return false;
   return 8 + t.max_keys * t.item_length + 4 <= kMdxBlockSize;
+}
+
+// Compiles an expression of a tag header in its normalised form, or as it
+// stands when the normalised form does not compile (removing the blanks of
+// ".NOT. DELETED()" leaves a text the lexer reads differently). The text
+// that compiled is left in *text. False when neither compiles.
+bool CompileNormalised(std::string* text, CompiledExpr** expr) {
+  QuietErrors quiet;
+  std::string normalised = NormaliseExpression(*text);
+  *expr = AssignExpr(normalised);
+  if (*expr != nullptr) {
+    *text = normalised;
+    return true;
+  }
+  *expr = AssignExpr(*text);
+  if (*expr == nullptr) {
+    // dBASE IV writes the logical constants as .TRUE. and .FALSE. too.
+    std::string words = normalised;
+    for (auto [from, to] : {std::pair<const char*, const char*>{".TRUE.", ".T."}, {".FALSE.", ".F."}}) {
+      for (std::size_t at; (at = words.find(from)) != std::string::npos;) words.replace(at, std::strlen(from), to);
+    }
+    if ((*expr = AssignExpr(words)) != nullptr) *text = words;
+  }
+  DbfErrorNo = 0;
+  return *expr != nullptr;
 }
 
 char ExpectedResult(char key_type) { return key_type == 'C' ? 'C' : key_type == 'D' ? 'D' : 'N'; }
@@ -125,19 +153,20 @@ std::unique_ptr<TagState> OpenTag(IndexFile& index, int number) {
   // Another writer may set the FOR flag without a condition: that is no
   // condition.
   t.has_for = t.has_for && !TrimBoth(t.for_expr).empty();
-  t.key_expr = NormaliseExpression(t.key_expr);
+  if (!CompileNormalised(&t.key_expr, &tag->key_expr)) {
+    SetError(222, damaged);
+    return nullptr;
+  }
   PutFixedText(tag->anchor.data() + kTagExpr, kMaxExprLength + 1, t.key_expr);
   if (t.has_for) {
-    t.for_expr = NormaliseExpression(t.for_expr);
+    if (!CompileNormalised(&t.for_expr, &tag->for_expr)) {
+      SetError(222, damaged);
+      return nullptr;
+    }
     PutFixedText(tag->anchor.data() + kTagForExpr, kMaxExprLength + 1, t.for_expr);
   }
   tag->geometry = {t.key_length, t.item_length, t.max_keys};
   tag->order = {t.key_type, t.key_length, t.descending};
-  {
-    QuietErrors quiet;
-    tag->key_expr = AssignExpr(t.key_expr);
-    if (t.has_for) tag->for_expr = AssignExpr(t.for_expr);
-  }
   bool compiled = tag->key_expr != nullptr && tag->key_expr->result_type == ExpectedResult(t.key_type) &&
                   (!t.has_for || (tag->for_expr != nullptr && tag->for_expr->result_type == 'L'));
   if (!compiled) {

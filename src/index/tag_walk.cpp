@@ -6,6 +6,18 @@ namespace orvex {
 
 namespace {
 
+// Reads the node at `page` and appends it to the path; the new entry's page
+// is 0 after an error (reported).
+PathEntry& PushNode(IndexFile& index, TagState& tag, std::uint32_t page) {
+  Block node;
+  bool ok = ReadNode(index, tag, page, &node);
+  tag.path.emplace_back();
+  PathEntry& e = tag.path.back();
+  e.page = ok ? page : 0;
+  e.node = node;
+  return e;
+}
+
 // Follows first (or last) entries from `page` down to a leaf, appending to
 // the path.
 bool DescendFrom(IndexFile& index, TagState& tag, std::uint32_t page, bool last) {
@@ -14,10 +26,8 @@ bool DescendFrom(IndexFile& index, TagState& tag, std::uint32_t page, bool last)
       ReportDamaged(index, tag, "GetNode");
       return false;
     }
-    tag.path.emplace_back();
-    PathEntry& e = tag.path.back();
-    e.page = page;
-    if (!ReadNode(index, tag, page, &e.node)) {
+    PathEntry& e = PushNode(index, tag, page);
+    if (e.page == 0) {
       tag.path.pop_back();
       return false;
     }
@@ -119,10 +129,8 @@ bool DescendToKey(IndexFile& index, TagState& tag, const std::uint8_t* key) {
       ReportDamaged(index, tag, "GetNode");
       return false;
     }
-    tag.path.emplace_back();
-    PathEntry& e = tag.path.back();
-    e.page = page;
-    if (!ReadNode(index, tag, page, &e.node)) {
+    PathEntry& e = PushNode(index, tag, page);
+    if (e.page == 0) {
       tag.path.pop_back();
       return false;
     }
