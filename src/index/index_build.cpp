@@ -57,6 +57,9 @@ class TreeWriter {
   TreeWriter(IndexFile& index, const NodeGeometry& geometry, Progress& progress)
       : index_(index), g_(geometry), progress_(progress) {
     first_page_ = next_page_ = static_cast<std::uint32_t>(IndexFileSize(index) / kMdxPageSize);
+    // Room for every level a tree can have, so that adding a level never
+    // moves the nodes being filled.
+    levels_.reserve(64);
     levels_.emplace_back();
   }
 
@@ -386,6 +389,9 @@ bool AddIndexTag(const TagDefinition& tag, bool reopen_exclusive) {
     if (index == nullptr) return false;
   }
   bool ok = AddTagTo(*index, tag);
+  // The build's error outlives the reopening below.
+  const int error = DbfErrorNo;
+  const std::string detail = ErrorDetail;
   CloseIndex(CurrentArea);
   if (reopened && ReopenShared(false) != 0) {
     SetError(225, "Cannot_Reopen_Database_Sharable " + table->file_name);
@@ -393,6 +399,10 @@ bool AddIndexTag(const TagDefinition& tag, bool reopen_exclusive) {
   }
   SetIndexTo(file);
   if (DbfErrorNo == 0 && !active.empty()) SetOrderToTag(active);
+  if (!ok && DbfErrorNo == 0) {
+    DbfErrorNo = static_cast<std::uint16_t>(error);
+    ErrorDetail = detail;
+  }
   return ok && DbfErrorNo == 0;
 }
 

@@ -316,8 +316,19 @@ std::vector<std::string> IndexTagLines(const std::string& file_name) {
     name = SplitName(CurrentWorkArea()->file_name).dir + name;
   }
   if (!os::FileExists(name)) return lines;
+  // An index this program holds open is read through its own handle (an
+  // exclusive open keeps every other handle out).
+  os::Handle file = os::kNoHandle;
+  bool own = false;
+  for (int area = 1; area <= kWorkAreaSlots && file == os::kNoHandle; ++area) {
+    IndexFile* open = IndexOf(area);
+    if (open != nullptr && os::ResolvePath(open->file_name) == os::ResolvePath(name)) {
+      file = open->file;
+      own = true;
+    }
+  }
   int err = 0;
-  os::Handle file = os::OpenFile(name, os::kOpenReadDenyNone, &err);
+  if (file == os::kNoHandle) file = os::OpenFile(name, os::kOpenReadDenyNone, &err);
   if (file == os::kNoHandle) {
     SetError(err, Ansi("Kann Index nicht öffnen: ") + name);
     return lines;
@@ -325,7 +336,7 @@ std::vector<std::string> IndexTagLines(const std::string& file_name) {
   MdxHeader header{};
   std::size_t done = 0;
   if (os::ReadAt(file, 0, header.data(), kMdxHeaderSize, &done) != 0 || done != kMdxHeaderSize) {
-    os::CloseFile(file);
+    if (!own) os::CloseFile(file);
     SetError(222, Ansi("Kann Index nicht öffnen: ") + name);
     return lines;
   }
@@ -343,7 +354,7 @@ std::vector<std::string> IndexTagLines(const std::string& file_name) {
     lines.push_back(tag_name + flags + TrimBoth(t.key_expr));
     lines.push_back(t.has_for ? TrimBoth(t.for_expr) : "");
   }
-  os::CloseFile(file);
+  if (!own) os::CloseFile(file);
   return lines;
 }
 
