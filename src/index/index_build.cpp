@@ -344,7 +344,7 @@ bool MakeIndex(const std::vector<TagDefinition>& tags, const std::string& file_n
   if (!ok) {
     SetError(err, Ansi("Kann Index nicht öffnen: ") + name + " [MakeIndex]");
   } else {
-    index.header = NewMdxHeader(SplitName(table->file_name).name);
+    index.header = NewMdxHeader(SplitName(os::ResolvePath(table->file_name)).name);
     index.header_dirty = true;
     ok = WriteHeaderIfDirty(index, "MakeIndex");
     for (const TagDefinition& def : tags) {

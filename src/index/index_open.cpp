@@ -121,7 +121,12 @@ std::string NormaliseExpression(const std::string& text) {
 
 std::string IndexFileName(const WorkArea& table, const std::string& name) {
   std::string trimmed = TrimBoth(name);
-  if (trimmed.empty()) return ForceExt(table.file_name, SiblingExtension(table.file_name));
+  if (trimmed.empty()) {
+    // The engine may hold the table's name upper-cased; the index takes the
+    // case of the name on disk.
+    std::string on_disk = os::ResolvePath(table.file_name);
+    return ForceExt(on_disk, SiblingExtension(on_disk));
+  }
   std::string full = SplitName(trimmed).ext.empty() ? DefaultExt(trimmed, "MDX") : trimmed;
   if (!HasDirectory(full)) full = SplitName(table.file_name).dir + full;
   return full;

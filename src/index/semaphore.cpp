@@ -298,8 +298,9 @@ void Bracket(int area, bool enter, std::array<int, kWorkAreaSlots + 1>& nesting,
 }  // namespace
 
 std::string SemaphoreFileName(const std::string& table_file) {
-  if (SemaphoreDirectory.empty()) return ForceExt(table_file, "@S@");
-  NameParts parts = SplitName(table_file);
+  const std::string on_disk = os::ResolvePath(table_file);
+  if (SemaphoreDirectory.empty()) return ForceExt(on_disk, "@S@");
+  NameParts parts = SplitName(on_disk);
   std::string dir = SemaphoreDirectory;
   if (dir.back() != '/' && dir.back() != '\\') dir += '/';
   return dir + parts.name + ".@S@";

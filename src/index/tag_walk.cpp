@@ -174,6 +174,24 @@ Step SettleBackward(IndexFile& index, TagState& tag) {
   return CrossLeaf(index, tag, false);
 }
 
+bool CountKeys(IndexFile& index, TagState& tag, std::int64_t* count) {
+  *count = 0;
+  bool failed = false;
+  if (TagHoldsNoKeys(index, tag, &failed) || failed) return !failed;
+  if (!DescendToEdge(index, tag, false)) return false;
+  for (;;) {
+    PathEntry& leaf = tag.path.back();
+    int n = NodeView(leaf.node, tag.geometry).Count();
+    *count += n;
+    leaf.index = n > 0 ? n - 1 : 0;
+    Step s = CrossLeaf(index, tag, true);
+    if (s == Step::kError) return false;
+    if (s == Step::kEnd) break;
+  }
+  tag.positioned = false;
+  return true;
+}
+
 std::int32_t ItemRecord(const TagState& tag) {
   const PathEntry& leaf = tag.path.back();
   return static_cast<std::int32_t>(Get32(leaf.node.data() + 8 + leaf.index * tag.geometry.item_length));

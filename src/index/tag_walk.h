@@ -43,6 +43,10 @@ Step StepBackward(IndexFile& index, TagState& tag);
 Step SettleForward(IndexFile& index, TagState& tag);
 Step SettleBackward(IndexFile& index, TagState& tag);
 
+// Counts the keys of a tag leaf by leaf (the tag's position is lost).
+// False after an error.
+bool CountKeys(IndexFile& index, TagState& tag, std::int64_t* count);
+
 // The item the tag stands on.
 std::int32_t ItemRecord(const TagState& tag);
 const std::uint8_t* ItemKey(const TagState& tag);

