@@ -34,13 +34,19 @@ bool EntrySorter::Start() {
   return true;
 }
 
-std::uint64_t EntrySorter::Prefix(const std::uint8_t* key) const {
+std::uint64_t EntrySorter::Prefix(const std::uint8_t* key, int from) const {
   // Only character keys compare bytewise; the prefix of the others is 0 and
   // leaves every decision to the full comparison.
   if (order_.key_type != 'C') return 0;
   std::uint64_t p = 0;
-  for (int i = 0; i < 8; ++i) p = p << 8 | (i < key_length_ ? key[i] : 0);
+  for (int i = from; i < from + 8; ++i) p = p << 8 | (i < key_length_ ? key[i] : 0);
   return order_.descending ? ~p : p;
+}
+
+void EntrySorter::Reserve(std::size_t entries) {
+  entries = std::min(entries, capacity_);
+  pool_.reserve(entries * entry_size_);
+  items_.reserve(entries);
 }
 
 int EntrySorter::CompareEntries(const std::uint8_t* a, const std::uint8_t* b) const {
@@ -58,18 +64,75 @@ bool EntrySorter::Add(const std::uint8_t* key, std::int32_t record) {
   pool_.resize(at + entry_size_);
   std::memcpy(pool_.data() + at, key, static_cast<std::size_t>(key_length_));
   Put32(pool_.data() + at + key_length_, static_cast<std::uint32_t>(record));
-  items_.push_back({Prefix(key), static_cast<std::uint32_t>(items_.size())});
+  items_.push_back({{Prefix(key, 0), Prefix(key, 8), Prefix(key, 16)}, static_cast<std::uint32_t>(items_.size())});
   return true;
 }
+
+namespace {
+
+// Byte `k` (0..23) of an item's prefix.
+template <typename Item>
+unsigned PrefixByte(const Item& item, int k) {
+  return static_cast<unsigned>(item.prefix[k / 8] >> (56 - 8 * (k % 8))) & 0xFF;
+}
+
+// Sorts items by their prefix bytes from byte `k` on, most significant
+// first (an in-place radix sort, "American flag" style): each pass counts
+// the items per byte value and swaps them into their buckets, then every
+// bucket is sorted by the next byte. Small buckets, and items whose 24 prefix
+// bytes agree, go to the comparison sort, which also decides by the whole
+// key and the record number.
+template <typename Item, typename Less>
+void RadixSort(Item* begin, Item* end, int k, const Less& less) {
+  const std::size_t n = static_cast<std::size_t>(end - begin);
+  if (n < 64 || k == 24) {
+    std::sort(begin, end, less);
+    return;
+  }
+  std::size_t count[256] = {};
+  for (Item* p = begin; p < end; ++p) ++count[PrefixByte(*p, k)];
+  std::size_t next[256], limit[256];
+  std::size_t at = 0;
+  for (int b = 0; b < 256; ++b) {
+    next[b] = at;
+    at += count[b];
+    limit[b] = at;
+  }
+  for (int b = 0; b < 256; ++b) {
+    while (next[b] < limit[b]) {
+      unsigned d = PrefixByte(begin[next[b]], k);
+      if (d == static_cast<unsigned>(b)) {
+        ++next[b];
+      } else {
+        std::swap(begin[next[b]], begin[next[d]++]);
+      }
+    }
+  }
+  std::size_t from = 0;
+  for (int b = 0; b < 256; ++b) {
+    if (count[b] > 1) RadixSort(begin + from, begin + from + count[b], k + 1, less);
+    from += count[b];
+  }
+}
+
+}  // namespace
 
 void EntrySorter::SortPool() {
   // The prefix decides most comparisons without touching the entries; equal
   // prefixes fall back to the tag's comparison and the record number.
   const std::uint8_t* base = pool_.data();
-  std::sort(items_.begin(), items_.end(), [&](const Item& x, const Item& y) {
-    if (x.prefix != y.prefix) return x.prefix < y.prefix;
+  auto less = [&](const Item& x, const Item& y) {
+    for (int i = 0; i < 3; ++i) {
+      if (x.prefix[i] != y.prefix[i]) return x.prefix[i] < y.prefix[i];
+    }
     return CompareEntries(base + x.at * entry_size_, base + y.at * entry_size_) < 0;
-  });
+  };
+  // Character keys sort by their bytes first; other keys have no prefix.
+  if (order_.key_type == 'C') {
+    RadixSort(items_.data(), items_.data() + items_.size(), 0, less);
+  } else {
+    std::sort(items_.begin(), items_.end(), less);
+  }
 }
 
 bool EntrySorter::WriteRun() {
@@ -150,6 +213,11 @@ bool EntrySorter::Next(const std::uint8_t** key, std::int32_t* record) {
   if (failed_) return false;
   if (runs_.empty()) {
     if (next_ >= items_.size()) return false;
+    // The entries lie in input order, so reading them sorted jumps all over
+    // the pool: ask the processor for an entry a few steps ahead while this
+    // one is used, so that its cache miss overlaps the work.
+    constexpr std::size_t kAhead = 16;
+    if (next_ + kAhead < items_.size()) __builtin_prefetch(pool_.data() + items_[next_ + kAhead].at * entry_size_);
     const std::uint8_t* e = pool_.data() + items_[next_++].at * entry_size_;
     *key = e;
     *record = static_cast<std::int32_t>(Get32(e + key_length_));

@@ -30,6 +30,8 @@ class EntrySorter {
 
   // False (error 217) when the budget cannot hold 256 entries.
   bool Start();
+  // Room for about this many entries (as many as the budget allows).
+  void Reserve(std::size_t entries);
   // Adds one entry; may write a run. False after an error (reported).
   bool Add(const std::uint8_t* key, std::int32_t record);
   // Ends the input: sorts, or writes the last run and prepares the merge.
@@ -41,8 +43,11 @@ class EntrySorter {
   int Runs() const { return static_cast<int>(runs_.size()); }
 
  private:
+  // The first 24 key bytes, big-endian, decide most comparisons without a
+  // look at the entry itself (which lies elsewhere in memory, so that every
+  // look costs a cache miss).
   struct Item {
-    std::uint64_t prefix;  // first key bytes, big-endian, for a quick decision
+    std::uint64_t prefix[3];
     std::uint32_t at;      // entry index in the pool
   };
   struct Run {
@@ -53,7 +58,7 @@ class EntrySorter {
   };
 
   int CompareEntries(const std::uint8_t* a, const std::uint8_t* b) const;
-  std::uint64_t Prefix(const std::uint8_t* key) const;
+  std::uint64_t Prefix(const std::uint8_t* key, int from) const;
   void SortPool();
   bool WriteRun();
   bool Refill(Run& run);

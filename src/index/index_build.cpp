@@ -222,7 +222,9 @@ bool BuildTree(IndexFile& index, WorkArea& table, const TagLayout& layout, const
   EntrySorter sorter(order, layout.key_length);
   Progress progress(table.record_count);
   *any = false;
-  if (!sorter.Start() || !ReadKeys(table, source, for_expr, sorter, progress, any) || !sorter.Finish()) return false;
+  if (!sorter.Start()) return false;
+  sorter.Reserve(static_cast<std::size_t>(table.record_count));
+  if (!ReadKeys(table, source, for_expr, sorter, progress, any) || !sorter.Finish()) return false;
   TreeWriter writer(index, geometry, progress);
   const std::uint8_t* key = nullptr;
   std::int32_t record = 0;

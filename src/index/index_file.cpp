@@ -6,6 +6,14 @@
 
 namespace orvex {
 
+namespace {
+
+// Branch nodes kept per index file (16 MiB): far more than the branches of
+// any table of millions of records; when full the copies start over.
+constexpr std::size_t kBranchCacheNodes = 16384;
+
+}  // namespace
+
 TagState::~TagState() {
   FreeExpr(key_expr);
   FreeExpr(for_expr);
@@ -48,6 +56,11 @@ bool ReadNode(IndexFile& index, TagState& tag, std::uint32_t page, Block* node) 
       return true;
     }
   }
+  auto cached = index.branch_cache.find(page);
+  if (cached != index.branch_cache.end() && CheckNode(cached->second, tag.geometry)) {
+    *node = cached->second;
+    return true;
+  }
   std::size_t done = 0;
   int err = os::ReadAt(index.file, static_cast<std::int64_t>(page) * kMdxPageSize, node->data(), kMdxBlockSize, &done);
   if (err != 0) {
@@ -57,6 +70,10 @@ bool ReadNode(IndexFile& index, TagState& tag, std::uint32_t page, Block* node) 
   if (done != kMdxBlockSize || !CheckNode(*node, tag.geometry)) {
     ReportDamaged(index, tag, "GetNode");
     return false;
+  }
+  if (!NodeView(*node, tag.geometry).IsLeaf()) {
+    if (index.branch_cache.size() >= kBranchCacheNodes) index.branch_cache.clear();
+    index.branch_cache[page] = *node;
   }
   return true;
 }
@@ -88,6 +105,7 @@ bool WriteAnchor(IndexFile& index, TagState& tag) {
 
 bool WriteBlock(IndexFile& index, const TagState* tag, std::uint32_t page, const Block& block,
                 const char* routine) {
+  index.branch_cache.erase(page);
   int err = os::WriteAt(index.file, static_cast<std::int64_t>(page) * kMdxPageSize, block.data(), kMdxBlockSize);
   if (err != 0) {
     SetError(err, "Fehler beim Schreiben der Index-Datei: " +

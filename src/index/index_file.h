@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "engine/work_area.h"
@@ -76,6 +77,10 @@ struct IndexFile {
   bool header_dirty = false;
   std::vector<std::unique_ptr<TagState>> tags;
   int active = 0;                   // 0 = natural order
+  // Copies of branch nodes read from the file, by page: a search then reads
+  // only its leaf. Dropped with the paths when another program changed the
+  // index (change counter); kept current by this program's node writes.
+  std::unordered_map<std::uint32_t, Block> branch_cache;
   ~IndexFile();
 
   TagState* Active() { return active > 0 ? tags[static_cast<std::size_t>(active - 1)].get() : nullptr; }

@@ -288,6 +288,7 @@ int CurrentOrder() {
 }
 
 bool ReadAnchorNodes(IndexFile& index) {
+  index.branch_cache.clear();
   for (auto& tag : index.tags) {
     tag->path.clear();
     tag->positioned = false;

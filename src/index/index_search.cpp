@@ -71,10 +71,14 @@ bool TakeItem(IndexFile& index, TagState& tag, const char* routine) {
 }
 
 // True (with both flags set) when there is nothing to walk: an empty table
-// or a tag without keys. A read error counts as nothing too (reported).
+// or a tag without keys. A read error counts as nothing too (reported). A
+// tag standing on an item has keys: the root is read only otherwise.
 bool NothingToWalk(IndexFile& index, TagState& tag) {
   bool failed = false;
-  if (index.Table().record_count > 0 && !TagHoldsNoKeys(index, tag, &failed) && !failed) return false;
+  if (index.Table().record_count > 0 &&
+      ((tag.positioned && !tag.on_gap) || (!TagHoldsNoKeys(index, tag, &failed) && !failed))) {
+    return false;
+  }
   tag.bof = tag.eof = true;
   tag.positioned = false;
   return true;

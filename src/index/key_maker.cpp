@@ -7,14 +7,26 @@
 #include "expr/compiled_expr.h"
 #include "expr/evaluator.h"
 #include "expr/number_text.h"
+#include "platform/os/codepage.h"
 
 namespace orvex {
 
+namespace {
+
+// Converts a character result in place as FoldedKeyText describes (no
+// allocation beyond the key's own buffer: this runs once per record in a
+// build).
+void ConvertCharacterKey(const KeySource& source, std::string* text) {
+  if (text->size() > 255) text->resize(255);
+  if (source.oem) os::CharToOemBuff(text->data(), text->size());
+  if (source.fold) FoldKeyText(*text);
+  if (text->size() > static_cast<std::size_t>(kMaxKeyLength)) text->resize(kMaxKeyLength);
+}
+
+}  // namespace
+
 std::string FoldedKeyText(const KeySource& source, std::string text) {
-  if (text.size() > 255) text.resize(255);
-  if (source.oem) text = AnsiToOem(text);
-  if (source.fold) FoldKeyText(text);
-  if (text.size() > static_cast<std::size_t>(kMaxKeyLength)) text.resize(kMaxKeyLength);
+  ConvertCharacterKey(source, &text);
   return text;
 }
 
@@ -33,7 +45,8 @@ bool MakeKey(const KeySource& source, std::string* key) {
       break;
     }
     default:
-      *key = FoldedKeyText(source, std::string(ResultText(source.expr)));
+      key->assign(ResultText(source.expr));
+      ConvertCharacterKey(source, key);
       break;
   }
   key->resize(static_cast<std::size_t>(source.key_length), source.key_type == 'C' ? ' ' : '\0');

@@ -14,15 +14,34 @@ constexpr unsigned char kOemAUmlUpper = 142, kOemOUmlUpper = 153, kOemUUmlUpper 
 
 }  // namespace
 
+namespace {
+
+// The single-byte part of folding (A-Z and the upper-case umlauts to lower
+// case) as a table, and which folded bytes expand to two letters.
+struct FoldTables {
+  unsigned char fold[256];
+  bool expands[256];
+  FoldTables() : expands{} {
+    for (int c = 0; c < 256; ++c) fold[c] = static_cast<unsigned char>(c);
+    for (int c = 'A'; c <= 'Z'; ++c) fold[c] = static_cast<unsigned char>(c - 'A' + 'a');
+    fold[kOemAUmlUpper] = kOemAUml;
+    fold[kOemOUmlUpper] = kOemOUml;
+    fold[kOemUUmlUpper] = kOemUUml;
+    expands[kOemAUml] = expands[kOemOUml] = expands[kOemUUml] = expands[kOemSharpS] = true;
+  }
+};
+const FoldTables kFold;
+
+}  // namespace
+
 void FoldKeyText(std::string& text) {
+  bool any_pair = false;
   for (char& c : text) {
-    unsigned char u = static_cast<unsigned char>(c);
-    if (u >= 'A' && u <= 'Z') u = static_cast<unsigned char>(u - 'A' + 'a');
-    if (u == kOemAUmlUpper) u = kOemAUml;
-    if (u == kOemOUmlUpper) u = kOemOUml;
-    if (u == kOemUUmlUpper) u = kOemUUml;
+    unsigned char u = kFold.fold[static_cast<unsigned char>(c)];
+    any_pair |= kFold.expands[u];
     c = static_cast<char>(u);
   }
+  if (!any_pair) return;
   const std::size_t length = text.size();
   for (std::size_t i = 0; i < text.size(); ++i) {
     const char* pair = nullptr;
@@ -124,10 +143,9 @@ double DecodeNumericKey(const std::uint8_t* key) {
 }
 
 int CompareCharKeys(const std::uint8_t* a, const std::uint8_t* b, int length) {
-  for (int i = 0; i < length; ++i) {
-    if (a[i] != b[i]) return a[i] - b[i];
-  }
-  return 0;
+  // Unsigned bytes in order: memcmp's sign is the sign of the first
+  // difference.
+  return std::memcmp(a, b, static_cast<std::size_t>(length));
 }
 
 int CompareNumericKeys(const std::uint8_t* a, const std::uint8_t* b) {

@@ -2,6 +2,7 @@
 // other software) opens, each tag walks in non-decreasing key order, and
 // each key equals the key our key maker computes for its record.
 #include <algorithm>
+#include <cctype>
 
 #include "common/file_utils.h"
 #include "index/key_maker.h"
@@ -107,7 +108,14 @@ TEST_P(RealMdxTest, OpensWalksInOrderAndKeysMatchOurKeyMaker) {
   EXPECT_TRUE(DbfErrorNo == 0 || DbfErrorNo == 212) << ErrorDetail;
 }
 
-INSTANTIATE_TEST_SUITE_P(Testdata, RealMdxTest, ::testing::ValuesIn(kRealIndexes));
+INSTANTIATE_TEST_SUITE_P(Testdata, RealMdxTest, ::testing::ValuesIn(kRealIndexes),
+                         [](const ::testing::TestParamInfo<RealIndex>& info) {
+                           std::string name = info.param.table;
+                           for (char& c : name) {
+                             if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+                           }
+                           return name;
+                         });
 
 }  // namespace
 }  // namespace orvex::test
