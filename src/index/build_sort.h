@@ -39,8 +39,6 @@ class EntrySorter {
   // The next entry in order; false at the end or after an error (Failed()).
   bool Next(const std::uint8_t** key, std::int32_t* record);
   bool Failed() const { return failed_; }
-  // Number of runs written to the temporary file (0 for an in-memory sort).
-  int Runs() const { return static_cast<int>(runs_.size()); }
 
  private:
   // The first 24 key bytes, big-endian, decide most comparisons without a

@@ -78,20 +78,6 @@ bool ReadNode(IndexFile& index, TagState& tag, std::uint32_t page, Block* node) 
   return true;
 }
 
-bool ReadAnchor(IndexFile& index, TagState& tag) {
-  std::size_t done = 0;
-  tag.anchor.fill(0);
-  int err = os::ReadAt(index.file, static_cast<std::int64_t>(tag.header_page) * kMdxPageSize, tag.anchor.data(),
-                       kAnchorBytes, &done);
-  if (err == 0 && done != kAnchorBytes) err = os::kErrShortRead;
-  if (err != 0) {
-    SetError(err, "Fehler beim Lesen der Index-Datei: " + IndexAndTag(index, tag) + " [ReadAnchorNodes]");
-    return false;
-  }
-  tag.anchor_dirty = false;
-  return true;
-}
-
 bool WriteAnchor(IndexFile& index, TagState& tag) {
   int err = os::WriteAt(index.file, static_cast<std::int64_t>(tag.header_page) * kMdxPageSize, tag.anchor.data(),
                         kAnchorBytes);

@@ -98,9 +98,8 @@ std::string IndexAndTag(const IndexFile& index, const TagState& tag);
 // the system's error. False after reporting.
 bool ReadNode(IndexFile& index, TagState& tag, std::uint32_t page, Block* node);
 
-// Reads / writes a tag's header (983 bytes at its page). False after
-// reporting the system's error.
-bool ReadAnchor(IndexFile& index, TagState& tag);
+// Writes a tag's header (983 bytes at its page). False after reporting the
+// system's error.
 bool WriteAnchor(IndexFile& index, TagState& tag);
 
 // Writes a whole block at `page` (SeekAndWrite).
