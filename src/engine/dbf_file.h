@@ -24,9 +24,13 @@ bool OpenDbf(WorkArea& area);
 
 // Creates a new table with the given fields (dBASE III/IV header, record
 // count 0, today's date, one 0x1A after the header) and, when it has memo
-// fields, its memo file through the memo store. Errors: 220 empty field name,
-// 211 invalid definition, the I/O error of the create or write. Does not open
-// the table. True on success.
+// fields, its memo file through the memo store. The table is written under
+// the name "<name>.$CR" and renamed to its own name (replacing an existing
+// table) only when both files are complete, so a failure or a killed
+// program leaves no half table; a failure removes the temporary file.
+// Errors: 220 empty field name, 211 invalid definition, the I/O error of the
+// create or write (32 while an existing table is in use). Does not open the
+// table. True on success.
 bool CreateDbf(const std::string& name, const std::vector<FieldDef>& fields);
 
 // Writes back header and end-of-file marker when the status asks for it,

@@ -6,8 +6,10 @@
 #include <vector>
 
 #include "common/errors.h"
+#include "common/file_utils.h"
 #include "common/names.h"
 #include "memo/memo_format.h"
+#include "memo/memo_pack_journal.h"
 #include "memo/memo_settings.h"
 #include "platform/os/files.h"
 
@@ -111,6 +113,7 @@ void OpenMemofile(const std::string& table_name) {
     SetError(1007, name + " [USE]");
     return;
   }
+  if (!RecoverInterruptedPack(*area, name, "USE")) return;
   OpenMemoNamed(*area, name, kind, "USE");
 }
 
@@ -134,6 +137,8 @@ void RecreateMemofile(const std::string& table_name) {
   if (!CreateMemofile(base, "RecreateMemofile")) return;
   OpenMemofile(base);
 }
+
+std::int32_t MemoDiskFree(const MemoState& memo) { return DiskFree(SplitName(memo.name).dir); }
 
 std::int64_t MemoFileSize(MemoState& memo, const std::string& tag) {
   int error = 0;

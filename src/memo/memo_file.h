@@ -40,7 +40,9 @@ bool CreateMemofile(const std::string& table_name, const std::string& routine);
 // read-only; read/write deny-none for shared tables (NetworkLocking on, not
 // exclusive); read/write otherwise. Errors: 1007 "<name> [USE]" when a memo
 // is already open; the I/O error with "Memo-Datei nicht gefunden: <name>
-// [USE]" (the state is cleared).
+// [USE]" (the state is cleared). A pack of this memo file that a killed
+// program left unfinished is first rolled back or completed
+// (RecoverInterruptedPack); its failure is reported the same way.
 void OpenMemofile(const std::string& table_name);
 
 // Opens the memo file `name` of kind `kind` into the area's MemoState (see
@@ -56,6 +58,10 @@ void CloseMemofile();
 
 // Closes, creates anew and reopens the current area's memo file: empties it.
 void RecreateMemofile(const std::string& table_name);
+
+// Free space, in kilobytes, of the file system that holds the memo file (its
+// directory is asked: the file name itself is no directory).
+std::int32_t MemoDiskFree(const MemoState& memo);
 
 // Size of the open memo file, or -1 after reporting the error with `tag`.
 std::int64_t MemoFileSize(MemoState& memo, const std::string& tag);

@@ -31,6 +31,7 @@
 #include <utility>
 
 #include "platform/os/codepage.h"
+#include "platform/os/fault_injection.h"
 
 namespace orvex::os {
 
@@ -49,6 +50,12 @@ std::mutex g_handles_mutex;
 std::map<int, HandleInfo> g_handles;
 
 int LastError() { return ErrnoToWin32(errno); }
+
+// The Win32 error an armed test fault gives a call of kind `op`, or 0.
+int InjectedFault(FaultOp op) {
+  bool partial = false;
+  return ErrnoToWin32(FaultCheck(op, &partial));
+}
 
 // The access a handle was opened with; descriptors this layer did not open
 // are left to the operating system.
@@ -212,6 +219,11 @@ int ReadLoop(Handle h, const std::int64_t* offset, void* buffer, std::size_t cou
   *done = 0;
   if (h < 0) return kErrInvalidHandle;
   if (AccessOf(h) == 1) return kErrAccessDenied;
+  bool partial = false;
+  if (const int fault = FaultCheck(kFaultRead, &partial); fault != 0) {
+    if (!partial) return ErrnoToWin32(fault);
+    count /= 2;  // a short read without an error
+  }
   char* out = static_cast<char*>(buffer);
   while (*done < count) {
     const ssize_t n =
@@ -230,6 +242,10 @@ int ReadLoop(Handle h, const std::int64_t* offset, void* buffer, std::size_t cou
 int WriteLoop(Handle h, const std::int64_t* offset, const void* buffer, std::size_t count) {
   if (h < 0) return kErrInvalidHandle;
   if (AccessOf(h) == 0) return kErrAccessDenied;
+  bool partial = false;
+  const int fault = FaultCheck(kFaultWrite, &partial);
+  if (fault != 0 && !partial) return ErrnoToWin32(fault);
+  if (partial) count /= 2;  // half of the bytes reach the file, then the fault
   const char* in = static_cast<const char*>(buffer);
   std::size_t done = 0;
   while (done < count) {
@@ -243,7 +259,7 @@ int WriteLoop(Handle h, const std::int64_t* offset, const void* buffer, std::siz
     if (n == 0) return kErrShortWrite;
     done += static_cast<std::size_t>(n);
   }
-  return 0;
+  return fault != 0 ? ErrnoToWin32(fault) : 0;
 }
 
 // A range a handle may lock: not empty, no wrap-around, below the sentinel.
@@ -356,6 +372,10 @@ Handle OpenFile(const std::string& name, int mode, int* error) {
 }
 
 Handle CreateFile(const std::string& name, int mode, int* error) {
+  if (const int fault = InjectedFault(kFaultCreate); fault != 0) {
+    if (error != nullptr) *error = fault;
+    return kNoHandle;
+  }
   return OpenShared(name, mode, true, error);
 }
 
@@ -409,13 +429,24 @@ std::int64_t FileSize(Handle h, int* error) {
 int Truncate(Handle h, std::int64_t size) {
   if (h < 0) return kErrInvalidHandle;
   if (AccessOf(h) == 0) return kErrAccessDenied;
+  if (const int fault = InjectedFault(kFaultTruncate); fault != 0) return fault;
   return ftruncate(h, static_cast<off_t>(size)) == 0 ? 0 : LastError();
 }
 
 int FlushFileBuffers(Handle h) {
   if (h < 0) return kErrInvalidHandle;
   if (AccessOf(h) == 0) return kErrAccessDenied;
+  if (const int fault = InjectedFault(kFaultFlush); fault != 0) return fault;
   return fsync(h) == 0 ? 0 : LastError();
+}
+
+int FlushDirectory(const std::string& name) {
+  if (const int fault = InjectedFault(kFaultFlush); fault != 0) return fault;
+  const int fd = open(ParentOf(ResolvePath(name)).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return LastError();
+  const int result = fsync(fd) == 0 ? 0 : LastError();
+  close(fd);
+  return result;
 }
 
 int LockFile(Handle h, std::uint64_t offset, std::uint64_t length) {
@@ -453,6 +484,7 @@ int UnlockFile(Handle h, std::uint64_t offset, std::uint64_t length) {
 int DeleteFile(const std::string& name) {
   const std::string path = ResolvePath(name);
   if (HeldElsewhere(path)) return kErrSharingViolation;
+  if (const int fault = InjectedFault(kFaultDelete); fault != 0) return fault;
   return unlink(path.c_str()) == 0 ? 0 : OpenError(errno, path);
 }
 
@@ -471,6 +503,7 @@ int RenameFile(const std::string& from, const std::string& to) {
     if (target == source) return 0;
   }
   if (HeldElsewhere(source)) return kErrSharingViolation;
+  if (const int fault = InjectedFault(kFaultRename); fault != 0) return fault;
   if (renameat2(AT_FDCWD, source.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) == 0)
     return 0;
   if (errno == EINVAL) {  // file system without RENAME_NOREPLACE
@@ -478,6 +511,15 @@ int RenameFile(const std::string& from, const std::string& to) {
     return rename(source.c_str(), target.c_str()) == 0 ? 0 : OpenError(errno, target);
   }
   if (errno == EEXIST) return kErrAlreadyExists;
+  return OpenError(errno, errno == ENOENT && Exists(source) ? target : source);
+}
+
+int ReplaceFile(const std::string& from, const std::string& to) {
+  const std::string source = ResolvePath(from);
+  const std::string target = ResolvePath(to);
+  if (HeldElsewhere(source) || HeldElsewhere(target)) return kErrSharingViolation;
+  if (const int fault = InjectedFault(kFaultRename); fault != 0) return fault;
+  if (rename(source.c_str(), target.c_str()) == 0) return 0;
   return OpenError(errno, errno == ENOENT && Exists(source) ? target : source);
 }
 

@@ -18,6 +18,8 @@
 // lookups match either form and new names are written in UTF-8 (names that
 // already are valid UTF-8 pass unchanged).
 //
+// Tests can make chosen calls fail (fault_injection.h).
+//
 // Handles are opened for reading and writing internally whenever the process
 // may write the file, so that locks can be exclusive; the access asked for is
 // still enforced (a write through a read-only handle answers 5).
@@ -110,6 +112,11 @@ int Truncate(Handle h, std::int64_t size);
 // Writes buffered data of the file to the medium (FlushFileBuffers).
 int FlushFileBuffers(Handle h);
 
+// Writes the directory entry changes (creations, renames, deletions) of the
+// directory that holds `name` to the medium, so that a rename that must
+// survive a power loss does. Returns 0 or a Win32 error.
+int FlushDirectory(const std::string& name);
+
 // Byte-range locks: an exclusive lock of [offset, offset+length). A conflict
 // with another open file description answers 33 at once (no waiting). As on
 // Windows, a handle cannot lock a range overlapping one it holds (33), and an
@@ -123,6 +130,12 @@ int UnlockFile(Handle h, std::uint64_t offset, std::uint64_t length);
 // when the new name exists already.
 int DeleteFile(const std::string& name);
 int RenameFile(const std::string& from, const std::string& to);
+
+// Renames `from` to `to`, replacing an existing `to` in one atomic step (a
+// program killed at any moment leaves either the old or the new file under
+// that name; MoveFileEx with MOVEFILE_REPLACE_EXISTING). 32 while either file
+// is open through this layer. Returns 0 or a Win32 error.
+int ReplaceFile(const std::string& from, const std::string& to);
 
 // True when a regular file of that name exists (case-insensitively resolved).
 bool FileExists(const std::string& name);
