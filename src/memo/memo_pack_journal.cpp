@@ -5,6 +5,7 @@
 #include "common/errors.h"
 #include "common/names.h"
 #include "engine/record_io.h"
+#include "engine/record_pack.h"
 #include "platform/os/files.h"
 
 namespace orvex {
@@ -132,6 +133,11 @@ int RollBackFields(WorkArea& area, const std::string& journal) {
   error = WriteFieldTexts(table, updates, false);
   if (table != area.file) os::CloseFile(table);
   InvalidateReadAhead(area);
+  // The open has read the current record already: read it again.
+  if (error == 0 && area.record_number >= 1 && area.record_number <= area.record_count &&
+      GetDbfRecord(area, area.record_number)) {
+    UnpackRecord(area);
+  }
   return error;
 }
 

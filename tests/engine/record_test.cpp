@@ -11,6 +11,7 @@
 #include "engine/tables.h"
 #include "engine_test_support.h"
 #include "platform/os/codepage.h"
+#include "platform/os/fault_injection.h"
 
 namespace orvex::test {
 namespace {
@@ -211,6 +212,49 @@ TEST_F(RecordTest, AppendOnASharedTableNeedsTheAppendLock) {
   EXPECT_EQ(DbfErrorNo, 0);
   EXPECT_EQ(RecNo(), 2);
   EXPECT_FALSE(dEOF());
+}
+
+TEST_F(RecordTest, AFailedRecordWriteLeavesTheFileAsItWas) {
+  // A full disk that takes half of the record, an I/O error, and a disk
+  // that refuses even the bytes put back: the file keeps its bytes (the
+  // last one at worst loses its 0x1A marker), the count stays.
+  struct Case {
+    os::FaultAction action;
+    int error;
+    bool sticky;
+    bool append;
+  } cases[] = {{os::FaultAction::kPartial, ENOSPC, false, true}, {os::FaultAction::kError, EIO, false, true},
+               {os::FaultAction::kPartial, ENOSPC, true, true}, {os::FaultAction::kPartial, ENOSPC, false, false}};
+  for (const Case& c : cases) {
+    OpenMixed({"Anna      12.50T20240229    42         7"});
+    FlushHeader(*CurrentWorkArea());
+    const std::string before = ReadFileBytes(Path("mixed.dbf"));
+    SetCharField(1, "Zoe");
+    os::FaultPlan plan;
+    plan.ops = os::kFaultWrite;
+    plan.fail_at = 1;
+    plan.action = c.action;
+    plan.error = c.error;
+    plan.sticky = c.sticky;
+    os::ArmFaults(plan);
+    if (c.append) {
+      Append();
+    } else {
+      Replace();
+    }
+    os::DisarmFaults();
+    EXPECT_EQ(DbfErrorNo, c.error == ENOSPC ? 112 : 31);
+    EXPECT_EQ(RecCount(), 1);
+    const std::string after = ReadFileBytes(Path("mixed.dbf"));
+    EXPECT_EQ(after, c.sticky ? before.substr(0, before.size() - 1) : before);
+    if (c.error == ENOSPC) {
+      EXPECT_EQ(GetErrorMessage(), "Fehler Nr. 112 (Unbekannter Fehler)\r\nKein Platz mehr auf dem Speichermedium. "
+                                   "Datei:  " + os::CharUpperString(Path("mixed.dbf")) +
+                                       " [Replace/Append/PutDbfRecord]");
+    }
+    CloseArea();
+    EXPECT_EQ(ReadFileBytes(Path("mixed.dbf")).substr(32), after.substr(32)) << "the close adds no record";
+  }
 }
 
 TEST_F(RecordTest, DeleteAndRecallWriteOnlyTheFlag) {

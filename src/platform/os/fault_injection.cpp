@@ -10,6 +10,7 @@ namespace {
 bool g_armed = false;
 FaultPlan g_plan;
 long g_calls = 0;
+std::int64_t g_free_space_limit = -1;
 
 }  // namespace
 
@@ -23,6 +24,10 @@ long DisarmFaults() {
   g_armed = false;
   return g_calls;
 }
+
+void LimitFreeSpace(std::int64_t bytes) { g_free_space_limit = bytes < 0 ? -1 : bytes; }
+
+std::int64_t FreeSpaceLimit() { return g_free_space_limit; }
 
 long FaultCallsSeen() { return g_armed ? g_calls : 0; }
 

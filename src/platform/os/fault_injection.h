@@ -21,6 +21,7 @@
 #pragma once
 
 #include <cerrno>
+#include <cstdint>
 
 namespace orvex::os {
 
@@ -63,6 +64,12 @@ void ArmFaults(const FaultPlan& plan);
 long DisarmFaults();
 // Counted calls since ArmFaults (0 when not armed).
 long FaultCallsSeen();
+
+// Makes DiskFreeSpace report at most `bytes` free, as on a nearly full disk;
+// a negative value removes the limit (the default).
+void LimitFreeSpace(std::int64_t bytes);
+// The limit set, or -1.
+std::int64_t FreeSpaceLimit();
 
 // Called by the file layer at the start of each call of kind `op`. Returns 0
 // to go on, or the errno the call must fail with; sets *partial when a write

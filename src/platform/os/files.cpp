@@ -610,6 +610,7 @@ bool DiskFreeSpace(const std::string& path, DiskSpace* space) {
   constexpr std::uint64_t kSector = 512;
   const std::uint64_t unit = vfs.f_frsize != 0 ? vfs.f_frsize : vfs.f_bsize;
   std::uint64_t free_bytes = static_cast<std::uint64_t>(vfs.f_bavail) * unit;
+  if (FreeSpaceLimit() >= 0) free_bytes = std::min(free_bytes, static_cast<std::uint64_t>(FreeSpaceLimit()));
   std::uint64_t total_bytes = static_cast<std::uint64_t>(vfs.f_blocks) * unit;
   // Clusters of the file system's fragment size, made larger (by doubling)
   // until the free count fits 32 bits; beyond 2^31 sectors per cluster the
