@@ -3,7 +3,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <vector>
 
 #include "common/errors.h"
 #include "engine/dbf_file.h"
@@ -61,34 +60,11 @@ void PatchReadAhead(WorkArea& area, std::int64_t offset, const char* bytes, std:
   if (begin < end) std::memcpy(ra.bytes.data() + (begin - ra.offset), bytes + (begin - offset), end - begin);
 }
 
-// Writes `length` bytes at `offset` so that a failure leaves the file as it
-// was: the bytes about to be replaced are read first, and when the write
-// fails (a full disk may store part of it) the file is cut back to where the
-// record starts when the record lay at its end, and those bytes are put
-// back, which restores a record written in place or the end-of-file marker
-// behind the last record. Returns 0 or the error of the read or the write.
-int WriteUndoable(WorkArea& area, std::int64_t offset, const char* bytes, std::size_t length) {
-  // Kept between calls so that a write does not allocate (one thread only).
-  static std::vector<char> before;
-  before.resize(length);
-  std::size_t got = 0;
-  int err = os::ReadAt(area.file, offset, before.data(), length, &got);
-  if (err != 0) return err;
-  err = os::WriteAt(area.file, offset, bytes, length);
-  if (err == 0) return 0;
-  // Behind the last record: cut first, so that when the disk does not even
-  // take the old bytes back, the file ends with the last record (readers
-  // take its end as the end-of-file marker) rather than with part of the
-  // failed one.
-  if (got < length) os::Truncate(area.file, offset);
-  if (got > 0) os::WriteAt(area.file, offset, before.data(), got);
-  return err;
-}
-
 // Writes the first `length` bytes of the record buffer as record n (append
 // when n is above the count). `whole` converts the record for writing and
-// back. A failed write leaves the file as it was (WriteUndoable). Returns
-// true on success.
+// back. A failed write leaves the file as it was (os::WriteAtUndoable), which
+// keeps the old record or, behind the last one, the end-of-file marker.
+// Returns true on success.
 bool WriteRecord(WorkArea& area, std::int32_t n, std::size_t length, bool whole, const char* tag) {
   bool append = n > area.record_count;
   if (append) n = area.record_count + 1;
@@ -103,7 +79,7 @@ bool WriteRecord(WorkArea& area, std::int32_t n, std::size_t length, bool whole,
   }
   std::int64_t offset = RecordOffset(area, n);
   if (whole) ConvertForWrite(area, area.record.data());
-  int err = WriteUndoable(area, offset, area.record.data(), length);
+  int err = os::WriteAtUndoable(area.file, offset, area.record.data(), length);
   if (err == 0) {
     PatchReadAhead(area, offset, area.record.data(), length);
     if (area.known_file_size >= 0) {

@@ -159,7 +159,7 @@ bool ReadMemoBytes(MemoState& memo, std::int64_t offset, void* buffer, std::size
 
 bool WriteMemoBytes(MemoState& memo, std::int64_t offset, const void* buffer, std::size_t count,
                     int error, const std::string& tag) {
-  const int result = os::WriteAt(memo.file, offset, buffer, count);
+  const int result = os::WriteAtUndoable(memo.file, offset, buffer, count);
   if (result != 0) {
     SetError(error != 0 ? error : result, memo.name + " " + tag);
     return false;

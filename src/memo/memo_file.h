@@ -70,8 +70,10 @@ std::int64_t MemoFileSize(MemoState& memo, const std::string& tag);
 // error is reported with "<name> <tag>" and gives false.
 bool ReadMemoBytes(MemoState& memo, std::int64_t offset, void* buffer, std::size_t count,
                    std::size_t* done, const std::string& tag);
-// Writes `count` bytes at `offset`; an I/O error is reported as `error` (its
-// own number when `error` is 0) with "<name> <tag>".
+// Writes `count` bytes at `offset`; a failed write leaves the file as it was
+// (os::WriteAtUndoable: a memo rewritten in place keeps its old text, one
+// written at the end is cut off again). An I/O error is reported as `error`
+// (its own number when `error` is 0) with "<name> <tag>".
 bool WriteMemoBytes(MemoState& memo, std::int64_t offset, const void* buffer, std::size_t count,
                     int error, const std::string& tag);
 

@@ -250,6 +250,10 @@ TEST_P(MemoWriteFaults, EditingAMemo) {
   ExpectClean(What("memo edit"), RunFaultLoop(EditScenario(Scenario(), longer)));
 }
 
+TEST_P(MemoWriteFaults, EditingAMemoIntoItsOwnBlocks) {
+  ExpectClean(What("memo edit in place"), RunFaultLoop(EditScenario(Scenario(), "shorter")));
+}
+
 TEST_P(MemoWriteFaults, PackingTheMemoFile) {
   FaultScenario scenario = Scenario();
   scenario.operation = [](const std::string& dir) {

@@ -404,6 +404,24 @@ int WriteAt(Handle h, std::int64_t offset, const void* buffer, std::size_t count
   return WriteLoop(h, &offset, buffer, count);
 }
 
+int WriteAtUndoable(Handle h, std::int64_t offset, const void* buffer, std::size_t count) {
+  // Kept between calls so that a write does not allocate (the library runs
+  // on one thread).
+  static std::vector<char> before;
+  before.resize(count);
+  std::size_t got = 0;
+  int err = ReadAt(h, offset, before.data(), count, &got);
+  if (err != 0) return err;
+  err = WriteAt(h, offset, buffer, count);
+  if (err == 0) return 0;
+  // Cut first, so that when the disk does not even take the old bytes back
+  // the file ends at `offset` (for a table: with its last record, which
+  // readers take as the end) rather than with part of the failed write.
+  if (got < count) Truncate(h, offset);
+  if (got > 0) WriteAt(h, offset, before.data(), got);
+  return err;
+}
+
 int Seek(Handle h, std::int64_t offset, int origin, std::int64_t* position) {
   if (h < 0) return kErrInvalidHandle;
   static constexpr int kWhence[] = {SEEK_SET, SEEK_CUR, SEEK_END};

@@ -99,6 +99,15 @@ int WriteFile(Handle h, const void* buffer, std::size_t count);
 int ReadAt(Handle h, std::int64_t offset, void* buffer, std::size_t count, std::size_t* done);
 int WriteAt(Handle h, std::int64_t offset, const void* buffer, std::size_t count);
 
+// WriteAt that leaves the file as it was when the write fails (a full disk
+// may store part of it, a medium error any part): the bytes about to be
+// replaced are read first; after a failed write the file is cut back to
+// `offset` when the write reached beyond its end, and those bytes are put
+// back. When even that fails, the file ends at `offset` or holds the bytes
+// the failed write left. Returns 0, or the error of the first read or of the
+// write.
+int WriteAtUndoable(Handle h, std::int64_t offset, const void* buffer, std::size_t count);
+
 // Moves the file position. `origin`: 0 = start, 1 = current, 2 = end.
 // *position gets the new position when not null. Returns 0 or a Win32 error.
 int Seek(Handle h, std::int64_t offset, int origin, std::int64_t* position);
