@@ -79,12 +79,22 @@ bool WriteRecord(WorkArea& area, std::int32_t n, std::size_t length, bool whole,
   }
   std::int64_t offset = RecordOffset(area, n);
   if (whole) ConvertForWrite(area, area.record.data());
-  int err = os::WriteAtUndoable(area.file, offset, area.record.data(), length);
+  // Nobody else changes an unshared file: its size, asked once, spares the
+  // undoable write the read of what lies behind the last record when
+  // records are appended one after another.
+  if (area.unshared && area.known_file_size < 0) {
+    int size_err = 0;
+    area.known_file_size = os::FileSize(area.file, &size_err);
+  }
+  int err = os::WriteAtUndoable(area.file, offset, area.record.data(), length,
+                                area.unshared ? area.known_file_size : -1);
   if (err == 0) {
     PatchReadAhead(area, offset, area.record.data(), length);
     if (area.known_file_size >= 0) {
       area.known_file_size = std::max(area.known_file_size, offset + static_cast<std::int64_t>(length));
     }
+  } else {
+    area.known_file_size = -1;  // the undo may have cut the file
   }
   if (whole) ConvertForRead(area, area.record.data());
   if (err != 0) {

@@ -148,12 +148,20 @@ void ExpectClean(const std::string& what, const FaultLoopReport& report) {
 }
 
 TEST(WriteFaults, AppendLeavesTheOldOrTheNewTable) {
-  for (const char* options : {" EXCLUSIVE", ""}) {
+  struct Variant {
+    const char* what;
+    const char* options;
+    bool flush_each_write;
+  } variants[] = {{"append", " EXCLUSIVE", false},
+                  {"append (shared)", "", false},
+                  {"append (shared, FlushEachWrite)", "", true}};
+  for (const Variant& variant : variants) {
     FaultScenario scenario;
     scenario.prepare = PreparePlain;
-    scenario.operation = [options](const std::string& dir) {
+    scenario.operation = [variant](const std::string& dir) {
       CleanLibrary();
-      if (!Use(dir, options) || !ALock()) return;
+      FlushEachWrite = variant.flush_each_write;
+      if (!Use(dir, variant.options) || !ALock()) return;
       SetText(1, "appended");
       SetInt(2, 12345);
       Append();
@@ -161,8 +169,23 @@ TEST(WriteFaults, AppendLeavesTheOldOrTheNewTable) {
     };
     scenario.library_state = LibraryState;
     scenario.tables = {"t.DBF"};
-    ExpectClean(std::string("append") + (*options ? "" : " (shared)"), RunFaultLoop(scenario));
+    ExpectClean(variant.what, RunFaultLoop(scenario));
   }
+}
+
+TEST(WriteFaults, DeletingARecordLeavesItDeletedOrNot) {
+  FaultScenario scenario;
+  scenario.prepare = PreparePlain;
+  scenario.operation = [](const std::string& dir) {
+    CleanLibrary();
+    if (!Use(dir)) return;
+    GO(1);
+    DeleteRec();
+    CloseAllAreas();
+  };
+  scenario.library_state = LibraryState;
+  scenario.tables = {"t.DBF"};
+  ExpectClean("delete", RunFaultLoop(scenario));
 }
 
 TEST(WriteFaults, ReplaceLeavesTheOldOrTheNewRecord) {

@@ -404,13 +404,18 @@ int WriteAt(Handle h, std::int64_t offset, const void* buffer, std::size_t count
   return WriteLoop(h, &offset, buffer, count);
 }
 
-int WriteAtUndoable(Handle h, std::int64_t offset, const void* buffer, std::size_t count) {
+int WriteAtUndoable(Handle h, std::int64_t offset, const void* buffer, std::size_t count,
+                    std::int64_t known_size) {
   // Kept between calls so that a write does not allocate (the library runs
   // on one thread).
   static std::vector<char> before;
-  before.resize(count);
+  std::size_t wanted = count;
+  if (known_size >= 0) {
+    wanted = static_cast<std::size_t>(std::clamp<std::int64_t>(known_size - offset, 0, static_cast<std::int64_t>(count)));
+  }
+  before.resize(wanted);
   std::size_t got = 0;
-  int err = ReadAt(h, offset, before.data(), count, &got);
+  int err = wanted == 0 ? 0 : ReadAt(h, offset, before.data(), wanted, &got);
   if (err != 0) return err;
   err = WriteAt(h, offset, buffer, count);
   if (err == 0) return 0;

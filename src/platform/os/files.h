@@ -104,9 +104,12 @@ int WriteAt(Handle h, std::int64_t offset, const void* buffer, std::size_t count
 // replaced are read first; after a failed write the file is cut back to
 // `offset` when the write reached beyond its end, and those bytes are put
 // back. When even that fails, the file ends at `offset` or holds the bytes
-// the failed write left. Returns 0, or the error of the first read or of the
-// write.
-int WriteAtUndoable(Handle h, std::int64_t offset, const void* buffer, std::size_t count);
+// the failed write left. `known_size`, when not negative, is the file's size
+// as the caller knows it for certain (nobody else can change the file): bytes
+// at or beyond it are not read, so a write at the end costs no read. Returns
+// 0, or the error of the first read or of the write.
+int WriteAtUndoable(Handle h, std::int64_t offset, const void* buffer, std::size_t count,
+                    std::int64_t known_size = -1);
 
 // Moves the file position. `origin`: 0 = start, 1 = current, 2 = end.
 // *position gets the new position when not null. Returns 0 or a Win32 error.
