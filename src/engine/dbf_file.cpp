@@ -101,7 +101,8 @@ bool DescriptorsEndInHeader(WorkArea& area, const std::vector<std::uint8_t>& slo
   if (behind < slots.size()) return slots[behind] == 0x0D || slots[behind] == 0x00;
   std::uint8_t next = 0;
   std::size_t done = 0;
-  if (os::ReadAt(area.file, layout.first + static_cast<std::int64_t>(behind), &next, 1, &done) != 0) return false;
+  // A read error here is no proof of damage; reading the records reports it.
+  if (os::ReadAt(area.file, layout.first + static_cast<std::int64_t>(behind), &next, 1, &done) != 0) return true;
   return done == 0 || next == ' ' || next == '*' || next == 0x1A;
 }
 

@@ -2,9 +2,13 @@
 // descriptors of the three dialects (dBASE II, dBASE III/IV, level 7),
 // creating a new table, the header rewrite and closing.
 //
-// Open failures report 210 (not a dBASE file), 211 (field type not allowed),
-// 222 (no field), 100 (short descriptor read) or the platform's I/O error,
-// each with its message, and leave the WorkArea without file or buffers.
+// Open failures report 210 (not a dBASE file; also when the header length
+// cuts the field descriptors short or the record length is not 1 + the sum
+// of the field lengths, the detail naming which), 211 (field type not
+// allowed), 222 (no field), 100 (short descriptor read) or the platform's I/O
+// error, each with its message, and leave the WorkArea without file or
+// buffers. Bytes between the descriptors' terminator and the first record
+// are allowed.
 #pragma once
 
 #include <cstdint>

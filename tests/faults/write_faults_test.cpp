@@ -119,7 +119,7 @@ void PrepareMemo(const std::string& dir, std::uint8_t kind) {
   MemoVersionByte = kind;
   ASSERT_TRUE(CreateDbf(TablePath(dir), {{"NAME", 'C', 10, 0}, {"NOTES", 'M', 10, 0}}));
   Use(dir);
-  const int rounds = FaultSweep() ? 20 : 1;
+  const int rounds = FaultSweep() ? 10 : 1;
   for (int round = 0; round < rounds; ++round) {
     AddMemo("nobody refers to this one");
     const std::int32_t shared = AddMemo("first memo, referenced twice\r\nwith a second line");
