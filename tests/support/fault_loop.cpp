@@ -160,61 +160,69 @@ FaultLoopReport RunFaultLoop(const FaultScenario& scenario, const std::vector<Fa
   const std::string base = root.File("base");
   fs::create_directories(base);
   scenario.prepare(base);
+  // A faultless run on a copy of the starting files; the counted calls of
+  // the kinds that `ops` selects, or -1 when the run does not end.
+  auto count_calls = [&](const std::string& dir, unsigned ops) {
+    CopyFiles(base, dir);
+    os::FaultPlan counting;
+    counting.ops = ops;
+    long calls = -1;
+    return WIFEXITED(RunChild(scenario, dir, counting, &calls)) ? calls : -1;
+  };
 
   const std::string old_dir = root.File("old");
   const std::string new_dir = root.File("new");
   CopyFiles(base, old_dir);
-  CopyFiles(base, new_dir);
-  os::FaultPlan counting;
-  if (!WIFEXITED(RunChild(scenario, new_dir, counting, &report.calls)) || report.calls < 0) {
+  report.calls = count_calls(new_dir, os::kFaultAllOps);
+  if (report.calls < 0) {
     report.failures.push_back("the operation does not end without a fault");
     return report;
   }
   const std::string old_state = scenario.library_state(old_dir);
   const std::string new_state = scenario.library_state(new_dir);
 
-  std::vector<std::string> dirs;  // of the runs with a fault
+  std::vector<std::pair<std::string, std::string>> runs;  // directory, what happened
   for (FaultKind kind : kinds) {
-    os::FaultPlan plan = PlanFor(kind, 0);
-    long calls = 0;
-    CopyFiles(base, root.File("count"));
-    RunChild(scenario, root.File("count"), plan, &calls);
-    fs::remove_all(root.File("count"));
+    const unsigned ops = PlanFor(kind, 0).ops;
+    const long calls = ops == os::kFaultAllOps ? report.calls : count_calls(root.File("count"), ops);
     for (long n = 1; n <= calls; ++n) {
-      std::string dir_name = std::string(KindName(kind)) + " at " + std::to_string(n);
-      std::replace(dir_name.begin(), dir_name.end(), '/', '-');
-      const std::string dir = root.File(dir_name);
+      const std::string where = std::string(KindName(kind)) + " at call " + std::to_string(n);
+      const std::string dir = root.File("run " + std::to_string(runs.size()));
       CopyFiles(base, dir);
       const int status = RunChild(scenario, dir, PlanFor(kind, n), nullptr);
-      ++report.points;
-      const std::string where = std::string(KindName(kind)) + " at call " + std::to_string(n) + ": ";
       if (!EndedAsExpected(kind, status)) {
-        report.failures.push_back(where + "the program ended with wait status " + std::to_string(status));
+        report.failures.push_back(where + ": the program ended with wait status " + std::to_string(status));
       }
       const std::string state = scenario.library_state(dir);
       if (state != old_state && state != new_state) {
-        report.failures.push_back(where + "the library reads neither state:\n" + state);
+        report.failures.push_back(where + ": the library reads neither state:\n" + state);
       }
-      dirs.push_back(dir);
+      runs.emplace_back(dir, where);
     }
   }
+  report.points = static_cast<int>(runs.size());
 
+  // dbfread reads the tables after the library has opened them (an open
+  // finishes or rolls back what a killed program left).
   std::vector<std::string> paths;
   for (const std::string& table : scenario.tables) {
     paths.push_back(old_dir + "/" + table);
     paths.push_back(new_dir + "/" + table);
-    for (const std::string& dir : dirs) paths.push_back(dir + "/" + table);
+    for (const auto& run : runs) paths.push_back(run.first + "/" + table);
   }
   std::map<std::string, std::string> dumps = DbfreadDumps(paths);
   if (dumps.count("(dbfread)") != 0) report.failures.push_back("dbfread failed: " + dumps["(dbfread)"]);
   for (const std::string& table : scenario.tables) {
     const std::string& old_dump = dumps[old_dir + "/" + table];
     const std::string& new_dump = dumps[new_dir + "/" + table];
-    for (const std::string& dir : dirs) {
+    for (const std::string* dump : {&old_dump, &new_dump}) {
+      if (dump->rfind("error", 0) == 0) report.failures.push_back("dbfread cannot read " + table + ": " + *dump);
+    }
+    for (const auto& [dir, where] : runs) {
       const std::string& dump = dumps[dir + "/" + table];
       if (dump != old_dump && dump != new_dump) {
-        report.failures.push_back(fs::path(dir).filename().string() + ": dbfread reads neither state in " +
-                                  table + ":\n" + dump + "old:\n" + old_dump + "new:\n" + new_dump);
+        report.failures.push_back(where + ": dbfread reads neither state in " + table + ":\n" + dump +
+                                  "old:\n" + old_dump + "new:\n" + new_dump);
       }
     }
   }
