@@ -119,6 +119,34 @@ TEST_F(FaultInjectionTest, CrashPointsEndOrKillTheProcessBeforeTheCall) {
   }
 }
 
+TEST_F(FaultInjectionTest, AFailedUndoableWriteLeavesTheFileAsItWas) {
+  struct Case {
+    const char* what;
+    std::int64_t offset;
+    std::int64_t known_size;
+    long reads;  // counted reads of a faultless write
+  } cases[] = {{"in place", 2, -1, 1}, {"over the end", 8, -1, 1}, {"behind the end", 10, -1, 1},
+               {"over the end, size known", 8, 10, 1}, {"behind the end, size known", 10, 10, 0}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    FaultPlan plan;
+    ArmFaults(plan);
+    ASSERT_EQ(WriteAtUndoable(file_, c.offset, "ABCDEF", 6, c.known_size), 0);
+    plan.ops = kFaultRead;
+    ArmFaults(plan);
+    WriteAtUndoable(file_, c.offset, "ABCDEF", 6, c.known_size);
+    EXPECT_EQ(DisarmFaults(), c.reads);
+    WriteFileBytes(dir_.File("f"), "0123456789");
+    plan.ops = kFaultWrite;
+    plan.fail_at = 1;
+    plan.action = FaultAction::kPartial;
+    ArmFaults(plan);
+    EXPECT_EQ(WriteAtUndoable(file_, c.offset, "ABCDEF", 6, c.known_size), kErrDiskFull);
+    DisarmFaults();
+    EXPECT_EQ(ReadFileBytes(dir_.File("f")), "0123456789");
+  }
+}
+
 TEST_F(FaultInjectionTest, FreeSpaceCanBeLimited) {
   LimitFreeSpace(40 * 1024);
   DiskSpace space;
