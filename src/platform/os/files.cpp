@@ -406,13 +406,17 @@ int WriteAt(Handle h, std::int64_t offset, const void* buffer, std::size_t count
 
 int WriteAtUndoable(Handle h, std::int64_t offset, const void* buffer, std::size_t count,
                     std::int64_t known_size) {
-  // Kept between calls so that a write does not allocate (the library runs
-  // on one thread).
-  static std::vector<char> before;
   std::size_t wanted = count;
   if (known_size >= 0) {
-    wanted = static_cast<std::size_t>(std::clamp<std::int64_t>(known_size - offset, 0, static_cast<std::int64_t>(count)));
+    wanted = static_cast<std::size_t>(
+        std::clamp<std::int64_t>(known_size - offset, 0, static_cast<std::int64_t>(count)));
   }
+  // Record-sized buffers are kept between calls so that a write does not
+  // allocate (the library runs on one thread); large ones are not kept.
+  constexpr std::size_t kKept = 64 * 1024;
+  static std::vector<char> kept;
+  std::vector<char> large;
+  std::vector<char>& before = wanted <= kKept ? kept : large;
   before.resize(wanted);
   std::size_t got = 0;
   int err = wanted == 0 ? 0 : ReadAt(h, offset, before.data(), wanted, &got);
