@@ -125,13 +125,22 @@ int RollBackFields(WorkArea& area, const std::string& journal) {
   if (!ReadWholeFile(journal, &bytes, &error)) return error;
   std::vector<FieldUpdate> updates;
   if (!DecodeJournal(bytes, &updates) || updates.empty()) return 0;
-  os::Handle table = area.file;
-  if ((area.open_mode & 0x0F) == os::kOpenRead) {
-    table = os::OpenFile(area.file_name, os::kOpenReadWriteDenyNone, &error);
-    if (table == os::kNoHandle) return error;
+  if ((area.open_mode & 0x0F) != os::kOpenRead) {
+    error = WriteFieldTexts(area.file, updates, false);
+  } else {
+    // A read-only area: the table is opened for writing in the same share
+    // mode for the rollback, then opened again as it was (no lock is held
+    // this early in the open).
+    os::CloseFile(area.file);
+    const os::Handle table = os::OpenFile(area.file_name, (area.open_mode & 0xF0) | os::kOpenReadWrite, &error);
+    if (table != os::kNoHandle) {
+      error = WriteFieldTexts(table, updates, false);
+      os::CloseFile(table);
+    }
+    int reopen_error = 0;
+    area.file = os::OpenFile(area.file_name, area.open_mode, &reopen_error);
+    if (error == 0) error = reopen_error;
   }
-  error = WriteFieldTexts(table, updates, false);
-  if (table != area.file) os::CloseFile(table);
   InvalidateReadAhead(area);
   // The open has read the current record already: read it again.
   if (error == 0 && area.record_number >= 1 && area.record_number <= area.record_count &&

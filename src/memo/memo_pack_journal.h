@@ -53,8 +53,9 @@ int WriteFieldTexts(os::Handle table, const std::vector<FieldUpdate>& updates, b
 
 // Completes or rolls back a pack of the memo file `memo_name` of `area`'s
 // table that was interrupted (see the file comment); does nothing when there
-// is no journal. The table is written through its own handle, or through a
-// second read/write handle when the area is read-only. False after reporting
+// is no journal. The table is written through its own handle; a read-only
+// area's table is closed, opened for writing in the same share mode for the
+// rollback and opened again as before. False after reporting
 // the I/O error with "<file name> [<routine>]"; the journal then stays for
 // the next attempt.
 bool RecoverInterruptedPack(WorkArea& area, const std::string& memo_name,

@@ -176,43 +176,47 @@ TEST_F(MemoPackRulesTest, PackWithoutRoomForTheNewFileChangesNothing) {
 }
 
 // A pack killed after the M fields were rewritten but before the new memo
-// file took the old one's name: the next open, even a read-only one, puts
-// the old references back.
+// file took the old one's name: the next open, read-only ones too, puts the
+// old references back.
 TEST_F(MemoPackRulesTest, TheNextOpenRollsBackAPackKilledBeforeItsRename) {
-  CreateAndUse("t", kMemoFpt);
-  AddMemo("unreferenced");
-  AppendWithMemo("one", AddMemo("first"));
-  AppendWithMemo("two", AddMemo("second"));
-  CloseArea();
-  const std::string table_before = ReadFileBytes(Path("t.DBF"));
-  const std::string memo_before = ReadFileBytes(Path("t.FPT"));
-  const pid_t pid = fork();
-  if (pid == 0) {
-    USE(Path("t") + " EXCLUSIVE");
-    os::FaultPlan plan;
-    plan.ops = os::kFaultRename;
-    plan.fail_at = 1;
-    plan.action = os::FaultAction::kKill;
-    os::ArmFaults(plan);
-    PackMemofile();
-    _exit(0);
-  }
-  int status = 0;
-  waitpid(pid, &status, 0);
-  ASSERT_TRUE(WIFSIGNALED(status)) << status;
-  ASSERT_NE(ReadFileBytes(Path("t.DBF")), table_before) << "the fields point into the new file";
-  ASSERT_TRUE(os::FileExists(Path("t.$PK")) && os::FileExists(Path("t.$$$")));
+  for (int mode : {os::kOpenReadDenyNone, 0x10, os::kOpenReadWriteDenyNone}) {
+    SCOPED_TRACE(mode);
+    CreateAndUse("t", kMemoFpt);
+    AddMemo("unreferenced");
+    AppendWithMemo("one", AddMemo("first"));
+    AppendWithMemo("two", AddMemo("second"));
+    CloseArea();
+    const std::string table_before = ReadFileBytes(Path("t.DBF"));
+    const std::string memo_before = ReadFileBytes(Path("t.FPT"));
+    const pid_t pid = fork();
+    if (pid == 0) {
+      USE(Path("t") + " EXCLUSIVE");
+      os::FaultPlan plan;
+      plan.ops = os::kFaultRename;
+      plan.fail_at = 1;
+      plan.action = os::FaultAction::kKill;
+      os::ArmFaults(plan);
+      PackMemofile();
+      _exit(0);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    ASSERT_TRUE(WIFSIGNALED(status)) << status;
+    ASSERT_NE(ReadFileBytes(Path("t.DBF")), table_before) << "the fields point into the new file";
+    ASSERT_TRUE(os::FileExists(Path("t.$PK")) && os::FileExists(Path("t.$$$")));
 
-  OpenModeOverride = os::kOpenReadDenyNone;
-  USE(Path("t"));
-  ASSERT_EQ(DbfErrorNo, 0) << ErrorDetail;
-  EXPECT_EQ(MemoText(NotesBlock()), "first");
-  SKIP(1);
-  EXPECT_EQ(MemoText(NotesBlock()), "second");
-  CloseArea();
-  EXPECT_EQ(ReadFileBytes(Path("t.DBF")), table_before);
-  EXPECT_EQ(ReadFileBytes(Path("t.FPT")), memo_before);
-  EXPECT_FALSE(os::FileExists(Path("t.$PK")) || os::FileExists(Path("t.$$$")));
+    OpenModeOverride = static_cast<std::uint16_t>(mode);
+    USE(Path("t"));
+    OpenModeOverride = 0xFFFF;
+    ASSERT_EQ(DbfErrorNo, 0) << ErrorDetail;
+    EXPECT_EQ(MemoText(NotesBlock()), "first");
+    SKIP(1);
+    EXPECT_EQ(MemoText(NotesBlock()), "second");
+    CloseArea();
+    EXPECT_EQ(ReadFileBytes(Path("t.DBF")), table_before);
+    EXPECT_EQ(ReadFileBytes(Path("t.FPT")), memo_before);
+    EXPECT_FALSE(os::FileExists(Path("t.$PK")) || os::FileExists(Path("t.$$$")));
+  }
 }
 
 }  // namespace
