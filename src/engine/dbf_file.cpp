@@ -218,11 +218,12 @@ bool ReadDbase3Or7(WorkArea& area, bool level7) {
 // 0 when the table `name` may be created anew: it does not exist, or it can
 // be opened for writing without sharing (no other open of it forbids that);
 // else the error of that open (32 while the table is in use, 5 for a file
-// that may not be written).
-int CheckReplaceable(const std::string& name) {
+// that may not be written). *exists tells whether the table exists.
+int CheckReplaceable(const std::string& name, bool* exists) {
   int err = 0;
   const os::Handle probe = os::OpenFile(name, os::kOpenReadWriteExclusive, &err);
   if (probe != os::kNoHandle) os::CloseFile(probe);
+  *exists = err != os::kErrFileNotFound;
   return err == os::kErrFileNotFound ? 0 : err;
 }
 
@@ -412,7 +413,8 @@ bool CreateDbf(const std::string& name, const std::vector<FieldDef>& fields) {
   // program killed while creating leaves no half table behind.
   const std::string temp_name = ForceExt(file_name, "$CR");
   const std::string failure = "Fehler beim Schreiben von " + file_name + ". [CreateDbf]";
-  int err = CheckReplaceable(file_name);
+  bool existed = false;
+  int err = CheckReplaceable(file_name, &existed);
   if (err == 0) area.file = os::CreateFile(temp_name, os::kOpenReadWriteExclusive, &err);
   if (area.file != os::kNoHandle) err = os::WriteAt(area.file, 0, bytes.data(), bytes.size());
   if (err != 0) {
@@ -435,12 +437,20 @@ bool CreateDbf(const std::string& name, const std::vector<FieldDef>& fields) {
   const int close_err = os::CloseFile(area.file);
   if (err == 0) err = close_err;
   if (err != 0) SetError(err, failure);
-  if (DbfErrorNo == 0 && has_memo && MemoStore.create != nullptr) MemoStore.create(file_name, "CreateDbf()");
-  if (DbfErrorNo == 0) {
+  // The order of the two renames leaves, at any moment, the old files, the
+  // new ones, or a new (empty) table beside a memo file it does not refer to:
+  // a new table never lacks its memo file unless it replaced one that had
+  // none, and an old table never sees a new, empty memo file.
+  const bool memo = has_memo && MemoStore.create != nullptr;
+  const auto rename_table = [&] {
+    if (DbfErrorNo != 0) return;
     err = os::ReplaceFile(temp_name, file_name);
     if (err == 0) err = os::FlushDirectory(file_name);
     if (err != 0) SetError(err, failure);
-  }
+  };
+  if (existed) rename_table();
+  if (DbfErrorNo == 0 && memo) MemoStore.create(file_name, "CreateDbf()");
+  if (!existed) rename_table();
   if (DbfErrorNo != 0) {
     os::DeleteFile(temp_name);
     return false;

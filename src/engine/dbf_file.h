@@ -30,8 +30,11 @@ bool OpenDbf(WorkArea& area);
 // count 0, today's date, one 0x1A after the header) and, when it has memo
 // fields, its memo file through the memo store. The table is written under
 // the name "<name>.$CR" and renamed to its own name (replacing an existing
-// table) only when both files are complete, so a failure or a killed
-// program leaves no half table; a failure removes the temporary file.
+// table) when it is complete: after its memo file was made for a new table,
+// before it for one that replaces an existing table (whose old memo file
+// then lies unused beside it until the new one replaces it). So a failure
+// or a killed program leaves no half table, and no table without the memo
+// file it needs; a failure removes the temporary file.
 // Errors: 220 empty field name, 211 invalid definition, the I/O error of the
 // create or write (32 while an existing table is in use). Does not open the
 // table. True on success.

@@ -69,12 +69,19 @@ bool CreateMemofile(const std::string& table_name, const std::string& routine) {
     return false;
   }
   const std::string header = NewMemoHeader(kind, block_size, SplitName(name).name);
+  // Written under a temporary name and renamed over an existing memo file in
+  // one step: a program killed meanwhile leaves the old file or the new one.
+  const std::string temp = ForceExt(name, "$CM");
   int error = 0;
-  const os::Handle file = os::CreateFile(name, os::kOpenReadWriteExclusive, &error);
+  const os::Handle file = os::CreateFile(temp, os::kOpenReadWriteExclusive, &error);
   if (file != os::kNoHandle) {
     error = os::WriteFile(file, header.data(), header.size());
+    if (error == 0) error = os::FlushFileBuffers(file);
     const int close_error = os::CloseFile(file);
     if (error == 0) error = close_error;
+    if (error == 0) error = os::ReplaceFile(temp, name);
+    if (error == 0) error = os::FlushDirectory(name);
+    if (error != 0) os::DeleteFile(temp);
   }
   if (error != 0) {
     SetError(error, "Cannot create memo file " + name + " [" + routine + "]");

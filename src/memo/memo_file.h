@@ -29,7 +29,7 @@ std::uint8_t GetMemoType();
 
 // Creates an empty memo file for the table `table_name` (extension ignored)
 // of the kind of MemoVersionByte with MemoBlockSize, replacing an existing
-// file. Errors: 220 for a block size the kind cannot hold; the I/O error (101
+// file in one atomic rename (it is written as "<name>.$CM" first). Errors: 220 for a block size the kind cannot hold; the I/O error (101
 // for a short write) with "Cannot create memo file <name> [<routine>]".
 bool CreateMemofile(const std::string& table_name, const std::string& routine);
 

@@ -220,6 +220,21 @@ TEST(WriteFaults, CreatingATableLeavesNoTableOrAWholeOne) {
   }
 }
 
+TEST(WriteFaults, CreatingATableOverAnOldOneLeavesTheOldOrTheNewTable) {
+  for (std::uint8_t kind : {std::uint8_t{0x83}, std::uint8_t{0x8B}, std::uint8_t{0xF5}}) {
+    FaultScenario scenario;
+    scenario.prepare = [kind](const std::string& dir) { PrepareMemo(dir, kind); };
+    scenario.operation = [kind](const std::string& dir) {
+      CleanLibrary();
+      MemoVersionByte = kind;
+      CreateDbf(TablePath(dir), {{"NAME", 'C', 10, 0}, {"NOTES", 'M', 10, 0}});
+    };
+    scenario.library_state = LibraryState;
+    scenario.tables = {"t.DBF"};
+    ExpectClean("create over a table with memo kind " + std::to_string(kind), RunFaultLoop(scenario));
+  }
+}
+
 class MemoWriteFaults : public ::testing::TestWithParam<int> {
  protected:
   std::uint8_t Kind() const { return static_cast<std::uint8_t>(GetParam()); }
