@@ -17,6 +17,7 @@
 #include "engine/record_io.h"
 #include "engine/tables.h"
 #include "engine/work_area.h"
+#include "memo/blob.h"
 #include "memo/memo_format.h"
 #include "memo/memo_ops.h"
 #include "memo/memo_pack.h"
@@ -290,6 +291,26 @@ TEST_P(MemoWriteFaults, EditingAMemo) {
 
 TEST_P(MemoWriteFaults, EditingAMemoIntoItsOwnBlocks) {
   ExpectClean(What("memo edit in place"), RunFaultLoop(EditScenario(Scenario(), "shorter")));
+}
+
+TEST_P(MemoWriteFaults, WritingAMemoThroughTheBlobInterface) {
+  FaultScenario scenario = Scenario();
+  scenario.operation = [](const std::string& dir) {
+    CleanLibrary();
+    if (!Use(dir)) return;
+    GO(4);
+    const std::int32_t block = CreateBlobDescriptor(true, GetInt(2), kBlobWrite);
+    if (block == 0) return;
+    const std::string text = "written as a stream\r\n" + std::string(700, 's');
+    const bool written = WriteBlobStream(text.data(), static_cast<std::int32_t>(text.size())) ==
+                         static_cast<std::int32_t>(text.size());
+    DestroyBlobDescriptor();
+    if (!written || DbfErrorNo != 0) return;
+    SetInt(2, block);
+    Replace();
+    CloseAllAreas();
+  };
+  ExpectClean(What("BLOB write"), RunFaultLoop(scenario));
 }
 
 TEST_P(MemoWriteFaults, PackingTheMemoFile) {
