@@ -176,7 +176,9 @@ std::string ErrorText(int number) {
 void SetError(int number, const std::string& detail) {
   DbfErrorNo = static_cast<std::uint16_t>(number);
   ReportedErrorNo = static_cast<std::uint16_t>(number);
-  ErrorDetail = detail;
+  // 112 (the disk is full) has no standard text of its own; the detail says
+  // what happened, so that the user knows to make room.
+  ErrorDetail = number == kDiskFullError ? "Kein Platz mehr auf dem Speichermedium. " + detail : detail;
   if (AutoReport) HandleError();
 }
 

@@ -46,7 +46,12 @@ const std::string& StandardErrorText(int number);
 // "Fehler Nr. <n> (<standard text>)", or "" for 0.
 std::string ErrorText(int number);
 
-// Stores number and detail; calls HandleError when AutoReport is on.
+// The disk-full error of the file layer (its standard text is "Unbekannter
+// Fehler").
+inline constexpr int kDiskFullError = 112;
+
+// Stores number and detail; calls HandleError when AutoReport is on. The
+// detail of 112 starts with "Kein Platz mehr auf dem Speichermedium. ".
 void SetError(int number, const std::string& detail);
 
 // Reports the current DbfErrorNo: hook, exception or program stop.

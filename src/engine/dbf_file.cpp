@@ -77,13 +77,48 @@ FieldDesc ParseSlot(const std::uint8_t* slot, int type_at, int length_at, int de
   return f;
 }
 
-// Walks the descriptor slots into area.fields. False after reporting.
-bool ParseFields(WorkArea& area, const std::vector<std::uint8_t>& slots, int slot_size, int slot_count,
-                 int type_at, int length_at, int decimals_at) {
+// Where the descriptors of a dialect lie: `slots` holds the bytes from file
+// offset `first` up to the header length.
+struct SlotLayout {
+  int first;
+  int slot_size;
+  int slot_count;
+  int type_at;
+  int length_at;
+  int decimals_at;
+};
+
+// True when the descriptor list ends inside the header. Without a 0x0D
+// terminator in the slots, the byte behind the last descriptor must end the
+// list: inside the header a terminator (some programs write 0x00 there),
+// at the header length the first record's deletion flag (blank or "*"), the
+// end-of-file marker or the end of the file. Anything else is the next
+// descriptor, which a header length too short has cut off.
+bool DescriptorsEndInHeader(WorkArea& area, const std::vector<std::uint8_t>& slots, const SlotLayout& layout,
+                            bool terminated) {
+  if (terminated) return true;
+  const std::size_t behind = area.fields.size() * static_cast<std::size_t>(layout.slot_size);
+  if (behind < slots.size()) return slots[behind] == 0x0D || slots[behind] == 0x00;
+  std::uint8_t next = 0;
+  std::size_t done = 0;
+  // A read error here is no proof of damage; reading the records reports it.
+  if (os::ReadAt(area.file, layout.first + static_cast<std::int64_t>(behind), &next, 1, &done) != 0) return true;
+  return done == 0 || next == ' ' || next == '*' || next == 0x1A;
+}
+
+// Walks the descriptor slots into area.fields and checks that the header
+// and record lengths agree with them. False after reporting.
+bool ParseFields(WorkArea& area, const std::vector<std::uint8_t>& slots, const SlotLayout& layout) {
+  const int slot_size = layout.slot_size;
+  const int type_at = layout.type_at, length_at = layout.length_at, decimals_at = layout.decimals_at;
   int offset = 1;
-  for (int i = 0; i < slot_count; ++i) {
+  bool terminated = false;
+  for (int i = 0; i < layout.slot_count; ++i) {
     const std::uint8_t* slot = slots.data() + static_cast<std::size_t>(i) * slot_size;
-    if (slot[0] == 0x0D) break;
+    if (slot[0] == 0x0D) {
+      terminated = true;
+      break;
+    }
     FieldDesc f = ParseSlot(slot, type_at, length_at, decimals_at);
     f.offset = static_cast<std::uint16_t>(offset);
     offset += f.length;
@@ -96,11 +131,20 @@ bool ParseFields(WorkArea& area, const std::vector<std::uint8_t>& slots, int slo
   if (area.fields.empty()) {
     return FailOpen(area, 222, "Fehler beim Lesen von " + area.file_name + " [Use/OpenDbf]");
   }
-  // Fields that reach beyond the record would be read outside the record
-  // buffer: such a table is refused like any other damaged header.
-  if (offset > area.record_length) {
-    return FailOpen(area, 210, NotDbase(ShortName(area.file_name), " ",
-                                        "Datensatzlänge kleiner als die Summe der Feldlängen", " [Use/OpenDbf]"));
+  // A header that contradicts its field list is damaged: reading it anyway
+  // would show record bytes as descriptors, or fields at the wrong places.
+  // (Fields reaching beyond the record would even be read outside the
+  // record buffer.)
+  const char* mismatch = nullptr;
+  if (!DescriptorsEndInHeader(area, slots, layout, terminated)) {
+    mismatch = "Header-Länge kleiner als die Feldbeschreibungen";
+  } else if (offset > area.record_length) {
+    mismatch = "Datensatzlänge kleiner als die Summe der Feldlängen";
+  } else if (offset < area.record_length) {
+    mismatch = "Datensatzlänge größer als die Summe der Feldlängen";
+  }
+  if (mismatch != nullptr) {
+    return FailOpen(area, 210, NotDbase(ShortName(area.file_name), " ", mismatch, " [Use/OpenDbf]"));
   }
   area.field_count = static_cast<std::uint8_t>(area.fields.size());
   area.unpacked_offsets.clear();
@@ -134,7 +178,7 @@ bool ReadDbase2(WorkArea& area) {
   if (!terminated) {
     return FailOpen(area, 210, NotDbase(ShortName(name), "", "Zu viele Datenfelder", " [Use/OpenDbf]"));
   }
-  return ParseFields(area, slots, 16, 32, 11, 12, 15);
+  return ParseFields(area, slots, SlotLayout{8, 16, 32, 11, 12, 15});
 }
 
 bool ReadDbase3Or7(WorkArea& area, bool level7) {
@@ -166,8 +210,21 @@ bool ReadDbase3Or7(WorkArea& area, bool level7) {
     return FailOpen(area, err != 0 ? err : os::kErrShortRead, "Fehler beim Lesen von " + name + " [Use/OpenDbf]");
   }
   int usable = static_cast<int>(area_size / static_cast<std::size_t>(slot_size));
-  return ParseFields(area, slots, slot_size, std::min(slot_count, usable), level7 ? 32 : 11, level7 ? 33 : 16,
-                     level7 ? 34 : 17);
+  return ParseFields(area, slots,
+                     SlotLayout{first, slot_size, std::min(slot_count, usable), level7 ? 32 : 11,
+                                level7 ? 33 : 16, level7 ? 34 : 17});
+}
+
+// 0 when the table `name` may be created anew: it does not exist, or it can
+// be opened for writing without sharing (no other open of it forbids that);
+// else the error of that open (32 while the table is in use, 5 for a file
+// that may not be written). *exists tells whether the table exists.
+int CheckReplaceable(const std::string& name, bool* exists) {
+  int err = 0;
+  const os::Handle probe = os::OpenFile(name, os::kOpenReadWriteExclusive, &err);
+  if (probe != os::kNoHandle) os::CloseFile(probe);
+  *exists = err != os::kErrFileNotFound;
+  return err == os::kErrFileNotFound ? 0 : err;
 }
 
 void SetToday(WorkArea& area) {
@@ -351,12 +408,21 @@ bool CreateDbf(const std::string& name, const std::vector<FieldDef>& fields) {
   bytes[static_cast<std::size_t>(header_length) - 1] = 0x0D;
 
   std::string file_name = TrimBoth(DefaultExt(name, "DBF"));
-  int err = 0;
-  area.file = os::CreateFile(file_name, os::kOpenReadWrite, &err);
+  // The table is written completely under a temporary name and takes its
+  // own name in one atomic rename once its memo file exists, so that a
+  // program killed while creating leaves no half table behind.
+  const std::string temp_name = ForceExt(file_name, "$CR");
+  const std::string failure = "Fehler beim Schreiben von " + file_name + ". [CreateDbf]";
+  bool existed = false;
+  int err = CheckReplaceable(file_name, &existed);
+  if (err == 0) area.file = os::CreateFile(temp_name, os::kOpenReadWriteExclusive, &err);
   if (area.file != os::kNoHandle) err = os::WriteAt(area.file, 0, bytes.data(), bytes.size());
   if (err != 0) {
-    if (area.file != os::kNoHandle) os::CloseFile(area.file);
-    SetError(err, "Fehler beim Schreiben von " + file_name + ". [CreateDbf]");
+    if (area.file != os::kNoHandle) {
+      os::CloseFile(area.file);
+      os::DeleteFile(temp_name);
+    }
+    SetError(err, failure);
     return false;
   }
   area.file_name = file_name;
@@ -366,19 +432,36 @@ bool CreateDbf(const std::string& name, const std::vector<FieldDef>& fields) {
   area.header_length = static_cast<std::uint16_t>(header_length);
   area.record_length = static_cast<std::uint16_t>(record_length);
   std::memcpy(area.header.data(), bytes.data(), 32);
-  CloseDbf(area);
-  if (DbfErrorNo != 0) return false;
-  if (has_memo && MemoStore.create != nullptr) {
+  err = WriteBackHeader(area);  // today's date and the end-of-file marker
+  if (err == 0) err = os::FlushFileBuffers(area.file);
+  const int close_err = os::CloseFile(area.file);
+  if (err == 0) err = close_err;
+  if (err != 0) SetError(err, failure);
+  // The order of the two renames leaves, at any moment, the old files, the
+  // new ones, or a new (empty) table beside a memo file it does not refer to:
+  // a new table never lacks its memo file unless it replaced one that had
+  // none, and an old table never sees a new, empty memo file.
+  const bool memo = has_memo && MemoStore.create != nullptr;
+  const auto rename_table = [&] {
+    if (DbfErrorNo != 0) return;
+    err = os::ReplaceFile(temp_name, file_name);
+    if (err == 0) err = os::FlushDirectory(file_name);
+    if (err != 0) SetError(err, failure);
+  };
+  if (existed) rename_table();
+  if (DbfErrorNo == 0 && memo) {
     // A table whose memo file cannot be made is removed again before the
     // failure is reported (reporting may end the program).
     bool report = SetAutoReport(false);
     MemoStore.create(file_name, "CreateDbf()");
     SetAutoReport(report);
-    if (DbfErrorNo != 0) {
-      os::DeleteFile(file_name);
-      if (AutoReport) HandleError();
-      return false;
-    }
+    if (DbfErrorNo != 0 && existed) os::DeleteFile(file_name);
+  }
+  if (!existed) rename_table();
+  if (DbfErrorNo != 0) {
+    os::DeleteFile(temp_name);
+    if (AutoReport) HandleError();
+    return false;
   }
   return true;
 }

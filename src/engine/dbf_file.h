@@ -2,9 +2,13 @@
 // descriptors of the three dialects (dBASE II, dBASE III/IV, level 7),
 // creating a new table, the header rewrite and closing.
 //
-// Open failures report 210 (not a dBASE file), 211 (field type not allowed),
-// 222 (no field), 100 (short descriptor read) or the platform's I/O error,
-// each with its message, and leave the WorkArea without file or buffers.
+// Open failures report 210 (not a dBASE file; also when the header length
+// cuts the field descriptors short or the record length is not 1 + the sum
+// of the field lengths, the detail naming which), 211 (field type not
+// allowed), 222 (no field), 100 (short descriptor read) or the platform's I/O
+// error, each with its message, and leave the WorkArea without file or
+// buffers. Bytes between the descriptors' terminator and the first record
+// are allowed.
 #pragma once
 
 #include <cstdint>
@@ -24,9 +28,16 @@ bool OpenDbf(WorkArea& area);
 
 // Creates a new table with the given fields (dBASE III/IV header, record
 // count 0, today's date, one 0x1A after the header) and, when it has memo
-// fields, its memo file through the memo store. Errors: 220 empty field name,
-// 211 invalid definition, the I/O error of the create or write. Does not open
-// the table. True on success.
+// fields, its memo file through the memo store. The table is written under
+// the name "<name>.$CR" and renamed to its own name (replacing an existing
+// table) when it is complete: after its memo file was made for a new table,
+// before it for one that replaces an existing table (whose old memo file
+// then lies unused beside it until the new one replaces it). So a failure
+// or a killed program leaves no half table, and no table without the memo
+// file it needs; a failure removes the temporary file.
+// Errors: 220 empty field name, 211 invalid definition, the I/O error of the
+// create or write (32 while an existing table is in use). Does not open the
+// table. True on success.
 bool CreateDbf(const std::string& name, const std::vector<FieldDef>& fields);
 
 // Writes back header and end-of-file marker when the status asks for it,

@@ -89,7 +89,9 @@ void PatchReadAhead(WorkArea& area, std::int64_t offset, const char* bytes, std:
 // Writes the first `length` bytes of the record buffer as record n (append
 // when n is above the count). `whole` converts the record for writing and
 // back; `kept`, when given, puts back the stored bytes of the fields it marks
-// after the conversion. Returns true on success.
+// after the conversion. A failed write leaves the file as it was
+// (os::WriteAtUndoable), which keeps the old record or, behind the last one,
+// the end-of-file marker. Returns true on success.
 bool WriteRecord(WorkArea& area, std::int32_t n, std::size_t length, bool whole, const char* tag,
                  const KeptFields* kept = nullptr) {
   bool append = n > area.record_count;
@@ -111,12 +113,22 @@ bool WriteRecord(WorkArea& area, std::int32_t n, std::size_t length, bool whole,
       if (kept->unchanged[i]) std::memcpy(area.record.data() + f.offset, kept->stored + f.offset, f.length);
     }
   }
-  int err = os::WriteAt(area.file, offset, area.record.data(), length);
+  // Nobody else changes an unshared file: its size, asked once, spares the
+  // undoable write the read of what lies behind the last record when
+  // records are appended one after another.
+  if (area.unshared && area.known_file_size < 0) {
+    int size_err = 0;
+    area.known_file_size = os::FileSize(area.file, &size_err);
+  }
+  int err = os::WriteAtUndoable(area.file, offset, area.record.data(), length,
+                                area.unshared ? area.known_file_size : -1);
   if (err == 0) {
     PatchReadAhead(area, offset, area.record.data(), length);
     if (area.known_file_size >= 0) {
       area.known_file_size = std::max(area.known_file_size, offset + static_cast<std::int64_t>(length));
     }
+  } else {
+    area.known_file_size = -1;  // the undo may have cut the file
   }
   if (whole) ConvertForRead(area, area.record.data());
   if (err != 0) {

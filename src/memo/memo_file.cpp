@@ -6,8 +6,10 @@
 #include <vector>
 
 #include "common/errors.h"
+#include "common/file_utils.h"
 #include "common/names.h"
 #include "memo/memo_format.h"
+#include "memo/memo_pack_journal.h"
 #include "memo/memo_settings.h"
 #include "platform/os/files.h"
 
@@ -67,12 +69,19 @@ bool CreateMemofile(const std::string& table_name, const std::string& routine) {
     return false;
   }
   const std::string header = NewMemoHeader(kind, block_size, SplitName(name).name);
+  // Written under a temporary name and renamed over an existing memo file in
+  // one step: a program killed meanwhile leaves the old file or the new one.
+  const std::string temp = ForceExt(name, "$CM");
   int error = 0;
-  const os::Handle file = os::CreateFile(name, os::kOpenReadWriteExclusive, &error);
+  const os::Handle file = os::CreateFile(temp, os::kOpenReadWriteExclusive, &error);
   if (file != os::kNoHandle) {
     error = os::WriteFile(file, header.data(), header.size());
+    if (error == 0) error = os::FlushFileBuffers(file);
     const int close_error = os::CloseFile(file);
     if (error == 0) error = close_error;
+    if (error == 0) error = os::ReplaceFile(temp, name);
+    if (error == 0) error = os::FlushDirectory(name);
+    if (error != 0) os::DeleteFile(temp);
   }
   if (error != 0) {
     SetError(error, "Cannot create memo file " + name + " [" + routine + "]");
@@ -111,6 +120,7 @@ void OpenMemofile(const std::string& table_name) {
     SetError(1007, name + " [USE]");
     return;
   }
+  if (!RecoverInterruptedPack(*area, name, "USE")) return;
   OpenMemoNamed(*area, name, kind, "USE");
 }
 
@@ -135,6 +145,8 @@ void RecreateMemofile(const std::string& table_name) {
   OpenMemofile(base);
 }
 
+std::int32_t MemoDiskFree(const MemoState& memo) { return DiskFree(SplitName(memo.name).dir); }
+
 std::int64_t MemoFileSize(MemoState& memo, const std::string& tag) {
   int error = 0;
   const std::int64_t size = os::FileSize(memo.file, &error);
@@ -154,7 +166,7 @@ bool ReadMemoBytes(MemoState& memo, std::int64_t offset, void* buffer, std::size
 
 bool WriteMemoBytes(MemoState& memo, std::int64_t offset, const void* buffer, std::size_t count,
                     int error, const std::string& tag) {
-  const int result = os::WriteAt(memo.file, offset, buffer, count);
+  const int result = os::WriteAtUndoable(memo.file, offset, buffer, count);
   if (result != 0) {
     SetError(error != 0 ? error : result, memo.name + " " + tag);
     return false;

@@ -29,7 +29,7 @@ std::uint8_t GetMemoType();
 
 // Creates an empty memo file for the table `table_name` (extension ignored)
 // of the kind of MemoVersionByte with MemoBlockSize, replacing an existing
-// file. Errors: 220 for a block size the kind cannot hold; the I/O error (101
+// file in one atomic rename (it is written as "<name>.$CM" first). Errors: 220 for a block size the kind cannot hold; the I/O error (101
 // for a short write) with "Cannot create memo file <name> [<routine>]".
 bool CreateMemofile(const std::string& table_name, const std::string& routine);
 
@@ -40,7 +40,9 @@ bool CreateMemofile(const std::string& table_name, const std::string& routine);
 // read-only; read/write deny-none for shared tables (NetworkLocking on, not
 // exclusive); read/write otherwise. Errors: 1007 "<name> [USE]" when a memo
 // is already open; the I/O error with "Memo-Datei nicht gefunden: <name>
-// [USE]" (the state is cleared).
+// [USE]" (the state is cleared). A pack of this memo file that a killed
+// program left unfinished is first rolled back or completed
+// (RecoverInterruptedPack); its failure is reported the same way.
 void OpenMemofile(const std::string& table_name);
 
 // Opens the memo file `name` of kind `kind` into the area's MemoState (see
@@ -57,6 +59,10 @@ void CloseMemofile();
 // Closes, creates anew and reopens the current area's memo file: empties it.
 void RecreateMemofile(const std::string& table_name);
 
+// Free space, in kilobytes, of the file system that holds the memo file (its
+// directory is asked: the file name itself is no directory).
+std::int32_t MemoDiskFree(const MemoState& memo);
+
 // Size of the open memo file, or -1 after reporting the error with `tag`.
 std::int64_t MemoFileSize(MemoState& memo, const std::string& tag);
 
@@ -64,8 +70,10 @@ std::int64_t MemoFileSize(MemoState& memo, const std::string& tag);
 // error is reported with "<name> <tag>" and gives false.
 bool ReadMemoBytes(MemoState& memo, std::int64_t offset, void* buffer, std::size_t count,
                    std::size_t* done, const std::string& tag);
-// Writes `count` bytes at `offset`; an I/O error is reported as `error` (its
-// own number when `error` is 0) with "<name> <tag>".
+// Writes `count` bytes at `offset`; a failed write leaves the file as it was
+// (os::WriteAtUndoable: a memo rewritten in place keeps its old text, one
+// written at the end is cut off again). An I/O error is reported as `error`
+// (its own number when `error` is 0) with "<name> <tag>".
 bool WriteMemoBytes(MemoState& memo, std::int64_t offset, const void* buffer, std::size_t count,
                     int error, const std::string& tag);
 

@@ -1,7 +1,6 @@
 #include "memo/memo_ops.h"
 
 #include "common/errors.h"
-#include "common/file_utils.h"
 #include "memo/memo_alloc.h"
 #include "memo/memo_blocks.h"
 #include "memo/memo_file.h"
@@ -121,7 +120,7 @@ std::int32_t EditMemoCloseMemo(std::int32_t block) {
   const std::int64_t size =
       static_cast<std::int64_t>(text.size()) + (memo.kind == kMemoDbase3 ? 1 : 0);
   if (text.empty()) return 0;
-  if (size / 1024 >= DiskFree(memo.name)) {
+  if (size / 1024 >= MemoDiskFree(memo)) {
     SetError(1004, memo.name + " [" + kEditTag + "]");
     return 0;
   }

@@ -11,6 +11,7 @@
 #include "memo/memo_blocks.h"
 #include "memo/memo_file.h"
 #include "memo/memo_format.h"
+#include "memo/memo_pack_journal.h"
 #include "platform/os/files.h"
 
 namespace orvex {
@@ -30,20 +31,13 @@ struct PackTarget {
   }
 };
 
-// One M field to rewrite: its file offset and its old and new 10 bytes.
-struct FieldUpdate {
-  std::int64_t offset;
-  std::string old_text;
-  std::string new_text;
-};
-
 bool IsMemoField(const FieldDesc& field) {
   return field.type == 'M' || field.type == 'B' || field.type == 'G' || field.type == 'P';
 }
 
 bool CreateTarget(WorkArea& area, PackTarget* target) {
   MemoState& memo = area.memo;
-  const std::string name = ForceExt(memo.name, "$$$");
+  const std::string name = PackTempName(memo.name);
   std::string header = NewMemoHeader(memo.kind, memo.block_size, SplitName(area.file_name).name);
   if (memo.kind == kMemoDbase4) {
     // The name field goes over as the old file has it.
@@ -106,19 +100,6 @@ bool CopyReferencedMemos(WorkArea& area, MemoState& target, std::vector<FieldUpd
   return true;
 }
 
-// Writes the new (or, rolling back, the old) M field texts into the table.
-// Returns the number of updates written before the first failure.
-std::size_t WriteFieldTexts(WorkArea& area, const std::vector<FieldUpdate>& updates, bool new_texts,
-                            int* error) {
-  *error = 0;
-  for (std::size_t i = 0; i < updates.size(); ++i) {
-    const std::string& text = new_texts ? updates[i].new_text : updates[i].old_text;
-    *error = os::WriteAt(area.file, updates[i].offset, text.data(), text.size());
-    if (*error != 0) return i;
-  }
-  return updates.size();
-}
-
 }  // namespace
 
 std::int64_t PackMemo(MemoState& source, MemoState& target, std::int64_t block,
@@ -171,50 +152,48 @@ void PackMemofile() {
   }
   const std::int64_t size = MemoFileSize(memo, kPackTag);
   if (size < 0) return;
-  if (DiskFree(memo.name) < size / 1024) {
+  // The new file is at most as large as the old one.
+  if (MemoDiskFree(memo) < size / 1024) {
     SetError(1012, memo.name + " " + kPackTag);
     return;
   }
   PackTarget target;
   std::vector<FieldUpdate> updates;
-  if (!CreateTarget(*area, &target) || !CopyReferencedMemos(*area, target.memo, &updates)) return;
-
-  int error = 0;
-  const std::size_t written = WriteFieldTexts(*area, updates, true, &error);
-  if (written != updates.size()) {
-    const std::vector<FieldUpdate> done(updates.begin(), updates.begin() + written);
-    int rollback_error = 0;
-    WriteFieldTexts(*area, done, false, &rollback_error);
-    InvalidateReadAhead(*area);
-    SetError(error, "Datei:  " + area->file_name + " " + kPackTag);
+  if (!CreateTarget(*area, &target) || !CopyReferencedMemos(*area, target.memo, &updates) ||
+      !WritePackJournal(memo.name, updates)) {
     return;
   }
+  // From here on the journal lets the next open undo or finish what a killed
+  // program left (memo_pack_journal.h). In this program a failure rolls the
+  // fields back at once; when even that fails, the new file and the journal
+  // stay for the next open to roll back.
+  const std::string name = memo.name;
+  const std::string disk_name = os::ResolvePath(memo.name);
+  const std::uint8_t kind = memo.kind;
   if (!updates.empty() && area->status == TableStatus::kClean) {
     area->status = TableStatus::kRecordWritten;
   }
   InvalidateReadAhead(*area);
-
-  // The packed file takes the old file's name as it is on the disk.
-  const std::string name = memo.name;
-  const std::string disk_name = os::ResolvePath(memo.name);
-  const std::uint8_t kind = memo.kind;
-  os::CloseFile(memo.file);
-  memo = MemoState{};
-  error = os::DeleteFile(disk_name);
+  int error = WriteFieldTexts(area->file, updates, true);
+  std::string failed = area->file_name;
   if (error == 0) {
-    error = os::RenameFile(target.memo.name, disk_name);
-    // The old file is gone: the new one must survive under its own name.
-    target.keep = true;
-  } else {
-    int rollback_error = 0;
-    WriteFieldTexts(*area, updates, false, &rollback_error);
-    InvalidateReadAhead(*area);
+    os::CloseFile(memo.file);
+    memo = MemoState{};
+    error = os::ReplaceFile(target.memo.name, disk_name);
+    failed = name;
+    target.keep = error == 0;
   }
   if (error != 0) {
-    OpenMemoNamed(*area, name, kind, "PackMemofile");
-    SetError(error, name + " " + kPackTag);
+    const bool rolled_back = WriteFieldTexts(area->file, updates, false) == 0;
+    InvalidateReadAhead(*area);
+    target.keep = !rolled_back;
+    if (rolled_back) os::DeleteFile(PackJournalName(name));
+    if (!memo.open) OpenMemoNamed(*area, name, kind, "PackMemofile");
+    SetError(error, failed + " " + kPackTag);
     return;
   }
+  // The pack is complete; the journal only has to go.
+  if (os::FlushDirectory(disk_name) == 0) os::DeleteFile(PackJournalName(name));
   if (!OpenMemoNamed(*area, name, kind, "PackMemofile")) return;
   if (area->record_number >= 1 && area->record_number <= area->record_count &&
       GetDbfRecord(*area, area->record_number)) {

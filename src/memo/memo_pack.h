@@ -9,15 +9,18 @@
 namespace orvex {
 
 // Rebuilds the current area's memo file. Needs the table for itself (opened
-// exclusively, or NetworkLocking off; else error 225) and free space for a
-// copy (else 1012 "<name> [PackMemofile]"). Every M field of every record
-// (deleted ones included), in physical order, gets its memo copied to a new
-// file "<memo name>.$$$" of the same kind and block size; a reference that
-// lies beyond the end reports 1003 and becomes 0. The table is changed only
-// once the new file is complete: then the M fields are rewritten in place
-// (their 10 bytes, nothing else of the records), the old memo file is deleted
-// and the new one takes its name and is opened. A failure before that point
-// removes the new file and leaves table and memo file as they were.
+// exclusively, or NetworkLocking off; else error 225) and, in the memo
+// file's directory, free space for a copy (else 1012 "<name>
+// [PackMemofile]", before anything is written). Every M field of every
+// record (deleted ones included), in physical order, gets its memo copied to
+// a new file "<memo name>.$$$" of the same kind and block size; a reference
+// that lies beyond the end reports 1003 and becomes 0. The table is changed
+// only once the new file is complete and flushed and a journal of the old
+// field texts is written (memo_pack_journal.h): then the M fields are
+// rewritten in place (their 10 bytes, nothing else of the records), and the
+// new file replaces the old one in one atomic rename and is opened. A
+// failure rolls the fields back and removes the new file; a program killed
+// at any moment leaves files that the next open completes or rolls back.
 void PackMemofile();
 
 // Copies the memo at `block` of `source` to the end of `target` (padded to a

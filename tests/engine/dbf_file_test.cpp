@@ -204,6 +204,40 @@ TEST_F(DbfFileTest, FieldsBeyondTheRecordAreRefused) {
             os::Utf8ToAnsi("R.DBF ist keine dBASE-Datenbank. (Datensatzlänge kleiner als die Summe der Feldlängen) [Use/OpenDbf]"));
 }
 
+TEST_F(DbfFileTest, HeaderAndRecordLengthsThatContradictTheFieldsAreRefused) {
+  const std::string good = Dbase3File(0x03, {{"NAME", 'C', 4}, {"QTY", 'N', 3}, {"OK", 'L', 1}}, {"abcd  1T"});
+  struct Case {
+    const char* what;
+    unsigned header_length;  // 0: as written
+    unsigned record_length;
+    const char* reason;      // nullptr: opens
+  } cases[] = {
+      {"header ends inside the second descriptor", 65, 9, "Header-Länge kleiner als die Feldbeschreibungen"},
+      {"header ends after two of three descriptors", 96, 9, "Header-Länge kleiner als die Feldbeschreibungen"},
+      {"record longer than its fields", 0, 12, "Datensatzlänge größer als die Summe der Feldlängen"},
+      {"record shorter than its fields", 0, 8, "Datensatzlänge kleiner als die Summe der Feldlängen"},
+      {"padding after the terminator", 0, 9, nullptr},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::string bytes = good;
+    if (c.header_length != 0) Put16(bytes, 8, c.header_length);
+    Put16(bytes, 10, c.record_length);
+    if (c.reason == nullptr) {  // 64 bytes of padding between terminator and records
+      Put16(bytes, 8, Get16(bytes, 8) + 64);
+      bytes.insert(Get16(good, 8), std::string(64, '\0'));
+    }
+    const int expected = c.reason == nullptr ? 0 : 210;
+    ASSERT_EQ(OpenBytes("h.dbf", bytes), expected) << ErrorDetail;
+    if (c.reason != nullptr) {
+      EXPECT_EQ(ErrorDetail, os::Utf8ToAnsi(std::string("H.DBF ist keine dBASE-Datenbank. (") + c.reason +
+                                            ") [Use/OpenDbf]"));
+    } else {
+      EXPECT_EQ(CharField(1), "abcd");
+    }
+  }
+}
+
 TEST_F(DbfFileTest, HeaderCountWinsUnlessCountFromFileSize) {
   std::string bytes = Dbase3File(0x03, {{"NAME", 'C', 4}}, {"a", "b", "c", "d", "e"});
   Put32(bytes, 4, 0);

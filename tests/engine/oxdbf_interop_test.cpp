@@ -312,7 +312,15 @@ std::string ExpectedRefusal(const std::string& s) {
   }
   if (two && !terminated) return "Zu viele Datenfelder";
   if (fields == 0) return "Fehler beim Lesen";
+  // The byte behind the last descriptor must end the list: a 0x0D (or 0x00)
+  // inside the header, a record's deletion flag after it.
+  std::size_t behind = first + fields * slot;
+  char end = behind < s.size() ? s[behind] : 0x1A;
+  if (!terminated && (behind < header ? end != 0x0D && end != 0x00 : end != ' ' && end != '*' && end != 0x1A)) {
+    return "Header-Länge kleiner als die Feldbeschreibungen";
+  }
   if (sum > record) return "Datensatzlänge kleiner als die Summe der Feldlängen";
+  if (sum < record) return "Datensatzlänge größer als die Summe der Feldlängen";
   if (!two && Get32(s, 4) > 0x7FFFFFFF) return "Satzanzahl";
   return "";
 }

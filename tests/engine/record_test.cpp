@@ -1,5 +1,10 @@
 // Records: pack and unpack of every type, the 6-byte real, code pages,
 // record writes, the record-changing commands and the field queries.
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <cmath>
 #include <cstring>
 
@@ -11,6 +16,7 @@
 #include "engine/tables.h"
 #include "engine_test_support.h"
 #include "platform/os/codepage.h"
+#include "platform/os/fault_injection.h"
 
 namespace orvex::test {
 namespace {
@@ -212,6 +218,85 @@ TEST_F(RecordTest, AppendOnASharedTableNeedsTheAppendLock) {
   EXPECT_EQ(DbfErrorNo, 0);
   EXPECT_EQ(RecNo(), 2);
   EXPECT_FALSE(dEOF());
+}
+
+TEST_F(RecordTest, AFailedRecordWriteLeavesTheFileAsItWas) {
+  // A full disk that takes half of the record, an I/O error, and a disk
+  // that refuses even the bytes put back: the file keeps its bytes (the
+  // last one at worst loses its 0x1A marker), the count stays.
+  struct Case {
+    os::FaultAction action;
+    int error;
+    bool sticky;
+    bool append;
+  } cases[] = {{os::FaultAction::kPartial, ENOSPC, false, true}, {os::FaultAction::kError, EIO, false, true},
+               {os::FaultAction::kPartial, ENOSPC, true, true}, {os::FaultAction::kPartial, ENOSPC, false, false}};
+  for (const Case& c : cases) {
+    OpenMixed({"Anna      12.50T20240229    42         7"});
+    FlushHeader(*CurrentWorkArea());
+    const std::string before = ReadFileBytes(Path("mixed.dbf"));
+    SetCharField(1, "Zoe");
+    os::FaultPlan plan;
+    plan.ops = os::kFaultWrite;
+    plan.fail_at = 1;
+    plan.action = c.action;
+    plan.error = c.error;
+    plan.sticky = c.sticky;
+    os::ArmFaults(plan);
+    if (c.append) {
+      Append();
+    } else {
+      Replace();
+    }
+    os::DisarmFaults();
+    EXPECT_EQ(DbfErrorNo, c.error == ENOSPC ? 112 : 31);
+    EXPECT_EQ(RecCount(), 1);
+    const std::string after = ReadFileBytes(Path("mixed.dbf"));
+    EXPECT_EQ(after, c.sticky ? before.substr(0, before.size() - 1) : before);
+    if (c.error == ENOSPC) {
+      EXPECT_EQ(GetErrorMessage(), "Fehler Nr. 112 (Unbekannter Fehler)\r\nKein Platz mehr auf dem Speichermedium. "
+                                   "Datei:  " + os::CharUpperString(Path("mixed.dbf")) +
+                                       " [Replace/Append/PutDbfRecord]");
+    }
+    CloseArea();
+    EXPECT_EQ(ReadFileBytes(Path("mixed.dbf")).substr(32), after.substr(32)) << "the close adds no record";
+  }
+}
+
+// A real limit instead of an injected fault: the write that crosses it
+// stores part of the record and then fails (EFBIG, reported as 112).
+TEST_F(RecordTest, AppendsUpToAFileSizeLimitLeaveNoHalfRecord) {
+  OpenMixed({"Anna      12.50T20240229    42         7"}, "");
+  const std::int64_t header = CurrentWorkArea()->header_length;
+  const std::int64_t length = CurrentWorkArea()->record_length;
+  CloseArea();
+  const pid_t pid = fork();
+  if (pid == 0) {
+    signal(SIGXFSZ, SIG_IGN);
+    const rlim_t limit = static_cast<rlim_t>(header + 5 * length + length / 2);
+    rlimit rl{limit, limit};
+    setrlimit(RLIMIT_FSIZE, &rl);
+    USE(Path("mixed.dbf"));
+    int appended = 0;
+    while (DbfErrorNo == 0 && appended < 20 && ALock()) {
+      Append();
+      if (DbfErrorNo == 0) ++appended;
+    }
+    const bool full = DbfErrorNo == 112 && ErrorDetail.rfind("Kein Platz mehr", 0) == 0;
+    CloseArea();
+    _exit(full ? appended : 100);
+  }
+  int status = 0;
+  waitpid(pid, &status, 0);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 4) << "four records fit behind the first one";
+  const std::string bytes = ReadFileBytes(Path("mixed.dbf"));
+  EXPECT_EQ(static_cast<std::int64_t>(bytes.size()), header + 5 * length + 1);
+  EXPECT_EQ(bytes.back(), '\x1A');
+  USE(Path("mixed.dbf") + " EXCLUSIVE");
+  EXPECT_EQ(RecCount(), 5);
+  USE(Path("mixed.dbf"));
+  EXPECT_EQ(RecCount(), 5) << "shared readers count the records in the file";
 }
 
 TEST_F(RecordTest, DeleteAndRecallWriteOnlyTheFlag) {

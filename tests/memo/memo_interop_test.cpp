@@ -8,6 +8,7 @@
 #include "memo/blob.h"
 #include "memo/memo_pack.h"
 #include "memo_test_support.h"
+#include "platform/os/codepage.h"
 
 namespace orvex::test {
 namespace {
@@ -212,15 +213,14 @@ TEST_F(ForeignMemoTest, WeReadTheMemoFilesOfOtherProgramsAsDbfreadDoes) {
     }
     DbfErrorNo = 0;
     USE(copy.File(entry.path().filename().string()));
-    ASSERT_EQ(DbfErrorNo, 0) << entry.path() << ": " << ErrorDetail;
-    const FieldDesc& last = CurrentWorkArea()->fields.back();
-    if (last.offset + last.length != CurrentWorkArea()->record_length) {
+    if (DbfErrorNo == 210 && ErrorDetail.find(os::Utf8ToAnsi("Datensatzlänge größer")) != std::string::npos) {
       // Character fields longer than 255 (FoxPro keeps the high byte in the
-      // decimals) are beyond the engine's field descriptors.
+      // decimals) are beyond the engine's field descriptors: the record
+      // length does not match the fields, and the table is refused.
       ++unreadable_layout;
-      CloseArea();
       continue;
     }
+    ASSERT_EQ(DbfErrorNo, 0) << entry.path() << ": " << ErrorDetail;
     std::string why;
     EXPECT_TRUE(SameMemos(OurMemos(), theirs.out, version, &why)) << entry.path() << ": " << why;
     CloseArea();

@@ -4,9 +4,13 @@
 // leaving table and memo file as they were.
 #include "memo/memo_pack.h"
 
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <filesystem>
 
 #include "memo_test_support.h"
+#include "platform/os/fault_injection.h"
 
 namespace orvex::test {
 namespace {
@@ -146,6 +150,75 @@ TEST_F(MemoPackRulesTest, InterruptedPackLeavesTableAndMemoFileAsTheyWere) {
       RunProcess({BuildProgram("tests/memo/memo_helper"), "pack", Path("t"), "100000000"});
   EXPECT_EQ(full.out, "error 0\n");
   EXPECT_LT(ReadFileBytes(Path("t.DBT")).size(), memo_before.size() / 2 + 1024);
+}
+
+TEST_F(MemoPackRulesTest, PackWithoutRoomForTheNewFileChangesNothing) {
+  CreateAndUse("t", kMemoDbase3);
+  for (int i = 0; i < 100; ++i) AddMemo("unreferenced " + std::string(900, 'u'));
+  AppendWithMemo("kept", AddMemo("kept text"));
+  FlushHeader(*CurrentWorkArea());
+  const std::string table_before = ReadFileBytes(Path("t.DBF"));
+  const std::string memo_before = ReadFileBytes(Path("t.DBT"));
+  ASSERT_GT(memo_before.size(), 92u * 1024);
+
+  os::LimitFreeSpace(40 * 1024);
+  PackMemofile();
+  os::LimitFreeSpace(-1);
+  EXPECT_EQ(DbfErrorNo, 1012);
+  EXPECT_EQ(ErrorDetail, UpperCase(Path("t.DBT")) + " [PackMemofile]");
+  EXPECT_EQ(ReadFileBytes(Path("t.DBF")), table_before);
+  EXPECT_EQ(ReadFileBytes(Path("t.DBT")), memo_before);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_.Path()), {}), 2) << "no $$$ file";
+
+  os::LimitFreeSpace(static_cast<std::int64_t>(memo_before.size()) + 8192);
+  PackMemofile();
+  os::LimitFreeSpace(-1);
+  EXPECT_EQ(DbfErrorNo, 0) << ErrorDetail;
+  EXPECT_EQ(ReadFileBytes(Path("t.DBT")).size(), 1024u);
+}
+
+// A pack killed after the M fields were rewritten but before the new memo
+// file took the old one's name: the next open, read-only ones too, puts the
+// old references back.
+TEST_F(MemoPackRulesTest, TheNextOpenRollsBackAPackKilledBeforeItsRename) {
+  for (int mode : {os::kOpenReadDenyNone, 0x10, os::kOpenReadWriteDenyNone}) {
+    SCOPED_TRACE(mode);
+    CreateAndUse("t", kMemoFpt);
+    AddMemo("unreferenced");
+    AppendWithMemo("one", AddMemo("first"));
+    AppendWithMemo("two", AddMemo("second"));
+    CloseArea();
+    const std::string table_before = ReadFileBytes(Path("t.DBF"));
+    const std::string memo_before = ReadFileBytes(Path("t.FPT"));
+    const pid_t pid = fork();
+    if (pid == 0) {
+      USE(Path("t") + " EXCLUSIVE");
+      os::FaultPlan plan;
+      plan.ops = os::kFaultRename;
+      plan.fail_at = 1;
+      plan.action = os::FaultAction::kKill;
+      os::ArmFaults(plan);
+      PackMemofile();
+      _exit(0);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    ASSERT_TRUE(WIFSIGNALED(status)) << status;
+    ASSERT_NE(ReadFileBytes(Path("t.DBF")), table_before) << "the fields point into the new file";
+    ASSERT_TRUE(os::FileExists(Path("t.$PK")) && os::FileExists(Path("t.$$$")));
+
+    OpenModeOverride = static_cast<std::uint16_t>(mode);
+    USE(Path("t"));
+    OpenModeOverride = 0xFFFF;
+    ASSERT_EQ(DbfErrorNo, 0) << ErrorDetail;
+    EXPECT_EQ(MemoText(NotesBlock()), "first");
+    SKIP(1);
+    EXPECT_EQ(MemoText(NotesBlock()), "second");
+    CloseArea();
+    EXPECT_EQ(ReadFileBytes(Path("t.DBF")), table_before);
+    EXPECT_EQ(ReadFileBytes(Path("t.FPT")), memo_before);
+    EXPECT_FALSE(os::FileExists(Path("t.$PK")) || os::FileExists(Path("t.$$$")));
+  }
 }
 
 }  // namespace

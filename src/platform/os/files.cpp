@@ -31,6 +31,7 @@
 #include <utility>
 
 #include "platform/os/codepage.h"
+#include "platform/os/fault_injection.h"
 
 namespace orvex::os {
 
@@ -49,6 +50,12 @@ std::mutex g_handles_mutex;
 std::map<int, HandleInfo> g_handles;
 
 int LastError() { return ErrnoToWin32(errno); }
+
+// The Win32 error an armed test fault gives a call of kind `op`, or 0.
+int InjectedFault(FaultOp op) {
+  bool partial = false;
+  return ErrnoToWin32(FaultCheck(op, &partial));
+}
 
 // The access a handle was opened with; descriptors this layer did not open
 // are left to the operating system.
@@ -212,6 +219,11 @@ int ReadLoop(Handle h, const std::int64_t* offset, void* buffer, std::size_t cou
   *done = 0;
   if (h < 0) return kErrInvalidHandle;
   if (AccessOf(h) == 1) return kErrAccessDenied;
+  bool partial = false;
+  if (const int fault = FaultCheck(kFaultRead, &partial); fault != 0) {
+    if (!partial) return ErrnoToWin32(fault);
+    count /= 2;  // a short read without an error
+  }
   char* out = static_cast<char*>(buffer);
   while (*done < count) {
     const ssize_t n =
@@ -230,6 +242,10 @@ int ReadLoop(Handle h, const std::int64_t* offset, void* buffer, std::size_t cou
 int WriteLoop(Handle h, const std::int64_t* offset, const void* buffer, std::size_t count) {
   if (h < 0) return kErrInvalidHandle;
   if (AccessOf(h) == 0) return kErrAccessDenied;
+  bool partial = false;
+  const int fault = FaultCheck(kFaultWrite, &partial);
+  if (fault != 0 && !partial) return ErrnoToWin32(fault);
+  if (partial) count /= 2;  // half of the bytes reach the file, then the fault
   const char* in = static_cast<const char*>(buffer);
   std::size_t done = 0;
   while (done < count) {
@@ -243,7 +259,7 @@ int WriteLoop(Handle h, const std::int64_t* offset, const void* buffer, std::siz
     if (n == 0) return kErrShortWrite;
     done += static_cast<std::size_t>(n);
   }
-  return 0;
+  return fault != 0 ? ErrnoToWin32(fault) : 0;
 }
 
 // A range a handle may lock: not empty, no wrap-around, below the sentinel.
@@ -356,6 +372,10 @@ Handle OpenFile(const std::string& name, int mode, int* error) {
 }
 
 Handle CreateFile(const std::string& name, int mode, int* error) {
+  if (const int fault = InjectedFault(kFaultCreate); fault != 0) {
+    if (error != nullptr) *error = fault;
+    return kNoHandle;
+  }
   return OpenShared(name, mode, true, error);
 }
 
@@ -384,6 +404,33 @@ int WriteAt(Handle h, std::int64_t offset, const void* buffer, std::size_t count
   return WriteLoop(h, &offset, buffer, count);
 }
 
+int WriteAtUndoable(Handle h, std::int64_t offset, const void* buffer, std::size_t count,
+                    std::int64_t known_size) {
+  std::size_t wanted = count;
+  if (known_size >= 0) {
+    wanted = static_cast<std::size_t>(
+        std::clamp<std::int64_t>(known_size - offset, 0, static_cast<std::int64_t>(count)));
+  }
+  // Record-sized buffers are kept between calls so that a write does not
+  // allocate (the library runs on one thread); large ones are not kept.
+  constexpr std::size_t kKept = 64 * 1024;
+  static std::vector<char> kept;
+  std::vector<char> large;
+  std::vector<char>& before = wanted <= kKept ? kept : large;
+  before.resize(wanted);
+  std::size_t got = 0;
+  int err = wanted == 0 ? 0 : ReadAt(h, offset, before.data(), wanted, &got);
+  if (err != 0) return err;
+  err = WriteAt(h, offset, buffer, count);
+  if (err == 0) return 0;
+  // Cut first, so that when the disk does not even take the old bytes back
+  // the file ends at `offset` (for a table: with its last record, which
+  // readers take as the end) rather than with part of the failed write.
+  if (got < count) Truncate(h, offset);
+  if (got > 0) WriteAt(h, offset, before.data(), got);
+  return err;
+}
+
 int Seek(Handle h, std::int64_t offset, int origin, std::int64_t* position) {
   if (h < 0) return kErrInvalidHandle;
   static constexpr int kWhence[] = {SEEK_SET, SEEK_CUR, SEEK_END};
@@ -409,13 +456,24 @@ std::int64_t FileSize(Handle h, int* error) {
 int Truncate(Handle h, std::int64_t size) {
   if (h < 0) return kErrInvalidHandle;
   if (AccessOf(h) == 0) return kErrAccessDenied;
+  if (const int fault = InjectedFault(kFaultTruncate); fault != 0) return fault;
   return ftruncate(h, static_cast<off_t>(size)) == 0 ? 0 : LastError();
 }
 
 int FlushFileBuffers(Handle h) {
   if (h < 0) return kErrInvalidHandle;
   if (AccessOf(h) == 0) return kErrAccessDenied;
+  if (const int fault = InjectedFault(kFaultFlush); fault != 0) return fault;
   return fsync(h) == 0 ? 0 : LastError();
+}
+
+int FlushDirectory(const std::string& name) {
+  if (const int fault = InjectedFault(kFaultFlush); fault != 0) return fault;
+  const int fd = open(ParentOf(ResolvePath(name)).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return LastError();
+  const int result = fsync(fd) == 0 ? 0 : LastError();
+  close(fd);
+  return result;
 }
 
 int LockFile(Handle h, std::uint64_t offset, std::uint64_t length) {
@@ -453,6 +511,7 @@ int UnlockFile(Handle h, std::uint64_t offset, std::uint64_t length) {
 int DeleteFile(const std::string& name) {
   const std::string path = ResolvePath(name);
   if (HeldElsewhere(path)) return kErrSharingViolation;
+  if (const int fault = InjectedFault(kFaultDelete); fault != 0) return fault;
   return unlink(path.c_str()) == 0 ? 0 : OpenError(errno, path);
 }
 
@@ -471,6 +530,7 @@ int RenameFile(const std::string& from, const std::string& to) {
     if (target == source) return 0;
   }
   if (HeldElsewhere(source)) return kErrSharingViolation;
+  if (const int fault = InjectedFault(kFaultRename); fault != 0) return fault;
   if (renameat2(AT_FDCWD, source.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) == 0)
     return 0;
   if (errno == EINVAL) {  // file system without RENAME_NOREPLACE
@@ -478,6 +538,15 @@ int RenameFile(const std::string& from, const std::string& to) {
     return rename(source.c_str(), target.c_str()) == 0 ? 0 : OpenError(errno, target);
   }
   if (errno == EEXIST) return kErrAlreadyExists;
+  return OpenError(errno, errno == ENOENT && Exists(source) ? target : source);
+}
+
+int ReplaceFile(const std::string& from, const std::string& to) {
+  const std::string source = ResolvePath(from);
+  const std::string target = ResolvePath(to);
+  if (HeldElsewhere(source) || HeldElsewhere(target)) return kErrSharingViolation;
+  if (const int fault = InjectedFault(kFaultRename); fault != 0) return fault;
+  if (rename(source.c_str(), target.c_str()) == 0) return 0;
   return OpenError(errno, errno == ENOENT && Exists(source) ? target : source);
 }
 
@@ -568,6 +637,7 @@ bool DiskFreeSpace(const std::string& path, DiskSpace* space) {
   constexpr std::uint64_t kSector = 512;
   const std::uint64_t unit = vfs.f_frsize != 0 ? vfs.f_frsize : vfs.f_bsize;
   std::uint64_t free_bytes = static_cast<std::uint64_t>(vfs.f_bavail) * unit;
+  if (FreeSpaceLimit() >= 0) free_bytes = std::min(free_bytes, static_cast<std::uint64_t>(FreeSpaceLimit()));
   std::uint64_t total_bytes = static_cast<std::uint64_t>(vfs.f_blocks) * unit;
   // Clusters of the file system's fragment size, made larger (by doubling)
   // until the free count fits 32 bits; beyond 2^31 sectors per cluster the

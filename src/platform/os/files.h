@@ -18,6 +18,8 @@
 // lookups match either form and new names are written in UTF-8 (names that
 // already are valid UTF-8 pass unchanged).
 //
+// Tests can make chosen calls fail (fault_injection.h).
+//
 // Handles are opened for reading and writing internally whenever the process
 // may write the file, so that locks can be exclusive; the access asked for is
 // still enforced (a write through a read-only handle answers 5).
@@ -97,6 +99,18 @@ int WriteFile(Handle h, const void* buffer, std::size_t count);
 int ReadAt(Handle h, std::int64_t offset, void* buffer, std::size_t count, std::size_t* done);
 int WriteAt(Handle h, std::int64_t offset, const void* buffer, std::size_t count);
 
+// WriteAt that leaves the file as it was when the write fails (a full disk
+// may store part of it, a medium error any part): the bytes about to be
+// replaced are read first; after a failed write the file is cut back to
+// `offset` when the write reached beyond its end, and those bytes are put
+// back. When even that fails, the file ends at `offset` or holds the bytes
+// the failed write left. `known_size`, when not negative, is the file's size
+// as the caller knows it for certain (nobody else can change the file): bytes
+// at or beyond it are not read, so a write at the end costs no read. Returns
+// 0, or the error of the first read or of the write.
+int WriteAtUndoable(Handle h, std::int64_t offset, const void* buffer, std::size_t count,
+                    std::int64_t known_size = -1);
+
 // Moves the file position. `origin`: 0 = start, 1 = current, 2 = end.
 // *position gets the new position when not null. Returns 0 or a Win32 error.
 int Seek(Handle h, std::int64_t offset, int origin, std::int64_t* position);
@@ -109,6 +123,11 @@ int Truncate(Handle h, std::int64_t size);
 
 // Writes buffered data of the file to the medium (FlushFileBuffers).
 int FlushFileBuffers(Handle h);
+
+// Writes the directory entry changes (creations, renames, deletions) of the
+// directory that holds `name` to the medium, so that a rename that must
+// survive a power loss does. Returns 0 or a Win32 error.
+int FlushDirectory(const std::string& name);
 
 // Byte-range locks: an exclusive lock of [offset, offset+length). A conflict
 // with another open file description answers 33 at once (no waiting). As on
@@ -123,6 +142,12 @@ int UnlockFile(Handle h, std::uint64_t offset, std::uint64_t length);
 // when the new name exists already.
 int DeleteFile(const std::string& name);
 int RenameFile(const std::string& from, const std::string& to);
+
+// Renames `from` to `to`, replacing an existing `to` in one atomic step (a
+// program killed at any moment leaves either the old or the new file under
+// that name; MoveFileEx with MOVEFILE_REPLACE_EXISTING). 32 while either file
+// is open through this layer. Returns 0 or a Win32 error.
+int ReplaceFile(const std::string& from, const std::string& to);
 
 // True when a regular file of that name exists (case-insensitively resolved).
 bool FileExists(const std::string& name);
