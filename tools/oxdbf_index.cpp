@@ -74,7 +74,9 @@ int Tags(const Invocation& call) {
 
 int FindCommand(const Invocation& call) {
   if (call.args.size() != 3) Fail(220, "oxdbf find FILE TAG VALUE [--exact] [--near] [oxdbf]");
-  OpenTable(call, call.args[0], true);
+  // The found record is shown as stored, like dump; the search compares the
+  // value with the keys, which do not depend on how the record is read.
+  OpenTableAsStored(call, call.args[0], true);
   UseOrder(call.args[1]);
   FindNear = call.HasFlag("--near");
   std::string value = os::Utf8ToAnsi(call.args[2]);

@@ -455,7 +455,6 @@ bool CreateDbf(const std::string& name, const std::vector<FieldDef>& fields) {
     bool report = SetAutoReport(false);
     MemoStore.create(file_name, "CreateDbf()");
     SetAutoReport(report);
-    if (DbfErrorNo != 0 && existed) os::DeleteFile(file_name);
   }
   if (!existed) rename_table();
   if (DbfErrorNo != 0) {

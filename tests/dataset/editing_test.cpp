@@ -177,7 +177,7 @@ TEST_F(EditingTest, DatasetWritesTheSameBytesAsTheEngineCommands) {
   EXPECT_EQ(lines[1], "R|Name 2|20|2.25|F|20210503|0");
   EXPECT_EQ(lines[6], "R|Name 7|70|7.25|T|20210508|0");
   EXPECT_EQ(lines[9], "R|Appended|-3|0.0|F|-|0");
-  EXPECT_EQ(lines[10], "R|Inserted|0|7.12|F|-|0");  // written with the field's decimals
+  EXPECT_EQ(lines[10], "R|Inserted|0|7.13|F|-|0");  // the field's decimals, half away from zero
   EXPECT_EQ(lines[11], "D|Name 9|90|9.25|T|20210501|0");
 }
 
