@@ -323,5 +323,61 @@ TEST_F(TableTest, PropertiesAsAStoredFormSetsThem) {
     EXPECT_FALSE(table.SetProperty(name, value)) << name;
 }
 
+TEST_F(TableTest, OpenModesAndRecordCountFromFileSize) {
+  const std::string path = MovieTable();
+  struct Case {
+    bool read_only, exclusive;
+    int mode;
+  };
+  const Case cases[] = {{true, true, 0}, {true, false, 64}, {false, true, 0x12}, {false, false, 0x42}};
+  for (const Case& c : cases) {
+    auto table = Table(path);
+    table->SetReadOnly(c.read_only);
+    table->SetExclusive(c.exclusive);
+    table->Open();
+    EXPECT_EQ(WorkAreas[static_cast<std::size_t>(table->WorkAreaNo())]->open_mode, c.mode);
+    EXPECT_EQ(OpenModeOverride, 0xFFFF);
+    // Exclusive changes reopen the table in the other mode.
+    table->SetExclusive(!c.exclusive);
+    EXPECT_TRUE(table->Active());
+    EXPECT_NE(WorkAreas[static_cast<std::size_t>(table->WorkAreaNo())]->open_mode, c.mode);
+  }
+  // A header that counts one record too few: read as it stands, or counted
+  // from the file's size with AutoFixRecCount.
+  std::string bytes = ReadFileBytes(path);
+  bytes[4] = static_cast<char>(kMovies.size() - 1);
+  WriteFileBytes(path, bytes);
+  for (bool fix : {false, true}) {
+    auto table = Table(path, TCreateIndexType::ciNotFound, {});
+    table->SetReadOnly(true);
+    table->SetExclusive(true);  // a shared table is always counted from its size
+    table->SetAutoFixRecCount(fix);
+    table->Open();
+    EXPECT_EQ(table->s_RecCount(), static_cast<int>(kMovies.size()) - (fix ? 0 : 1));
+    EXPECT_FALSE(CountFromFileSize);
+  }
+}
+
+TEST_F(TableTest, DesignModeReadsFieldsAndOpensTheTableOnlyForStreams) {
+  const std::string path = MovieTable();
+  TestTable table("OxDbf1", true);
+  table.SetExclusive(true);
+  table.IndexList() = kMovieIndexList;
+  table.DbfFields() = {"old, C, 1, 0"};
+  table.SetDbfFileName(path);
+  table.Open();
+  EXPECT_EQ(table.DbfFields(), kMovieFields);
+  EXPECT_FALSE(os::FileExists(Path("movie_r.mdx")));  // nothing built
+  const int area = table.WorkAreaNo();
+  EXPECT_EQ(WorkAreas[static_cast<std::size_t>(area)], nullptr);
+  {
+    auto stream = table.CreateBlobStream(table.FieldByName("plot"), data::TBlobStreamMode::bmRead);
+    EXPECT_NE(WorkAreas[static_cast<std::size_t>(area)], nullptr);
+    char byte = 0;
+    EXPECT_EQ(stream->Read(&byte, 1), 0);
+  }
+  EXPECT_EQ(WorkAreas[static_cast<std::size_t>(area)], nullptr);
+}
+
 }  // namespace
 }  // namespace orvex::test
