@@ -96,6 +96,10 @@ bool Utf8ToStored(const std::string& utf8, std::string* stored);
 // N/F the stored digits, L as T, F or "" (blank or unknown), D the stored
 // YYYYMMDD or "" when blank or zero, M the whole memo text (line ends as "\n").
 std::string FieldText(int n);
+// The same for field n of `record`, a record of the current table as the
+// file holds it (deletion flag first). M fields read the memo of the
+// current record.
+std::string FieldTextIn(int n, const char* record);
 
 // Puts a UTF-8 value given on the command line into field n of the unpacked
 // buffer of a table opened as stored. A value the field cannot hold exactly

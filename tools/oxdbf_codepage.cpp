@@ -40,17 +40,42 @@ constexpr Driver kDrivers[] = {
     {0xCA, 1254}, {0xCB, 1253}, {0xCC, 1257},
 };
 
+// The language-neutral id of each code page, written by create.
+constexpr Driver kNeutralDrivers[] = {
+    {0x01, 437},  {0x02, 850},  {0x03, 1252}, {0x64, 852},  {0x65, 866},  {0x66, 865},  {0x67, 861},
+    {0x6A, 737},  {0x6B, 857},  {0x6C, 863},  {0x78, 950},  {0x79, 949},  {0x7A, 936},  {0x7B, 932},
+    {0x7C, 874},  {0xC8, 1250}, {0xC9, 1251}, {0xCA, 1254}, {0xCB, 1253}, {0xCC, 1257},
+};
+
 int codepage = 850;  // of the table opened last
 
-// An iconv descriptor per direction and code page, opened once.
-iconv_t Converter(int cp, bool to_utf8) {
-  static std::map<std::pair<int, bool>, iconv_t> open;
-  auto [it, added] = open.try_emplace({cp, to_utf8}, reinterpret_cast<iconv_t>(-1));
-  if (added) {
-    std::string name = "CP" + std::to_string(cp);
-    it->second = to_utf8 ? iconv_open("UTF-8", name.c_str()) : iconv_open(name.c_str(), "UTF-8");
+const iconv_t kNoConverter = reinterpret_cast<iconv_t>(-1);
+
+// The iconv descriptors, one per direction and code page, opened once and
+// closed when the program ends.
+class Converters {
+ public:
+  ~Converters() {
+    for (auto& [key, cd] : open_) {
+      if (cd != kNoConverter) iconv_close(cd);
+    }
   }
-  return it->second;
+  iconv_t Get(int cp, bool to_utf8) {
+    auto [it, added] = open_.try_emplace({cp, to_utf8}, kNoConverter);
+    if (added) {
+      std::string name = "CP" + std::to_string(cp);
+      it->second = to_utf8 ? iconv_open("UTF-8", name.c_str()) : iconv_open(name.c_str(), "UTF-8");
+    }
+    return it->second;
+  }
+
+ private:
+  std::map<std::pair<int, bool>, iconv_t> open_;
+};
+
+iconv_t Converter(int cp, bool to_utf8) {
+  static Converters converters;
+  return converters.Get(cp, to_utf8);
 }
 
 bool IsAscii(std::string_view text) {
@@ -98,7 +123,9 @@ int CodePageOfDriver(unsigned char driver) {
 }
 
 unsigned char DriverOfCodePage(int cp) {
-  // The first id of a code page is its plain, language-neutral one.
+  for (const Driver& d : kNeutralDrivers) {
+    if (d.codepage == cp) return d.id;
+  }
   for (const Driver& d : kDrivers) {
     if (d.codepage == cp) return d.id;
   }
@@ -106,7 +133,7 @@ unsigned char DriverOfCodePage(int cp) {
 }
 
 bool CodePageSupported(int cp) {
-  return cp == 850 || cp == 1252 || Converter(cp, true) != reinterpret_cast<iconv_t>(-1);
+  return cp == 850 || cp == 1252 || Converter(cp, true) != kNoConverter;
 }
 
 int TableCodePage() { return codepage; }

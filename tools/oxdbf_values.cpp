@@ -18,11 +18,6 @@
 namespace orvex::tool {
 namespace {
 
-std::string_view StoredField(int n) {
-  const WorkArea& area = *CurrentWorkArea();
-  const FieldDesc& f = area.fields[static_cast<std::size_t>(n - 1)];
-  return std::string_view(area.record.data() + f.offset, f.length);
-}
 
 std::string_view Strip(std::string_view s, const char* chars) {
   std::size_t b = s.find_first_not_of(chars);
@@ -82,9 +77,12 @@ std::string SetNumber(int n, const std::string& text) {
 
 }  // namespace
 
-std::string FieldText(int n) {
-  std::string_view stored = StoredField(n);
-  switch (FieldType(n)) {
+std::string FieldText(int n) { return FieldTextIn(n, CurrentWorkArea()->record.data()); }
+
+std::string FieldTextIn(int n, const char* record) {
+  const FieldDesc& f = CurrentWorkArea()->fields[static_cast<std::size_t>(n - 1)];
+  const std::string_view stored(record + f.offset, f.length);
+  switch (f.type) {
     case 'C':
       return StoredToUtf8(stored.substr(0, stored.find_last_not_of(std::string_view(" \0", 2)) + 1));
     case 'L': {

@@ -112,6 +112,8 @@ TEST_F(OxdbfConventionsTest, EnglishLineFollowsTheGermanMessageOutsideGermanLoca
     EXPECT_EQ(r.err.rfind("Fehler Nr. 2 (Datei nicht gefunden)", 0), 0u) << r.err;
     EXPECT_EQ(r.err.find("(Error 2: File not found)") != std::string::npos, c.english) << r.err;
   }
+  // The path in the message is the one the user gave.
+  EXPECT_NE(Run({"dump", missing}).err.find(missing), std::string::npos);
 }
 
 TEST_F(OxdbfConventionsTest, FailedWriteToStdoutIsAnError) {
