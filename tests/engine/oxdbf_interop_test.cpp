@@ -271,7 +271,7 @@ TEST_F(OxdbfInteropTest, FailuresGoThroughTheLibrary) {
   EXPECT_NE(r.err.find("Fehler beim Öffnen von"), std::string::npos) << r.err;
   r = Oxdbf({"create", Path("bad.dbf"), "name, Q, 3, 0"});
   EXPECT_EQ(r.exit_status, 211);
-  EXPECT_NE(r.err.find("Felddefinition ungültig [CreateDBF]"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("Felddefinition ungültig"), std::string::npos) << r.err;
   ASSERT_EQ(Oxdbf({"create", Path("n.dbf"), "n, N, 3, 0"}).exit_status, 0);
   r = Oxdbf({"append", Path("n.dbf"), "n=abc"});
   EXPECT_EQ(r.exit_status, 220);
@@ -346,8 +346,11 @@ TEST_F(OxdbfInteropTest, RealTablesDumpWhatDbfreadReadsOrAreRefusedByTheHeaderRu
     // Every failure is a library error on stderr: no crash, no sanitizer
     // report.
     ASSERT_EQ(csv.err.find("Sanitizer"), std::string::npos) << csv.err;
+    // A memo that cannot be read is a warning naming the library's error;
+    // the export goes on.
+    const bool warned = csv.err.rfind("oxdbf: warning: ", 0) == 0;
     if (csv.exit_status != 0) {
-      ASSERT_EQ(csv.err.rfind("Fehler Nr. ", 0), 0u) << csv.err;
+      ASSERT_TRUE(csv.err.rfind("Fehler Nr. ", 0) == 0 || warned) << csv.err;
     }
     if (!refusal.empty()) {
       EXPECT_NE(csv.exit_status, 0);
@@ -356,7 +359,7 @@ TEST_F(OxdbfInteropTest, RealTablesDumpWhatDbfreadReadsOrAreRefusedByTheHeaderRu
       continue;
     }
     if (csv.exit_status != 0) {
-      // Tables with memo fields need their memo file.
+      // Tables with memo fields need their memo file, and readable memos.
       EXPECT_NE(csv.err.find("Memo"), std::string::npos) << csv.err;
       continue;
     }
