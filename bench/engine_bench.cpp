@@ -39,28 +39,6 @@ namespace {
 using namespace orvex;
 using Clock = std::chrono::steady_clock;
 
-void SetInt(int field, std::int32_t v) { std::memcpy(FieldAddress(field), &v, 4); }
-
-void BuildTable(const std::string& name, int records) {
-  CreateDbf(name, {{"title", 'C', 30, 0}, {"year", 'N', 4, 0}, {"color", 'L', 1, 0}, {"runtime", 'N', 3, 0},
-                   {"stars", 'N', 4, 1}, {"director", 'C', 25, 0}, {"premiere", 'D', 8, 0}});
-  USE(name + " EXCLUSIVE");
-  static const char* const kDirectors[] = {"Fritz Lang", "Robert Wiene", "Tom Tykwer", "Volker Schl\xF6ndorff"};
-  for (int i = 0; i < records; ++i) {
-    bench::SetText(1, "Film number " + std::to_string(i));
-    SetInt(2, 1900 + i % 125);
-    *FieldAddress(3) = static_cast<std::uint8_t>(i & 1);
-    SetInt(4, 60 + i % 120);
-    DoubleToReal((i % 100) / 10.0, FieldAddress(5));
-    bench::SetText(6, kDirectors[i % 4]);
-    char date[16];
-    std::snprintf(date, sizeof date, "%02d.%02d.%02d", 1 + i % 28, 1 + i % 12, i % 100);
-    bench::SetText(7, date);
-    Append();
-  }
-  USE("");
-}
-
 // The engine scan; returns records per second and a checksum of the values.
 double EngineScan(const std::string& name, const std::string& options, std::uint16_t mode, long* checksum) {
   OpenModeOverride = mode;
@@ -185,7 +163,7 @@ int main(int argc, char** argv) {
   SetDateType(5);
 
   auto build_start = Clock::now();
-  BuildTable(name, records);
+  bench::BuildMovieTable(name, records);
   std::printf("table: %d records written through Append in %.2f s\n", records,
               std::chrono::duration<double>(Clock::now() - build_start).count());
 

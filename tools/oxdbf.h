@@ -4,10 +4,21 @@
 // no change here.
 //
 // Text at the tool's boundary (arguments, output) is UTF-8; inside it is the
-// library's Windows-1252. Every failure goes through the library's reporting
-// path (SetError): the message on stderr, the error number as exit status.
+// library's Windows-1252, and table text is converted between the table's
+// code page and UTF-8 by the tool itself.
+//
+// Exit status: 0 success; 1 nothing found (locate) or a warning that left
+// the work done but incomplete (dump); 2 a usage error (unknown command or
+// option, missing or malformed argument); otherwise a library failure, which
+// goes through the library's reporting path (SetError): the message on
+// stderr, the error number as exit status. Data goes to stdout, messages to
+// stderr; a failed write to stdout is an error (101).
+//
+// Options may stand anywhere after the program name, written "--opt=value"
+// or "--opt value"; "--" ends the options.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -17,8 +28,11 @@ namespace orvex::tool {
 // One call of the tool after the common options were taken out.
 struct Invocation {
   std::vector<std::string> args;   // positional arguments after the subcommand
-  std::vector<std::string> flags;  // the subcommand's own --flags, as given
+  // The subcommand's own --flags; one that takes a value is stored as
+  // "--name=value" whichever way it was written.
+  std::vector<std::string> flags;
   bool exclusive = false;          // --exclusive
+  int codepage = 0;                // --codepage N, --oem (850), --ansi (1252); 0 = the table's own
   bool HasFlag(const std::string& flag) const;
   // The value of "--name=value" (flag given as "--name"), or "" when absent.
   std::string FlagValue(const std::string& flag) const;
@@ -28,15 +42,26 @@ struct Subcommand {
   const char* name;
   const char* usage;                       // argument synopsis for the help text
   // The --flags it accepts; one declared with a trailing '=' ("--table=")
-  // takes a value written "--table=FILE".
+  // takes a value written "--table=FILE" or "--table FILE".
   std::vector<std::string> flags;
   int (*run)(const Invocation& call);      // exit status (0 = success)
+  // What `oxdbf NAME --help` prints after the usage line: every option, the
+  // value forms, examples. "" prints the usage line alone.
+  const char* help = "";
 };
 
 // Adds a subcommand to the registry (from a static object of a group file).
 struct SubcommandRegistration {
   explicit SubcommandRegistration(Subcommand command);
 };
+
+// A usage error: "oxdbf: <text>" and a hint at --help on stderr, exit
+// status 2. `text` is UTF-8.
+[[noreturn]] void UsageError(const std::string& text);
+
+// Ends the program as a usage error unless the call has between `least` and
+// `most` positional arguments.
+void ExpectArguments(const Invocation& call, std::size_t least, std::size_t most);
 
 // Reports a failure through the library (message on stderr, exit status =
 // number); `detail` is UTF-8.
@@ -51,8 +76,16 @@ void OpenTable(const Invocation& call, const std::string& file, bool read_only);
 // itself, so that no character changes on the way.
 void OpenTableAsStored(const Invocation& call, const std::string& file, bool read_only);
 
-// The table's text is code page 850 (unless --ansi: Windows-1252).
-bool TextIsOem();
+// The code page of the open table's text (oxdbf_codepage.cpp): the one the
+// call names, else the one its language-driver byte (header offset 29)
+// stands for, else 850.
+int TableCodePage();
+// The code page a language-driver byte stands for (0 when unknown), and the
+// byte that stands for a code page (0 when none does).
+int CodePageOfDriver(unsigned char driver);
+unsigned char DriverOfCodePage(int codepage);
+// True when the platform can convert code page `codepage` (--codepage checks).
+bool CodePageSupported(int codepage);
 // Stored table text (or memo text) as UTF-8, and back; the way back is false
 // when a character has no place in the table's code page.
 std::string StoredToUtf8(std::string_view stored);
@@ -63,6 +96,10 @@ bool Utf8ToStored(const std::string& utf8, std::string* stored);
 // N/F the stored digits, L as T, F or "" (blank or unknown), D the stored
 // YYYYMMDD or "" when blank or zero, M the whole memo text (line ends as "\n").
 std::string FieldText(int n);
+// The same for field n of `record`, a record of the current table as the
+// file holds it (deletion flag first). M fields read the memo of the
+// current record.
+std::string FieldTextIn(int n, const char* record);
 
 // Puts a UTF-8 value given on the command line into field n of the unpacked
 // buffer of a table opened as stored. A value the field cannot hold exactly
@@ -72,7 +109,7 @@ std::string FieldText(int n);
 // kept until StorePendingMemos. "" on success.
 std::string SetFieldText(int n, const std::string& value);
 
-// A decimal integer argument; ends the program with error 220 otherwise.
+// A decimal integer argument; a usage error otherwise.
 long IntegerArgument(const std::string& text, const char* what);
 
 }  // namespace orvex::tool

@@ -7,8 +7,6 @@
 // decimals, L as .T. or .F., D as YYYYMMDD or 8 blanks. Compile and evaluation errors take the library's
 // path: the message on stderr, the error number as exit status.
 //
-// The values of --table, --recno and --datetype are the positional arguments
-// that follow the options in order; the expression is the last one.
 #include <cstdio>
 #include <string>
 
@@ -41,21 +39,15 @@ std::string ValueLine(const CompiledExpr* e) {
 }
 
 int Eval(const Invocation& call) {
-  std::size_t next = 0;
-  auto value_of = [&](const char* what) -> const std::string& {
-    if (next + 1 >= call.args.size()) Fail(220, std::string("Wert fehlt für ") + what + " [eval]");
-    return call.args[next++];
-  };
-  std::string table;
-  long recno = 0;
+  ExpectArguments(call, 1, 1);
+  const std::string& expression = call.args[0];
+  const std::string table = call.FlagValue("--table");
+  const long recno = call.FlagValue("--recno").empty() ? 0 : IntegerArgument(call.FlagValue("--recno"), "--recno");
   long date_type = -1;
-  for (const std::string& flag : call.flags) {
-    if (flag == "--table") table = value_of("--table");
-    if (flag == "--recno") recno = IntegerArgument(value_of("--recno"), "--recno");
-    if (flag == "--datetype") date_type = IntegerArgument(value_of("--datetype"), "--datetype");
+  if (!call.FlagValue("--datetype").empty()) {
+    date_type = IntegerArgument(call.FlagValue("--datetype"), "--datetype");
+    if (date_type < 0 || date_type > 8) UsageError("--datetype takes 0 to 8: " + call.FlagValue("--datetype"));
   }
-  if (next + 1 != call.args.size()) Fail(220, "Genau ein Ausdruck erwartet [eval]");
-  const std::string& expression = call.args[next];
 
   CenturyOn = call.HasFlag("--century");
   SetDateType(date_type >= 0 ? static_cast<int>(date_type) : DateType);
@@ -74,8 +66,16 @@ int Eval(const Invocation& call) {
 }
 
 SubcommandRegistration eval{{"eval", "[--table FILE] [--recno N] [--datetype N] [--century] EXPRESSION",
-                             {"--table", "--recno", "--datetype", "--century"},
-                             Eval}};
+                             {"--table=", "--recno=", "--datetype=", "--century"},
+                             Eval,
+                             "Evaluates a dBASE expression and prints two lines: result type, length\n"
+                             "and decimals, then the value (C and M in double quotes, N with its\n"
+                             "decimals, L as .T. or .F., D as YYYYMMDD).\n"
+                             "  --table FILE     over the fields of FILE\n"
+                             "  --recno N        positioned on record N (default 1)\n"
+                             "  --datetype N     date format 0-8 (0 American, 5 German, ...)\n"
+                             "  --century        four-digit years in date texts\n"
+                             "Example:\n  oxdbf eval --table films.dbf --recno 2 \"UPPER(TITLE) + STR(YEAR, 5)\"\n"}};
 
 }  // namespace
 }  // namespace orvex::tool

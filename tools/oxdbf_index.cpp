@@ -40,21 +40,13 @@ void UseOrder(const std::string& tag) {
 
 namespace {
 
-// A flag's value given as "--name=value" or as "--name value" (then the
-// value is the positional argument after the command's own ones).
-std::string FlagArgument(const Invocation& call, const std::string& flag, std::size_t own_args) {
-  std::string value = call.FlagValue(flag);
-  if (value.empty() && call.HasFlag(flag) && call.args.size() > own_args) value = call.args[own_args];
-  return value;
-}
-
 void OpenIndex() {
   SetIndexTo("");
   if (DbfErrorNo != 0) Fail(DbfErrorNo, os::AnsiToUtf8(ErrorDetail));
 }
 
 int Tags(const Invocation& call) {
-  if (call.args.size() != 1) Fail(220, "oxdbf tags FILE [oxdbf]");
+  ExpectArguments(call, 1, 1);
   OpenTable(call, call.args[0], true);
   OpenIndex();
   IndexFile& index = *IndexOf(CurrentArea);
@@ -73,7 +65,7 @@ int Tags(const Invocation& call) {
 }
 
 int FindCommand(const Invocation& call) {
-  if (call.args.size() != 3) Fail(220, "oxdbf find FILE TAG VALUE [--exact] [--near] [oxdbf]");
+  ExpectArguments(call, 3, 3);
   // The found record is shown as stored, like dump; the search compares the
   // value with the keys, which do not depend on how the record is read.
   OpenTableAsStored(call, call.args[0], true);
@@ -97,11 +89,11 @@ int FindCommand(const Invocation& call) {
 }
 
 int IndexCommand(const Invocation& call) {
-  if (call.args.size() < 3) Fail(220, "oxdbf index FILE TAG EXPR [--for COND] [--descending] [--unique] [oxdbf]");
+  ExpectArguments(call, 3, 3);
   TagDefinition def;
   def.name = os::Utf8ToAnsi(call.args[1]);
   def.key_expr = os::Utf8ToAnsi(call.args[2]);
-  def.for_expr = os::Utf8ToAnsi(FlagArgument(call, "--for", 3));
+  def.for_expr = os::Utf8ToAnsi(call.FlagValue("--for"));
   def.descending = call.HasFlag("--descending");
   def.unique = call.HasFlag("--unique");
   OpenTable(call, call.args[0], false);
@@ -126,7 +118,7 @@ int IndexCommand(const Invocation& call) {
 }
 
 int ReindexCommand(const Invocation& call) {
-  if (call.args.size() != 1) Fail(220, "oxdbf reindex FILE [oxdbf]");
+  ExpectArguments(call, 1, 1);
   OpenTable(call, call.args[0], false);
   OpenIndex();
   Reindex();
@@ -138,7 +130,7 @@ SubcommandRegistration tags{{"tags", "FILE", {}, Tags}};
 SubcommandRegistration find{{"find", "FILE TAG VALUE [--exact] [--near]", {"--exact", "--near"}, FindCommand}};
 SubcommandRegistration index{{"index",
                               "FILE TAG EXPR [--for COND] [--descending] [--unique]",
-                              {"--for", "--for=", "--descending", "--unique"},
+                              {"--for=", "--descending", "--unique"},
                               IndexCommand}};
 SubcommandRegistration reindex{{"reindex", "FILE", {}, ReindexCommand}};
 

@@ -4,7 +4,7 @@
 // Searches the table in natural order with Locate (the Peek cache on) and
 // prints the number of the record found, one per line; --all follows with
 // Continue to the end of the file. Nothing found prints nothing (exit status
-// 0). FIELD may list several fields separated by ";" with as many values in
+// 1, as grep). FIELD may list several fields separated by ";" with as many values in
 // VALUE, also separated by ";": the first field with a match decides.
 //
 // VALUE is text; it is converted by the field's type as Locate does (numbers
@@ -49,17 +49,14 @@ LocateValue ValueFor(const std::string& field, const std::string& value) {
 }
 
 int LocateCommand(const Invocation& call) {
-  if (call.args.size() != 3) {
-    Fail(220, "oxdbf locate FILE FIELD VALUE [--nocase] [--exact] [--contained] [--all] [oxdbf]");
-  }
+  ExpectArguments(call, 3, 3);
   HideDeleted = call.HasFlag("--hide-deleted");
   OpenTable(call, call.args[0], true);
   PeekCacheLimit = 65520;
   std::vector<std::string> fields = SplitAtSemicolons(os::Utf8ToAnsi(call.args[1]));
   std::vector<std::string> texts = SplitAtSemicolons(os::Utf8ToAnsi(call.args[2]));
   if (fields.size() != texts.size()) {
-    Fail(220,
-         "Für jedes Feld ein Wert: " + call.args[1] + " / " + call.args[2] + " [oxdbf locate]");
+    UsageError("one value for each field: " + call.args[1] + " / " + call.args[2]);
   }
   std::vector<LocateValue> values;
   std::string list;
@@ -68,19 +65,30 @@ int LocateCommand(const Invocation& call) {
     list += (i > 0 ? ";" : "") + fields[i] + (call.HasFlag("--contained") ? " CONTAINED" : "");
   }
   bool found = Locate(list, values, call.HasFlag("--nocase"), call.HasFlag("--exact"));
+  const int status = found ? 0 : 1;
   while (found) {
     std::printf("%d\n", RecNo());
     if (!call.HasFlag("--all")) break;
     found = Continue();
   }
-  return 0;
+  return status;
 }
 
 SubcommandRegistration locate{
     {"locate",
      "FILE FIELD VALUE [--nocase] [--exact] [--contained] [--all] [--hide-deleted]",
      {"--nocase", "--exact", "--contained", "--all", "--hide-deleted"},
-     LocateCommand}};
+     LocateCommand,
+     "Searches FILE in natural order and prints the number of the first record\n"
+     "whose FIELD matches VALUE (exit status 1 when none does).\n"
+     "  --all            every matching record, one number per line\n"
+     "  --nocase         ignore upper and lower case\n"
+     "  --exact          the value must fill the field's whole width\n"
+     "  --contained      the value may stand anywhere in the field\n"
+     "  --hide-deleted   pass over deleted records\n"
+     "FIELD may list fields separated by ';' with as many values in VALUE.\n"
+     "Values: N/F numbers, L T or F, D YYYYMMDD or the national form.\n"
+     "Example:\n  oxdbf locate films.dbf title Metro --all\n"}};
 
 }  // namespace
 }  // namespace orvex::tool

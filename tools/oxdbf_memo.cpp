@@ -23,13 +23,18 @@ std::vector<std::pair<int, std::string>> pending;
 
 }  // namespace
 
-std::string MemoFieldText(int n) {
+bool TryMemoFieldText(int n, std::string* text) {
+  text->clear();
   std::int32_t block = 0;
   std::memcpy(&block, FieldAddress(n), 4);
-  if (block == 0) return "";
+  if (block == 0) return true;
   std::string stored;
-  if (!ReadMemo(block, &stored)) Fail(DbfErrorNo, os::AnsiToUtf8(ErrorDetail));
-  std::string text;
+  const bool report = SetAutoReport(false);
+  DbfErrorNo = 0;
+  const bool read = ReadMemo(block, &stored) && DbfErrorNo == 0;
+  SetAutoReport(report);
+  if (!read) return false;
+  std::string lines;
   for (std::size_t i = 0; i < stored.size(); ++i) {
     char c = stored[i];
     bool soft = c == '\x8D' && i + 1 < stored.size() && stored[i + 1] == '\n';
@@ -37,9 +42,16 @@ std::string MemoFieldText(int n) {
       if (i + 1 < stored.size() && stored[i + 1] == '\n') ++i;
       c = '\n';
     }
-    text += c;
+    lines += c;
   }
-  return StoredToUtf8(text);
+  *text = StoredToUtf8(lines);
+  return true;
+}
+
+std::string MemoFieldText(int n) {
+  std::string text;
+  if (!TryMemoFieldText(n, &text)) Fail(DbfErrorNo, os::AnsiToUtf8(ErrorDetail));
+  return text;
 }
 
 std::string SetMemoFieldText(int n, const std::string& value) {
@@ -69,7 +81,7 @@ namespace {
 // pack-memo FILE: rebuilds the memo file with only the referenced memos; the
 // table is opened exclusively whatever the options say.
 int PackMemo(const Invocation& call) {
-  if (call.args.size() != 1) Fail(220, "oxdbf pack-memo FILE [oxdbf]");
+  ExpectArguments(call, 1, 1);
   Invocation exclusive = call;
   exclusive.exclusive = true;
   OpenTable(exclusive, call.args[0], false);
@@ -77,7 +89,11 @@ int PackMemo(const Invocation& call) {
   return DbfErrorNo == 0 ? 0 : 1;
 }
 
-SubcommandRegistration pack_memo{{"pack-memo", "FILE", {}, PackMemo}};
+SubcommandRegistration pack_memo{{"pack-memo", "FILE", {}, PackMemo,
+                                  "Rewrites the memo file of FILE with only the memos its records\n"
+                                  "refer to, reclaiming the space of replaced and deleted texts.\n"
+                                  "Needs the table for itself: it is opened exclusively.\n"
+                                  "Example:\n  oxdbf pack-memo films.dbf\n"}};
 
 }  // namespace
 }  // namespace orvex::tool

@@ -13,6 +13,9 @@ namespace orvex::tool {
 // memo. A memo that cannot be read ends the program through the library's
 // reporting path.
 std::string MemoFieldText(int n);
+// The same, but a memo that cannot be read gives false with the library's
+// error number and detail in DbfErrorNo and ErrorDetail (nothing reported).
+bool TryMemoFieldText(int n, std::string* text);
 
 // Takes a UTF-8 text for M field n of the current table: a lone "\n" becomes
 // CR LF (CR LF and CR stay as they are), the text goes over to the table's

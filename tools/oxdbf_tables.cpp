@@ -1,5 +1,8 @@
 // oxdbf info, dump and create: looking at a table and making a new one.
+#include <algorithm>
+#include <cctype>
 #include <cstdio>
+#include <filesystem>
 #include <string>
 
 #include "common/errors.h"
@@ -8,6 +11,7 @@
 #include "engine/navigation.h"
 #include "engine/record_io.h"
 #include "engine/work_area.h"
+#include "memo/memo_format.h"
 #include "oxdbf.h"
 #include "oxdbf_index.h"
 #include "platform/os/codepage.h"
@@ -25,8 +29,8 @@ const char* DialectName(const WorkArea& area) {
 }
 
 int Info(const Invocation& call) {
-  if (call.args.size() != 1) Fail(220, "oxdbf info FILE [oxdbf]");
-  OpenTable(call, call.args[0], true);
+  ExpectArguments(call, 1, 1);
+  OpenTableAsStored(call, call.args[0], true);
   const WorkArea& area = *CurrentWorkArea();
   // The engine keeps the name as the upper-cased command gave it; show the
   // file as it is named on disk.
@@ -37,57 +41,11 @@ int Info(const Invocation& call) {
   std::printf("Header length: %d\n", area.header_length);
   std::printf("Record length: %d\n", area.record_length);
   std::printf("Memo:          %s\n", area.has_memo ? "yes" : "no");
+  std::printf("Code page:     %d (language driver 0x%02X)\n", TableCodePage(),
+              area.dialect == DbfDialect::kDbase2 ? 0 : area.header[29]);
   std::printf("Fields:        %d\n", area.field_count);
   for (const FieldDesc& f : area.fields) {
-    std::printf("  %-10s %c %3d %2d\n", os::AnsiToUtf8(f.name).c_str(), f.type, f.length, f.decimals);
-  }
-  return 0;
-}
-
-// One CSV cell: quoted when it holds a comma, a quote or a line break.
-std::string CsvCell(const std::string& text) {
-  if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
-  std::string quoted = "\"";
-  for (char c : text) {
-    if (c == '"') quoted += '"';
-    quoted += c;
-  }
-  return quoted + "\"";
-}
-
-// Writes text whole (field values may hold NUL bytes).
-void Write(const std::string& text) { std::fwrite(text.data(), 1, text.size(), stdout); }
-
-int Dump(const Invocation& call) {
-  // The tag of --order comes as "--order=TAG" or as "--order TAG".
-  std::string order = call.FlagValue("--order");
-  if (order.empty() && call.HasFlag("--order") && call.args.size() == 2) order = call.args[1];
-  if (call.args.size() != (call.HasFlag("--order") ? 2u : 1u)) {
-    Fail(220, "oxdbf dump FILE [--order TAG] [--hide-deleted] [--csv] [oxdbf]");
-  }
-  HideDeleted = call.HasFlag("--hide-deleted");
-  bool csv = call.HasFlag("--csv");
-  OpenTableAsStored(call, call.args[0], true);
-  if (!order.empty()) UseOrder(order);
-  int fields = FieldCount();
-  if (csv) {
-    for (int i = 1; i <= fields; ++i) Write((i > 1 ? "," : "") + CsvCell(StoredToUtf8(Field(i))));
-    Write("\r\n");
-  }
-  int width = static_cast<int>(std::to_string(RecCount()).size());
-  GoTop();
-  while (!dEOF() && DbfErrorNo == 0) {
-    if (csv) {
-      if (!Deleted()) {
-        for (int i = 1; i <= fields; ++i) Write((i > 1 ? "," : "") + CsvCell(FieldText(i)));
-        Write("\r\n");
-      }
-    } else {
-      std::printf("%*d %c", width, RecNo(), Deleted() ? '*' : ' ');
-      for (int i = 1; i <= fields; ++i) Write((i > 1 ? " | " : " ") + FieldText(i));
-      Write("\n");
-    }
-    SKIP(1);
+    std::printf("  %-10s %c %3d %2d\n", StoredToUtf8(f.name).c_str(), f.type, f.length, f.decimals);
   }
   return 0;
 }
@@ -114,7 +72,7 @@ FieldDef ParseFieldLine(const std::string& line, bool* skip) {
     return static_cast<std::uint8_t>(std::stoi(digits));
   };
   FieldDef def;
-  def.name = os::Utf8ToAnsi(parts[0]).substr(0, kMaxFieldNameLength);
+  def.name = parts[0];  // checked by the caller
   def.type = parts[1].empty() ? ' ' : parts[1][0];
   def.length = number(parts[2]);
   def.decimals = number(parts[3]);
@@ -122,22 +80,131 @@ FieldDef ParseFieldLine(const std::string& line, bool* skip) {
   return def;
 }
 
+// A field name others can read back: a letter first, then letters, digits
+// and '_', at most 10 characters. "" when it is one, else the reason.
+std::string NameProblem(const std::string& name) {
+  if (name.empty()) return "empty field name";
+  if (name.size() > kMaxFieldNameLength) return "field name longer than 10 characters: " + name;
+  auto letter = [](char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); };
+  if (!letter(name[0])) return "field name must start with a letter: " + name;
+  for (char c : name) {
+    if (!letter(c) && !(c >= '0' && c <= '9') && c != '_') return "field name may hold only A-Z, 0-9 and _: " + name;
+  }
+  return "";
+}
+
+// The length rules of each field type, so that nothing is made that other
+// programs refuse. "" when the definition is sound, else the reason.
+std::string DefinitionProblem(const FieldDef& def) {
+  const int length = def.length, decimals = def.decimals;
+  switch (def.type) {
+    case 'C':
+      return length >= 1 && length <= 254 && decimals == 0 ? "" : "C fields are 1 to 254 long, without decimals";
+    case 'N':
+    case 'F':
+      if (length < 1 || length > 20) return "N and F fields are 1 to 20 long";
+      return decimals == 0 || (decimals <= 15 && decimals <= length - 2) ? ""
+                                                                         : "decimals must leave room for the point";
+    case 'L': return length == 1 && decimals == 0 ? "" : "L fields are 1 long";
+    case 'D': return length == 8 && decimals == 0 ? "" : "D fields are 8 long";
+    case 'M': return length == 10 && decimals == 0 ? "" : "M fields are 10 long";
+    default: return std::string("unknown field type ") + def.type + " (C, N, F, L, D or M)";
+  }
+}
+
+// Writes the language-driver byte of the table's code page into the new
+// file, so that other readers know its text without being told.
+void MarkCodePage(const std::string& file, unsigned char driver) {
+  std::FILE* f = std::fopen(file.c_str(), "r+b");
+  bool written = f != nullptr && std::fseek(f, 29, SEEK_SET) == 0 && std::fputc(driver, f) != EOF;
+  if (f != nullptr && std::fclose(f) != 0) written = false;
+  if (!written) Fail(101, "Sprachtreiber-Byte nicht schreibbar: " + file + " [oxdbf create]");
+}
+
+// `file` with extension `ext` in lower and in upper case (a file without
+// extension is a .dbf table).
+std::vector<std::string> WithExtension(const std::string& file, std::string ext) {
+  std::filesystem::path p(file);
+  if (!p.has_extension()) p += ".dbf";
+  std::vector<std::string> names;
+  for (int upper = 0; upper < 2; ++upper) {
+    for (char& c : ext) c = static_cast<char>(upper ? std::toupper(static_cast<unsigned char>(c)) : std::tolower(static_cast<unsigned char>(c)));
+    names.push_back(std::filesystem::path(p).replace_extension(ext).string());
+  }
+  return names;
+}
+
 int Create(const Invocation& call) {
-  if (call.args.size() < 2) Fail(220, "oxdbf create FILE \"name, C, 20, 0\" ... [oxdbf]");
+  if (call.args.size() < 2) UsageError("create needs a file and at least one field");
+  const std::string memo = call.FlagValue("--memo");
+  std::uint8_t kind = memo == "dbt3" ? kMemoDbase3 : memo == "fpt" ? kMemoFpt : kMemoDbase4;
+  if (!memo.empty() && memo != "dbt3" && memo != "dbt4" && memo != "fpt") {
+    UsageError("--memo takes dbt3, dbt4 or fpt: " + memo);
+  }
+  const int codepage = call.codepage != 0 ? call.codepage : 850;
+  const unsigned char driver = DriverOfCodePage(codepage);
+  if (driver == 0) UsageError("no language-driver byte names code page " + std::to_string(codepage));
+
   std::vector<FieldDef> fields;
+  std::vector<std::string> seen;
   for (std::size_t i = 1; i < call.args.size(); ++i) {
     bool skip = false;
     FieldDef def = ParseFieldLine(call.args[i], &skip);
-    if (!skip) fields.push_back(def);
+    if (skip) continue;
+    const std::string name = def.name;
+    std::string problem = NameProblem(name);
+    def.type = static_cast<char>(std::toupper(static_cast<unsigned char>(def.type)));
+    if (problem.empty()) problem = DefinitionProblem(def);
+    const std::string upper = os::CharUpperString(name);
+    if (problem.empty() && std::find(seen.begin(), seen.end(), upper) != seen.end()) {
+      problem = "field name given twice: " + name;
+    }
+    if (!problem.empty()) Fail(211, "Felddefinition ungültig: \"" + call.args[i] + "\": " + problem + " [oxdbf create]");
+    seen.push_back(upper);
+    fields.push_back(def);
   }
-  CreateDbf(os::Utf8ToAnsi(call.args[0]), fields);
+  // Making a table replaces its file and memo file: only when asked to.
+  const bool has_memo = std::any_of(fields.begin(), fields.end(), [](const FieldDef& f) { return f.type == 'M'; });
+  const std::string file = call.args[0];
+  std::vector<std::string> taken = WithExtension(file, "dbf");
+  if (has_memo) {
+    for (const std::string& name : WithExtension(file, MemoExtension(kind))) taken.push_back(name);
+  }
+  for (const std::string& name : taken) {
+    std::error_code error;
+    if (!call.HasFlag("--force") && std::filesystem::exists(name, error)) {
+      Fail(5, "Datei besteht schon: " + name + " (--force ersetzt sie) [oxdbf create]");
+    }
+  }
+  MemoVersionByte = kind;
+  if (!CreateDbf(os::Utf8ToAnsi(file), fields)) return ExitStatusFor(DbfErrorNo);
+  std::filesystem::path made(file);
+  if (!made.has_extension()) made += ".dbf";
+  MarkCodePage(made.string(), driver);
   return 0;
 }
 
-SubcommandRegistration info{{"info", "FILE", {}, Info}};
-SubcommandRegistration dump{
-    {"dump", "FILE [--order TAG] [--hide-deleted] [--csv]", {"--order", "--order=", "--hide-deleted", "--csv"}, Dump}};
-SubcommandRegistration create{{"create", "FILE \"name, type, length, decimals\" ...", {}, Create}};
+SubcommandRegistration info{{"info", "FILE", {}, Info,
+                             "Shows the header of FILE: dialect, record count, lengths, code page and\n"
+                             "the fields (name, type, length, decimals).\n"
+                             "Example:\n  oxdbf info films.dbf\n"}};
+SubcommandRegistration create{
+    {"create", "FILE \"name, type, length, decimals\" ... [--force] [--memo dbt3|dbt4|fpt]",
+     {"--force", "--memo="}, Create,
+     "Makes a new, empty table FILE (.dbf added when it has no extension).\n"
+     "Each field is one argument \"name, type, length, decimals\":\n"
+     "  name      a letter, then letters, digits or _; at most 10; unique in any case\n"
+     "  C 1-254 0   text       N 1-20 d   number (d decimals, room for the point)\n"
+     "  F 1-20 d    number     L 1 0      logical\n"
+     "  D 8 0       date       M 10 0     memo (text in the memo file)\n"
+     "  a field of type X is left out (handy in scripts).\n"
+     "  --force          replace an existing table and memo file (refused otherwise)\n"
+     "  --memo KIND      memo file kind: dbt4 (dBASE IV, default), dbt3 (dBASE III),\n"
+     "                   fpt (FoxPro)\n"
+     "  --codepage N     the table's code page (default 850; --ansi: 1252); its\n"
+     "                   language-driver byte is written into the header\n"
+     "Example:\n"
+     "  oxdbf create films.dbf \"title, C, 40, 0\" \"year, N, 4, 0\" \"plot, M, 10, 0\" --memo fpt\n"}};
 
 }  // namespace
 }  // namespace orvex::tool

@@ -18,11 +18,6 @@
 namespace orvex::tool {
 namespace {
 
-std::string_view StoredField(int n) {
-  const WorkArea& area = *CurrentWorkArea();
-  const FieldDesc& f = area.fields[static_cast<std::size_t>(n - 1)];
-  return std::string_view(area.record.data() + f.offset, f.length);
-}
 
 std::string_view Strip(std::string_view s, const char* chars) {
   std::size_t b = s.find_first_not_of(chars);
@@ -82,9 +77,12 @@ std::string SetNumber(int n, const std::string& text) {
 
 }  // namespace
 
-std::string FieldText(int n) {
-  std::string_view stored = StoredField(n);
-  switch (FieldType(n)) {
+std::string FieldText(int n) { return FieldTextIn(n, CurrentWorkArea()->record.data()); }
+
+std::string FieldTextIn(int n, const char* record) {
+  const FieldDesc& f = CurrentWorkArea()->fields[static_cast<std::size_t>(n - 1)];
+  const std::string_view stored(record + f.offset, f.length);
+  switch (f.type) {
     case 'C':
       return StoredToUtf8(stored.substr(0, stored.find_last_not_of(std::string_view(" \0", 2)) + 1));
     case 'L': {
@@ -116,19 +114,24 @@ std::string SetFieldText(int n, const std::string& value) {
       return "";
     }
     case 'D': {
-      // YYYYMMDD as stored, or a date text of the current date type.
-      bool digits = value.size() == 8 && value.find_first_not_of("0123456789") == std::string::npos;
-      std::string date = value.empty() ? std::string() : digits ? DateTextFromDText(value) : value;
+      // YYYY-MM-DD, YYYYMMDD as stored, or a date text of the current date
+      // type.
+      std::string given = value;
+      if (given.size() == 10 && given[4] == '-' && given[7] == '-') given = given.substr(0, 4) + given.substr(5, 2) + given.substr(8, 2);
+      bool digits = given.size() == 8 && given.find_first_not_of("0123456789") == std::string::npos;
+      std::string date = given.empty() ? std::string() : digits ? DateTextFromDText(given) : given;
       if (!date.empty() && !CheckDateText(date)) return "kein gültiges Datum";
       p[0] = static_cast<std::uint8_t>(std::min<std::size_t>(date.size(), 10));
       std::memcpy(p + 1, date.data(), p[0]);
       return "";
     }
     case 'L': {
+      // T, Y, J, true, .T., ... and F, N, false, .F., ... in any case.
       std::string upper = os::CharUpperString(value);
-      if (upper == "T" || upper == "Y" || upper == "TRUE" || upper == "J") {
+      if (upper.size() == 3 && upper.front() == '.' && upper.back() == '.') upper = upper.substr(1, 1);
+      if (upper == "T" || upper == "Y" || upper == "TRUE" || upper == "J" || upper == "YES") {
         *p = 1;
-      } else if (upper == "F" || upper == "N" || upper == "FALSE" || upper.empty()) {
+      } else if (upper == "F" || upper == "N" || upper == "FALSE" || upper == "NO" || upper.empty()) {
         *p = 0;
       } else {
         return "kein logischer Wert";

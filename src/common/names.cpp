@@ -67,6 +67,16 @@ std::string ForceExt(std::string_view file_name, std::string_view ext) {
   return parts.dir + parts.name + "." + std::string(ext);
 }
 
+std::string ExtLike(std::string_view file_name, std::string_view ext) {
+  const std::string own = SplitName(file_name).ext;
+  bool lower = false, upper = false;
+  for (char c : own) {
+    lower = lower || (c >= 'a' && c <= 'z');
+    upper = upper || (c >= 'A' && c <= 'Z');
+  }
+  return lower && !upper ? os::CharLowerString(ext) : std::string(ext);
+}
+
 std::string ExpandName(std::string_view file_name) { return os::FullPath(std::string(file_name)); }
 
 }  // namespace orvex

@@ -30,6 +30,11 @@ NameParts SplitName(std::string_view file_name);
 std::string DefaultExt(std::string_view file_name, std::string_view ext);
 // The name with its extension replaced by "." + ext.
 std::string ForceExt(std::string_view file_name, std::string_view ext);
+// `ext` for a file made beside `file_name`: in lower case when the
+// extension of `file_name` is written in lower case ("t.dbf" gives "dbt"
+// for "DBT"), else as given, so that such files match their table's name
+// on a case-sensitive file system.
+std::string ExtLike(std::string_view file_name, std::string_view ext);
 // The full path of the name.
 std::string ExpandName(std::string_view file_name);
 

@@ -163,14 +163,17 @@ void USE(const std::string& command, std::uint8_t* buffer, int size, RecordTrans
          RecordTranslator write_translator) {
   CloseArea();
   DbfErrorNo = 0;
-  std::string cmd = TrimBoth(command);
-  if (cmd.empty()) return;
-  cmd = os::CharUpperString(cmd) + " ";
+  // The option words and the alias are read from the upper-cased command;
+  // the file name keeps the case the caller wrote (names are
+  // case-sensitive on this platform).
+  const std::string written = TrimBoth(command) + " ";
+  if (written.size() == 1) return;
+  std::string cmd = os::CharUpperString(written);
   if (cmd.find("LINKED LIST") != std::string::npos || cmd.find("VIRTUAL FILE") != std::string::npos) {
     UseVirtual(cmd, buffer, size);
     return;
   }
-  std::string shown = TrimBoth(cmd);
+  std::string shown = TrimBoth(written);
   if ((buffer == nullptr) != (size == 0)) {
     SetError(220, Ansi("Puffer ist NIL oder Größe ist Null beim Öffnen von ") + shown + " [USE]");
     return;
@@ -179,7 +182,10 @@ void USE(const std::string& command, std::uint8_t* buffer, int size, RecordTrans
   cmd += " ";
   std::string alias = TakeAlias(cmd);
   std::string name = TrimBoth(cmd);
-  if (alias.empty()) alias = SplitName(name).name.substr(0, kMaxAliasLength);
+  // Upper-casing keeps every byte in its place: the name stands at the
+  // same offset in what the caller wrote.
+  name = written.substr(os::CharUpperString(written).find(name), name.size());
+  if (alias.empty()) alias = os::CharUpperString(SplitName(name).name.substr(0, kMaxAliasLength));
   name = DefaultExt(ExpandName(name), "DBF");
 
   std::uint16_t mode = exclusive ? os::kOpenReadWriteExclusive : DefaultOpenMode;

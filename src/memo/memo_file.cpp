@@ -61,7 +61,7 @@ std::uint8_t GetMemoType() {
 
 bool CreateMemofile(const std::string& table_name, const std::string& routine) {
   const std::uint8_t kind = MemoKindOfVersion(MemoVersionByte, MemoVersionByte);
-  const std::string name = ForceExt(table_name, MemoExtension(kind));
+  const std::string name = ForceExt(table_name, ExtLike(table_name, MemoExtension(kind)));
   const std::uint16_t block_size = kind == kMemoDbase3 ? kDbase3BlockSize : MemoBlockSize;
   if (block_size == 0 || (kind == kMemoDbase4 && block_size < kMinDbase4BlockSize)) {
     SetError(220, "MemoBlockSize=" + std::to_string(block_size) + " Cannot create memo file " +
@@ -115,7 +115,7 @@ void OpenMemofile(const std::string& table_name) {
   WorkArea* area = RequireTable("USE");
   if (area == nullptr) return;
   const std::uint8_t kind = GetMemoType();
-  const std::string name = table_name + "." + MemoExtension(kind);
+  const std::string name = table_name + "." + ExtLike(area->file_name, MemoExtension(kind));
   if (area->memo.open) {
     SetError(1007, name + " [USE]");
     return;

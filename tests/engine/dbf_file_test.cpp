@@ -23,7 +23,8 @@ class DbfFileTest : public EngineTest {
     USE(Path(name));
     return DbfErrorNo;
   }
-  std::string Upper(const std::string& name) { return os::CharUpperString(Path(name)); }
+  // Messages name the file as the caller wrote it (names are case-sensitive).
+  std::string Shown(const std::string& name) { return Path(name); }
 };
 
 TEST_F(DbfFileTest, CreatedTableWithMemoHasDbase4HeaderBytes) {
@@ -143,14 +144,14 @@ TEST_F(DbfFileTest, TableFlagReachesTheFileWithTheNextRewrite) {
 
 TEST_F(DbfFileTest, ShortFileIsNoTable) {
   EXPECT_EQ(OpenBytes("short.dbf", std::string(31, '\x03')), 210);
-  EXPECT_EQ(ErrorDetail, Upper("short.dbf") + " ist keine dBASE-Datenbank. (Prolog ist kleiner als 32 Bytes) [USE/OpenDBF]");
+  EXPECT_EQ(ErrorDetail, Shown("short.dbf") + " ist keine dBASE-Datenbank. (Prolog ist kleiner als 32 Bytes) [USE/OpenDBF]");
   EXPECT_EQ(CurrentWorkArea(), nullptr);
 }
 
 TEST_F(DbfFileTest, UnknownVersionByteIsRefusedUnlessConfigured) {
   std::string bytes = Dbase3File(0x30, {{"NAME", 'C', 4}}, {"abcd"});
   EXPECT_EQ(OpenBytes("v.dbf", bytes), 210);
-  EXPECT_EQ(ErrorDetail, Upper("v.dbf") + os::Utf8ToAnsi(" ist keine dBASE-Datenbank.(Versions-Byte ungültig)+ [USE/OpenDBF]"));
+  EXPECT_EQ(ErrorDetail, Shown("v.dbf") + os::Utf8ToAnsi(" ist keine dBASE-Datenbank.(Versions-Byte ungültig)+ [USE/OpenDBF]"));
   ExtraVersionPlain = 0x30;
   EXPECT_EQ(OpenBytes("v.dbf", bytes), 0);
   EXPECT_EQ(RecCount(), 1);
@@ -161,21 +162,21 @@ TEST_F(DbfFileTest, SlotCountOutsideOneTo255IsRefused) {
   std::string bytes = Dbase3File(0x03, {{"NAME", 'C', 4}}, {"abcd"});
   Put16(bytes, 8, 63);
   EXPECT_EQ(OpenBytes("z.dbf", bytes), 210);
-  EXPECT_EQ(ErrorDetail, "Z.DBF ist keine dBASE-Datenbank. (Zu viele Datenfelder) [Use/OpenDbf]");
+  EXPECT_EQ(ErrorDetail, "z.dbf ist keine dBASE-Datenbank. (Zu viele Datenfelder) [Use/OpenDbf]");
   Put16(bytes, 8, 32 + 256 * 32);
   EXPECT_EQ(OpenBytes("z.dbf", bytes), 210);
-  EXPECT_EQ(ErrorDetail, "Z.DBF ist keine dBASE-Datenbank. (Zu viele Datenfelder) [Use/OpenDbf]");
+  EXPECT_EQ(ErrorDetail, "z.dbf ist keine dBASE-Datenbank. (Zu viele Datenfelder) [Use/OpenDbf]");
 }
 
 TEST_F(DbfFileTest, ShortDescriptorAreaAndMissingFieldsAreReported) {
   std::string bytes = Dbase3File(0x03, {{"NAME", 'C', 4}}, {});
   Put16(bytes, 8, 32 + 10 * 32);
   EXPECT_EQ(OpenBytes("s.dbf", bytes), 100);
-  EXPECT_EQ(ErrorDetail, "Fehler beim Lesen von " + Upper("s.dbf") + " [Use/OpenDbf]");
+  EXPECT_EQ(ErrorDetail, "Fehler beim Lesen von " + Shown("s.dbf") + " [Use/OpenDbf]");
   bytes = Dbase3File(0x03, {{"NAME", 'C', 4}}, {"abcd"});
   bytes[32] = 0x0D;
   EXPECT_EQ(OpenBytes("e.dbf", bytes), 222);
-  EXPECT_EQ(ErrorDetail, "Fehler beim Lesen von " + Upper("e.dbf") + " [Use/OpenDbf]");
+  EXPECT_EQ(ErrorDetail, "Fehler beim Lesen von " + Shown("e.dbf") + " [Use/OpenDbf]");
 }
 
 TEST_F(DbfFileTest, FieldTypesOutsideTheSetAreRefusedAndBGPReadAsMemo) {
@@ -185,7 +186,7 @@ TEST_F(DbfFileTest, FieldTypesOutsideTheSetAreRefusedAndBGPReadAsMemo) {
   EXPECT_EQ(FieldType(3), 'M');
   bytes = Dbase3File(0x03, {{"NAME", 'C', 4}, {"COUNT", 'I', 4}}, {""});
   EXPECT_EQ(OpenBytes("i.dbf", bytes), 211);
-  EXPECT_EQ(ErrorDetail, "Field: COUNT [I] in " + Upper("i.dbf") + os::Utf8ToAnsi(" ist kein gültiger Feldtyp"));
+  EXPECT_EQ(ErrorDetail, "Field: COUNT [I] in " + Shown("i.dbf") + os::Utf8ToAnsi(" ist kein gültiger Feldtyp"));
   AllowedFieldTypes.set('I');
   EXPECT_EQ(OpenBytes("i.dbf", bytes), 0);
 }
@@ -201,7 +202,7 @@ TEST_F(DbfFileTest, FieldsBeyondTheRecordAreRefused) {
   Put16(bytes, 10, 20);
   EXPECT_EQ(OpenBytes("r.dbf", bytes), 210);
   EXPECT_EQ(ErrorDetail,
-            os::Utf8ToAnsi("R.DBF ist keine dBASE-Datenbank. (Datensatzlänge kleiner als die Summe der Feldlängen) [Use/OpenDbf]"));
+            os::Utf8ToAnsi("r.dbf ist keine dBASE-Datenbank. (Datensatzlänge kleiner als die Summe der Feldlängen) [Use/OpenDbf]"));
 }
 
 TEST_F(DbfFileTest, HeaderAndRecordLengthsThatContradictTheFieldsAreRefused) {
@@ -286,11 +287,11 @@ TEST_F(DbfFileTest, Dbase2TablesAreReadAndRewrittenInTheirDialect) {
 
   std::string small = s.substr(0, 520);
   EXPECT_EQ(OpenBytes("small.dbf", small), 210);
-  EXPECT_EQ(ErrorDetail, Upper("small.dbf") + " ist keine dBASE-Datenbank.(Datenbank-Header ist kleiner als 521 Bytes) [Use/OpenDBF]");
+  EXPECT_EQ(ErrorDetail, Shown("small.dbf") + " ist keine dBASE-Datenbank.(Datenbank-Header ist kleiner als 521 Bytes) [Use/OpenDBF]");
   std::string full = s;
   for (int i = 0; i < 32; ++i) full[8 + 16 * i] = 'X';
   EXPECT_EQ(OpenBytes("full.dbf", full), 210);
-  EXPECT_EQ(ErrorDetail, "FULL.DBF ist keine dBASE-Datenbank.(Zu viele Datenfelder) [Use/OpenDbf]");
+  EXPECT_EQ(ErrorDetail, "full.dbf ist keine dBASE-Datenbank.(Zu viele Datenfelder) [Use/OpenDbf]");
 }
 
 TEST_F(DbfFileTest, SharedDbase2TablesFollowTheHeaderCountNotThePadding) {
@@ -338,7 +339,7 @@ TEST_F(DbfFileTest, Level7DescriptorsAreRead) {
 TEST_F(DbfFileTest, OpenFailureReportsThePlatformError) {
   USE(Path("missing"));
   EXPECT_EQ(DbfErrorNo, 2);
-  EXPECT_EQ(ErrorDetail, os::Utf8ToAnsi("Fehler beim Öffnen von ") + Upper("missing") + ".DBF [USE/OpenDbf]");
+  EXPECT_EQ(ErrorDetail, os::Utf8ToAnsi("Fehler beim Öffnen von ") + Shown("missing") + ".DBF [USE/OpenDbf]");
 }
 
 }  // namespace

@@ -183,8 +183,10 @@ class OxdbfInteropTest : public EngineTest {
       }
     } else if (type == "L") {
       EXPECT_EQ(cell, value.kind == 'b' ? value.text : "") << where;
-    } else if (type == "D") {
-      EXPECT_EQ(cell, value.kind == 's' ? value.text : "") << where;
+    } else if (type == "D") {  // exported as YYYY-MM-DD
+      std::string date = value.kind == 's' ? value.text : "";
+      if (date.size() == 8) date = date.substr(0, 4) + "-" + date.substr(4, 2) + "-" + date.substr(6, 2);
+      EXPECT_EQ(cell, date) << where;
     } else {  // memo kinds: the whole text, line ends as "\n"
       std::string text = value.kind == 's' ? value.text : "";
       for (std::size_t at; (at = text.find("\r\n")) != std::string::npos;) text.erase(at, 1);
@@ -269,7 +271,7 @@ TEST_F(OxdbfInteropTest, FailuresGoThroughTheLibrary) {
   EXPECT_NE(r.err.find("Fehler beim Öffnen von"), std::string::npos) << r.err;
   r = Oxdbf({"create", Path("bad.dbf"), "name, Q, 3, 0"});
   EXPECT_EQ(r.exit_status, 211);
-  EXPECT_NE(r.err.find("Felddefinition ungültig [CreateDBF]"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("Felddefinition ungültig"), std::string::npos) << r.err;
   ASSERT_EQ(Oxdbf({"create", Path("n.dbf"), "n, N, 3, 0"}).exit_status, 0);
   r = Oxdbf({"append", Path("n.dbf"), "n=abc"});
   EXPECT_EQ(r.exit_status, 220);
@@ -277,7 +279,7 @@ TEST_F(OxdbfInteropTest, FailuresGoThroughTheLibrary) {
   EXPECT_EQ(r.exit_status, 212);
   EXPECT_NE(r.err.find("Fehler Nr. 212 (Anfrage außerhalb Bereich)"), std::string::npos) << r.err;
   r = Oxdbf({"frobnicate"});
-  EXPECT_EQ(r.exit_status, 220);
+  EXPECT_EQ(r.exit_status, 2);  // a usage error
 }
 
 // What the header rules say about a file: "" when it opens, else the reason
@@ -347,12 +349,16 @@ TEST_F(OxdbfInteropTest, RealTablesDumpWhatDbfreadReadsOrAreRefusedByTheHeaderRu
     std::string refusal = ExpectedRefusal(ReadFileBytes(file));
     // Exclusive: the record count comes from the header, as dbfread takes
     // it (shared readers count the records in the file instead).
-    ProcessResult csv = Oxdbf({"--exclusive", "dump", file, "--csv"});
+    // Read as code page 850 on both sides, whatever the header names.
+    ProcessResult csv = Oxdbf({"--exclusive", "--codepage", "850", "dump", file, "--csv"});
     // Every failure is a library error on stderr: no crash, no sanitizer
     // report.
     ASSERT_EQ(csv.err.find("Sanitizer"), std::string::npos) << csv.err;
+    // A memo that cannot be read is a warning naming the library's error;
+    // the export goes on.
+    const bool warned = csv.err.rfind("oxdbf: warning: ", 0) == 0;
     if (csv.exit_status != 0) {
-      ASSERT_EQ(csv.err.rfind("Fehler Nr. ", 0), 0u) << csv.err;
+      ASSERT_TRUE(csv.err.rfind("Fehler Nr. ", 0) == 0 || warned) << csv.err;
     }
     if (!refusal.empty()) {
       EXPECT_NE(csv.exit_status, 0);
@@ -361,7 +367,7 @@ TEST_F(OxdbfInteropTest, RealTablesDumpWhatDbfreadReadsOrAreRefusedByTheHeaderRu
       continue;
     }
     if (csv.exit_status != 0) {
-      // Tables with memo fields need their memo file.
+      // Tables with memo fields need their memo file, and readable memos.
       EXPECT_NE(csv.err.find("Memo"), std::string::npos) << csv.err;
       continue;
     }

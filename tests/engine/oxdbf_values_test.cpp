@@ -75,7 +75,7 @@ TEST_F(OxdbfValuesTest, ValuesThatCannotBeStoredAreRefusedAndNothingIsWritten) {
 TEST_F(OxdbfValuesTest, ReplaceChangesOnlyTheNamedFields) {
   const std::string table = MakeTable();
   ASSERT_EQ(Oxdbf({"replace", table, "1", "count=-12", "day=19450508", "ok=T"}).exit_status, 0);
-  EXPECT_EQ(Oxdbf({"dump", table}).out, "1   Öl | 12.50 | -12 | T | 19450508 | alt\n");
+  EXPECT_EQ(Oxdbf({"dump", table}).out, "1   Öl | 12.50 | -12 | T | 1945-05-08 | alt\n");
   ProcessResult r = Oxdbf({"replace", table, "2", "count=1"});
   EXPECT_EQ(r.exit_status, 212) << r.err;
 }

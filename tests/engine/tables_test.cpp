@@ -52,7 +52,7 @@ TEST_F(TablesTest, AliasesAreUniqueAndDefaultToTheBaseName) {
   USE("movie_r");
   ASSERT_EQ(DbfErrorNo, 0);
   EXPECT_EQ(CurrentWorkArea()->alias, "MOVIE_R");
-  EXPECT_EQ(CurrentWorkArea()->file_name, dir_.Path() + "/MOVIE_R.DBF");
+  EXPECT_EQ(CurrentWorkArea()->file_name, dir_.Path() + "/movie_r.DBF");  // as written
   Select(2);
   USE("movie_r");
   EXPECT_EQ(DbfErrorNo, 220);
@@ -90,7 +90,7 @@ TEST_F(TablesTest, CallerBufferMustHaveTheUnpackedSize) {
   USE(Path("movie_r"), buffer.data(), 15);
   EXPECT_EQ(DbfErrorNo, 266);
   EXPECT_EQ(ErrorDetail, os::Utf8ToAnsi("Ungleiche Puffer- und Datensatzgröße der Datenbank: ") +
-                             os::CharUpperString(Path("movie_r")) + " [USE()]\n\rRecord Size=16, Buffer Size=15");
+                             Path("movie_r") + " [USE()]\n\rRecord Size=16, Buffer Size=15");
   EXPECT_EQ(CurrentWorkArea(), nullptr);
   USE(Path("movie_r"), buffer.data(), 0);
   EXPECT_EQ(DbfErrorNo, 220);

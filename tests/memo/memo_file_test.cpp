@@ -209,8 +209,8 @@ TEST_F(MemoFileTest, ErrorsOfAddressesOpeningAndMissingMemo) {
   AppendWithMemo("a", 0);
   EXPECT_FALSE(GetMemo(9));
   EXPECT_EQ(DbfErrorNo, 1003);
-  const std::string memo_name = CurrentWorkArea()->memo.name;  // the upper-cased USE path
-  EXPECT_EQ(memo_name, UpperCase(Path("t.dbt")));
+  const std::string memo_name = CurrentWorkArea()->memo.name;  // the USE path as written
+  EXPECT_EQ(memo_name, Path("t.DBT"));  // "t" gets the default extension DBF
   EXPECT_EQ(ErrorDetail, memo_name + " Record # 1 [GetMemo]");
   EXPECT_EQ(ErrorText(1003), "Fehler Nr. 1003 (Unzul\xE4ssige Memo-Adresse)");
 

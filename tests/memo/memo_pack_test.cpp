@@ -51,7 +51,7 @@ TEST_P(MemoPackTest, PackKeepsExactlyTheReferencedMemosInRecordOrder) {
   PackMemofile();
   EXPECT_EQ(DbfErrorNo, 1003) << "the reference beyond the end is reported";
   EXPECT_EQ(ErrorDetail,
-            UpperCase(Path("t" + MemoExt())) + " Memo block # 5000 Record # 5 [PackMemo]");
+            Path("t" + MemoExt()) + " Memo block # 5000 Record # 5 [PackMemo]");
   EXPECT_FALSE(std::filesystem::exists(Path("T.$$$")) || std::filesystem::exists(Path("t.$$$")));
 
   // The same memos written one after another into a fresh file of the same

@@ -1,0 +1,223 @@
+// oxdbf on the bytes of tables: code pages chosen by the language-driver
+// byte and written by create, create's refusals, the value forms of append,
+// and dump's export formats, damaged memos and short files.
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "support/test_support.h"
+
+namespace orvex::test {
+namespace {
+
+class OxdbfTablesTest : public ::testing::Test {
+ protected:
+  ProcessResult Run(const std::vector<std::string>& args) {
+    std::vector<std::string> argv{BuildProgram("tools/oxdbf")};
+    argv.insert(argv.end(), args.begin(), args.end());
+    return RunProcess(argv, {"LANG=C"});
+  }
+  ProcessResult Python(const std::string& code, const std::string& file) {
+    return RunProcess({"/usr/bin/python3", "-c", code, file});
+  }
+  TempDir dir_;
+};
+
+TEST_F(OxdbfTablesTest, CodePageFromTheLanguageDriverByte) {
+  ORVEX_REQUIRE_TESTDATA();
+  const std::string data = TestdataDir() + "/";
+  struct Case {
+    std::string file, expected;  // a part of the CSV
+  } cases[] = {
+      {"javadbf/countries.dbf", "Côte d'Ivoire"},  // 0x57
+      {"dbase-rs/cp936.dbf", "测试中文"},           // 0x4D
+  };
+  for (const Case& c : cases) {
+    ProcessResult r = Run({"dump", data + c.file, "--csv"});
+    EXPECT_EQ(r.exit_status, 0) << r.err;
+    EXPECT_NE(r.out.find(c.expected), std::string::npos) << c.file << "\n" << r.out.substr(0, 400);
+  }
+  // --codepage overrides the byte.
+  EXPECT_EQ(Run({"dump", data + "javadbf/countries.dbf", "--csv", "--codepage", "850"}).out.find("Côte"),
+            std::string::npos);
+}
+
+TEST_F(OxdbfTablesTest, CreateWritesTheDriverByteAndOthersReadTheTextUntold) {
+  struct Case {
+    std::vector<std::string> options;
+    unsigned char driver;
+    std::string text;
+  } cases[] = {{{}, 0x02, "Größe"},
+               {{"--ansi"}, 0x03, "Größe"},
+               {{"--codepage", "1251"}, 0xC9, "Привет"},
+               {{"--codepage=852"}, 0x64, "Łódź"},
+               {{"--codepage", "866"}, 0x65, "Привет"}};
+  int n = 0;
+  for (const Case& c : cases) {
+    const std::string t = dir_.File("t" + std::to_string(n++) + ".dbf");
+    std::vector<std::string> create{"create", t, "name, C, 12, 0"};
+    create.insert(create.end(), c.options.begin(), c.options.end());
+    ASSERT_EQ(Run(create).exit_status, 0);
+    EXPECT_EQ(static_cast<unsigned char>(ReadFileBytes(t)[29]), c.driver);
+    // Later calls find the code page in the file.
+    ASSERT_EQ(Run({"append", t, "name=" + c.text}).exit_status, 0);
+    EXPECT_EQ(Run({"dump", t, "--csv", "--lf"}).out, "NAME\n" + c.text + "\n");
+    ProcessResult theirs = Python("import sys, dbfread; print(list(dbfread.DBF(sys.argv[1]))[0]['NAME'])", t);
+    EXPECT_EQ(theirs.out, c.text + "\n") << theirs.err;
+  }
+  // What the code page cannot hold is refused, the file unchanged.
+  const std::string t = dir_.File("t0.dbf");
+  const std::string before = ReadFileBytes(t);
+  ProcessResult r = Run({"append", t, "name=Привет"});
+  EXPECT_EQ(r.exit_status, 220);
+  EXPECT_NE(r.err.find("U+041F"), std::string::npos) << r.err;
+  EXPECT_EQ(ReadFileBytes(t), before);
+}
+
+TEST_F(OxdbfTablesTest, CreateRefusesBadDefinitionsAndExistingFiles) {
+  const std::string t = dir_.File("films.dbf");
+  struct Case {
+    std::string field, reason;
+  } cases[] = {
+      {"1st, C, 5, 0", "must start with a letter"},
+      {"a-b, C, 5, 0", "only A-Z, 0-9 and _"},
+      {"abcdefghijk, C, 5, 0", "longer than 10"},
+      {"name, C, 0, 0", "C fields are 1 to 254"},
+      {"name, C, 255, 0", "C fields are 1 to 254"},
+      {"n, N, 21, 0", "N and F fields are 1 to 20"},
+      {"n, N, 4, 3", "room for the point"},
+      {"d, D, 6, 0", "D fields are 8 long"},
+      {"m, M, 4, 0", "M fields are 10 long"},
+      {"q, Q, 4, 0", "unknown field type Q"},
+  };
+  for (const Case& c : cases) {
+    ProcessResult r = Run({"create", t, c.field});
+    EXPECT_EQ(r.exit_status, 211) << c.field;
+    EXPECT_NE(r.err.find(c.reason), std::string::npos) << r.err;
+  }
+  ProcessResult twice = Run({"create", t, "Name, C, 5, 0", "NAME, N, 3, 0"});
+  EXPECT_NE(twice.err.find("given twice: NAME"), std::string::npos) << twice.err;
+  EXPECT_FALSE(std::ifstream(t).good());
+
+  ASSERT_EQ(Run({"create", t, "name, C, 5, 0", "plot, M, 10, 0", "--memo", "fpt"}).exit_status, 0);
+  ASSERT_EQ(Run({"append", t, "name=keep", "plot=text"}).exit_status, 0);
+  const std::string table = ReadFileBytes(t), memo = ReadFileBytes(dir_.File("films.fpt"));
+  EXPECT_EQ(static_cast<unsigned char>(table[0]), 0xF5);
+  ProcessResult r = Run({"create", t, "other, C, 5, 0"});
+  EXPECT_EQ(r.exit_status, 5);
+  EXPECT_NE(r.err.find("--force"), std::string::npos) << r.err;
+  EXPECT_EQ(ReadFileBytes(t), table);
+  EXPECT_EQ(ReadFileBytes(dir_.File("films.fpt")), memo);
+  ASSERT_EQ(Run({"create", t, "other, C, 5, 0", "--force"}).exit_status, 0);
+  EXPECT_EQ(Run({"dump", t, "--csv", "--lf"}).out, "OTHER\n");
+
+  // Memo kinds others read under the names they look for: dBASE III by
+  // dbfread, FoxPro by python-dbf (which refuses dBASE IV tables).
+  struct Kind {
+    std::string kind, version, memo, reader;
+  } kinds[] = {
+      {"dbt3", "\x83", "dbt3.dbt", "import sys, dbfread; print(repr(list(dbfread.DBF(sys.argv[1]))[0]['PLOT']))"},
+      {"fpt", "\xF5", "fpt.fpt",
+       "import sys, dbf; t = dbf.Table(sys.argv[1]); t.open(); print(repr(t[0].plot.strip()))"},
+      {"dbt4", "\x8B", "dbt4.dbt", ""},
+  };
+  for (const Kind& k : kinds) {
+    const std::string m = dir_.File(k.kind + ".dbf");
+    ASSERT_EQ(Run({"create", m, "plot, M, 10, 0", "--memo=" + k.kind}).exit_status, 0);
+    ASSERT_EQ(Run({"append", m, "plot=Zwei\nZeilen"}).exit_status, 0);
+    EXPECT_EQ(ReadFileBytes(m).substr(0, 1), k.version);
+    EXPECT_TRUE(std::ifstream(dir_.File(k.memo)).good()) << k.memo;
+    if (k.reader.empty()) continue;
+    ProcessResult theirs = RunProcess({"/usr/bin/python3", "-c", k.reader, m});
+    EXPECT_EQ(theirs.out, "'Zwei\\r\\nZeilen'\n") << k.kind << theirs.err;
+  }
+}
+
+TEST_F(OxdbfTablesTest, AppendValueFormsAndFieldsNotGivenStayBlank) {
+  const std::string t = dir_.File("v.dbf");
+  ASSERT_EQ(Run({"create", t, "n, N, 5, 1", "ok, L, 1, 0", "day, D, 8, 0", "name, C, 4, 0"}).exit_status, 0);
+  struct Case {
+    std::string value, stored;  // given for ok / day, the record's bytes
+  } cases[] = {
+      {"ok=.T.", "      T        "},      {"ok=f", "      F        "},    {"ok=true", "      T        "},
+      {"ok=No", "      F        "},      {"ok=Y", "      T        "},    {"day=2024-12-31", "       20241231"},
+      {"day=20240229", "       20240229"}, {"name=ab", "               ab  "},
+  };
+  const std::size_t header = 32 * 5 + 1;
+  int recno = 0;
+  for (const Case& c : cases) {
+    ASSERT_EQ(Run({"append", t, c.value}).exit_status, 0) << c.value;
+    std::string bytes = ReadFileBytes(t);
+    std::string record = bytes.substr(header + static_cast<std::size_t>(recno++) * 19, 19);
+    EXPECT_EQ(record.substr(0, c.stored.size()), c.stored) << c.value;
+  }
+  for (const std::string bad : {"ok=maybe", "day=2024-02-30", "day=31.12.2024x", "n=1.25"}) {
+    EXPECT_EQ(Run({"append", t, bad}).exit_status, 220) << bad;
+  }
+  EXPECT_EQ(Run({"dump", t, "--csv", "--lf"}).out,
+            "N,OK,DAY,NAME\n,T,,\n,F,,\n,T,,\n,F,,\n,T,,\n,,2024-12-31,\n,,2024-02-29,\n,,,ab\n");
+}
+
+TEST_F(OxdbfTablesTest, ExportFormats) {
+  const std::string t = dir_.File("e.dbf");
+  ASSERT_EQ(Run({"create", t, "name, C, 8, 0", "n, N, 6, 2", "ok, L, 1, 0", "day, D, 8, 0", "memo, M, 10, 0"})
+                .exit_status,
+            0);
+  ASSERT_EQ(Run({"append", t, "name=a,\"b\"", "n=-.5", "ok=T", "day=2024-01-02", "memo=x\ny"}).exit_status, 0);
+  ASSERT_EQ(Run({"append", t, "name=gone", "n=0"}).exit_status, 0);
+  ASSERT_EQ(Run({"append", t}).exit_status, 0);
+  ASSERT_EQ(Run({"delete", t, "2"}).exit_status, 0);
+  struct Case {
+    std::vector<std::string> options;
+    std::string out;
+  } cases[] = {
+      {{"--csv"}, "NAME,N,OK,DAY,MEMO\r\n\"a,\"\"b\"\"\",-0.50,T,2024-01-02,\"x\ny\"\r\n,,,,\r\n"},
+      {{"--csv", "--lf", "--with-deleted"},
+       "_deleted,NAME,N,OK,DAY,MEMO\nF,\"a,\"\"b\"\"\",-0.50,T,2024-01-02,\"x\ny\"\nT,gone,0.00,,,\nF,,,,,\n"},
+      {{"--json"},
+       "{\"NAME\":\"a,\\\"b\\\"\",\"N\":-0.50,\"OK\":true,\"DAY\":\"2024-01-02\",\"MEMO\":\"x\\ny\"}\n"
+       "{\"NAME\":\"\",\"N\":null,\"OK\":null,\"DAY\":null,\"MEMO\":\"\"}\n"},
+      {{"--json", "--with-deleted"}, "{\"_deleted\":true,\"NAME\":\"gone\",\"N\":0.00,"},
+      {{}, "1   a,\"b\" | -0.50 | T | 2024-01-02 | x\ny\n2 * gone | 0.00 |  |  | \n3   "},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> args{"dump", t};
+    args.insert(args.end(), c.options.begin(), c.options.end());
+    ProcessResult r = Run(args);
+    EXPECT_EQ(r.exit_status, 0) << r.err;
+    if (c.options.size() == 2 && c.options[0] == "--json") {
+      EXPECT_NE(r.out.find(c.out), std::string::npos) << r.out;
+    } else {
+      EXPECT_EQ(r.out.substr(0, c.out.size()), c.out);
+    }
+  }
+}
+
+TEST_F(OxdbfTablesTest, DamagedMemoAndShortFileWarnAndGoOn) {
+  const std::string t = dir_.File("d.dbf");
+  ASSERT_EQ(Run({"create", t, "name, C, 4, 0", "memo, M, 10, 0", "--memo", "dbt3"}).exit_status, 0);
+  for (const std::string name : {"a", "b", "c"}) ASSERT_EQ(Run({"append", t, "name=" + name, "memo=m" + name}).exit_status, 0);
+  // Record 2's memo pointer points far beyond the memo file.
+  std::string bytes = ReadFileBytes(t);
+  const std::size_t header = 32 * 3 + 1, record = 15;
+  bytes.replace(header + record + 5, 10, "    999999");
+  WriteFileBytes(t, bytes);
+  ProcessResult r = Run({"dump", t, "--csv", "--lf"});
+  EXPECT_EQ(r.exit_status, 1);
+  EXPECT_EQ(r.out, "NAME,MEMO\na,ma\nb,\nc,mc\n");
+  EXPECT_NE(r.err.find("record 2, field MEMO left empty: Fehler Nr."), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("the export is incomplete"), std::string::npos) << r.err;
+
+  // A file cut after two records: a warning with both counts, two rows.
+  const std::string s = dir_.File("s.dbf");
+  ASSERT_EQ(Run({"create", s, "name, C, 4, 0"}).exit_status, 0);
+  for (const std::string name : {"a", "b", "c"}) ASSERT_EQ(Run({"append", s, "name=" + name}).exit_status, 0);
+  WriteFileBytes(s, ReadFileBytes(s).substr(0, 32 * 2 + 1 + 2 * 5));
+  r = Run({"--exclusive", "dump", s, "--csv", "--lf"});
+  EXPECT_NE(r.err.find("shorter than its header says: 3 records in the header, 2 in the file"), std::string::npos)
+      << r.err;
+  EXPECT_EQ(r.out, "NAME\na\nb\n");
+}
+
+}  // namespace
+}  // namespace orvex::test
