@@ -42,8 +42,8 @@ TEST_F(OxdbfIndexTest, IndexTagsDumpFindReindex) {
       << tags.out;
   ProcessResult dump = Run({"dump", table_, "--order", "YEAR", "--csv"});
   EXPECT_EQ(dump.out,
-            "TITLE,YEAR,PREMIERE\r\nLola rennt,1998,19980820\r\nM,1931,19310511\r\nMetropolis,1927,19270110\r\n"
-            "Der müde Tod,1921,19211006\r\n");
+            "TITLE,YEAR,PREMIERE\r\nLola rennt,1998,1998-08-20\r\nM,1931,1931-05-11\r\nMetropolis,1927,1927-01-10\r\n"
+            "Der müde Tod,1921,1921-10-06\r\n");
   ProcessResult found = Run({"find", table_, "TITLE", "der mu"});
   EXPECT_EQ(found.exit_status, 0);
   EXPECT_EQ(found.out, "2   Der müde Tod | 1921 | 19211006\n");
