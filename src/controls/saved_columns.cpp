@@ -137,18 +137,19 @@ bool ColorFromString(const std::string& text, QColor& color) {
 }
 
 void ReadSavedColumns(TOxGridColumns& columns, const std::vector<std::string>& lines) {
-  // The placeholder column of an empty grid goes.
+  columns.BeginUpdate();
+  struct Guard {
+    TOxGridColumns& columns;
+    ~Guard() { columns.EndUpdate(); }
+  } guard{columns};
+  // The placeholder column of an empty grid goes (inside the update, so that
+  // the grid does not make it again at once).
   if (columns.Count() == 1) {
     TOxColumn& only = columns.Items(0);
     if (only.Field() == nullptr && only.FieldName().empty() && only.Title().Caption().empty()) {
       columns.Delete(0);
     }
   }
-  columns.BeginUpdate();
-  struct Guard {
-    TOxGridColumns& columns;
-    ~Guard() { columns.EndUpdate(); }
-  } guard{columns};
   TOxColumn* current = nullptr;
   for (const std::string& raw : lines) {
     const std::string line = Trim(raw);
