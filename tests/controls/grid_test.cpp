@@ -240,6 +240,51 @@ TEST_F(GridTest, EditingPostsToTheFileAppendsAndCancels) {
   EXPECT_EQ(DbfRead(path)[1], "R|Name 2|2|T");
 }
 
+TEST_F(GridTest, IndicatorShowsTheStateAndHandlersSeeTheDrawnRecordInTheEngine) {
+  ShownGrid grid;
+  Open(MakeTable(3), grid);
+  const QRect indicator = grid.CellRect(0, 1);
+  const QImage browse = grid.Picture().copy(indicator);
+  EXPECT_NE(browse, grid.Picture().copy(grid.CellRect(0, 2)));  // only the active row has it
+  table->Edit();
+  const QImage edit = grid.Picture().copy(indicator);
+  table->Cancel();
+  table->Insert();
+  const QImage insert = grid.Picture().copy(indicator);
+  table->Cancel();
+  EXPECT_NE(browse, edit);
+  EXPECT_NE(edit, insert);
+  EXPECT_NE(browse, insert);
+
+  // While a data cell is drawn, the engine's record is the drawn row's.
+  std::vector<int> engine_nums;
+  grid.OnDrawDataCell = [&](TCustomOxGrid&, const QRect&, data::TField* field, unsigned) {
+    if (field != nullptr && field->FieldName() == "NUM") {
+      std::int32_t value = 0;
+      ASSERT_TRUE(table->SelectArea("test"));
+      std::memcpy(&value, FieldAddress(2), 4);
+      engine_nums.push_back(value);
+    }
+  };
+  grid.InvalidateGrid();
+  grid.Picture();
+  EXPECT_EQ(engine_nums, (std::vector<int>{1, 2, 3}));
+  EXPECT_EQ(table->FieldByName("NUM")->AsInteger(), 1);
+}
+
+TEST_F(GridTest, DraggingAColumnMovesItsField) {
+  ShownGrid grid;
+  Open(MakeTable(2), grid);
+  int moved_from = -1, moved_to = -1;
+  grid.OnColumnMoved = [&](TCustomOxGrid&, int from, int to) { moved_from = from, moved_to = to; };
+  grid.MoveColumn(3, 1);  // FLAG to the front
+  EXPECT_EQ(moved_from, 2);
+  EXPECT_EQ(moved_to, 0);
+  EXPECT_EQ(table->Fields(0)->FieldName(), "FLAG");
+  EXPECT_EQ(grid.Columns().Items(0).FieldName(), "FLAG");
+  EXPECT_EQ(grid.ColumnField(1), table->FieldByName("NAME"));
+}
+
 TEST_F(GridTest, TooManyColumnsRaiseTheGridError) {
   ShownGrid grid;
   Open(MakeTable(1), grid);
