@@ -99,6 +99,42 @@ TEST_F(GridTest, RowsFollowTheTableWhileScrollingEveryWay) {
   EXPECT_EQ(grid.Row(), 3);
 }
 
+// A table whose record numbers do not follow its order (as in an index
+// order): the scroll bar has three positions.
+class UnsequencedTable : public GridTable {
+ public:
+  using GridTable::GridTable;
+  bool IsSequenced() override { return false; }
+};
+
+TEST_F(GridTest, ThreePositionScrollBarWithoutSequence) {
+  const std::string path = MakeTable(100);
+  table = std::make_unique<UnsequencedTable>(path);
+  source.SetDataSet(table.get());
+  table->Open();
+  ShownGrid grid;
+  grid.SetDataSource(&source);
+  QScrollBar* bar = grid.verticalScrollBar();
+  const int visible = grid.VisibleDataRows();
+  EXPECT_EQ(bar->minimum(), 0);
+  EXPECT_EQ(bar->maximum(), 4);
+  EXPECT_EQ(bar->value(), 0);
+  QTest::keyClick(&grid, Qt::Key_PageDown);
+  EXPECT_EQ(bar->value(), 2);
+  QTest::keyClick(&grid, Qt::Key_End, Qt::ControlModifier);
+  EXPECT_EQ(bar->value(), 4);
+  struct Thumb {
+    int position;
+    int rec_no;
+  };
+  for (const Thumb& t : {Thumb{0, 1}, Thumb{3, 1 + visible}, Thumb{1, 1}, Thumb{4, 100}}) {
+    bar->setSliderDown(true);
+    bar->setSliderPosition(t.position);
+    bar->setSliderDown(false);
+    EXPECT_EQ(table->GetRecNo(), t.rec_no) << t.position;
+  }
+}
+
 TEST_F(GridTest, ScrollBarGoesWhenAllRowsFit) {
   ShownGrid grid;
   Open(MakeTable(3), grid);
