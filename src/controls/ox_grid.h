@@ -196,7 +196,8 @@ class TCustomOxGrid : public ui::TCustomGrid {
   data::TField* SelectedField() const;
   // The field shown in data column `index`; nullptr without.
   data::TField* ColumnField(int index) const;
-  // The DBF type letter of a column's field; ' ' when there is none.
+  // The DBF type letter of a column's field; ' ' when there is none (or the
+  // dataset is no TOxDataSet). Taken when the layout is built.
   char ColumnDbfType(int index) const;
   // Whether the dataset may be changed through the grid.
   bool CanModifyData() const;
@@ -265,6 +266,7 @@ class TCustomOxGrid : public ui::TCustomGrid {
   void UpdateRowCount();
   void UpdateActive();
   void UpdateScrollBar();
+  char LookUpDbfType(int index) const;
   void ApplyOptions();
   int DataRowHeight() const;
   int TitleRowHeight() const;
@@ -309,7 +311,12 @@ class TCustomOxGrid : public ui::TCustomGrid {
   bool in_layout_ = false;
   bool syncing_row_ = false;
   QString edit_text_;
-  int scroll_position_ = 1;  // kept while a record is being inserted
+  int scroll_position_ = 1;
+  // Drawing looks these up per cell, so they are kept: the type letter of
+  // each column's field (rebuilt with the layout) and whether the row being
+  // drawn is a deleted record (taken before its first cell).
+  std::vector<char> column_types_;
+  bool row_deleted_ = false;  // kept while a record is being inserted
 };
 
 // The published grid.
