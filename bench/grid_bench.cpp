@@ -104,8 +104,7 @@ int main(int argc, char** argv) {
     first_page_ms = std::min(first_page_ms, run.first_page_ms);
     return run;
   });
-  std::printf("first page after attaching the grid:  %8.1f ms   (target 100 ms)\n",
-              first_page_ms);
+  std::printf("first page after attaching the grid:  %8.1f ms   (target 100 ms)\n", first_page_ms);
   std::printf("Page Down with repaint, %d pages:  %8.0f pages/s  (target 60, %.1fx)\n", best.pages,
               best.pages_per_second, best.pages_per_second / 60);
   std::remove(name.c_str());

@@ -140,8 +140,8 @@ class TCustomOxGrid : public ui::TCustomGrid {
   using ClickEvent = std::function<void(TCustomOxGrid&, TOxColumn*)>;
   using Notify = std::function<void(TCustomOxGrid&)>;
   using ChangeColorsEvent = std::function<void(TCustomOxGrid&, int cur_row, TOxRowColors&)>;
-  using DrawColumnCellEvent = std::function<void(TCustomOxGrid&, const QRect&, int data_col,
-                                                 TOxColumn*, unsigned state)>;
+  using DrawColumnCellEvent =
+      std::function<void(TCustomOxGrid&, const QRect&, int data_col, TOxColumn*, unsigned state)>;
   using DrawDataCellEvent =
       std::function<void(TCustomOxGrid&, const QRect&, data::TField*, unsigned state)>;
 
@@ -227,6 +227,8 @@ class TCustomOxGrid : public ui::TCustomGrid {
   std::function<void(TCustomOxGrid&, int from, int to)> OnColumnMoved;
   DrawColumnCellEvent OnDrawColumnCell;
   DrawDataCellEvent OnDrawDataCell;
+  // Runs before the grid handles a key; ignoring the event (ignore())
+  // keeps the grid from handling it.
   std::function<void(TCustomOxGrid&, QKeyEvent*)> OnKeyDown;
 
  protected:

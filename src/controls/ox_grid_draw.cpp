@@ -203,8 +203,8 @@ void TCustomOxGrid::DrawBooleanBox(QPainter& painter, const QRect& rect, const Q
         painter.drawLine(l + 3, b - 3, r - 3, t + 3);
         break;
       case TOxBooleanBox::bbCheckMark:
-        painter.drawPolyline(QPolygon({QPoint(l + 2, t + w / 2), QPoint(l + w / 3, b - 2),
-                                       QPoint(r - 2, t)}));
+        painter.drawPolyline(
+            QPolygon({QPoint(l + 2, t + w / 2), QPoint(l + w / 3, b - 2), QPoint(r - 2, t)}));
         break;
       case TOxBooleanBox::bbFillBox:
       case TOxBooleanBox::bbFillBoxRed:
