@@ -61,6 +61,7 @@ class ControlsTest : public DatasetTest {
  protected:
   void SetUp() override {
     DatasetTest::SetUp();
+    GuiApp();  // the application installs its own hooks: before ours
     os::SetConfirmHook([this](const std::string& text) {
       questions.push_back(text);
       return answer;
