@@ -38,6 +38,13 @@ void UseOrder(const std::string& tag) {
   if (DbfErrorNo != 0) Fail(DbfErrorNo, os::AnsiToUtf8(ErrorDetail));
 }
 
+void OpenProductionIndex() {
+  WorkArea* table = WorkAreas[CurrentArea].get();
+  if (table == nullptr || !os::FileExists(IndexFileName(*table, ""))) return;
+  SetIndexTo("");
+  if (DbfErrorNo != 0) Fail(DbfErrorNo, os::AnsiToUtf8(ErrorDetail));
+}
+
 namespace {
 
 // A flag's value given as "--name=value" or as "--name value" (then the

@@ -1,5 +1,5 @@
 // oxdbf append, replace, delete and recall: changing records under the locks
-// other programs respect.
+// other programs respect, keeping the table's production index right.
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -10,6 +10,7 @@
 #include "engine/record_io.h"
 #include "engine/work_area.h"
 #include "oxdbf.h"
+#include "oxdbf_index.h"
 #include "oxdbf_memo.h"
 #include "platform/os/codepage.h"
 
@@ -68,6 +69,7 @@ void AssignFields(const Invocation& call, std::size_t first, const char* command
 int AppendRecord(const Invocation& call) {
   if (call.args.empty()) Fail(220, "oxdbf append FILE name=value ... [oxdbf]");
   OpenTableAsStored(call, call.args[0], false);
+  OpenProductionIndex();
   ClearRecord();
   AssignFields(call, 1, "append");
   PatientLocks();
@@ -84,6 +86,7 @@ int AppendRecord(const Invocation& call) {
 int ReplaceRecord(const Invocation& call) {
   if (call.args.size() < 2) Fail(220, "oxdbf replace FILE RECNO name=value ... [oxdbf]");
   OpenTableAsStored(call, call.args[0], false);
+  OpenProductionIndex();
   const std::int32_t recno = static_cast<std::int32_t>(IntegerArgument(call.args[1], "RECNO"));
   GO(recno);
   PatientLocks();
@@ -104,6 +107,7 @@ int ChangeFlag(const Invocation& call, bool deleted) {
   const char* name = deleted ? "delete" : "recall";
   if (call.args.size() != 2) Fail(220, std::string("oxdbf ") + name + " FILE RECNO [oxdbf]");
   OpenTable(call, call.args[0], false);
+  OpenProductionIndex();
   GO(static_cast<std::int32_t>(IntegerArgument(call.args[1], "RECNO")));
   PatientLocks();
   if (!RLock()) {
