@@ -81,10 +81,13 @@ int Tags(const Invocation& call) {
 
 int FindCommand(const Invocation& call) {
   if (call.args.size() != 3) Fail(220, "oxdbf find FILE TAG VALUE [--exact] [--near] [oxdbf]");
-  OpenTable(call, call.args[0], true);
+  // Opened as stored: the record is printed with FieldText, and the search
+  // text is put in the table's code page as its keys are.
+  OpenTableAsStored(call, call.args[0], true);
   UseOrder(call.args[1]);
   FindNear = call.HasFlag("--near");
-  std::string value = os::Utf8ToAnsi(call.args[2]);
+  std::string value;
+  if (!Utf8ToStored(call.args[2], &value)) Fail(220, "Suchtext nicht im Zeichensatz der Tabelle: " + call.args[2]);
   bool found = call.HasFlag("--exact") ? FindExact(value) : Find(value);
   if (DbfErrorNo != 0) Fail(DbfErrorNo, os::AnsiToUtf8(ErrorDetail));
   if (!found && (!FindNear || RecNo() > RecCount())) {
