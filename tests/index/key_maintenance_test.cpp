@@ -2,6 +2,7 @@
 // workload against a fresh build, the bytes an unchanged key leaves alone,
 // FOR and unique tags, and the roll-back of a failed append.
 #include <cstdio>
+#include <cstdlib>
 #include <random>
 
 #include "index/key_maintenance.h"
@@ -110,7 +111,9 @@ TEST_F(KeyMaintenanceTest, RandomWorkloadEqualsAFreshBuild) {
   std::mt19937 rng(12);
   int next_id = 2;
   auto name = [&] { return std::string(1, static_cast<char>('a' + rng() % 26)) + std::to_string(rng() % 40); };
-  for (int op = 0; op < 3000; ++op) {
+  // ORVEX_LONG_TESTS asks for the full workload of 100,000 operations.
+  const int operations = std::getenv("ORVEX_LONG_TESTS") != nullptr ? 100000 : 3000;
+  for (int op = 0; op < operations; ++op) {
     std::int32_t count = RecCount();
     std::int32_t record = static_cast<std::int32_t>(rng() % static_cast<unsigned>(count)) + 1;
     switch (rng() % 6) {
