@@ -21,7 +21,6 @@
 
 #include "bench/bench_dbf.h"
 #include "bench/bench_support.h"
-#include "bench/movie_table.h"
 #include "common/errors.h"
 #include "dataset/ox_data_set.h"
 #include "dates/date_settings.h"

@@ -1,6 +1,6 @@
 // The data-aware grid paging through a large table, off screen.
 //
-// Builds a 1,000,000-record table (bench/movie_table.h), opens it, and
+// Builds a 1,000,000-record table (bench/bench_support.h), opens it, and
 // measures
 //   - the first page: from attaching the grid to the open table until its
 //     first page has been painted (target: within 100 ms);
@@ -24,7 +24,6 @@
 
 #include "bench/bench_dbf.h"
 #include "bench/bench_support.h"
-#include "bench/movie_table.h"
 #include "controls/ox_grid.h"
 #include "dates/date_settings.h"
 #include "platform/data/data_link.h"

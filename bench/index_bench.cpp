@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "bench/bench_support.h"
+#include "bench/movie_table.h"
 #include "common/errors.h"
 #include "dates/date_settings.h"
 #include "engine/dbf_file.h"
@@ -40,95 +41,14 @@
 namespace {
 
 using namespace orvex;
+using bench::Check;
+using bench::Movie;
+using bench::BuildSqlite;
+using bench::BuildTable;
+using bench::MakeMovies;
 using Clock = std::chrono::steady_clock;
 
 double Seconds(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
-
-struct Movie {
-  std::string title, director, premiere;  // premiere as YYYYMMDD
-  int year, runtime;
-  bool color;
-  double stars;
-};
-
-// Titles of two or three words with a number: mostly distinct, sorted by
-// more than their first letters.
-std::vector<Movie> MakeMovies(int count) {
-  static const char* const kWords[] = {"Der", "Die", "Das", "Nacht", "Stadt", "Tod", "Liebe", "Blaue", "Engel",
-                                       "Himmel", "Berlin", "Lola", "Rennt", "Kabinett", "Doktor", "Mabuse", "Zeit",
-                                       "Wind", "Reise", "Ende", "Spiel", "Morgen", "Stern", "Fluss"};
-  static const char* const kDirectors[] = {"Fritz Lang", "Robert Wiene", "Tom Tykwer", "Wim Wenders",
-                                           "Werner Herzog", "Margarethe von Trotta"};
-  std::mt19937 random(42);
-  std::vector<Movie> movies(static_cast<std::size_t>(count));
-  for (Movie& m : movies) {
-    m.title = std::string(kWords[random() % 24]) + " " + kWords[random() % 24];
-    if (random() % 2) m.title += std::string(" ") + kWords[random() % 24];
-    m.title += " " + std::to_string(random() % 100000);
-    m.director = kDirectors[random() % 6];
-    m.year = 1900 + static_cast<int>(random() % 125);
-    m.runtime = 60 + static_cast<int>(random() % 120);
-    m.color = random() % 2 != 0;
-    m.stars = static_cast<double>(random() % 100) / 10;
-    char date[16];
-    std::snprintf(date, sizeof date, "%04d%02d%02d", m.year, 1 + static_cast<int>(random() % 12),
-                  1 + static_cast<int>(random() % 28));
-    m.premiere = date;
-  }
-  return movies;
-}
-
-void BuildTable(const std::string& name, const std::vector<Movie>& movies) {
-  CreateDbf(name, {{"title", 'C', 30, 0}, {"year", 'N', 4, 0}, {"color", 'L', 1, 0}, {"runtime", 'N', 3, 0},
-                   {"stars", 'N', 4, 1}, {"director", 'C', 35, 0}, {"plot", 'M', 10, 0}, {"premiere", 'D', 8, 0}});
-  USE(name + " EXCLUSIVE");
-  for (const Movie& m : movies) {
-    bench::SetText(1, m.title);
-    std::memcpy(FieldAddress(2), &m.year, 4);
-    *FieldAddress(3) = m.color ? 1 : 0;
-    std::memcpy(FieldAddress(4), &m.runtime, 4);
-    DoubleToReal(m.stars, FieldAddress(5));
-    bench::SetText(6, m.director);
-    std::int32_t no_plot = 0;
-    std::memcpy(FieldAddress(7), &no_plot, 4);
-    bench::SetText(8, m.premiere.substr(4, 2) + "/" + m.premiere.substr(6, 2) + "/" + m.premiere.substr(2, 2));
-    Append();
-  }
-  USE("");
-}
-
-void Check(int rc, sqlite3* db) {
-  if (rc != SQLITE_OK && rc != SQLITE_DONE && rc != SQLITE_ROW) {
-    std::fprintf(stderr, "sqlite: %s\n", sqlite3_errmsg(db));
-    std::exit(1);
-  }
-}
-
-sqlite3* BuildSqlite(const std::vector<Movie>& movies) {
-  sqlite3* db = nullptr;
-  Check(sqlite3_open(":memory:", &db), db);
-  Check(sqlite3_exec(db,
-                     "CREATE TABLE movies(title TEXT, year INTEGER, color INTEGER, runtime INTEGER, stars REAL,"
-                     " director TEXT, plot TEXT, premiere TEXT); BEGIN",
-                     nullptr, nullptr, nullptr),
-        db);
-  sqlite3_stmt* insert = nullptr;
-  Check(sqlite3_prepare_v2(db, "INSERT INTO movies VALUES(?,?,?,?,?,?,'',?)", -1, &insert, nullptr), db);
-  for (const Movie& m : movies) {
-    sqlite3_bind_text(insert, 1, m.title.c_str(), -1, SQLITE_STATIC);
-    sqlite3_bind_int(insert, 2, m.year);
-    sqlite3_bind_int(insert, 3, m.color);
-    sqlite3_bind_int(insert, 4, m.runtime);
-    sqlite3_bind_double(insert, 5, m.stars);
-    sqlite3_bind_text(insert, 6, m.director.c_str(), -1, SQLITE_STATIC);
-    sqlite3_bind_text(insert, 7, m.premiere.c_str(), -1, SQLITE_STATIC);
-    Check(sqlite3_step(insert), db);
-    sqlite3_reset(insert);
-  }
-  sqlite3_finalize(insert);
-  Check(sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr), db);
-  return db;
-}
 
 // Reads every column of the current row; the sum keeps the reads.
 std::size_t ReadRow(sqlite3_stmt* s) {

@@ -1,13 +1,17 @@
-// The table the dataset and grid benchmarks walk: the movie table's fields
-// (without the memo): title C(30), year N(4), color L, runtime N(3), stars
-// N(4,1), director C(25), premiere D; record i (from 0) has the title "Film
-// number i". Built with the engine, then closed.
+// The movie table shared by the index benchmarks: the same rows as a table
+// of the engine and as an in-memory SQLite table, so that both are measured
+// on the same data in the same run.
 #pragma once
+
+#include <sqlite3.h>
 
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <random>
 #include <string>
+#include <vector>
 
 #include "bench/bench_support.h"
 #include "engine/dbf_file.h"
@@ -18,32 +22,98 @@
 
 namespace orvex::bench {
 
-inline void SetInt(int field, std::int32_t v) { std::memcpy(FieldAddress(field), &v, 4); }
+struct Movie {
+  std::string title, director, premiere;  // premiere as YYYYMMDD
+  int year, runtime;
+  bool color;
+  double stars;
+};
 
-inline void BuildMovieTable(const std::string& name, int records) {
-  CreateDbf(name, {{"title", 'C', 30, 0},
-                   {"year", 'N', 4, 0},
-                   {"color", 'L', 1, 0},
-                   {"runtime", 'N', 3, 0},
-                   {"stars", 'N', 4, 1},
-                   {"director", 'C', 25, 0},
-                   {"premiere", 'D', 8, 0}});
-  USE(name + " EXCLUSIVE");
-  static const char* const kDirectors[] = {"Fritz Lang", "Robert Wiene", "Tom Tykwer",
-                                           "Volker Schl\xF6ndorff"};
-  for (int i = 0; i < records; ++i) {
-    SetText(1, "Film number " + std::to_string(i));
-    SetInt(2, 1900 + i % 125);
-    *FieldAddress(3) = static_cast<std::uint8_t>(i & 1);
-    SetInt(4, 60 + i % 120);
-    DoubleToReal((i % 100) / 10.0, FieldAddress(5));
-    SetText(6, kDirectors[i % 4]);
+// Titles of two or three words with a number: mostly distinct, sorted by
+// more than their first letters.
+inline std::vector<Movie> MakeMovies(int count) {
+  static const char* const kWords[] = {"Der", "Die", "Das", "Nacht", "Stadt", "Tod", "Liebe", "Blaue", "Engel",
+                                       "Himmel", "Berlin", "Lola", "Rennt", "Kabinett", "Doktor", "Mabuse", "Zeit",
+                                       "Wind", "Reise", "Ende", "Spiel", "Morgen", "Stern", "Fluss"};
+  static const char* const kDirectors[] = {"Fritz Lang", "Robert Wiene", "Tom Tykwer", "Wim Wenders",
+                                           "Werner Herzog", "Margarethe von Trotta"};
+  std::mt19937 random(42);
+  std::vector<Movie> movies(static_cast<std::size_t>(count));
+  for (Movie& m : movies) {
+    m.title = std::string(kWords[random() % 24]) + " " + kWords[random() % 24];
+    if (random() % 2) m.title += std::string(" ") + kWords[random() % 24];
+    m.title += " " + std::to_string(random() % 100000);
+    m.director = kDirectors[random() % 6];
+    m.year = 1900 + static_cast<int>(random() % 125);
+    m.runtime = 60 + static_cast<int>(random() % 120);
+    m.color = random() % 2 != 0;
+    m.stars = static_cast<double>(random() % 100) / 10;
     char date[16];
-    std::snprintf(date, sizeof date, "%02d.%02d.%02d", 1 + i % 28, 1 + i % 12, i % 100);
-    SetText(7, date);
-    Append();
+    std::snprintf(date, sizeof date, "%04d%02d%02d", m.year, 1 + static_cast<int>(random() % 12),
+                  1 + static_cast<int>(random() % 28));
+    m.premiere = date;
   }
+  return movies;
+}
+
+// Creates the movie table and opens it exclusively in the current area.
+inline void CreateMovieTable(const std::string& name) {
+  CreateDbf(name, {{"title", 'C', 30, 0}, {"year", 'N', 4, 0}, {"color", 'L', 1, 0}, {"runtime", 'N', 3, 0},
+                   {"stars", 'N', 4, 1}, {"director", 'C', 35, 0}, {"plot", 'M', 10, 0}, {"premiere", 'D', 8, 0}});
+  USE(name + " EXCLUSIVE");
+}
+
+// Fills the record buffer with a movie and appends it.
+inline void AppendMovie(const Movie& m) {
+  SetText(1, m.title);
+  std::memcpy(FieldAddress(2), &m.year, 4);
+  *FieldAddress(3) = m.color ? 1 : 0;
+  std::memcpy(FieldAddress(4), &m.runtime, 4);
+  DoubleToReal(m.stars, FieldAddress(5));
+  SetText(6, m.director);
+  std::int32_t no_plot = 0;
+  std::memcpy(FieldAddress(7), &no_plot, 4);
+  SetText(8, m.premiere.substr(4, 2) + "/" + m.premiere.substr(6, 2) + "/" + m.premiere.substr(2, 2));
+  Append();
+}
+
+inline void BuildTable(const std::string& name, const std::vector<Movie>& movies) {
+  CreateMovieTable(name);
+  for (const Movie& m : movies) AppendMovie(m);
   USE("");
+}
+
+inline void Check(int rc, sqlite3* db) {
+  if (rc != SQLITE_OK && rc != SQLITE_DONE && rc != SQLITE_ROW) {
+    std::fprintf(stderr, "sqlite: %s\n", sqlite3_errmsg(db));
+    std::exit(1);
+  }
+}
+
+inline sqlite3* BuildSqlite(const std::vector<Movie>& movies) {
+  sqlite3* db = nullptr;
+  Check(sqlite3_open(":memory:", &db), db);
+  Check(sqlite3_exec(db,
+                     "CREATE TABLE movies(title TEXT, year INTEGER, color INTEGER, runtime INTEGER, stars REAL,"
+                     " director TEXT, plot TEXT, premiere TEXT); BEGIN",
+                     nullptr, nullptr, nullptr),
+        db);
+  sqlite3_stmt* insert = nullptr;
+  Check(sqlite3_prepare_v2(db, "INSERT INTO movies VALUES(?,?,?,?,?,?,'',?)", -1, &insert, nullptr), db);
+  for (const Movie& m : movies) {
+    sqlite3_bind_text(insert, 1, m.title.c_str(), -1, SQLITE_STATIC);
+    sqlite3_bind_int(insert, 2, m.year);
+    sqlite3_bind_int(insert, 3, m.color);
+    sqlite3_bind_int(insert, 4, m.runtime);
+    sqlite3_bind_double(insert, 5, m.stars);
+    sqlite3_bind_text(insert, 6, m.director.c_str(), -1, SQLITE_STATIC);
+    sqlite3_bind_text(insert, 7, m.premiere.c_str(), -1, SQLITE_STATIC);
+    Check(sqlite3_step(insert), db);
+    sqlite3_reset(insert);
+  }
+  sqlite3_finalize(insert);
+  Check(sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr), db);
+  return db;
 }
 
 }  // namespace orvex::bench

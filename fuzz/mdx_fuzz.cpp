@@ -1,14 +1,16 @@
 // Fuzz target of the index engine: an MDX file of arbitrary bytes beside a
 // valid table (NAME C(10), NUM N(6,2), DAY D; 60 records, some deleted).
-// Opening, the tag listing, walks over every tag both ways and searches must
-// end in a result or a reported error (222 on open, 254 for a damaged tree),
-// never in a crash, a sanitizer report or a walk without end.
+// Opening, the tag listing, walks over every tag both ways, searches and key
+// maintenance (an append, an edit that changes keys, a delete and a recall)
+// must end in a result or a reported error (222 on open, 254 for a damaged
+// tree), never in a crash, a sanitizer report or a walk without end.
 //
 // Input: the MDX file. The seeds in corpus/mdx_fuzz are indexes built over
 // this table (gen: MakeIndex of NAME, UPPER(NAME) descending, NUM, DAY with
 // a FOR condition, NAME unique).
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -93,6 +95,30 @@ void Walk(bool forward) {
   DbfErrorNo = 0;
 }
 
+// Record changes that move keys in every tag of the fuzzed file.
+void Maintain() {
+  Set_Order_To(0);
+  DbfErrorNo = 0;
+  GO(3);
+  std::uint8_t* name = FieldAddress(1);
+  const std::string text = "zz new";
+  name[0] = static_cast<std::uint8_t>(text.size());
+  std::copy(text.begin(), text.end(), name + 1);
+  Append();
+  DbfErrorNo = 0;
+  GO(5);
+  name = FieldAddress(1);
+  name[0] = 1;
+  name[1] = 'a';
+  Replace();
+  DbfErrorNo = 0;
+  GO(7);
+  DeleteRec();
+  DbfErrorNo = 0;
+  RecallRec();
+  DbfErrorNo = 0;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -138,6 +164,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       SKIP(-2);
       DbfErrorNo = 0;
     }
+    Maintain();
   }
   DbfErrorNo = 0;
   CloseAllAreas();

@@ -38,6 +38,13 @@ void UseOrder(const std::string& tag) {
   if (DbfErrorNo != 0) Fail(DbfErrorNo, os::AnsiToUtf8(ErrorDetail));
 }
 
+void OpenProductionIndex() {
+  WorkArea* table = WorkAreas[CurrentArea].get();
+  if (table == nullptr || !os::FileExists(IndexFileName(*table, ""))) return;
+  SetIndexTo("");
+  if (DbfErrorNo != 0) Fail(DbfErrorNo, os::AnsiToUtf8(ErrorDetail));
+}
+
 namespace {
 
 void OpenIndex() {
@@ -66,12 +73,13 @@ int Tags(const Invocation& call) {
 
 int FindCommand(const Invocation& call) {
   ExpectArguments(call, 3, 3);
-  // The found record is shown as stored, like dump; the search compares the
-  // value with the keys, which do not depend on how the record is read.
+  // Opened as stored: the record is printed with FieldText, and the search
+  // text is put in the table's code page as its keys are.
   OpenTableAsStored(call, call.args[0], true);
   UseOrder(call.args[1]);
   FindNear = call.HasFlag("--near");
-  std::string value = os::Utf8ToAnsi(call.args[2]);
+  std::string value;
+  if (!Utf8ToStored(call.args[2], &value)) Fail(220, "Suchtext nicht im Zeichensatz der Tabelle: " + call.args[2]);
   bool found = call.HasFlag("--exact") ? FindExact(value) : Find(value);
   if (DbfErrorNo != 0) Fail(DbfErrorNo, os::AnsiToUtf8(ErrorDetail));
   if (!found && (!FindNear || RecNo() > RecCount())) {

@@ -9,4 +9,9 @@ namespace orvex::tool {
 // `tag` the active order; failures end the program through the library.
 void UseOrder(const std::string& tag);
 
+// Opens the production index of the table in the current area when the
+// table has one, so that record changes keep its tags right; a damaged
+// index ends the program through the library.
+void OpenProductionIndex();
+
 }  // namespace orvex::tool

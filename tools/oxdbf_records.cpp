@@ -1,5 +1,5 @@
 // oxdbf append, replace, delete and recall: changing records under the locks
-// other programs respect.
+// other programs respect, keeping the table's production index right.
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -11,6 +11,7 @@
 #include "engine/record_io.h"
 #include "engine/work_area.h"
 #include "oxdbf.h"
+#include "oxdbf_index.h"
 #include "oxdbf_memo.h"
 #include "platform/os/codepage.h"
 
@@ -91,6 +92,7 @@ void BlankFieldsNotGiven(const std::vector<bool>& given) {
 int AppendRecord(const Invocation& call) {
   ExpectArguments(call, 1, ~std::size_t{0});
   OpenTableAsStored(call, call.args[0], false);
+  OpenProductionIndex();
   ClearRecord();
   const std::vector<bool> given = AssignFields(call, 1, "append");
   PatientLocks();
@@ -108,6 +110,7 @@ int AppendRecord(const Invocation& call) {
 int ReplaceRecord(const Invocation& call) {
   ExpectArguments(call, 2, ~std::size_t{0});
   OpenTableAsStored(call, call.args[0], false);
+  OpenProductionIndex();
   const std::int32_t recno = static_cast<std::int32_t>(IntegerArgument(call.args[1], "RECNO"));
   GO(recno);
   PatientLocks();
@@ -128,6 +131,7 @@ int ChangeFlag(const Invocation& call, bool deleted) {
   const char* name = deleted ? "delete" : "recall";
   ExpectArguments(call, 2, 2);
   OpenTable(call, call.args[0], false);
+  OpenProductionIndex();
   GO(static_cast<std::int32_t>(IntegerArgument(call.args[1], "RECNO")));
   PatientLocks();
   if (!RLock()) {

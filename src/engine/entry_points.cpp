@@ -13,6 +13,8 @@ bool IndexOrderActive(int area) {
   return IndexEngine.order_active != nullptr && IndexEngine.order_active(area);
 }
 
+bool IndexOpen(int area) { return IndexEngine.index_open != nullptr && IndexEngine.index_open(area); }
+
 bool EvaluateCondition(CompiledExpr* expr) {
   if (!ExpressionEngine.present || ExpressionEngine.evaluate == nullptr || expr == nullptr) return false;
   if (ExpressionEngine.result_type != nullptr && ExpressionEngine.result_type(expr) != 'L') return false;

@@ -68,6 +68,10 @@ extern IndexEntryPoints IndexEngine;
 // area (the "index active" of navigation and record maintenance).
 bool IndexOrderActive(int area);
 
+// True when the index engine reports an open index for the area, active tag
+// or natural order: record changes keep every tag of it right.
+bool IndexOpen(int area);
+
 // ----------------------------------------------------------------- memo ---
 struct MemoEntryPoints {
   // Open the memo file of the current area's table (name without its

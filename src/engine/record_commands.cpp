@@ -24,8 +24,28 @@ void ReportPending() {
   if (DbfErrorNo != 0 && AutoReport) HandleError();
 }
 
+// Key maintenance of an edit starts from the record as stored: the caller's
+// buffer is kept in the swap buffer, the stored record is read and the index
+// engine remembers its keys. False (with error 254) without a swap buffer.
+bool BeginIndexedEdit(WorkArea& area, int a, const char* routine) {
+  if (area.swap.size() != area.unpacked_size) {
+    SetError(254, area.file_name + " " + "Tausch-Puffer ist NIL." + " [" + routine + "]");
+    return false;
+  }
+  if (IndexEngine.lock_bracket) IndexEngine.lock_bracket(a, true);
+  std::memcpy(area.swap.data(), area.unpacked, area.unpacked_size);
+  if (GetDbfRecord(area, area.record_number)) UnpackRecord(area);
+  if (IndexEngine.before_edit) IndexEngine.before_edit(a);
+  return true;
+}
+
+void EndIndexedEdit(int a) {
+  if (IndexEngine.after_edit) IndexEngine.after_edit(a);
+  if (IndexEngine.lock_bracket) IndexEngine.lock_bracket(a, false);
+}
+
 // DeleteRec and RecallRec: set or clear the deletion flag of the current
-// record.
+// record. Tags whose key or FOR condition reads the flag follow it.
 void SetDeletionFlag(bool deleted) {
   const char* routine = deleted ? "DeleteRec" : "RecallRec";
   DbfErrorNo = 0;
@@ -48,10 +68,19 @@ void SetDeletionFlag(bool deleted) {
     if (VirtualFiles.handler != nullptr) VirtualFiles.handler(*area);
     return;
   }
+  const int a = CurrentArea;
+  const bool indexed = IndexOpen(a);
+  if (indexed && !BeginIndexedEdit(*area, a, routine)) return;
   if (area->unpacked != nullptr) area->unpacked[0] = deleted ? 1 : 0;
   area->record[0] = deleted ? '*' : ' ';
   if (WriteDeletionFlag(*area, area->record_number) && RecordCache.record_written != nullptr) {
     RecordCache.record_written(*area);
+  }
+  if (indexed) {
+    EndIndexedEdit(a);
+    // The caller's buffer comes back with the new flag.
+    std::memcpy(area->unpacked, area->swap.data(), area->unpacked_size);
+    area->unpacked[0] = deleted ? 1 : 0;
   }
 }
 
@@ -74,16 +103,9 @@ void Replace() {
     return;
   }
   int a = CurrentArea;
-  bool indexed = ReplaceUpdatesIndexes && IndexOrderActive(a) && !area->is_virtual;
+  bool indexed = ReplaceUpdatesIndexes && IndexOpen(a) && !area->is_virtual;
   if (indexed) {
-    if (area->swap.size() != area->unpacked_size) {
-      SetError(254, area->file_name + " " + "Tausch-Puffer ist NIL." + " [REPLACE]");
-      return;
-    }
-    if (IndexEngine.lock_bracket) IndexEngine.lock_bracket(a, true);
-    std::memcpy(area->swap.data(), area->unpacked, area->unpacked_size);
-    if (GetDbfRecord(*area, area->record_number)) UnpackRecord(*area);
-    if (IndexEngine.before_edit) IndexEngine.before_edit(a);
+    if (!BeginIndexedEdit(*area, a, "REPLACE")) return;
     std::memcpy(area->unpacked, area->swap.data(), area->unpacked_size);
   }
   // Fields the caller left as they were keep their stored bytes exactly.
@@ -98,10 +120,7 @@ void Replace() {
     UnpackRecord(*area);
     if (RecordCache.record_written != nullptr) RecordCache.record_written(*area);
   }
-  if (indexed) {
-    if (IndexEngine.after_edit) IndexEngine.after_edit(a);
-    if (IndexEngine.lock_bracket) IndexEngine.lock_bracket(a, false);
-  }
+  if (indexed) EndIndexedEdit(a);
   ReportPending();
   RunRelationHook();
 }
@@ -118,7 +137,7 @@ void Append() {
   int a = CurrentArea;
   RefreshRecCount(*area);
   PackRecord(*area);
-  bool indexed = IndexOrderActive(a);
+  bool indexed = IndexOpen(a);
   if (indexed && IndexEngine.lock_bracket) IndexEngine.lock_bracket(a, true);
   if (PutDbfRecord(*area, area->record_count + 1)) UnpackRecord(*area);
   if (indexed) {

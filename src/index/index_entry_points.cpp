@@ -5,6 +5,7 @@
 #include "index/index_build.h"
 #include "index/index_file.h"
 #include "index/index_open.h"
+#include "index/key_maintenance.h"
 #include "index/index_search.h"
 #include "index/semaphore.h"
 
@@ -49,6 +50,9 @@ void InstallIndexEngine() {
   IndexEngine.set_eof = IndexSetEof;
   IndexEngine.sync_index = SyncIndex;
   IndexEngine.store_keys = StoreKeys;
+  IndexEngine.before_edit = BeforeEdit;
+  IndexEngine.after_edit = CompareKeys;
+  IndexEngine.append_new_key = AppendNewKey;
   IndexEngine.read_bracket = SetReadSemaphoreProc;
   IndexEngine.lock_bracket = SetLockSemaphoreProc;
   IndexEngine.close_index = CloseIndex;
@@ -74,6 +78,7 @@ void ResetIndexSettings() {
   IndexSortBudget = 64u << 20;
   IndexProgress = nullptr;
   IndexProgressSteps = 0;
+  FlushIndexWrites = false;
   SemaphoreDirectory.clear();
   SemaphoreTimeoutTicks = 1820;
   SemaphoreLockWaitMs = 10000;

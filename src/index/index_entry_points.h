@@ -1,8 +1,6 @@
 // Fills the table engine's IndexEngine entry points with the index engine's
 // operations. Runs from a static initialiser at program start; tests call it
-// again after ResetEntryPoints. Key maintenance on record changes (before
-// and after an edit, after an append) is not filled in yet: those entries
-// stay empty, and the engine skips them.
+// again after ResetEntryPoints.
 #pragma once
 
 namespace orvex {
@@ -11,7 +9,7 @@ void InstallIndexEngine();
 
 // Puts the index engine's process-wide settings and states back to their
 // start-up values (tests): search settings, open mode, sort budget,
-// progress callback, semaphore states.
+// progress callback, the flush switch, semaphore states.
 void ResetIndexSettings();
 
 }  // namespace orvex

@@ -61,6 +61,8 @@ struct TagState {
   // The key and record number stored before an edit (key maintenance).
   std::string stored_key;
   std::int32_t stored_record = 0;
+  // Whether that record was in the tag's FOR condition before the edit.
+  bool stored_member = false;
 
   std::uint32_t Root() const { return Get32(anchor.data() + kTagRoot); }
   // A FOR tag no record has met yet counts as empty.

@@ -345,7 +345,10 @@ void SetLockSemaphoreProc(int area, bool enter) {
 
 bool SemaphoreCounterChanged(int area) {
   SemaphoreState* s = SemaphoreLoggedIn(area) ? States[static_cast<std::size_t>(area)].get() : nullptr;
-  if (s == nullptr || s->holds_region) return false;
+  // Asked inside the writer lock too: another writer may have changed the
+  // index between this program's last look and its taking of the lock, and
+  // key maintenance must start from the tree as that writer left it.
+  if (s == nullptr) return false;
   std::uint8_t record[4];
   std::size_t done = 0;
   if (os::ReadAt(s->file, 0, record, 4, &done) != 0 || done != 4) return false;

@@ -5,6 +5,8 @@
 //   lock / unlock     enter / leave the lock bracket: "ok" or "error ..."
 //   find <text>       Find on the active tag: "found <recno>" or "notfound"
 //   timeout <ticks>   sets the writer's timeout in ticks of 1/18.2 s: "ok"
+//   appends <n> <p>   appends n records under ALock, field 1 = p and the
+//                     number (zero-padded to 5 places): "ok" or "error ..."
 //   crash             ends the process at once, leaving files as they are
 //   close             closes every table: "ok"
 #include <unistd.h>
@@ -15,6 +17,7 @@
 #include "common/errors.h"
 #include "engine/tables.h"
 #include "engine/work_area.h"
+#include "engine/locks.h"
 #include "engine/record_io.h"
 #include "index/index_open.h"
 #include "index/index_search.h"
@@ -58,6 +61,21 @@ int main() {
       Answer(found ? "found " + std::to_string(RecNo()) : "notfound");
     } else if (command == "timeout") {
       SemaphoreTimeoutTicks = static_cast<std::uint16_t>(std::stoi(argument));
+      Answer("ok");
+    } else if (command == "appends") {
+      int count = std::stoi(argument.substr(0, argument.find(' ')));
+      std::string prefix = argument.substr(argument.find(' ') + 1);
+      LockRetries = 1000000;
+      for (int i = 0; i < count && DbfErrorNo == 0; ++i) {
+        if (!ALock()) break;
+        std::string text = std::to_string(i);
+        text = prefix + std::string(5 - text.size(), '0') + text;
+        std::uint8_t* field = FieldAddress(1);
+        field[0] = static_cast<std::uint8_t>(text.size());
+        std::copy(text.begin(), text.end(), field + 1);
+        Append();
+        Unlock();
+      }
       Answer("ok");
     } else if (command == "crash") {
       _exit(0);

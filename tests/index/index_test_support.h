@@ -96,4 +96,11 @@ inline std::string Text(int n) {
   return s;
 }
 
+// Sets C field n of the current record's buffer to `text`.
+inline void SetText(int n, const std::string& text) {
+  std::uint8_t* p = FieldAddress(n);
+  p[0] = static_cast<std::uint8_t>(text.size());
+  std::memcpy(p + 1, text.data(), text.size());
+}
+
 }  // namespace orvex::test

@@ -60,5 +60,41 @@ TEST_F(MdxInteropTest, PerlWalksEveryTagInOurOrder) {
   }
 }
 
+// Keys we insert and remove, with node splits and unlinked nodes, leave a
+// file Perl still walks in our order.
+TEST_F(MdxInteropTest, PerlWalksTagsWeMaintained) {
+  if (RunProcess({"/usr/bin/perl", "-MXBase", "-e", "1"}).exit_status != 0) GTEST_SKIP() << "Perl XBase not installed";
+  WriteDbf(Path("t.dbf"), {{"NAME", 'C', 20}, {"NUM", 'C', 6}}, {});
+  Use("t.dbf");
+  const std::vector<TagDefinition> tags = {Tag("NAME", "NAME"), Tag("NUM", "VAL(NUM)", "", true),
+                                           Tag("UNAME", "NAME", "", false, true), Tag("LIVE", "NAME", "DELETED()=.F.")};
+  ASSERT_TRUE(MakeIndex(tags, "")) << ErrorDetail;
+  SetIndexTo("");
+  for (int i = 0; i < 1500; ++i) {
+    int k = (i * 7919) % 1500;
+    SetText(1, "name " + std::to_string(k % 400));
+    SetText(2, std::to_string(k % 97 - 40));
+    Append();
+    ASSERT_EQ(DbfErrorNo, 0) << ErrorDetail;
+  }
+  for (int r = 1; r <= 1500; r += 3) {
+    GO(r);
+    if (r % 2 == 0) {
+      DeleteRec();
+    } else {
+      SetText(1, "edited " + std::to_string(r));
+      Replace();
+    }
+    ASSERT_EQ(DbfErrorNo, 0) << ErrorDetail;
+  }
+  const std::string mdx = os::ResolvePath(Path("t.mdx"));
+  for (const TagDefinition& tag : tags) {
+    SetOrderToTag(tag.name);
+    std::vector<std::int32_t> ours = WalkForward();
+    ASSERT_FALSE(ours.empty());
+    EXPECT_EQ(PerlWalk(mdx, tag.name), ours) << tag.name;
+  }
+}
+
 }  // namespace
 }  // namespace orvex::test

@@ -1,0 +1,132 @@
+// The record hooks of key maintenance: what the table engine calls before
+// and after an edit and after an append (see key_maintenance.h).
+#include <utility>
+#include <vector>
+
+#include "common/errors.h"
+#include "engine/engine_text.h"
+#include "index/index_open.h"
+#include "index/index_search.h"
+#include "index/key_maintenance.h"
+#include "index/key_maker.h"
+
+namespace orvex {
+
+namespace {
+
+// Makes an area current for key evaluation and restores the previous one.
+class AreaScope {
+ public:
+  explicit AreaScope(int area) : saved_(CurrentArea) { CurrentArea = static_cast<std::uint8_t>(area); }
+  ~AreaScope() { CurrentArea = saved_; }
+  AreaScope(const AreaScope&) = delete;
+  AreaScope& operator=(const AreaScope&) = delete;
+
+ private:
+  std::uint8_t saved_;
+};
+
+bool InTable(const WorkArea& table) {
+  return table.record_number >= 1 && table.record_number <= table.record_count;
+}
+
+// Whether the current record belongs in the tag and, if so, its key. False
+// after an evaluation error (reported).
+bool KeyOfRecord(IndexFile& index, TagState& tag, bool* member, std::string* key) {
+  *member = InTable(index.Table()) && MeetsFor(tag);
+  if (DbfErrorNo != 0) return false;
+  // Some evaluation errors (division by 0) still yield a value.
+  return DbfErrorNo == 0 && (!*member || (MakeKey(KeySourceOf(index, tag), key) && DbfErrorNo == 0));
+}
+
+// After a change: the file header when a split changed it, then the active
+// tag back on the current record with its key remembered.
+void Settle(int area, IndexFile& index, const char* routine) {
+  std::uint16_t error = DbfErrorNo;
+  std::string detail = ErrorDetail;
+  WriteHeaderIfDirty(index, routine);
+  SyncIndex(area, false);
+  StoreKeys(area, false);
+  // The first failure is the one to report.
+  if (error != 0) {
+    DbfErrorNo = error;
+    ErrorDetail = detail;
+  }
+}
+
+}  // namespace
+
+void BeforeEdit(int area) {
+  IndexFile* index = IndexOf(area);
+  if (index == nullptr) return;
+  SyncIndex(area, false);
+  StoreKeys(area, true);
+  AreaScope scope(area);
+  for (auto& tag : index->tags) tag->stored_member = InTable(index->Table()) && MeetsFor(*tag);
+}
+
+void CompareKeys(int area) {
+  IndexFile* index = IndexOf(area);
+  // A record write that failed changed no key.
+  if (index == nullptr || DbfErrorNo != 0) return;
+  AreaScope scope(area);
+  const std::int32_t record = index->Table().record_number;
+  bool changed = false;
+  for (auto& owned : index->tags) {
+    TagState& tag = *owned;
+    bool member = false;
+    std::string key;
+    if (!KeyOfRecord(*index, tag, &member, &key)) break;
+    if (tag.stored_record != record) {
+      SetError(254, Ansi("Gespeicherter Schlüssel gehört nicht zu Datensatz ") + std::to_string(record) + ": " +
+                        IndexAndTag(*index, tag) + " [CompareKeys]");
+      break;
+    }
+    if (member == tag.stored_member && (!member || key == tag.stored_key)) continue;
+    changed = true;
+    if (tag.stored_member && DeleteKey(*index, tag, tag.stored_key, record) == KeyChange::kFailed) break;
+    if (member && AppendIndex(*index, tag, key, record, true) == KeyChange::kFailed) break;
+    if (member) tag.stored_key = key;
+    tag.stored_member = member;
+  }
+  if (changed) Settle(area, *index, "CompareKeys");
+}
+
+void AppendNewKey(int area) {
+  IndexFile* index = IndexOf(area);
+  // A record that was not written gets no keys.
+  if (index == nullptr || DbfErrorNo != 0) return;
+  CheckChangeCounter(*index);
+  AreaScope scope(area);
+  const std::int32_t record = index->Table().record_number;
+  std::vector<std::pair<TagState*, std::string>> entered;
+  bool failed = false;
+  for (auto& owned : index->tags) {
+    TagState& tag = *owned;
+    bool member = false;
+    std::string key;
+    KeyChange result = KeyChange::kSkipped;
+    if (!KeyOfRecord(*index, tag, &member, &key) ||
+        (member && (result = AppendIndex(*index, tag, key, record, true)) == KeyChange::kFailed)) {
+      failed = true;
+      break;
+    }
+    if (result == KeyChange::kDone) entered.emplace_back(&tag, std::move(key));
+  }
+  if (failed) {
+    // Take the keys out again so that every tag holds what it held before.
+    std::uint16_t error = DbfErrorNo;
+    std::string detail = ErrorDetail;
+    for (auto it = entered.rbegin(); it != entered.rend(); ++it) {
+      if (DeleteKey(*index, *it->first, it->second, record) != KeyChange::kDone) {
+        SetError(254, Ansi("Index-Datei beschädigt. ") + IndexAndTag(*index, *it->first) + " [AppendNewKey]");
+        break;
+      }
+      DbfErrorNo = error;
+      ErrorDetail = detail;
+    }
+  }
+  Settle(area, *index, "AppendNewKey");
+}
+
+}  // namespace orvex

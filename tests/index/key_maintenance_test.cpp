@@ -1,0 +1,204 @@
+// Key maintenance: appends that split nodes and grow the tree, a random
+// workload against a fresh build, the bytes an unchanged key leaves alone,
+// FOR and unique tags, and the roll-back of a failed append.
+#include <cstdio>
+#include <cstdlib>
+#include <random>
+
+#include "index/key_maintenance.h"
+#include "index_test_support.h"
+
+namespace orvex::test {
+namespace {
+
+std::uint32_t U32(const std::string& b, std::size_t at) {
+  return static_cast<std::uint8_t>(b[at]) | static_cast<std::uint8_t>(b[at + 1]) << 8 |
+         static_cast<std::uint8_t>(b[at + 2]) << 16 | static_cast<std::uint32_t>(static_cast<std::uint8_t>(b[at + 3])) << 24;
+}
+
+// Record numbers and key texts of every tag of area 1, walked in key order.
+using Walks = std::vector<std::vector<std::pair<std::int32_t, std::string>>>;
+
+class KeyMaintenanceTest : public IndexTest {
+ protected:
+  // A table of NAME C 10, NUM C 6, ID C 8 with `rows`, its production index
+  // built with `tags` and left open on tag 1.
+  void Make(const std::vector<TestRecord>& rows, const std::vector<TagDefinition>& tags) {
+    WriteDbf(Path("t.dbf"), {{"NAME", 'C', 10}, {"NUM", 'C', 6}, {"ID", 'C', 8}}, rows);
+    Use("t.dbf");
+    ASSERT_TRUE(MakeIndex(tags, "")) << ErrorDetail;
+    SetIndexTo("");
+    ASSERT_EQ(DbfErrorNo, 0) << ErrorDetail;
+  }
+  std::string Mdx() { return ReadFileBytes(os::ResolvePath(Path("t.mdx"))); }
+
+  void Add(const std::string& name, const std::string& num, const std::string& id) {
+    SetText(1, name);
+    SetText(2, num);
+    SetText(3, id);
+    Append();
+    ASSERT_EQ(DbfErrorNo, 0) << ErrorDetail;
+  }
+  void Edit(std::int32_t record, int field, const std::string& text) {
+    GO(record);
+    SetText(field, text);
+    Replace();
+    ASSERT_EQ(DbfErrorNo, 0) << ErrorDetail;
+  }
+  Walks WalkAll(int tags) {
+    Walks out;
+    for (int n = 1; n <= tags; ++n) {
+      Set_Order_To(n);
+      out.emplace_back();
+      GoTop();
+      while (!dEOF() && DbfErrorNo == 0) {
+        out.back().emplace_back(RecNo(), KeyText(1, n));
+        SKIP(1);
+      }
+      EXPECT_EQ(DbfErrorNo, 0) << ErrorDetail;
+    }
+    return out;
+  }
+};
+
+TEST_F(KeyMaintenanceTest, IncreasingAppendsSplitLeavesAndGrowTheTree) {
+  // A 16-byte key makes 20-byte items, 50 to a node.
+  WriteDbf(Path("t.dbf"), {{"ID", 'C', 16}}, {});
+  Use("t.dbf");
+  ASSERT_TRUE(MakeIndex({Tag("ID", "ID")}, "")) << ErrorDetail;
+  SetIndexTo("");
+  char id[17];
+  for (int i = 1; i <= 1000; ++i) {
+    std::snprintf(id, sizeof id, "k%015d", i);
+    SetText(1, id);
+    Append();
+    ASSERT_EQ(DbfErrorNo, 0) << i << " " << ErrorDetail;
+  }
+  std::vector<std::int32_t> expected(1000);
+  for (int i = 0; i < 1000; ++i) expected[static_cast<std::size_t>(i)] = i + 1;
+  EXPECT_EQ(WalkForward(), expected);
+  CloseAllAreas();
+  std::string mdx = Mdx();
+  ASSERT_EQ(mdx.size() % 1024, 0u);
+  const std::uint32_t pages = static_cast<std::uint32_t>(mdx.size() / 512);
+  // The last block appended was a split's new node: the counter names the
+  // page after it.
+  EXPECT_EQ(U32(mdx, 32), pages - 1);
+  std::uint32_t anchor = U32(mdx, 512 + 32);
+  std::uint32_t root = U32(mdx, anchor * 512);
+  ASSERT_LT(root, pages);
+  // Two levels: a branch root whose children are leaves, every pointer to
+  // a page inside the file.
+  std::size_t at = root * 512;
+  std::uint32_t n = U32(mdx, at);
+  ASSERT_GT(n, 0u);
+  std::uint32_t trailing = U32(mdx, at + 8 + n * 20);
+  ASSERT_NE(trailing, 0u);
+  for (std::uint32_t i = 0; i <= n; ++i) {
+    std::uint32_t child = i < n ? U32(mdx, at + 8 + i * 20) : trailing;
+    ASSERT_LT(child, pages);
+    ASSERT_GE(child, 4u);
+    std::uint32_t leaf_count = U32(mdx, child * 512);
+    EXPECT_EQ(U32(mdx, child * 512 + 8 + leaf_count * 20), 0u) << "child " << child << " is a leaf";
+  }
+}
+
+TEST_F(KeyMaintenanceTest, RandomWorkloadEqualsAFreshBuild) {
+  const std::vector<TagDefinition> tags = {
+      Tag("NAME", "NAME"), Tag("NUM", "VAL(NUM)"), Tag("DESC", "LOWER(NAME)", "", true),
+      Tag("ID", "ID", "", false, true), Tag("LIVE", "NAME", "DELETED()=.F.")};
+  Make({{{"m", "5", "i0"}}, {{"c", "2", "i1"}}}, tags);
+  std::mt19937 rng(12);
+  int next_id = 2;
+  auto name = [&] { return std::string(1, static_cast<char>('a' + rng() % 26)) + std::to_string(rng() % 40); };
+  // ORVEX_LONG_TESTS asks for the full workload of 100,000 operations.
+  const int operations = std::getenv("ORVEX_LONG_TESTS") != nullptr ? 100000 : 3000;
+  for (int op = 0; op < operations; ++op) {
+    std::int32_t count = RecCount();
+    std::int32_t record = static_cast<std::int32_t>(rng() % static_cast<unsigned>(count)) + 1;
+    switch (rng() % 6) {
+      case 0:
+        Add(name(), std::to_string(static_cast<int>(rng() % 200) - 100), "i" + std::to_string(next_id++));
+        break;
+      case 1:
+        Edit(record, 1, name());
+        break;
+      case 2:
+        Edit(record, 2, std::to_string(rng() % 50));
+        break;
+      case 3:
+        GO(record);
+        Edit(record, 1, Text(1));  // same key
+        break;
+      case 4:
+        GO(record);
+        DeleteRec();
+        break;
+      default:
+        GO(record);
+        RecallRec();
+        break;
+    }
+    ASSERT_EQ(DbfErrorNo, 0) << op << " " << ErrorDetail;
+  }
+  Walks kept = WalkAll(5);
+  ASSERT_TRUE(MakeIndex(tags, "")) << ErrorDetail;
+  SetIndexTo("");
+  Walks fresh = WalkAll(5);
+  for (std::size_t t = 0; t < tags.size(); ++t) EXPECT_EQ(kept[t], fresh[t]) << tags[t].name;
+}
+
+TEST_F(KeyMaintenanceTest, AnUnchangedKeyWritesNothing) {
+  Make({{{"b", "1", "x"}}, {{"a", "2", "y"}}}, {Tag("NAME", "NAME")});
+  std::string before = Mdx();
+  Edit(1, 2, "77");
+  EXPECT_EQ(Mdx(), before);
+  Edit(1, 1, "c");
+  EXPECT_NE(Mdx(), before);
+  EXPECT_EQ(WalkForward(), (std::vector<std::int32_t>{2, 1}));
+}
+
+TEST_F(KeyMaintenanceTest, DeletingTheOnlyKeyOfAForTagMarksItEmpty) {
+  Make({{{"a", "1", "x"}}}, {Tag("LIVE", "NAME", "DELETED()=.F.")});
+  GO(1);
+  DeleteRec();
+  ASSERT_EQ(DbfErrorNo, 0) << ErrorDetail;
+  std::string mdx = Mdx();
+  EXPECT_EQ(mdx[U32(mdx, 512 + 32) * 512 + 246], 0);
+  GoTop();
+  EXPECT_TRUE(dEOF());
+  GO(1);
+  RecallRec();
+  mdx = Mdx();
+  EXPECT_EQ(mdx[U32(mdx, 512 + 32) * 512 + 246], 1);
+  EXPECT_EQ(WalkForward(), (std::vector<std::int32_t>{1}));
+}
+
+TEST_F(KeyMaintenanceTest, AUniqueTagKeepsTheFirstRecordOfAKey) {
+  Make({{{"a", "1", "x"}}, {{"a", "2", "y"}}}, {Tag("U", "NAME", "", false, true)});
+  EXPECT_EQ(WalkForward(), (std::vector<std::int32_t>{1}));
+  Add("a", "3", "z");
+  EXPECT_EQ(WalkForward(), (std::vector<std::int32_t>{1}));
+  Edit(1, 1, "b");
+  // Record 2 still holds "a" but this edit does not enter it.
+  EXPECT_EQ(WalkForward(), (std::vector<std::int32_t>{1}));
+}
+
+TEST_F(KeyMaintenanceTest, AFailedAppendLeavesEveryTagAsItWas) {
+  // Tag 3's key cannot be made for a record whose NUM is 0 (division by 0).
+  Make({{{"b", "1", "x"}}, {{"a", "2", "y"}}}, {Tag("NAME", "NAME"), Tag("NUM", "VAL(NUM)"), Tag("INV", "100/VAL(NUM)")});
+  Walks before = WalkAll(3);
+  std::string mdx = Mdx();
+  SetText(1, "c");
+  SetText(2, "0");
+  SetText(3, "z");
+  Append();
+  EXPECT_EQ(DbfErrorNo, 358);
+  EXPECT_EQ(RecCount(), 3);
+  Walks after = WalkAll(2);
+  EXPECT_EQ(after[0], before[0]);
+  EXPECT_EQ(after[1], before[1]);
+}
+
+}  // namespace
+}  // namespace orvex::test

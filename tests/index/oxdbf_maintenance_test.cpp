@@ -1,0 +1,56 @@
+// oxdbf append, delete and replace keep a production index written by other
+// software, and oxdbf check tells a consistent index from a stale one.
+#include "index_test_support.h"
+#include "platform/os/files.h"
+
+namespace orvex::test {
+namespace {
+
+class OxdbfMaintenanceTest : public ::testing::Test {
+ protected:
+  ProcessResult Run(std::vector<std::string> args) {
+    args.insert(args.begin(), BuildProgram("tools/oxdbf"));
+    return RunProcess(args);
+  }
+  TempDir dir_;
+};
+
+TEST_F(OxdbfMaintenanceTest, RecordCommandsKeepASiemensUniqueForTag) {
+  const std::string source = TestdataDir() + "/siemens-step7/expb-conn/VERBTAB";
+  if (TestdataDir().empty() || !os::FileExists(source + ".DBF")) GTEST_SKIP() << "test data absent";
+  const std::string table = dir_.File("VERBTAB.DBF");
+  WriteFileBytes(table, ReadFileBytes(source + ".DBF"));
+  WriteFileBytes(dir_.File("VERBTAB.MDX"), ReadFileBytes(source + ".MDX"));
+  // ID_TAG: unique on ID, FOR .NOT. DELETED().
+  ASSERT_EQ(Run({"append", table, "ID=99", "NAME=neu"}).exit_status, 0);
+  EXPECT_EQ(Run({"find", table, "ID_TAG", "99"}).out.substr(0, 2), "8 ");
+  ProcessResult check = Run({"check", table});
+  EXPECT_EQ(check.exit_status, 0) << check.out << check.err;
+  ASSERT_EQ(Run({"delete", table, "8"}).exit_status, 0);
+  EXPECT_EQ(Run({"find", table, "ID_TAG", "99"}).exit_status, 1);
+  ASSERT_EQ(Run({"recall", table, "8"}).exit_status, 0);
+  ASSERT_EQ(Run({"replace", table, "8", "ID=100"}).exit_status, 0);
+  EXPECT_EQ(Run({"find", table, "ID_TAG", "100"}).out.substr(0, 2), "8 ");
+  EXPECT_EQ(Run({"find", table, "ID_TAG", "99"}).exit_status, 1);
+  check = Run({"check", table});
+  EXPECT_EQ(check.exit_status, 0) << check.out << check.err;
+}
+
+TEST_F(OxdbfMaintenanceTest, CheckReportsAKeyTheRecordNoLongerGives) {
+  const std::string table = dir_.File("t.dbf");
+  WriteDbf(table, {{"NAME", 'C', 10}}, {{{"berta"}}, {{"anna"}, true}, {{"carl"}}});
+  ASSERT_EQ(Run({"index", table, "NAME", "NAME"}).exit_status, 0);
+  ProcessResult check = Run({"check", table});
+  EXPECT_EQ(check.exit_status, 0) << check.out << check.err;
+  // Record 1 changed behind the index's back.
+  std::string bytes = ReadFileBytes(table);
+  bytes.replace(32 + 32 + 1 + 1, 5, "zorro");
+  WriteFileBytes(table, bytes);
+  check = Run({"check", table});
+  EXPECT_EQ(check.exit_status, 1);
+  EXPECT_NE(check.out.find("NAME: Datensatz 1 hat Schlüssel berta"), std::string::npos) << check.out;
+  EXPECT_NE(check.out.find("1 Befunde"), std::string::npos) << check.out;
+}
+
+}  // namespace
+}  // namespace orvex::test
