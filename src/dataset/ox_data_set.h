@@ -97,6 +97,9 @@ class TOxDataSet : public data::TDataSet {
   // dataset does not keep it open (design-time mode); nothing otherwise.
   // Error 1103 "DataSet must be active. <name>" when the dataset is closed.
   void DirectOpenClose(bool open);
+  // Whether the table stays open while the dataset is active (see
+  // KeepsTableOpen); controls leave such a dataset alone otherwise.
+  bool TableKeptOpen() { return KeepsTableOpen(); }
   // The work area's record <-> a record buffer. field_no -1 writes every
   // field, n only field n, 0 only the deleted flag. Writing a date that is no
   // valid date shows "        Invalid date       " and stores the empty date.
