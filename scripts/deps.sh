@@ -3,7 +3,8 @@
 # any is missing. Safe to run again: it does nothing when all are present.
 set -euo pipefail
 packages=(cmake g++ make clang libgtest-dev libgmock-dev libbenchmark-dev bison
-          qt6-base-dev fonts-dejavu-core xvfb xauth python3 python3-dbfread python3-dbf libdbd-xbase-perl)
+          qt6-base-dev fonts-dejavu-core xvfb xauth python3 python3-dbfread python3-dbf
+          libdbd-xbase-perl libsqlite3-dev)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

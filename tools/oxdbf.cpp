@@ -110,7 +110,13 @@ int main(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) {
     std::string arg = argv[i];
     if (arg == "--help" || arg == "-h") {
-      PrintUsage(stdout);
+      // After a command: that command's usage; else the whole list.
+      auto command = Registry().find(name);
+      if (command == Registry().end()) {
+        PrintUsage(stdout);
+      } else {
+        std::printf("usage: oxdbf %s %s\n", name.c_str(), command->second.usage);
+      }
       return 0;
     }
     if (arg == "--oem") {

@@ -9,6 +9,7 @@
 #include "engine/record_io.h"
 #include "engine/work_area.h"
 #include "oxdbf.h"
+#include "oxdbf_index.h"
 #include "platform/os/codepage.h"
 #include "platform/os/files.h"
 
@@ -58,10 +59,16 @@ std::string CsvCell(const std::string& text) {
 void Write(const std::string& text) { std::fwrite(text.data(), 1, text.size(), stdout); }
 
 int Dump(const Invocation& call) {
-  if (call.args.size() != 1) Fail(220, "oxdbf dump FILE [--hide-deleted] [--csv] [oxdbf]");
+  // The tag of --order comes as "--order=TAG" or as "--order TAG".
+  std::string order = call.FlagValue("--order");
+  if (order.empty() && call.HasFlag("--order") && call.args.size() == 2) order = call.args[1];
+  if (call.args.size() != (call.HasFlag("--order") ? 2u : 1u)) {
+    Fail(220, "oxdbf dump FILE [--order TAG] [--hide-deleted] [--csv] [oxdbf]");
+  }
   HideDeleted = call.HasFlag("--hide-deleted");
   bool csv = call.HasFlag("--csv");
   OpenTableAsStored(call, call.args[0], true);
+  if (!order.empty()) UseOrder(order);
   int fields = FieldCount();
   if (csv) {
     for (int i = 1; i <= fields; ++i) Write((i > 1 ? "," : "") + CsvCell(StoredToUtf8(Field(i))));
@@ -128,7 +135,8 @@ int Create(const Invocation& call) {
 }
 
 SubcommandRegistration info{{"info", "FILE", {}, Info}};
-SubcommandRegistration dump{{"dump", "FILE [--hide-deleted] [--csv]", {"--hide-deleted", "--csv"}, Dump}};
+SubcommandRegistration dump{
+    {"dump", "FILE [--order TAG] [--hide-deleted] [--csv]", {"--order", "--order=", "--hide-deleted", "--csv"}, Dump}};
 SubcommandRegistration create{{"create", "FILE \"name, type, length, decimals\" ...", {}, Create}};
 
 }  // namespace

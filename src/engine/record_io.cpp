@@ -22,53 +22,68 @@ std::int64_t RecordOffset(const WorkArea& area, std::int32_t n) {
          static_cast<std::int64_t>(n - 1) * static_cast<std::int64_t>(area.record_length);
 }
 
-// Points `stored` at the record bytes at `offset` in the read-ahead block,
-// reading the block first when it does not hold them. Returns 0, an I/O
-// error or 213 for a short read.
-int ReadThroughBlock(WorkArea& area, std::int64_t offset, const char** stored) {
+// Points `stored` at record n's bytes in its read-ahead block, reading the
+// block first when it is not held (or was read before the file grew past
+// the record). Returns 0, an I/O error or 213 for a short read.
+int ReadThroughBlock(WorkArea& area, std::int32_t n, const char** stored) {
   ReadAhead& ra = area.read_ahead;
-  std::size_t length = area.record_length;
-  bool inside = offset >= ra.offset && offset + static_cast<std::int64_t>(length) <=
-                                           ra.offset + static_cast<std::int64_t>(ra.length);
-  if (!inside) {
-    std::size_t block = std::max(kReadAheadBytes, length);
-    std::int64_t start = offset;
-    // Moving backwards: let the block end at the record, so that a backward
-    // walk is served from it as well.
-    if (ra.length > 0 && offset < ra.offset) {
-      start = std::max<std::int64_t>(area.header_length,
-                                     offset + static_cast<std::int64_t>(length) - static_cast<std::int64_t>(block));
+  const std::size_t length = area.record_length;
+  if (ra.block_records == 0) ra.block_records = std::max<std::size_t>(1, kReadAheadBytes / length);
+  const std::size_t index = static_cast<std::size_t>(n - 1);
+  const std::size_t number = index / ra.block_records;
+  const std::size_t at = (index % ra.block_records) * length;
+  if (number >= ra.blocks.size()) ra.blocks.resize(number + 1);
+  std::vector<char>* block = &ra.blocks[number];
+  if (block->size() < at + length) {
+    const std::size_t size = ra.block_records * length;
+    if (ra.held + size > ReadAheadLimit) {
+      // Over the limit: start over with this block alone.
+      ra.blocks.assign(number + 1, {});
+      ra.held = 0;
+      block = &ra.blocks[number];
     }
-    ra.bytes.resize(block);
+    ra.held -= block->size();
+    block->resize(size);
     std::size_t done = 0;
-    int err = os::ReadAt(area.file, start, ra.bytes.data(), block, &done);
-    ra.offset = start;
-    ra.length = err == 0 ? done : 0;
+    int err = os::ReadAt(area.file, RecordOffset(area, static_cast<std::int32_t>(number * ra.block_records + 1)),
+                         block->data(), size, &done);
+    block->resize(err == 0 ? done : 0);
+    ra.held += block->size();
     if (err != 0) return err;
-    if (offset + static_cast<std::int64_t>(length) > start + static_cast<std::int64_t>(done)) return 213;
+    if (block->size() < at + length) return 213;
   }
-  *stored = ra.bytes.data() + (offset - ra.offset);
+  *stored = block->data() + at;
   return 0;
 }
 
-// Reads the record at `offset` as stored: for areas nobody else changes
-// through the read-ahead block (*block then points at the bytes there),
-// otherwise from the file into `into`. Returns 0, an I/O error or 213.
-int ReadStored(WorkArea& area, std::int64_t offset, char* into, const char** block) {
+// Reads record n as stored: for areas nobody else changes through the
+// read-ahead block (*block then points at the bytes there), otherwise from
+// the file into `into`. Returns 0, an I/O error or 213.
+int ReadStored(WorkArea& area, std::int32_t n, char* into, const char** block) {
   *block = nullptr;
-  if (area.unshared) return ReadThroughBlock(area, offset, block);
+  if (area.unshared) return ReadThroughBlock(area, n, block);
   std::size_t done = 0;
-  int err = os::ReadAt(area.file, offset, into, area.record_length, &done);
+  int err = os::ReadAt(area.file, RecordOffset(area, n), into, area.record_length, &done);
   return err == 0 && done != area.record_length ? 213 : err;
 }
 
-// Copies bytes this process wrote into the read-ahead block where it holds
-// them.
+// Copies bytes this process wrote into the read-ahead blocks that hold them.
 void PatchReadAhead(WorkArea& area, std::int64_t offset, const char* bytes, std::size_t length) {
   ReadAhead& ra = area.read_ahead;
-  std::int64_t begin = std::max(offset, ra.offset);
-  std::int64_t end = std::min(offset + static_cast<std::int64_t>(length), ra.offset + static_cast<std::int64_t>(ra.length));
-  if (begin < end) std::memcpy(ra.bytes.data() + (begin - ra.offset), bytes + (begin - offset), end - begin);
+  if (ra.block_records == 0 || offset < area.header_length) return;
+  const std::int64_t block_bytes = static_cast<std::int64_t>(ra.block_records * area.record_length);
+  for (std::int64_t from = offset; from < offset + static_cast<std::int64_t>(length);) {
+    std::int64_t relative = from - area.header_length;
+    std::size_t number = static_cast<std::size_t>(relative / block_bytes);
+    std::int64_t within = relative % block_bytes;
+    std::int64_t count = std::min(block_bytes - within, offset + static_cast<std::int64_t>(length) - from);
+    if (number < ra.blocks.size()) {
+      std::vector<char>& block = ra.blocks[number];
+      std::int64_t held = std::min<std::int64_t>(count, static_cast<std::int64_t>(block.size()) - within);
+      if (held > 0) std::memcpy(block.data() + within, bytes + (from - offset), static_cast<std::size_t>(held));
+    }
+    from += count;
+  }
 }
 
 // Writes the first `length` bytes of the record buffer as record n (append
@@ -156,7 +171,7 @@ bool GetDbfRecord(WorkArea& area, std::int32_t n, const char** read_form) {
     return true;
   }
   const char* stored = nullptr;
-  int err = ReadStored(area, RecordOffset(area, n), area.record.data(), &stored);
+  int err = ReadStored(area, n, area.record.data(), &stored);
   if (err != 0) {
     SetError(err, "Datei:  " + area.file_name + "  [GetDbfRecord]");
     return false;
@@ -180,7 +195,7 @@ bool PutDbfRecord(WorkArea& area, std::int32_t n, const KeptFields* kept) {
 bool ReadStoredRecord(WorkArea& area, std::int32_t n, std::vector<char>* stored) {
   stored->assign(area.record_length, ' ');
   const char* block = nullptr;
-  int err = ReadStored(area, RecordOffset(area, n), stored->data(), &block);
+  int err = ReadStored(area, n, stored->data(), &block);
   if (err == 0 && block != nullptr) std::memcpy(stored->data(), block, area.record_length);
   if (err != 0) SetError(err, "Datei:  " + area.file_name + "  [GetDbfRecord]");
   return err == 0;

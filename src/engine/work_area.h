@@ -80,12 +80,15 @@ struct MemoState {
   std::shared_ptr<void> blob;       // the memo store's BLOB descriptor, if any
 };
 
-// Read-ahead of consecutive raw records for areas nobody else can change
-// (see WorkArea::unshared). Holds file bytes as stored.
+// Read-ahead for areas nobody else can change (see WorkArea::unshared):
+// blocks of whole records (about 64 KiB each), read once and kept, so that a
+// walk in file order reads block by block and a walk in index order (records
+// all over the file) reads each block only once. Holds file bytes as stored.
+// Up to ReadAheadLimit bytes are kept; beyond that the blocks start over.
 struct ReadAhead {
-  std::vector<char> bytes;
-  std::int64_t offset = 0;          // file offset of bytes[0]
-  std::size_t length = 0;           // valid bytes
+  std::vector<std::vector<char>> blocks;  // by block number; empty = not read
+  std::size_t block_records = 0;          // records per block
+  std::size_t held = 0;                   // bytes in all blocks
 };
 
 // The record of one open table.
@@ -188,6 +191,7 @@ extern std::bitset<256> AllowedFieldTypes;  // C D F L M N (+ B G P read as M)
 extern bool FlushEachWrite;               // false
 extern bool ReplaceUpdatesIndexes;        // true
 extern bool HideDeleted;                  // false
+extern std::size_t ReadAheadLimit;        // 128 MiB: read-ahead kept per unshared area
 
 // Puts the work-area table, every option above (and those of locks.h), the
 // Peek cache and the search state back to their start-up values. Open areas

@@ -1,0 +1,252 @@
+#include "index/build_sort.h"
+
+#include "index/mdx_format.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "common/errors.h"
+#include "common/file_utils.h"
+#include "engine/engine_text.h"
+#include "platform/os/files.h"
+
+namespace orvex {
+
+std::size_t IndexSortBudget = 64u << 20;
+
+EntrySorter::EntrySorter(const KeyOrder& order, int key_length)
+    : order_(order), key_length_(key_length), entry_size_(static_cast<std::size_t>(key_length) + 4) {}
+
+EntrySorter::~EntrySorter() {
+  if (run_handle_ != os::kNoHandle) os::CloseFile(run_handle_);
+  if (!run_file_.empty()) os::DeleteFile(run_file_);
+}
+
+bool EntrySorter::Fail(int number, const std::string& detail) {
+  failed_ = true;
+  SetError(number, detail);
+  return false;
+}
+
+bool EntrySorter::Start() {
+  capacity_ = IndexSortBudget / (entry_size_ + sizeof(Item));
+  if (capacity_ < 256) return Fail(217, " um mindestens 256 s_ptrs zu alloziieren [MakeIndex]");
+  return true;
+}
+
+std::uint64_t EntrySorter::Prefix(const std::uint8_t* key, int from) const {
+  // Only character keys compare bytewise; the prefix of the others is 0 and
+  // leaves every decision to the full comparison.
+  if (order_.key_type != 'C') return 0;
+  std::uint64_t p = 0;
+  for (int i = from; i < from + 8; ++i) p = p << 8 | (i < key_length_ ? key[i] : 0);
+  return order_.descending ? ~p : p;
+}
+
+void EntrySorter::Reserve(std::size_t entries) {
+  entries = std::min(entries, capacity_);
+  pool_.reserve(entries * entry_size_);
+  items_.reserve(entries);
+}
+
+int EntrySorter::CompareEntries(const std::uint8_t* a, const std::uint8_t* b) const {
+  int c = order_.Compare(a, b);
+  if (c != 0) return c;
+  std::int32_t ra = static_cast<std::int32_t>(Get32(a + key_length_));
+  std::int32_t rb = static_cast<std::int32_t>(Get32(b + key_length_));
+  return ra < rb ? -1 : ra > rb ? 1 : 0;
+}
+
+bool EntrySorter::Add(const std::uint8_t* key, std::int32_t record) {
+  if (failed_) return false;
+  if (items_.size() == capacity_ && !WriteRun()) return false;
+  std::size_t at = pool_.size();
+  pool_.resize(at + entry_size_);
+  std::memcpy(pool_.data() + at, key, static_cast<std::size_t>(key_length_));
+  Put32(pool_.data() + at + key_length_, static_cast<std::uint32_t>(record));
+  items_.push_back({{Prefix(key, 0), Prefix(key, 8), Prefix(key, 16)}, static_cast<std::uint32_t>(items_.size())});
+  return true;
+}
+
+namespace {
+
+// Byte `k` (0..23) of an item's prefix.
+template <typename Item>
+unsigned PrefixByte(const Item& item, int k) {
+  return static_cast<unsigned>(item.prefix[k / 8] >> (56 - 8 * (k % 8))) & 0xFF;
+}
+
+// Sorts items by their prefix bytes from byte `k` on, most significant
+// first (an in-place radix sort, "American flag" style): each pass counts
+// the items per byte value and swaps them into their buckets, then every
+// bucket is sorted by the next byte. Small buckets, and items whose 24 prefix
+// bytes agree, go to the comparison sort, which also decides by the whole
+// key and the record number.
+template <typename Item, typename Less>
+void RadixSort(Item* begin, Item* end, int k, const Less& less) {
+  const std::size_t n = static_cast<std::size_t>(end - begin);
+  if (n < 64 || k == 24) {
+    std::sort(begin, end, less);
+    return;
+  }
+  std::size_t count[256] = {};
+  for (Item* p = begin; p < end; ++p) ++count[PrefixByte(*p, k)];
+  std::size_t next[256], limit[256];
+  std::size_t at = 0;
+  for (int b = 0; b < 256; ++b) {
+    next[b] = at;
+    at += count[b];
+    limit[b] = at;
+  }
+  for (int b = 0; b < 256; ++b) {
+    while (next[b] < limit[b]) {
+      unsigned d = PrefixByte(begin[next[b]], k);
+      if (d == static_cast<unsigned>(b)) {
+        ++next[b];
+      } else {
+        std::swap(begin[next[b]], begin[next[d]++]);
+      }
+    }
+  }
+  std::size_t from = 0;
+  for (int b = 0; b < 256; ++b) {
+    if (count[b] > 1) RadixSort(begin + from, begin + from + count[b], k + 1, less);
+    from += count[b];
+  }
+}
+
+}  // namespace
+
+void EntrySorter::SortPool() {
+  // The prefix decides most comparisons without touching the entries; equal
+  // prefixes fall back to the tag's comparison and the record number.
+  const std::uint8_t* base = pool_.data();
+  auto less = [&](const Item& x, const Item& y) {
+    for (int i = 0; i < 3; ++i) {
+      if (x.prefix[i] != y.prefix[i]) return x.prefix[i] < y.prefix[i];
+    }
+    return CompareEntries(base + x.at * entry_size_, base + y.at * entry_size_) < 0;
+  };
+  // Character keys sort by their bytes first; other keys have no prefix.
+  if (order_.key_type == 'C') {
+    RadixSort(items_.data(), items_.data() + items_.size(), 0, less);
+  } else {
+    std::sort(items_.begin(), items_.end(), less);
+  }
+}
+
+bool EntrySorter::WriteRun() {
+  SortPool();
+  if (run_file_.empty()) {
+    run_file_ = UniqueFilename();
+    if (run_file_.empty()) return failed_ = true, false;
+    int err = 0;
+    run_handle_ = os::OpenFile(run_file_, os::kOpenReadWriteExclusive, &err);
+    if (run_handle_ == os::kNoHandle) return Fail(err, run_file_ + " [MakeIndex]");
+  }
+  Run run;
+  int err = 0;
+  run.offset = os::FileSize(run_handle_, &err);
+  run.left = static_cast<std::int64_t>(items_.size());
+  std::vector<std::uint8_t> out;
+  out.reserve(std::min<std::size_t>(items_.size(), 4096) * entry_size_);
+  for (std::size_t i = 0; i < items_.size(); ++i) {
+    const std::uint8_t* e = pool_.data() + items_[i].at * entry_size_;
+    out.insert(out.end(), e, e + entry_size_);
+    if (out.size() >= 4096 * entry_size_ || i + 1 == items_.size()) {
+      int werr = os::WriteAt(run_handle_, run.offset + static_cast<std::int64_t>((i + 1) * entry_size_ - out.size()),
+                             out.data(), out.size());
+      if (werr != 0) return Fail(werr, "Fehler beim Schreiben von " + run_file_ + " [MakeIndex]");
+      out.clear();
+    }
+  }
+  runs_.push_back(std::move(run));
+  pool_.clear();
+  items_.clear();
+  return true;
+}
+
+bool EntrySorter::Refill(Run& run) {
+  std::size_t want = std::min<std::int64_t>(run.left, static_cast<std::int64_t>(run.buffer.size() / entry_size_));
+  std::size_t done = 0;
+  int err = os::ReadAt(run_handle_, run.offset, run.buffer.data(), want * entry_size_, &done);
+  if (err != 0 || done != want * entry_size_) {
+    return Fail(err != 0 ? err : os::kErrShortRead, "Fehler beim Lesen von " + run_file_ + " [MakeIndex]");
+  }
+  run.offset += static_cast<std::int64_t>(done);
+  run.left -= static_cast<std::int64_t>(want);
+  run.fill = want;
+  run.pos = 0;
+  return true;
+}
+
+bool EntrySorter::Finish() {
+  if (failed_) return false;
+  if (runs_.empty()) {
+    SortPool();
+    next_ = 0;
+    return true;
+  }
+  if (!items_.empty() && !WriteRun()) return false;
+  std::vector<std::uint8_t>().swap(pool_);
+  std::vector<Item>().swap(items_);
+  // Each run reads through an equal share of the budget, in whole entries.
+  std::size_t share = IndexSortBudget / runs_.size() / entry_size_;
+  if (share < 1) return Fail(217, " nach Freigabe aller Pools [MakeIndex]");
+  for (Run& run : runs_) {
+    run.buffer.resize(share * entry_size_);
+    if (!Refill(run)) return false;
+  }
+  auto later = [this](int x, int y) {
+    const Run& a = runs_[static_cast<std::size_t>(x)];
+    const Run& b = runs_[static_cast<std::size_t>(y)];
+    return CompareEntries(a.buffer.data() + a.pos * entry_size_, b.buffer.data() + b.pos * entry_size_) > 0;
+  };
+  for (int i = 0; i < static_cast<int>(runs_.size()); ++i) {
+    if (runs_[static_cast<std::size_t>(i)].fill > 0) heap_.push_back(i);
+  }
+  std::make_heap(heap_.begin(), heap_.end(), later);
+  return true;
+}
+
+bool EntrySorter::Next(const std::uint8_t** key, std::int32_t* record) {
+  if (failed_) return false;
+  if (runs_.empty()) {
+    if (next_ >= items_.size()) return false;
+    // The entries lie in input order, so reading them sorted jumps all over
+    // the pool: ask the processor for an entry a few steps ahead while this
+    // one is used, so that its cache miss overlaps the work.
+    constexpr std::size_t kAhead = 16;
+    if (next_ + kAhead < items_.size()) __builtin_prefetch(pool_.data() + items_[next_ + kAhead].at * entry_size_);
+    const std::uint8_t* e = pool_.data() + items_[next_++].at * entry_size_;
+    *key = e;
+    *record = static_cast<std::int32_t>(Get32(e + key_length_));
+    return true;
+  }
+  auto later = [this](int x, int y) {
+    const Run& a = runs_[static_cast<std::size_t>(x)];
+    const Run& b = runs_[static_cast<std::size_t>(y)];
+    return CompareEntries(a.buffer.data() + a.pos * entry_size_, b.buffer.data() + b.pos * entry_size_) > 0;
+  };
+  // The entry handed out last must stay valid until this call: its run moves
+  // on only now.
+  if (!heap_.empty() && taken_) {
+    std::pop_heap(heap_.begin(), heap_.end(), later);
+    Run& run = runs_[static_cast<std::size_t>(heap_.back())];
+    if (++run.pos == run.fill && (run.left == 0 || !Refill(run))) {
+      heap_.pop_back();
+      if (failed_) return false;
+    } else {
+      std::push_heap(heap_.begin(), heap_.end(), later);
+    }
+  }
+  if (heap_.empty()) return false;
+  Run& run = runs_[static_cast<std::size_t>(heap_.front())];
+  const std::uint8_t* e = run.buffer.data() + run.pos * entry_size_;
+  *key = e;
+  *record = static_cast<std::int32_t>(Get32(e + key_length_));
+  taken_ = true;
+  return true;
+}
+
+}  // namespace orvex

@@ -1,0 +1,80 @@
+// The sort of an index build: (key, record number) entries in the tag's key
+// order, equal keys by ascending record number.
+//
+// Entries are kept in memory up to the process-wide IndexSortBudget; when
+// the budget is used up, the entries are sorted and written as a run to a
+// temporary file, and at the end all runs are merged at once, each run read
+// through an equal share of the budget. Both ways give the same order.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "index/mdx_keys.h"
+
+namespace orvex {
+
+// Bytes an index build may use for sorting (default 64 MiB). Too small a
+// budget for 256 entries is refused with error 217.
+extern std::size_t IndexSortBudget;
+
+class EntrySorter {
+ public:
+  EntrySorter(const KeyOrder& order, int key_length);
+  ~EntrySorter();
+  EntrySorter(const EntrySorter&) = delete;
+  EntrySorter& operator=(const EntrySorter&) = delete;
+
+  // False (error 217) when the budget cannot hold 256 entries.
+  bool Start();
+  // Room for about this many entries (as many as the budget allows).
+  void Reserve(std::size_t entries);
+  // Adds one entry; may write a run. False after an error (reported).
+  bool Add(const std::uint8_t* key, std::int32_t record);
+  // Ends the input: sorts, or writes the last run and prepares the merge.
+  bool Finish();
+  // The next entry in order; false at the end or after an error (Failed()).
+  bool Next(const std::uint8_t** key, std::int32_t* record);
+  bool Failed() const { return failed_; }
+
+ private:
+  // The first 24 key bytes, big-endian, decide most comparisons without a
+  // look at the entry itself (which lies elsewhere in memory, so that every
+  // look costs a cache miss).
+  struct Item {
+    std::uint64_t prefix[3];
+    std::uint32_t at;      // entry index in the pool
+  };
+  struct Run {
+    std::int64_t offset = 0;     // of its next unread entry in the file
+    std::int64_t left = 0;       // entries not yet read into the buffer
+    std::vector<std::uint8_t> buffer;
+    std::size_t fill = 0, pos = 0;  // entries in the buffer / next one
+  };
+
+  int CompareEntries(const std::uint8_t* a, const std::uint8_t* b) const;
+  std::uint64_t Prefix(const std::uint8_t* key, int from) const;
+  void SortPool();
+  bool WriteRun();
+  bool Refill(Run& run);
+  bool Fail(int number, const std::string& detail);
+
+  KeyOrder order_;
+  int key_length_;
+  std::size_t entry_size_;
+  std::size_t capacity_ = 0;        // entries that fit the budget
+  std::vector<std::uint8_t> pool_;  // entries: key bytes, record (little-endian)
+  std::vector<Item> items_;
+  std::size_t next_ = 0;            // in-memory reading position
+  std::string run_file_;
+  int run_handle_ = -1;
+  std::vector<Run> runs_;
+  std::vector<int> heap_;           // runs ordered by their current entry
+  bool taken_ = false;              // the heap's top entry was handed out
+  bool failed_ = false;
+};
+
+}  // namespace orvex

@@ -1,0 +1,123 @@
+// The index engine's state of one table (kept in WorkArea::index_state): the
+// open MDX file, its header buffer and one TagState per tag, and the reads
+// and writes of blocks with their error reports.
+//
+// Tags are numbered 1..n in tag-table order; tags[n - 1] holds tag n. The
+// active tag is `active` (0 = natural record order). Each tag keeps its own
+// path from the root to the current leaf, so a path can never be used for
+// another tag; a path is dropped (positioned = false) whenever the tag
+// headers are read again, and the next step re-finds the current key.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "engine/work_area.h"
+#include "index/mdx_format.h"
+#include "index/mdx_keys.h"
+#include "index/mdx_nodes.h"
+
+namespace orvex {
+
+// One node on a tag's path, with the entry (item or child) taken in it.
+struct PathEntry {
+  std::uint32_t page = 0;
+  Block node{};
+  int index = 0;
+};
+
+struct TagState {
+  int number = 0;                   // 1..47
+  std::string name;
+  std::uint32_t header_page = 0;
+  Block anchor{};                   // the tag header (first 983 bytes used)
+  bool anchor_dirty = false;
+  TagLayout layout;
+  NodeGeometry geometry;
+  KeyOrder order;
+  // Keys of this tag are folded (our own writers); false for a tag whose
+  // keys another writer stored unfolded (upper case letters in its keys).
+  bool fold_keys = true;
+  CompiledExpr* key_expr = nullptr;
+  CompiledExpr* for_expr = nullptr;
+
+  // Position: the path from the root to the current leaf. With `on_gap` the
+  // position lies just before the leaf's item path.back().index (the current
+  // record is not in the tag); otherwise on that item.
+  std::vector<PathEntry> path;
+  bool positioned = false;
+  bool on_gap = false;
+  bool bof = false;
+  bool eof = false;
+  // Leaf changes since the last descent from the root, forward minus
+  // backward; a walk that goes further than the file has blocks is going
+  // round a damaged tree and is stopped.
+  long leaf_moves = 0;
+  std::string current_key;          // key bytes of the current record
+  std::int32_t current_record = 0;
+  // The key and record number stored before an edit (key maintenance).
+  std::string stored_key;
+  std::int32_t stored_record = 0;
+
+  std::uint32_t Root() const { return Get32(anchor.data() + kTagRoot); }
+  // A FOR tag no record has met yet counts as empty.
+  bool MarkedEmpty() const { return anchor[kTagHasFor] != 0 && anchor[kTagNotEmpty] == 0; }
+  ~TagState();
+};
+
+struct IndexFile {
+  int area = 0;
+  std::string file_name;
+  os::Handle file = os::kNoHandle;
+  bool read_only = false;
+  MdxHeader header{};
+  bool header_dirty = false;
+  std::vector<std::unique_ptr<TagState>> tags;
+  int active = 0;                   // 0 = natural order
+  // Copies of branch nodes read from the file, by page: a search then reads
+  // only its leaf. Dropped with the paths when another program changed the
+  // index (change counter); kept current by this program's node writes.
+  std::unordered_map<std::uint32_t, Block> branch_cache;
+  ~IndexFile();
+
+  TagState* Active() { return active > 0 ? tags[static_cast<std::size_t>(active - 1)].get() : nullptr; }
+  WorkArea& Table() { return *WorkAreas[static_cast<std::size_t>(area)]; }
+};
+
+// The index state of an area, or nullptr when no index is open.
+IndexFile* IndexOf(int area);
+
+// "<index file> [tag: <name>]", the file-and-tag part of messages.
+std::string IndexAndTag(const IndexFile& index, const TagState& tag);
+
+// Reads the node at `page` for a tag. Page 0, a block beyond the end of the
+// file or a node that is not well formed report error 254; a failed read
+// the system's error. False after reporting.
+bool ReadNode(IndexFile& index, TagState& tag, std::uint32_t page, Block* node);
+
+// Writes a tag's header (983 bytes at its page). False after reporting the
+// system's error.
+bool WriteAnchor(IndexFile& index, TagState& tag);
+
+// Writes a whole block at `page` (SeekAndWrite).
+bool WriteBlock(IndexFile& index, const TagState* tag, std::uint32_t page, const Block& block,
+                const char* routine);
+
+// Appends a block at the end of the file; its page (file size / 512) in
+// *page.
+bool AppendBlock(IndexFile& index, const TagState* tag, const Block& block, std::uint32_t* page,
+                 const char* routine);
+
+// Writes the file header back when it is dirty.
+bool WriteHeaderIfDirty(IndexFile& index, const char* routine);
+
+// Reports error 254 for a damaged tree of the tag from `routine`.
+void ReportDamaged(const IndexFile& index, const TagState& tag, const char* routine);
+
+// Size of the open index file in bytes (0 when it cannot be asked).
+std::int64_t IndexFileSize(const IndexFile& index);
+
+}  // namespace orvex

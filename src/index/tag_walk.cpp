@@ -1,0 +1,236 @@
+#include "index/tag_walk.h"
+
+#include <cstdlib>
+
+namespace orvex {
+
+namespace {
+
+// Reads the node at `page` and appends it to the path; the new entry's page
+// is 0 after an error (reported).
+PathEntry& PushNode(IndexFile& index, TagState& tag, std::uint32_t page) {
+  Block node;
+  bool ok = ReadNode(index, tag, page, &node);
+  tag.path.emplace_back();
+  PathEntry& e = tag.path.back();
+  e.page = ok ? page : 0;
+  e.node = node;
+  return e;
+}
+
+// Follows first (or last) entries from `page` down to a leaf, appending to
+// the path.
+bool DescendFrom(IndexFile& index, TagState& tag, std::uint32_t page, bool last) {
+  for (;;) {
+    if (static_cast<int>(tag.path.size()) >= kMaxTreeDepth) {
+      ReportDamaged(index, tag, "GetNode");
+      return false;
+    }
+    PathEntry& e = PushNode(index, tag, page);
+    if (e.page == 0) {
+      tag.path.pop_back();
+      return false;
+    }
+    NodeView v(e.node, tag.geometry);
+    bool leaf = v.IsLeaf();
+    e.index = last ? (leaf ? v.Count() - 1 : v.Count()) : 0;
+    if (leaf) return true;
+    page = v.Child(e.index);
+  }
+}
+
+// Moves to the neighbouring leaf that holds an item: its first item going
+// forward, its last going back. Empty leaves on the way are passed over. At
+// the end of the tag the path is restored as it was.
+Step CrossLeaf(IndexFile& index, TagState& tag, bool forward) {
+  std::vector<PathEntry> saved = tag.path;
+  const long limit = static_cast<long>(IndexFileSize(index) / kMdxBlockSize) + 2;
+  for (;;) {
+    int level = static_cast<int>(tag.path.size()) - 2;
+    int next = 0;
+    for (; level >= 0; --level) {
+      PathEntry& p = tag.path[static_cast<std::size_t>(level)];
+      NodeView v(p.node, tag.geometry);
+      next = p.index + (forward ? 1 : -1);
+      if (next >= 0 && next < v.Entries()) break;
+    }
+    if (level < 0) {
+      tag.path = std::move(saved);
+      return Step::kEnd;
+    }
+    PathEntry& parent = tag.path[static_cast<std::size_t>(level)];
+    parent.index = next;
+    std::uint32_t child = NodeView(parent.node, tag.geometry).Child(next);
+    tag.path.resize(static_cast<std::size_t>(level) + 1);
+    tag.leaf_moves += forward ? 1 : -1;
+    if (std::labs(tag.leaf_moves) > limit) {
+      ReportDamaged(index, tag, forward ? "_FindNextRec" : "_FindPriorRec");
+      tag.path = std::move(saved);
+      return Step::kError;
+    }
+    if (!DescendFrom(index, tag, child, !forward)) {
+      tag.path = std::move(saved);
+      return Step::kError;
+    }
+    PathEntry& leaf = tag.path.back();
+    if (NodeView(leaf.node, tag.geometry).Count() > 0) return Step::kMoved;
+  }
+}
+
+// Index of the first item whose key is at or above `key` (the count when
+// there is none).
+int LowerBound(const NodeView& v, const KeyOrder& order, const std::uint8_t* key) {
+  int lo = 0, hi = v.Count();
+  while (lo < hi) {
+    int mid = (lo + hi) / 2;
+    if (order.Compare(v.Key(mid), key) < 0) {
+      lo = mid + 1;
+    } else {
+      hi = mid;
+    }
+  }
+  return lo;
+}
+
+}  // namespace
+
+bool TagHoldsNoKeys(IndexFile& index, TagState& tag, bool* failed) {
+  *failed = false;
+  if (tag.MarkedEmpty()) return true;
+  Block root;
+  if (!ReadNode(index, tag, tag.Root(), &root)) {
+    *failed = true;
+    return false;
+  }
+  NodeView v(root, tag.geometry);
+  return v.IsLeaf() && v.Count() == 0;
+}
+
+bool DescendToEdge(IndexFile& index, TagState& tag, bool last) {
+  tag.path.clear();
+  tag.leaf_moves = 0;
+  tag.on_gap = false;
+  if (!DescendFrom(index, tag, tag.Root(), last)) return false;
+  // A damaged or half-emptied tree may hold empty leaves at its edge.
+  if (NodeView(tag.path.back().node, tag.geometry).Count() == 0 && tag.path.size() > 1) {
+    Step s = CrossLeaf(index, tag, !last);
+    if (s == Step::kError) return false;
+  }
+  return true;
+}
+
+bool DescendToKey(IndexFile& index, TagState& tag, const std::uint8_t* key) {
+  tag.path.clear();
+  tag.leaf_moves = 0;
+  tag.on_gap = false;
+  std::uint32_t page = tag.Root();
+  for (;;) {
+    if (static_cast<int>(tag.path.size()) >= kMaxTreeDepth) {
+      ReportDamaged(index, tag, "GetNode");
+      return false;
+    }
+    PathEntry& e = PushNode(index, tag, page);
+    if (e.page == 0) {
+      tag.path.pop_back();
+      return false;
+    }
+    NodeView v(e.node, tag.geometry);
+    e.index = LowerBound(v, tag.order, key);
+    if (v.IsLeaf()) return true;
+    page = v.Child(e.index);
+  }
+}
+
+Step StepForward(IndexFile& index, TagState& tag) {
+  PathEntry& leaf = tag.path.back();
+  if (leaf.index + 1 < NodeView(leaf.node, tag.geometry).Count()) {
+    ++leaf.index;
+    return Step::kMoved;
+  }
+  return CrossLeaf(index, tag, true);
+}
+
+Step StepBackward(IndexFile& index, TagState& tag) {
+  PathEntry& leaf = tag.path.back();
+  if (leaf.index > 0) {
+    --leaf.index;
+    return Step::kMoved;
+  }
+  return CrossLeaf(index, tag, false);
+}
+
+Step SettleForward(IndexFile& index, TagState& tag) {
+  PathEntry& leaf = tag.path.back();
+  if (leaf.index < NodeView(leaf.node, tag.geometry).Count()) return Step::kMoved;
+  return CrossLeaf(index, tag, true);
+}
+
+Step SettleBackward(IndexFile& index, TagState& tag) {
+  PathEntry& leaf = tag.path.back();
+  if (leaf.index > 0) {
+    --leaf.index;
+    return Step::kMoved;
+  }
+  return CrossLeaf(index, tag, false);
+}
+
+bool CountKeys(IndexFile& index, TagState& tag, std::int64_t* count) {
+  *count = 0;
+  bool failed = false;
+  if (TagHoldsNoKeys(index, tag, &failed) || failed) return !failed;
+  if (!DescendToEdge(index, tag, false)) return false;
+  for (;;) {
+    PathEntry& leaf = tag.path.back();
+    int n = NodeView(leaf.node, tag.geometry).Count();
+    *count += n;
+    leaf.index = n > 0 ? n - 1 : 0;
+    Step s = CrossLeaf(index, tag, true);
+    if (s == Step::kError) return false;
+    if (s == Step::kEnd) break;
+  }
+  tag.positioned = false;
+  return true;
+}
+
+std::int32_t ItemRecord(const TagState& tag) {
+  const PathEntry& leaf = tag.path.back();
+  return static_cast<std::int32_t>(Get32(leaf.node.data() + 8 + leaf.index * tag.geometry.item_length));
+}
+
+const std::uint8_t* ItemKey(const TagState& tag) {
+  const PathEntry& leaf = tag.path.back();
+  return leaf.node.data() + 8 + leaf.index * tag.geometry.item_length + 4;
+}
+
+bool PlaceOnRecord(IndexFile& index, TagState& tag, const std::uint8_t* key, std::int32_t record, bool* found) {
+  *found = false;
+  // First pass: the item of the record among the equal keys.
+  if (!DescendToKey(index, tag, key)) return false;
+  Step s = SettleForward(index, tag);
+  while (s == Step::kMoved && tag.order.SameKey(ItemKey(tag), key)) {
+    if (ItemRecord(tag) == record) {
+      *found = true;
+      tag.on_gap = false;
+      return true;
+    }
+    s = StepForward(index, tag);
+  }
+  if (s == Step::kError) return false;
+  // Second pass: the gap before the first equal item of a higher record, or
+  // after the equal keys.
+  if (!DescendToKey(index, tag, key)) return false;
+  s = SettleForward(index, tag);
+  while (s == Step::kMoved && tag.order.SameKey(ItemKey(tag), key) && ItemRecord(tag) < record) {
+    s = StepForward(index, tag);
+  }
+  if (s == Step::kError) return false;
+  if (s == Step::kEnd) {
+    // Behind the last item of the tag: the gap after it.
+    PathEntry& leaf = tag.path.back();
+    leaf.index = NodeView(leaf.node, tag.geometry).Count();
+  }
+  tag.on_gap = true;
+  return true;
+}
+
+}  // namespace orvex

@@ -1,0 +1,211 @@
+// Index builds: the bytes of a new file, where blocks land, tag limits,
+// unique and FOR tags, deep trees, large tables against an independent sort,
+// and the spill to sorted runs.
+#include <algorithm>
+#include <random>
+
+#include "index/build_sort.h"
+#include "platform/os/files.h"
+#include "platform/os/system.h"
+#include "index/mdx_format.h"
+#include "index/tag_walk.h"
+#include "index_test_support.h"
+
+namespace orvex::test {
+namespace {
+
+using Bytes = std::string;
+
+std::uint32_t U32(const Bytes& b, std::size_t at) {
+  return static_cast<std::uint8_t>(b[at]) | static_cast<std::uint8_t>(b[at + 1]) << 8 |
+         static_cast<std::uint8_t>(b[at + 2]) << 16 | static_cast<std::uint32_t>(static_cast<std::uint8_t>(b[at + 3])) << 24;
+}
+
+// A table of one C field NAME (width `width`) holding `names`, written
+// directly in the file format (fast enough for a million records).
+void WriteNames(const std::string& path, const std::vector<std::string>& names, int width,
+                const std::vector<bool>& deleted = {}) {
+  std::vector<TestRecord> records;
+  records.reserve(names.size());
+  for (std::size_t i = 0; i < names.size(); ++i) records.push_back({{names[i]}, i < deleted.size() && deleted[i]});
+  WriteDbf(path, {{"NAME", 'C', width}}, records);
+}
+
+class IndexBuildTest : public IndexTest {
+ protected:
+  // Builds the production index of `table` with `tags`; the index is left
+  // open.
+  void Build(const std::string& table, const std::vector<TagDefinition>& tags) {
+    Use(table);
+    ASSERT_TRUE(MakeIndex(tags, "")) << DbfErrorNo << " " << ErrorDetail;
+    SetIndexTo("");
+    ASSERT_EQ(DbfErrorNo, 0) << ErrorDetail;
+  }
+  Bytes Mdx(const std::string& table) {
+    return ReadFileBytes(os::ResolvePath(Path(table.substr(0, table.size() - 4) + ".mdx")));
+  }
+};
+
+TEST_F(IndexBuildTest, NewFileHeaderIsByteForByteTheFormat) {
+  SetClockToDate(2026, 12, 7);
+  WriteNames(Path("movies.dbf"), {"b", "a"}, 10);
+  Use("movies.dbf");
+  ASSERT_TRUE(MakeIndex({}, "")) << ErrorDetail;
+  os::SetClockHook(nullptr);
+  Bytes expected(2048, '\0');
+  const unsigned char head[] = {2, 26, 12, 7, 'm', 'o', 'v', 'i', 'e', 's'};
+  std::copy(std::begin(head), std::end(head), expected.begin());
+  expected[20] = 2;
+  expected[22] = 0x00;
+  expected[23] = 0x04;
+  expected[24] = 1;
+  expected[25] = 48;
+  expected[26] = 32;
+  expected[44] = 26;
+  expected[45] = 12;
+  expected[46] = 7;
+  EXPECT_EQ(Mdx("movies.dbf"), expected);
+}
+
+TEST_F(IndexBuildTest, BlocksLandAtTheEndOfTheFile) {
+  WriteNames(Path("t.dbf"), {"b", "a", "c"}, 10);
+  Build("t.dbf", {Tag("NAME", "NAME")});
+  CloseAllAreas();
+  Bytes mdx = Mdx("t.dbf");
+  ASSERT_EQ(mdx.size(), 4096u);
+  EXPECT_EQ(U32(mdx, 512 + 32), 6u);           // tag header at page 6
+  EXPECT_EQ(U32(mdx, 6 * 512), 4u);            // root: the first node at page 4
+  EXPECT_EQ(U32(mdx, 32), 6u);                 // root + 2
+  EXPECT_EQ(U32(mdx, 4 * 512), 3u);            // three keys
+  EXPECT_EQ(U32(mdx, 4 * 512 + 8), 2u);        // "a" is record 2
+  EXPECT_EQ(mdx.substr(6 * 512 + 24, 5), std::string("NAME\0", 5));
+}
+
+TEST_F(IndexBuildTest, FortySevenTagsFitAndTheFortyEighthIsRefused) {
+  WriteNames(Path("t.dbf"), {"b", "a"}, 10);
+  std::vector<TagDefinition> tags;
+  for (int i = 1; i <= 47; ++i) tags.push_back(Tag("T" + std::to_string(i), "NAME"));
+  Build("t.dbf", tags);
+  EXPECT_EQ(IndexOf(1)->tags.size(), 47u);
+  EXPECT_FALSE(AddIndexTag(Tag("T48", "NAME"), false));
+  EXPECT_EQ(DbfErrorNo, 220);
+  // Replacing one of them still works: it is the same name.
+  EXPECT_TRUE(AddIndexTag(Tag("T47", "UPPER(NAME)"), false)) << ErrorDetail;
+  EXPECT_EQ(IndexOf(1)->tags.size(), 47u);
+}
+
+TEST_F(IndexBuildTest, AddingATagReplacesOnlyATagOfTheSameName) {
+  WriteNames(Path("t.dbf"), {"b", "a"}, 10);
+  Build("t.dbf", {Tag("TITLE", "NAME")});
+  ASSERT_TRUE(AddIndexTag(Tag("TIT", "UPPER(NAME)"), false)) << ErrorDetail;
+  ASSERT_EQ(IndexTagLines(Path("t.mdx")), (std::vector<std::string>{"TITLE,F,F,NAME", "", "TIT,F,F,UPPER(NAME)", ""}));
+  ASSERT_TRUE(AddIndexTag(Tag("title", "NAME", "", true), false)) << ErrorDetail;
+  EXPECT_EQ(IndexTagLines(Path("t.mdx")), (std::vector<std::string>{"TIT,F,F,UPPER(NAME)", "", "TITLE,T,F,NAME", ""}));
+}
+
+TEST_F(IndexBuildTest, EmptyTableGivesAnEmptyLeafRoot) {
+  WriteNames(Path("t.dbf"), {}, 10);
+  Build("t.dbf", {Tag("NAME", "NAME")});
+  TagState& tag = *IndexOf(1)->tags[0];
+  Block root;
+  ASSERT_TRUE(ReadNode(*IndexOf(1), tag, tag.Root(), &root));
+  EXPECT_EQ(Get32(root.data()), 0u);
+  EXPECT_EQ(Get32(root.data() + 8), 0u);
+  GoTop();
+  EXPECT_TRUE(dEOF());
+  EXPECT_FALSE(Find("a"));
+  EXPECT_TRUE(dEOF());
+}
+
+TEST_F(IndexBuildTest, UniqueAndForTags) {
+  //                      1    2    3    4    5    6
+  WriteNames(Path("t.dbf"), {"b", "a", "b", "c", "a", "d"}, 5, {false, false, true, true, false, false});
+  Build("t.dbf", {Tag("U", "NAME", "", false, true), Tag("F", "NAME", "NAME >= \"b\""),
+                  Tag("NONE", "NAME", "NAME = \"x\""), Tag("D", "NAME", "", true)});
+  EXPECT_EQ(WalkForward(), (std::vector<std::int32_t>{2, 1, 4, 6}));
+  SetOrderToTag("F");
+  EXPECT_EQ(WalkForward(), (std::vector<std::int32_t>{1, 3, 4, 6}));  // deleted records included
+  SetOrderToTag("NONE");
+  EXPECT_TRUE(WalkForward().empty());
+  EXPECT_EQ(IndexOf(1)->tags[2]->anchor[kTagNotEmpty], 0);
+  SetOrderToTag("D");
+  EXPECT_EQ(WalkForward(), (std::vector<std::int32_t>{6, 4, 1, 3, 2, 5}));
+  HideDeleted = true;
+  EXPECT_EQ(WalkForward(), (std::vector<std::int32_t>{6, 1, 2, 5}));
+  EXPECT_EQ(WalkBackward(), (std::vector<std::int32_t>{5, 2, 1, 6}));
+}
+
+TEST_F(IndexBuildTest, ExpressionLengthAndTypeLimits) {
+  WriteNames(Path("t.dbf"), {"a"}, 5);
+  Build("t.dbf", {Tag("N", "NAME")});
+  std::string expr220 = "NAME" + std::string(216, ' ');
+  EXPECT_TRUE(AddIndexTag(Tag("OK", expr220), false)) << ErrorDetail;
+  EXPECT_FALSE(AddIndexTag(Tag("LONG", "NAME+" + std::string(216, ' ') + "\"\""), false));
+  EXPECT_EQ(DbfErrorNo, 300);
+  EXPECT_FALSE(AddIndexTag(Tag("L", "NAME = \"a\""), false));
+  EXPECT_EQ(DbfErrorNo, 254);
+  EXPECT_NE(ErrorDetail.find("[AddIndexTag()]"), std::string::npos);
+  EXPECT_FALSE(AddIndexTag(Tag("BADFOR", "NAME", "NAME +"), false));
+  EXPECT_NE(ErrorDetail.find("Invalid FOR expression for BADFOR"), std::string::npos);
+}
+
+TEST_F(IndexBuildTest, LongKeysInShortNodesGrowDeepTrees) {
+  // 100-byte keys: 9 keys a node, so 2000 records need four levels.
+  std::vector<std::string> names;
+  for (int i = 0; i < 2000; ++i) names.push_back(std::to_string((i * 7919) % 2000 + 10000));
+  WriteNames(Path("t.dbf"), names, 100);
+  Build("t.dbf", {Tag("NAME", "NAME")});
+  TagState& tag = *IndexOf(1)->tags[0];
+  ASSERT_TRUE(DescendToEdge(*IndexOf(1), tag, false));
+  EXPECT_GE(tag.path.size(), 4u);
+  std::vector<std::int32_t> expected(2000);
+  for (int i = 0; i < 2000; ++i) expected[static_cast<std::size_t>(i)] = i + 1;
+  std::sort(expected.begin(), expected.end(), [&](int a, int b) { return names[a - 1] < names[b - 1]; });
+  EXPECT_EQ(WalkForward(), expected);
+  std::vector<std::int32_t> back = WalkBackward();
+  std::reverse(back.begin(), back.end());
+  EXPECT_EQ(back, expected);
+  for (int probe : {0, 999, 1999}) {
+    ASSERT_TRUE(Find(names[static_cast<std::size_t>(probe)]));
+    EXPECT_EQ(RecNo(), probe + 1);
+  }
+}
+
+TEST_F(IndexBuildTest, MillionRecordsWalkAsAnIndependentSortAndRunsGiveTheSameBytes) {
+  const int count = 1000000;
+  std::mt19937 random(7);
+  std::vector<std::string> names(static_cast<std::size_t>(count));
+  for (auto& n : names) n = std::to_string(random() % 300000);  // many equal keys
+  WriteNames(Path("big.dbf"), names, 8);
+  Build("big.dbf", {Tag("NAME", "NAME")});
+  CloseAllAreas();
+  Bytes in_memory = Mdx("big.dbf");
+  // A budget for about 25,000 entries: some forty runs.
+  IndexSortBudget = 25000 * (8 + 4 + 16);
+  Build("big.dbf", {Tag("NAME", "NAME")});
+  EXPECT_EQ(Mdx("big.dbf"), in_memory);
+  std::vector<std::int32_t> expected(static_cast<std::size_t>(count));
+  for (int i = 0; i < count; ++i) expected[static_cast<std::size_t>(i)] = i + 1;
+  for (auto& n : names) n.resize(8, ' ');
+  std::stable_sort(expected.begin(), expected.end(),
+                   [&](int a, int b) { return names[static_cast<std::size_t>(a - 1)] < names[static_cast<std::size_t>(b - 1)]; });
+  EXPECT_TRUE(WalkForward() == expected);
+}
+
+TEST_F(IndexBuildTest, SortBudgetTooSmallAndProgress) {
+  WriteNames(Path("t.dbf"), {"b", "a", "c", "d"}, 10);
+  Use("t.dbf");
+  IndexSortBudget = 1000;
+  EXPECT_FALSE(MakeIndex({Tag("NAME", "NAME")}, ""));
+  EXPECT_EQ(DbfErrorNo, 217);
+  EXPECT_EQ(ErrorDetail, " um mindestens 256 s_ptrs zu alloziieren [MakeIndex]");
+  IndexSortBudget = 1u << 20;
+  int calls = 0;
+  IndexProgress = [&] { ++calls; };
+  IndexProgressSteps = 100;
+  EXPECT_TRUE(MakeIndex({Tag("NAME", "NAME"), Tag("UP", "UPPER(NAME)")}, ""));
+  EXPECT_EQ(calls, 200);
+}
+
+}  // namespace
+}  // namespace orvex::test

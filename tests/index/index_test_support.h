@@ -1,0 +1,99 @@
+// Shared set-up of the index tests: a clean engine with the expression and
+// index engines installed, errors kept instead of reported, tables written
+// quickly, and walks over a tag through the engine's navigation.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "common/errors.h"
+#include "engine/entry_points.h"
+#include "engine/navigation.h"
+#include "engine/record_io.h"
+#include "engine/tables.h"
+#include "engine/work_area.h"
+#include "expr/compiled_expr.h"
+#include "expr/engine_binding.h"
+#include "expr/dbf_writer.h"
+#include "index/index_build.h"
+#include "index/index_entry_points.h"
+#include "index/index_file.h"
+#include "index/index_open.h"
+#include "index/index_search.h"
+#include "support/test_support.h"
+
+namespace orvex::test {
+
+class IndexTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ResetErrorState();
+    ResetEngineState();
+    ResetEntryPoints();
+    ResetExprState();
+    RegisterExpressionEngine();
+    InstallIndexEngine();
+    ResetIndexSettings();
+    SetAutoReport(false);
+  }
+  void TearDown() override {
+    CloseAllAreas();
+    ResetEngineState();
+    ResetIndexSettings();
+  }
+  std::string Path(const std::string& name) const { return dir_.File(name); }
+
+  // Opens a table in area 1 (exclusively unless `shared`).
+  void Use(const std::string& name, bool shared = false) {
+    Select(1);
+    USE(Path(name) + (shared ? "" : " EXCLUSIVE"));
+    ASSERT_EQ(DbfErrorNo, 0) << ErrorDetail;
+  }
+
+  TempDir dir_;
+};
+
+// A tag definition in one line.
+inline TagDefinition Tag(const std::string& name, const std::string& expr, const std::string& condition = "",
+                         bool descending = false, bool unique = false) {
+  return TagDefinition{name, expr, condition, descending, unique};
+}
+
+// The record numbers of the current table in the active order, walked with
+// GoTop and SKIP(1) (at most `limit` steps).
+inline std::vector<std::int32_t> WalkForward(int limit = 10000000) {
+  std::vector<std::int32_t> records;
+  GoTop();
+  while (!dEOF() && DbfErrorNo == 0 && limit-- > 0) {
+    records.push_back(RecNo());
+    SKIP(1);
+  }
+  return records;
+}
+
+// The same walked backwards with GoBottom and SKIP(-1).
+inline std::vector<std::int32_t> WalkBackward(int limit = 10000000) {
+  std::vector<std::int32_t> records;
+  GoBottom();
+  while (!dEOF() && DbfErrorNo == 0 && limit-- > 0) {
+    records.push_back(RecNo());
+    if (dBOF()) break;
+    SKIP(-1);
+    if (dBOF()) break;
+  }
+  return records;
+}
+
+// The text of C field n of the current record, trimmed on the right.
+inline std::string Text(int n) {
+  const std::uint8_t* p = FieldAddress(n);
+  std::string s(reinterpret_cast<const char*>(p + 1), p[0]);
+  while (!s.empty() && s.back() == ' ') s.pop_back();
+  return s;
+}
+
+}  // namespace orvex::test

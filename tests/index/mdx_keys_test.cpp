@@ -1,0 +1,82 @@
+// Key encodings and comparisons.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "index/mdx_keys.h"
+
+namespace orvex::test {
+namespace {
+
+std::string Hex(const std::array<std::uint8_t, kNumericKeyLength>& k) {
+  static const char* d = "0123456789ABCDEF";
+  std::string s;
+  for (std::uint8_t b : k) s += std::string{d[b >> 4], d[b & 15], ' '};
+  return s.substr(0, s.size() - 1);
+}
+
+TEST(NumericKeys, EncodeAsTheDecimalKey) {
+  struct Case {
+    double value;
+    int decimals;
+    const char* hex;
+  };
+  const Case cases[] = {
+      {0, 0, "34 01 00 00 00 00 00 00 00 00 00 00"},
+      {0, 2, "34 01 00 00 00 00 00 00 00 00 00 00"},
+      {1, 0, "35 29 10 00 00 00 00 00 00 00 00 00"},
+      {277, 0, "37 29 27 70 00 00 00 00 00 00 00 00"},
+      {-0.5, 1, "34 85 50 00 00 00 00 00 00 00 00 00"},
+      {0.001, 3, "32 05 10 00 00 00 00 00 00 00 00 00"},
+      {1.5, 2, "35 0D 15 00 00 00 00 00 00 00 00 00"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(Hex(EncodeNumber(c.value, c.decimals)), c.hex) << c.value;
+}
+
+TEST(NumericKeys, OrderAndOtherDigitCounts) {
+  const double ascending[] = {-1000, -1, -0.5, 0, 0.001, 1, 1.5, 277, 1e9};
+  for (std::size_t i = 0; i + 1 < std::size(ascending); ++i) {
+    auto a = EncodeNumber(ascending[i], 3), b = EncodeNumber(ascending[i + 1], 3);
+    EXPECT_LT(CompareNumericKeys(a.data(), b.data()), 0) << ascending[i] << " < " << ascending[i + 1];
+    EXPECT_GT(CompareNumericKeys(b.data(), a.data()), 0);
+  }
+  // Another writer stores 277 with digit count 3: the same value.
+  std::array<std::uint8_t, 12> other{0x37, 0x0D, 0x27, 0x70};
+  EXPECT_EQ(CompareNumericKeys(other.data(), EncodeNumber(277, 0).data()), 0);
+}
+
+TEST(CharacterKeys, FoldingKeepsTheLength) {
+  struct Case {
+    std::string in, out;
+  };
+  const Case cases[] = {
+      {"M\x81ller", "muelle"},           // Müller (OEM) keeps six characters
+      {"MUELLER", "mueller"},
+      {"M\x9Aller ", "mueller"},         // MÜLLER with a trailing blank
+      {"Stra\xE1" "e", "strass"},        // Straße
+      {"ab\x84", "aba"},                 // an umlaut in the last place
+      {"\x8E" "rger", "aerge"},          // Ärger
+  };
+  for (const Case& c : cases) {
+    std::string s = c.in;
+    FoldKeyText(s);
+    EXPECT_EQ(s, c.out) << c.in;
+  }
+}
+
+TEST(KeyOrder, DescendingReversesEveryType) {
+  auto n1 = EncodeNumber(1, 0), n2 = EncodeNumber(2, 0);
+  double d1 = 2451545, d2 = 1e100;
+  const std::uint8_t c1[] = "abc", c2[] = "abd";
+  for (bool descending : {false, true}) {
+    int sign = descending ? -1 : 1;
+    KeyOrder numeric{'N', 12, descending}, date{'D', 8, descending}, text{'C', 3, descending};
+    EXPECT_EQ(numeric.Compare(n1.data(), n2.data()) < 0 ? -1 : 1, -sign);
+    EXPECT_EQ(date.Compare(reinterpret_cast<const std::uint8_t*>(&d1), reinterpret_cast<const std::uint8_t*>(&d2)),
+              -sign);
+    EXPECT_EQ(text.Compare(c1, c2) < 0 ? -1 : 1, -sign);
+  }
+}
+
+}  // namespace
+}  // namespace orvex::test

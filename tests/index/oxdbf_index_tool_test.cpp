@@ -1,0 +1,68 @@
+// The index commands of oxdbf on a table made with the tool itself.
+#include "index_test_support.h"
+#include "platform/os/files.h"
+
+namespace orvex::test {
+namespace {
+
+class OxdbfIndexTest : public ::testing::Test {
+ protected:
+  ProcessResult Run(std::vector<std::string> args) {
+    args.insert(args.begin(), BuildProgram("tools/oxdbf"));
+    return RunProcess(args);
+  }
+  void SetUp() override {
+    table_ = dir_.File("movies.dbf");
+    ASSERT_EQ(Run({"create", table_, "title, C, 30, 0", "year, N, 4, 0", "premiere, D, 8, 0"}).exit_status, 0);
+    const char* rows[][3] = {{"Metropolis", "1927", "19270110"},
+                             {"Der müde Tod", "1921", "19211006"},
+                             {"Lola rennt", "1998", "19980820"},
+                             {"M", "1931", "19310511"}};
+    for (auto& row : rows) {
+      ASSERT_EQ(Run({"append", table_, std::string("title=") + row[0], std::string("year=") + row[1],
+                     std::string("premiere=") + row[2]})
+                    .exit_status,
+                0);
+    }
+  }
+  TempDir dir_;
+  std::string table_;
+};
+
+TEST_F(OxdbfIndexTest, IndexTagsDumpFindReindex) {
+  ASSERT_EQ(Run({"index", table_, "TITLE", "LOWER(TITLE)"}).exit_status, 0);
+  EXPECT_TRUE(os::FileExists(dir_.File("movies.mdx")));
+  ASSERT_EQ(Run({"index", table_, "YEAR", "YEAR", "--descending"}).exit_status, 0);
+  ASSERT_EQ(Run({"index", table_, "OLD", "YEAR", "--for", "YEAR < 1930", "--unique"}).exit_status, 0);
+  ProcessResult tags = Run({"tags", table_});
+  ASSERT_EQ(tags.exit_status, 0) << tags.err;
+  EXPECT_NE(tags.out.find("TITLE      C     30 no     no          4  LOWER(TITLE)"), std::string::npos) << tags.out;
+  EXPECT_NE(tags.out.find("YEAR       N     12 no     yes         4  YEAR"), std::string::npos) << tags.out;
+  EXPECT_NE(tags.out.find("OLD        N     12 yes    no          2  YEAR  FOR YEAR<1930"), std::string::npos)
+      << tags.out;
+  ProcessResult dump = Run({"dump", table_, "--order", "YEAR", "--csv"});
+  EXPECT_EQ(dump.out,
+            "TITLE,YEAR,PREMIERE\r\nLola rennt,1998,19980820\r\nM,1931,19310511\r\nMetropolis,1927,19270110\r\n"
+            "Der müde Tod,1921,19211006\r\n");
+  ProcessResult found = Run({"find", table_, "TITLE", "der mu"});
+  EXPECT_EQ(found.exit_status, 0);
+  EXPECT_EQ(found.out, "2   Der müde Tod | 1921 | 19211006\n");
+  ProcessResult missing = Run({"find", table_, "TITLE", "Nosferatu"});
+  EXPECT_EQ(missing.exit_status, 1);
+  EXPECT_NE(missing.err.find("Nicht gefunden: Nosferatu"), std::string::npos);
+  // Beyond every key, --near stands on the last one.
+  EXPECT_EQ(Run({"find", table_, "TITLE", "Nosferatu", "--near"}).out, "1   Metropolis | 1927 | 19270110\n");
+  EXPECT_EQ(Run({"find", table_, "TITLE", "me", "--exact"}).exit_status, 1);
+  std::string before = ReadFileBytes(os::ResolvePath(dir_.File("movies.mdx")));
+  ASSERT_EQ(Run({"reindex", table_}).exit_status, 0);
+  EXPECT_EQ(ReadFileBytes(os::ResolvePath(dir_.File("movies.mdx"))).size(), before.size());
+  EXPECT_EQ(Run({"dump", table_, "--order", "NOSUCH"}).exit_status, 220);
+  for (const char* command : {"tags", "find", "index", "reindex"}) {
+    ProcessResult help = Run({command, "--help"});
+    EXPECT_EQ(help.exit_status, 0);
+    EXPECT_EQ(help.out.rfind(std::string("usage: oxdbf ") + command, 0), 0u) << help.out;
+  }
+}
+
+}  // namespace
+}  // namespace orvex::test

@@ -1,0 +1,144 @@
+// oxdbf tags, find, index and reindex: the production index of a table (the
+// MDX file beside it).
+//
+//   oxdbf tags FILE                      the tags with their definitions and key counts
+//   oxdbf find FILE TAG VALUE [--exact] [--near]
+//                                        the record whose key begins with VALUE
+//                                        (--exact: is VALUE); exit status 1 when
+//                                        nothing is found (--near: the next record)
+//   oxdbf index FILE TAG EXPR [--for COND] [--descending] [--unique]
+//                                        adds a tag, or replaces the tag of that name;
+//                                        creates the MDX when the table has none
+//   oxdbf reindex FILE                   rebuilds every tag
+//
+// `oxdbf dump FILE --order TAG` lists the records in a tag's order.
+#include "oxdbf_index.h"
+
+#include <cstdio>
+#include <string>
+
+#include "common/errors.h"
+#include "engine/dbf_file.h"
+#include "engine/record_io.h"
+#include "engine/work_area.h"
+#include "index/index_build.h"
+#include "index/index_file.h"
+#include "index/index_open.h"
+#include "index/index_search.h"
+#include "index/tag_walk.h"
+#include "oxdbf.h"
+#include "platform/os/codepage.h"
+#include "platform/os/files.h"
+
+namespace orvex::tool {
+
+void UseOrder(const std::string& tag) {
+  SetIndexTo("");
+  if (DbfErrorNo == 0) SetOrderToTag(os::Utf8ToAnsi(tag));
+  if (DbfErrorNo != 0) Fail(DbfErrorNo, os::AnsiToUtf8(ErrorDetail));
+}
+
+namespace {
+
+// A flag's value given as "--name=value" or as "--name value" (then the
+// value is the positional argument after the command's own ones).
+std::string FlagArgument(const Invocation& call, const std::string& flag, std::size_t own_args) {
+  std::string value = call.FlagValue(flag);
+  if (value.empty() && call.HasFlag(flag) && call.args.size() > own_args) value = call.args[own_args];
+  return value;
+}
+
+void OpenIndex() {
+  SetIndexTo("");
+  if (DbfErrorNo != 0) Fail(DbfErrorNo, os::AnsiToUtf8(ErrorDetail));
+}
+
+int Tags(const Invocation& call) {
+  if (call.args.size() != 1) Fail(220, "oxdbf tags FILE [oxdbf]");
+  OpenTable(call, call.args[0], true);
+  OpenIndex();
+  IndexFile& index = *IndexOf(CurrentArea);
+  std::printf("%-10s %-4s %3s %-6s %-4s %8s  %s\n", "Tag", "Type", "Len", "Unique", "Desc", "Keys",
+              "Key expression [FOR condition]");
+  for (auto& tag : index.tags) {
+    std::int64_t keys = 0;
+    if (!CountKeys(index, *tag, &keys)) Fail(DbfErrorNo, os::AnsiToUtf8(ErrorDetail));
+    const TagLayout& t = tag->layout;
+    std::string definition = t.key_expr + (t.has_for ? "  FOR " + t.for_expr : "");
+    std::printf("%-10s %-4c %3d %-6s %-4s %8lld  %s\n", os::AnsiToUtf8(tag->name).c_str(), t.key_type, t.key_length,
+                t.unique ? "yes" : "no", t.descending ? "yes" : "no", static_cast<long long>(keys),
+                os::AnsiToUtf8(definition).c_str());
+  }
+  return 0;
+}
+
+int FindCommand(const Invocation& call) {
+  if (call.args.size() != 3) Fail(220, "oxdbf find FILE TAG VALUE [--exact] [--near] [oxdbf]");
+  OpenTable(call, call.args[0], true);
+  UseOrder(call.args[1]);
+  FindNear = call.HasFlag("--near");
+  std::string value = os::Utf8ToAnsi(call.args[2]);
+  bool found = call.HasFlag("--exact") ? FindExact(value) : Find(value);
+  if (DbfErrorNo != 0) Fail(DbfErrorNo, os::AnsiToUtf8(ErrorDetail));
+  if (!found && (!FindNear || RecNo() > RecCount())) {
+    std::fprintf(stderr, "Nicht gefunden: %s in %s (Tag %s)\n", call.args[2].c_str(), call.args[0].c_str(),
+                 call.args[1].c_str());
+    return 1;
+  }
+  std::printf("%d %c", RecNo(), Deleted() ? '*' : ' ');
+  for (int i = 1; i <= FieldCount(); ++i) {
+    std::string text = (i > 1 ? " | " : " ") + FieldText(i);
+    std::fwrite(text.data(), 1, text.size(), stdout);
+  }
+  std::printf("\n");
+  return 0;
+}
+
+int IndexCommand(const Invocation& call) {
+  if (call.args.size() < 3) Fail(220, "oxdbf index FILE TAG EXPR [--for COND] [--descending] [--unique] [oxdbf]");
+  TagDefinition def;
+  def.name = os::Utf8ToAnsi(call.args[1]);
+  def.key_expr = os::Utf8ToAnsi(call.args[2]);
+  def.for_expr = os::Utf8ToAnsi(FlagArgument(call, "--for", 3));
+  def.descending = call.HasFlag("--descending");
+  def.unique = call.HasFlag("--unique");
+  OpenTable(call, call.args[0], false);
+  bool ok = false;
+  if (os::FileExists(IndexFileName(*CurrentWorkArea(), ""))) {
+    OpenIndex();
+    ok = AddIndexTag(def, true);
+  } else {
+    ok = MakeIndex({def}, "");
+    // The table's header says that it has a production index (byte 28), so
+    // that other programs open it too.
+    WorkArea& table = *CurrentWorkArea();
+    if (ok && table.dialect != DbfDialect::kDbase2 && table.header[28] == 0) {
+      const std::uint8_t flag = 1;
+      int err = os::WriteAt(table.file, 28, &flag, 1);
+      if (err != 0) Fail(err, "Fehler beim Schreiben von " + os::AnsiToUtf8(table.file_name) + " [oxdbf index]");
+      table.header[28] = flag;
+    }
+  }
+  if (!ok) Fail(DbfErrorNo != 0 ? DbfErrorNo : 254, os::AnsiToUtf8(ErrorDetail));
+  return 0;
+}
+
+int ReindexCommand(const Invocation& call) {
+  if (call.args.size() != 1) Fail(220, "oxdbf reindex FILE [oxdbf]");
+  OpenTable(call, call.args[0], false);
+  OpenIndex();
+  Reindex();
+  if (DbfErrorNo != 0) Fail(DbfErrorNo, os::AnsiToUtf8(ErrorDetail));
+  return 0;
+}
+
+SubcommandRegistration tags{{"tags", "FILE", {}, Tags}};
+SubcommandRegistration find{{"find", "FILE TAG VALUE [--exact] [--near]", {"--exact", "--near"}, FindCommand}};
+SubcommandRegistration index{{"index",
+                              "FILE TAG EXPR [--for COND] [--descending] [--unique]",
+                              {"--for", "--for=", "--descending", "--unique"},
+                              IndexCommand}};
+SubcommandRegistration reindex{{"reindex", "FILE", {}, ReindexCommand}};
+
+}  // namespace
+}  // namespace orvex::tool
