@@ -164,6 +164,13 @@ TEST_F(IndexNavigationTest, OpeningErrors) {
   EXPECT_EQ(DbfErrorNo, 222);
   EXPECT_NE(ErrorDetail.find("Index-Datei besch"), std::string::npos);
   EXPECT_EQ(IndexOf(1), nullptr);
+  // A header naming another table is no reason to refuse the file.
+  mdx = ReadFileBytes(os::ResolvePath(Path("movies.mdx")));
+  mdx.replace(4, 16, std::string("OTHERTAB\0\0\0\0\0\0\0\0", 16));
+  WriteFileBytes(Path("other.mdx"), mdx);
+  SetIndexTo(Path("other.mdx"));
+  EXPECT_EQ(DbfErrorNo, 0) << ErrorDetail;
+  EXPECT_EQ(WalkForward().size(), 6u);
 }
 
 }  // namespace
