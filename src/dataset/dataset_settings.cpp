@@ -5,6 +5,7 @@
 #include "dates/date_settings.h"
 #include "platform/data/database_error.h"
 #include "platform/os/format_settings.h"
+#include "platform/os/system.h"
 
 namespace orvex {
 
@@ -13,6 +14,25 @@ std::string DatasetNoText;
 std::string DatasetTrueText;
 std::string DatasetFalseText;
 char DatasetDecimalSeparator = '.';
+int DatasetWarningLevel = 2;
+
+void DatasetWarning(const std::string& text_ansi) {
+  if (DatasetWarningLevel == 2) os::ShowWarning(text_ansi);
+}
+
+namespace {
+IndexProgressHook progress_hook;
+}  // namespace
+
+void SetIndexProgressHook(IndexProgressHook hook) { progress_hook = std::move(hook); }
+
+void RunIndexProgress(const std::string& index_file_ansi, const IndexProgressWork& work) {
+  if (progress_hook) {
+    progress_hook(index_file_ansi, work);
+  } else {
+    work([] {});
+  }
+}
 
 namespace {
 

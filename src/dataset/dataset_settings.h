@@ -13,6 +13,7 @@
 //     otherwise 2; first letter Y gives 1; anything else 0.
 #pragma once
 
+#include <functional>
 #include <string>
 
 namespace orvex {
@@ -29,6 +30,26 @@ extern std::string DatasetNoText;     // "nein"
 extern std::string DatasetTrueText;   // the framework's "True"
 extern std::string DatasetFalseText;  // the framework's "False"
 extern char DatasetDecimalSeparator;
+
+// The dataset layer's warnings (a table that could not be created, a
+// corrected field definition, a lock that could not be had) are shown
+// through the warning hook (os::ShowWarning) while the level is 2, its
+// initial value; with any other level they are dropped.
+extern int DatasetWarningLevel;
+void DatasetWarning(const std::string& text_ansi);
+
+// The progress display of an index build. The table component hands the
+// hook the index file's name and the build (`work`); the hook shows its
+// display, runs `work` with the callback that advances the display by one
+// step, and removes the display when `work` returns or throws. The GUI
+// installs its progress window (RunWithIndexProgress); without a hook the
+// build runs without display.
+using IndexProgressWork = std::function<void(const std::function<void()>& step)>;
+using IndexProgressHook =
+    std::function<void(const std::string& index_file_ansi, const IndexProgressWork& work)>;
+void SetIndexProgressHook(IndexProgressHook hook);
+// Runs `work` under the installed hook, or with a step that does nothing.
+void RunIndexProgress(const std::string& index_file_ansi, const IndexProgressWork& work);
 
 // Runs the start-up once per process.
 void StartDatasetUnit();

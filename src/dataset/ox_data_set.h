@@ -110,6 +110,12 @@ class TOxDataSet : public data::TDataSet {
   // ox_data_set_engine.cpp.
   void RefreshFromEngine();
   void ResyncFromEngine();
+  // The slot of a table field in the active buffer (a memo field's holds
+  // its 32-bit block number); nullptr for other fields or without a buffer.
+  std::uint8_t* ActiveSlot(const data::TField& field);
+  // Raises the framework's field-change event for the field (a BLOB stream
+  // changed its contents).
+  void FieldContentsChanged(data::TField* field);
 
   // Framework operations answered here.
   bool BookmarkValid(const std::uint8_t* bookmark) override;

@@ -324,6 +324,16 @@ const TOxDataSet::Slot* TOxDataSet::SlotOf(const data::TField& field) const {
   return slot.has_slot ? &slot : nullptr;
 }
 
+std::uint8_t* TOxDataSet::ActiveSlot(const data::TField& field) {
+  const Slot* slot = SlotOf(field);
+  if (slot == nullptr || ActiveBuffer() == nullptr) return nullptr;
+  return ActiveBuffer() + slot->offset;
+}
+
+void TOxDataSet::FieldContentsChanged(data::TField* field) {
+  data::TDataSet::DataEvent(data::TDataEvent::deFieldChange, data::FieldInfo(field));
+}
+
 RecordBuffer TOxDataSet::FieldSource() const {
   if (State() == TDataSetState::dsCalcFields) return CalcBuffer();
   if (State() == TDataSetState::dsBrowse && IsEmpty()) return nullptr;

@@ -1,0 +1,103 @@
+// The table component beside a second, real program: an index that another
+// program holds is never rebuilt, and the locking writes wait for, or give
+// up on, a record lock that the other program holds.
+#include "table_test_support.h"
+
+namespace orvex::test {
+namespace {
+
+TEST_F(TableTest, AlwaysRebuildsExceptWhileAnotherProgramHoldsTheTable) {
+  const std::string path = MovieTable();
+  Table(path)->Open();
+  ASSERT_EQ(builds, 1);
+  const std::string bytes = ReadFileBytes(Path("movie_r.mdx"));
+  {
+    ChildProcess other({BuildProgram("tests/index/index_helper")});
+    other.WriteLine("open " + path);
+    ASSERT_EQ(other.ReadLine(), "opened");
+    for (TCreateIndexType create :
+         {TCreateIndexType::ciAlways, TCreateIndexType::ciVerifyHeader}) {
+      auto table = Table(path, create, {"TITLE,F,F,UPPER(TITLE)", ""});
+      table->Open();
+      EXPECT_EQ(CurrentOrder(), 1);
+      EXPECT_EQ(Column(*table, "title").size(), kMovies.size());
+    }
+    EXPECT_EQ(builds, 1);
+    EXPECT_EQ(ReadFileBytes(Path("movie_r.mdx")), bytes);
+    other.WriteLine("close");
+    EXPECT_EQ(other.ReadLine(), "ok");
+  }
+  Table(path, TCreateIndexType::ciAlways)->Open();
+  EXPECT_EQ(builds, 2);
+}
+
+class LockTest : public TableTest {
+ protected:
+  void SetUp() override {
+    TableTest::SetUp();
+    path_ = MovieTable();
+    other_ = std::make_unique<ChildProcess>(
+        std::vector<std::string>{BuildProgram("tests/engine/engine_helper")});
+    other_->WriteLine("use " + path_);
+    ASSERT_EQ(other_->ReadLine(), "ok");
+    other_->WriteLine("go 1");
+    other_->ReadLine();
+    other_->WriteLine("rlock");
+    ASSERT_EQ(other_->ReadLine(), "yes");
+    table_ = Table(path_, TCreateIndexType::ciNotFound, {});
+    table_->Open();
+    table_->First();
+  }
+  void TearDown() override {
+    table_.reset();
+    other_.reset();
+    TableTest::TearDown();
+  }
+  std::string path_;
+  std::unique_ptr<ChildProcess> other_;
+  std::unique_ptr<TestTable> table_;
+};
+
+TEST_F(LockTest, RetryingHandlerWaitsForTheLockAndTheEditLands) {
+  int calls = 0;
+  table_->OnRLockFailedOnPost = [&](void* sender, bool& retry) {
+    EXPECT_EQ(sender, table_.get());
+    if (++calls == 3) {
+      other_->WriteLine("unlock");
+      EXPECT_EQ(other_->ReadLine(), "ok");
+    }
+    retry = true;
+  };
+  table_->Edit();
+  table_->FieldByName("year")->SetAsInteger(2001);
+  table_->Post();
+  EXPECT_EQ(calls, 3);
+  EXPECT_TRUE(warnings.empty());
+  EXPECT_EQ(ReadRecords(path_)[0].bytes.substr(20, 4), "2001");
+}
+
+TEST_F(LockTest, FailedLocksWarnOrAskAndChangeNothing) {
+  const std::string bytes = ReadFileBytes(path_);
+  table_->Edit();
+  table_->FieldByName("year")->SetAsInteger(2001);
+  table_->Post();
+  table_->s_DeleteWithLock();
+  table_->s_RestoreWithLock();
+  EXPECT_EQ(warnings, (std::vector<std::string>{"Sperren fehlgeschlagen [Post]",
+                                                "Sperren fehlgeschlagen [Delete]",
+                                                "Sperren fehlgeschlagen [Restore]"}));
+  // A handler that does not retry: no warning.
+  int calls = 0;
+  table_->OnRLockFailedOnDelete = [&](void*, bool&) { ++calls; };
+  table_->s_DeleteWithLock();
+  EXPECT_EQ(calls, 1);
+  EXPECT_EQ(warnings.size(), 3u);
+  // Warnings at another level are dropped.
+  DatasetWarningLevel = 1;
+  table_->s_ReplaceWithLock();
+  EXPECT_EQ(warnings.size(), 3u);
+  EXPECT_EQ(ReadFileBytes(path_), bytes);
+}
+
+}  // namespace
+}  // namespace orvex::test
