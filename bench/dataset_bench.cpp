@@ -20,6 +20,8 @@
 #include <string>
 
 #include "bench/bench_support.h"
+#include "bench/bench_dbf.h"
+#include "bench/movie_table.h"
 #include "common/errors.h"
 #include "dataset/ox_data_set.h"
 #include "dates/date_settings.h"
@@ -35,55 +37,10 @@ namespace {
 using namespace orvex;
 using Clock = std::chrono::steady_clock;
 
-// The table component's part the walk needs: the table opened exclusively.
-// The walk never writes.
-class BenchDbf : public TOxDataSet {
- public:
-  using TOxDataSet::TOxDataSet;
-
- protected:
-  bool OpenTable(const std::string& name) override {
-    USE(name + " EXCLUSIVE");
-    return DbfErrorNo == 0;
-  }
-  void s_AppendWithLock() override {}
-  void s_DeleteWithLock() override {}
-  void s_RestoreWithLock() override {}
-  void s_ReplaceWithLock() override {}
-};
-
 class GridLink : public data::TDataLink {
  public:
   GridLink() { SetBufferCount(20); }
 };
-
-void SetInt(int field, std::int32_t v) { std::memcpy(FieldAddress(field), &v, 4); }
-
-void BuildTable(const std::string& name, int records) {
-  CreateDbf(name, {{"title", 'C', 30, 0},
-                   {"year", 'N', 4, 0},
-                   {"color", 'L', 1, 0},
-                   {"runtime", 'N', 3, 0},
-                   {"stars", 'N', 4, 1},
-                   {"director", 'C', 25, 0},
-                   {"premiere", 'D', 8, 0}});
-  USE(name + " EXCLUSIVE");
-  static const char* const kDirectors[] = {"Fritz Lang", "Robert Wiene", "Tom Tykwer",
-                                           "Volker Schl\xF6ndorff"};
-  for (int i = 0; i < records; ++i) {
-    bench::SetText(1, "Film number " + std::to_string(i));
-    SetInt(2, 1900 + i % 125);
-    *FieldAddress(3) = static_cast<std::uint8_t>(i & 1);
-    SetInt(4, 60 + i % 120);
-    DoubleToReal((i % 100) / 10.0, FieldAddress(5));
-    bench::SetText(6, kDirectors[i % 4]);
-    char date[16];
-    std::snprintf(date, sizeof date, "%02d.%02d.%02d", 1 + i % 28, 1 + i % 12, i % 100);
-    bench::SetText(7, date);
-    Append();
-  }
-  USE("");
-}
 
 double EngineWalk(const std::string& name, long* checksum) {
   Select(1);
@@ -110,7 +67,7 @@ double EngineWalk(const std::string& name, long* checksum) {
 }
 
 double DatasetWalk(const std::string& name, bool read_texts, long* checksum) {
-  BenchDbf table("OxDbf1");
+  bench::BenchDbf table("OxDbf1");
   table.SetDbfFileName(name);
   data::TDataSource source;
   GridLink grid;
@@ -143,7 +100,7 @@ int main(int argc, char** argv) {
   CenturyOn = false;
   SetDateType(5);
 
-  BuildTable(name, records);
+  bench::BuildMovieTable(name, records);
   long engine_sum = 0, dataset_sum = 0;
   EngineWalk(name, &engine_sum);  // warm the page cache
   double engine = bench::BestOf(3, [&] { return EngineWalk(name, &engine_sum); });

@@ -358,9 +358,8 @@ void TCustomOxGrid::UpdateScrollBar() {
     // The position follows the record only while it is a stored record.
     const bool settled = data_set->State() == data::TDataSetState::dsBrowse ||
                          data_set->State() == data::TDataSetState::dsEdit;
-    int position = settled ? data_set->GetRecNo() : -1;
-    if (position < 0) position = 1;
-    SetVScroll(1, count + rows - 1, rows, position);
+    if (settled) scroll_position_ = std::max(1, data_set->GetRecNo());
+    SetVScroll(1, count + rows - 1, rows, scroll_position_);
     return;
   }
   if (link_->RecordCount() < link_->BufferCount() || (data_set->Bof() && data_set->Eof())) {
@@ -429,9 +428,17 @@ void TCustomOxGrid::ColumnsChanged() {
 
 void TCustomOxGrid::ColumnMoved(int from, int to) {
   const int indicator = IndicatorOffset();
+  // A pass-through column moves its field to the place of the field shown
+  // where it landed, so that the fields' order (which such columns follow)
+  // keeps the move.
+  data::TField* moved = ColumnField(from - indicator);
+  data::TField* target = ColumnField(to - indicator);
   ++layout_lock_;
   columns_->Move(from - indicator, to - indicator);
   --layout_lock_;
+  if (columns_->State() == TOxColumnsState::csDefault && moved != nullptr && target != nullptr) {
+    DataSet()->MoveField(moved->Index(), target->Index());  // rebuilds the layout
+  }
   LayoutChanged();
   if (OnColumnMoved) OnColumnMoved(*this, from - indicator, to - indicator);
 }

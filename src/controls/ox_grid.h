@@ -309,7 +309,7 @@ class TCustomOxGrid : public ui::TCustomGrid {
   bool in_layout_ = false;
   bool syncing_row_ = false;
   QString edit_text_;
-  int last_selected_ = -1;
+  int scroll_position_ = 1;  // kept while a record is being inserted
 };
 
 // The published grid.

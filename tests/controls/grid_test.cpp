@@ -99,6 +99,42 @@ TEST_F(GridTest, RowsFollowTheTableWhileScrollingEveryWay) {
   EXPECT_EQ(grid.Row(), 3);
 }
 
+// A table whose record numbers do not follow its order (as in an index
+// order): the scroll bar has three positions.
+class UnsequencedTable : public GridTable {
+ public:
+  using GridTable::GridTable;
+  bool IsSequenced() override { return false; }
+};
+
+TEST_F(GridTest, ThreePositionScrollBarWithoutSequence) {
+  const std::string path = MakeTable(100);
+  table = std::make_unique<UnsequencedTable>(path);
+  source.SetDataSet(table.get());
+  table->Open();
+  ShownGrid grid;
+  grid.SetDataSource(&source);
+  QScrollBar* bar = grid.verticalScrollBar();
+  const int visible = grid.VisibleDataRows();
+  EXPECT_EQ(bar->minimum(), 0);
+  EXPECT_EQ(bar->maximum(), 4);
+  EXPECT_EQ(bar->value(), 0);
+  QTest::keyClick(&grid, Qt::Key_PageDown);
+  EXPECT_EQ(bar->value(), 2);
+  QTest::keyClick(&grid, Qt::Key_End, Qt::ControlModifier);
+  EXPECT_EQ(bar->value(), 4);
+  struct Thumb {
+    int position;
+    int rec_no;
+  };
+  for (const Thumb& t : {Thumb{0, 1}, Thumb{3, 1 + visible}, Thumb{1, 1}, Thumb{4, 100}}) {
+    bar->setSliderDown(true);
+    bar->setSliderPosition(t.position);
+    bar->setSliderDown(false);
+    EXPECT_EQ(table->GetRecNo(), t.rec_no) << t.position;
+  }
+}
+
 TEST_F(GridTest, ScrollBarGoesWhenAllRowsFit) {
   ShownGrid grid;
   Open(MakeTable(3), grid);
@@ -238,6 +274,51 @@ TEST_F(GridTest, EditingPostsToTheFileAppendsAndCancels) {
   QTest::keyClick(&grid, Qt::Key_Escape);
   EXPECT_EQ(table->State(), data::TDataSetState::dsBrowse);
   EXPECT_EQ(DbfRead(path)[1], "R|Name 2|2|T");
+}
+
+TEST_F(GridTest, IndicatorShowsTheStateAndHandlersSeeTheDrawnRecordInTheEngine) {
+  ShownGrid grid;
+  Open(MakeTable(3), grid);
+  const QRect indicator = grid.CellRect(0, 1);
+  const QImage browse = grid.Picture().copy(indicator);
+  EXPECT_NE(browse, grid.Picture().copy(grid.CellRect(0, 2)));  // only the active row has it
+  table->Edit();
+  const QImage edit = grid.Picture().copy(indicator);
+  table->Cancel();
+  table->Insert();
+  const QImage insert = grid.Picture().copy(indicator);
+  table->Cancel();
+  EXPECT_NE(browse, edit);
+  EXPECT_NE(edit, insert);
+  EXPECT_NE(browse, insert);
+
+  // While a data cell is drawn, the engine's record is the drawn row's.
+  std::vector<int> engine_nums;
+  grid.OnDrawDataCell = [&](TCustomOxGrid&, const QRect&, data::TField* field, unsigned) {
+    if (field != nullptr && field->FieldName() == "NUM") {
+      std::int32_t value = 0;
+      ASSERT_TRUE(table->SelectArea("test"));
+      std::memcpy(&value, FieldAddress(2), 4);
+      engine_nums.push_back(value);
+    }
+  };
+  grid.InvalidateGrid();
+  grid.Picture();
+  EXPECT_EQ(engine_nums, (std::vector<int>{1, 2, 3}));
+  EXPECT_EQ(table->FieldByName("NUM")->AsInteger(), 1);
+}
+
+TEST_F(GridTest, DraggingAColumnMovesItsField) {
+  ShownGrid grid;
+  Open(MakeTable(2), grid);
+  int moved_from = -1, moved_to = -1;
+  grid.OnColumnMoved = [&](TCustomOxGrid&, int from, int to) { moved_from = from, moved_to = to; };
+  grid.MoveColumn(3, 1);  // FLAG to the front
+  EXPECT_EQ(moved_from, 2);
+  EXPECT_EQ(moved_to, 0);
+  EXPECT_EQ(table->Fields(0)->FieldName(), "FLAG");
+  EXPECT_EQ(grid.Columns().Items(0).FieldName(), "FLAG");
+  EXPECT_EQ(grid.ColumnField(1), table->FieldByName("NAME"));
 }
 
 TEST_F(GridTest, TooManyColumnsRaiseTheGridError) {

@@ -188,6 +188,16 @@ void TDataSet::CheckFieldWrite(const TField& field) {
   }
 }
 
+void TDataSet::MoveField(int from, int to) {
+  const int count = FieldCount();
+  if (from < 0 || from >= count || to < 0 || to >= count || from == to) return;
+  auto field = std::move(fields_[static_cast<std::size_t>(from)]);
+  fields_.erase(fields_.begin() + from);
+  fields_.insert(fields_.begin() + to, std::move(field));
+  for (int i = 0; i < count; ++i) fields_[static_cast<std::size_t>(i)]->index_ = i;
+  FieldLayoutChanged();
+}
+
 void TDataSet::FieldLayoutChanged() {
   if (Active()) DataEvent(TDataEvent::deLayoutChange, 0);
 }

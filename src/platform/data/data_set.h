@@ -209,6 +209,10 @@ class TDataSet {
   // Adds a persistent field (only while closed). A dataset with persistent
   // fields binds them at open instead of creating default fields.
   TField* AddField(std::unique_ptr<TField> field);
+  // Moves field `from` of the field list to place `to` (a control showing
+  // the fields in list order was rearranged); the controls hear of it as a
+  // layout change. Indexes out of range do nothing.
+  void MoveField(int from, int to);
   // Bytes of the calculated-fields part of each record buffer.
   int CalcFieldsSize() const { return calc_fields_size_; }
   // The contents of a BLOB field; nullptr when the dataset has none to offer.
