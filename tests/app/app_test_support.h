@@ -48,8 +48,15 @@ for i in range(n):
 for no, kind, r in ordered:
     plot = r['PLOT'].rstrip('\x00')
     print('|'.join([str(no), kind, r['TITLE'], str(r['YEAR']), str(r['RUNTIME']), r['STARS'], plot]))
+# Character keys as the MDX holds them: code page 850, A-Z and the three
+# capital umlauts lower-cased, then ae/oe/ue/ss for the umlauts and sharp s,
+# cut back to the text's length; keys compare as unsigned bytes.
 def text_key(s, width):
-    return s.lower().encode('cp850').ljust(width, b' ')
+    raw = s.lower().encode('cp850').ljust(width, b' ')
+    raw = raw.translate(bytes.maketrans(b'\x8e\x99\x9a', b'\x84\x94\x81'))
+    for umlaut, pair in ((b'\x84', b'ae'), (b'\x94', b'oe'), (b'\x81', b'ue'), (b'\xe1', b'ss')):
+        raw = raw.replace(umlaut, pair)
+    return raw[:width]
 keys = {
     'TITLE': lambda r: text_key(r['TITLE'], 20),
     'YEAR': lambda r: r['YEAR'],

@@ -32,6 +32,9 @@ for _ in $(seq 100); do
   sleep 0.1
 done
 [ -n "$window" ] || { echo "FAIL: the window did not appear"; cat pread.err; exit 1; }
+# Without a window manager nothing gives the new window the input focus;
+# focusing it is what activates it (and opens the table).
+xdotool windowfocus --sync "$window"
 sleep 1
 eval "$(xdotool getwindowgeometry --shell "$window")"   # X, Y, WIDTH, HEIGHT
 echo "window $window at $X,$Y size ${WIDTH}x$HEIGHT"
