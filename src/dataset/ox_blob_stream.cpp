@@ -63,7 +63,9 @@ TOxBlobStream::~TOxBlobStream() {
   }
 }
 
-bool TOxBlobStream::Usable(const char* routine) { return !inert_ && data_set_->SelectArea(routine); }
+bool TOxBlobStream::Usable(const char* routine) {
+  return !inert_ && data_set_->SelectArea(routine);
+}
 
 std::int32_t TOxBlobStream::Block() const {
   std::int32_t block = 0;

@@ -3,8 +3,8 @@
 #include "dataset/ox_file_data_set.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <chrono>
+#include <cstdio>
 #include <thread>
 
 #include "common/errors.h"
@@ -77,9 +77,9 @@ bool TOxFileDataSet::OpenTable(const std::string& name) {
   if (!alias.empty()) command += " ALIAS " + alias;
   {
     ScopedOption<bool> count(CountFromFileSize, auto_fix_rec_count_);
-    ScopedOption<std::uint16_t> mode(OpenModeOverride,
-                                     ReadOnly() ? static_cast<std::uint16_t>(exclusive_ ? 0 : 64)
-                                                      : OpenModeOverride);
+    ScopedOption<std::uint16_t> mode(
+        OpenModeOverride,
+        ReadOnly() ? static_cast<std::uint16_t>(exclusive_ ? 0 : 64) : OpenModeOverride);
     USE(command);
   }
   if (DbfErrorNo != 0) return false;
@@ -136,8 +136,8 @@ bool TOxFileDataSet::CreateTable() {
 // ---------------------------------------------------------------- writes ---
 
 void TOxFileDataSet::s_AppendWithLock() {
-  LockedWrite("s_AppendWithLock", "Insert", ALock, [] { ::orvex::Append(); },
-              OnALockFailedOnInsert);
+  LockedWrite(
+      "s_AppendWithLock", "Insert", ALock, [] { ::orvex::Append(); }, OnALockFailedOnInsert);
 }
 void TOxFileDataSet::s_DeleteWithLock() {
   LockedWrite("s_DeleteWithLock", "Delete", RLock, DeleteRec, OnRLockFailedOnDelete);
@@ -219,8 +219,7 @@ bool TOxFileDataSet::Locate(const std::string& key_fields,
 std::unique_ptr<data::TStream> TOxFileDataSet::CreateBlobStream(data::TField* field,
                                                                 data::TBlobStreamMode mode) {
   if (field == nullptr || dynamic_cast<data::TBlobField*>(field) == nullptr) return nullptr;
-  return std::make_unique<TOxBlobStream>(field, mode,
-                                         TableLanguage() == TOxTableLanguage::tlOem);
+  return std::make_unique<TOxBlobStream>(field, mode, TableLanguage() == TOxTableLanguage::tlOem);
 }
 
 // ------------------------------------------------------------ properties ---

@@ -23,7 +23,8 @@ std::vector<std::string> SplitLines(const std::string& text) {
   std::size_t start = 0;
   for (;;) {
     const std::size_t end = text.find('\n', start);
-    std::string line = text.substr(start, end == std::string::npos ? std::string::npos : end - start);
+    std::string line =
+        text.substr(start, end == std::string::npos ? std::string::npos : end - start);
     if (!line.empty() && line.back() == '\r') line.pop_back();
     lines.push_back(line);
     if (end == std::string::npos || end + 1 == text.size()) break;

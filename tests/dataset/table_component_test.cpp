@@ -25,8 +25,7 @@ TEST_F(TableTest, MainFormTableIsCreatedAndItsIndexBuiltOnce) {
     EXPECT_EQ(progress_steps, 4 * 100);
     EXPECT_EQ(IndexTagLines(Path("movie_r.mdx")),
               (std::vector<std::string>{"TITLE,F,F,LOWER(TITLE)", "", "YEAR,F,F,YEAR", "",
-                                        "RUNTIME,F,F,RUNTIME", "", "STARS,F,F,LOWER(STARS)",
-                                        ""}));
+                                        "RUNTIME,F,F,RUNTIME", "", "STARS,F,F,LOWER(STARS)", ""}));
   }
   const std::string bytes = ReadFileBytes(Path("movie_r.mdx"));
   const long long time = FileTimeNs(Path("movie_r.mdx"));
@@ -147,7 +146,8 @@ TEST_F(TableTest, OrdersFindAndLocate) {
   auto table = Table(MovieTable());
   table->Open();
   ASSERT_TRUE(table->SetOrderToTag("year"));
-  EXPECT_EQ(Column(*table, "year"), (std::vector<std::string>{"1927", "1942", "1958", "1975", "1979"}));
+  EXPECT_EQ(Column(*table, "year"),
+            (std::vector<std::string>{"1927", "1942", "1958", "1975", "1979"}));
   ASSERT_TRUE(table->SetOrderToTag("title"));
   EXPECT_EQ(Column(*table, "title"),
             (std::vector<std::string>{"alien", "Casablanca", "jaws", "Metropolis", "Vertigo"}));
@@ -204,7 +204,8 @@ TEST_F(TableTest, MemoThroughBlobStreams) {
   table->Edit();
   table->Post();
   {
-    auto stream = table->CreateBlobStream(table->FieldByName("plot"), data::TBlobStreamMode::bmWrite);
+    auto stream =
+        table->CreateBlobStream(table->FieldByName("plot"), data::TBlobStreamMode::bmWrite);
   }
   EXPECT_EQ(table->State(), data::TDataSetState::dsEdit);
   EXPECT_TRUE(table->FieldByName("plot")->IsNull());
@@ -223,15 +224,14 @@ TEST_F(TableTest, MemoThroughBlobStreams) {
   table->Close();
 
   // An independent reader sees the texts in the file's OEM characters.
-  const ProcessResult read = RunProcess(
-      {"/usr/bin/python3", "-c",
-       "import sys, dbfread\n"
-       "for r in dbfread.DBF(sys.argv[1], encoding='cp850'):\n"
-       "    v = r['PLOT']\n"
-       // dbfread takes a dBASE IV memo's stored length (text + 8) for the
-       // text's length and returns 8 bytes too many.
-       "    print(None if v is None else repr(v[:-8]))\n",
-       Path("movie_r.dbf")});
+  const ProcessResult read = RunProcess({"/usr/bin/python3", "-c",
+                                         "import sys, dbfread\n"
+                                         "for r in dbfread.DBF(sys.argv[1], encoding='cp850'):\n"
+                                         "    v = r['PLOT']\n"
+                                         // dbfread takes a dBASE IV memo's stored length (text + 8)
+                                         // for the text's length and returns 8 bytes too many.
+                                         "    print(None if v is None else repr(v[:-8]))\n",
+                                         Path("movie_r.dbf")});
   ASSERT_EQ(read.exit_status, 0) << read.err;
   EXPECT_EQ(read.out, "None\n'" + os::AnsiToUtf8(plot) + "'\nNone\nNone\nNone\n");
 }
@@ -241,8 +241,8 @@ TEST_F(TableTest, FileNameRules) {
     const char* given;
     const char* stored;
   };
-  const Case cases[] = {{"  movie  ", "movie.DBF"}, {"movie.", "movie."}, {"d/t.dbf", "d/t.dbf"},
-                        {"  ", ""}};
+  const Case cases[] = {
+      {"  movie  ", "movie.DBF"}, {"movie.", "movie."}, {"d/t.dbf", "d/t.dbf"}, {"  ", ""}};
   TestTable table("OxDbf1");
   for (const Case& c : cases) {
     table.SetDbfFileName(c.given);
@@ -263,10 +263,9 @@ TEST_F(TableTest, CreationWarnings) {
   table.SetDbfFileName(Path("none.dbf"));
   EXPECT_THROW(table.Open(), EOrvexError);
   EXPECT_EQ(DbfErrorNo, 2);
-  EXPECT_EQ(warnings,
-            (std::vector<std::string>{
-                "FieldList.Count ist <= 0 beim Versuch, eine Datenbank zu erzeugen",
-                "Konnte '" + Path("none.dbf") + "' nicht erzeugen"}));
+  EXPECT_EQ(warnings, (std::vector<std::string>{
+                          "FieldList.Count ist <= 0 beim Versuch, eine Datenbank zu erzeugen",
+                          "Konnte '" + Path("none.dbf") + "' nicht erzeugen"}));
   // A line without exactly three commas: nothing is created.
   warnings.clear();
   table.DbfFields() = {"name, C, 10, 0", "price, N, 12"};
@@ -298,11 +297,16 @@ TEST_F(TableTest, PropertiesAsAStoredFormSetsThem) {
   };
   TestTable table;
   table.BeginLoading();
-  const std::pair<const char*, std::string> stored[] = {
-      {"Name", "OxDbf1"},          {"Active", "True"},          {"DbfFileName", path},
-      {"ReadOnly", "True"},        {"Exclusive", "True"},       {"CreateIndex", "ciNever"},
-      {"HideDeletedRecs", "False"}, {"TableLanguage", "tlOem"}, {"DbfFields", join(kMovieFields)},
-      {"IndexList", join(kMovieIndexList)}};
+  const std::pair<const char*, std::string> stored[] = {{"Name", "OxDbf1"},
+                                                        {"Active", "True"},
+                                                        {"DbfFileName", path},
+                                                        {"ReadOnly", "True"},
+                                                        {"Exclusive", "True"},
+                                                        {"CreateIndex", "ciNever"},
+                                                        {"HideDeletedRecs", "False"},
+                                                        {"TableLanguage", "tlOem"},
+                                                        {"DbfFields", join(kMovieFields)},
+                                                        {"IndexList", join(kMovieIndexList)}};
   for (const auto& [name, value] : stored) EXPECT_TRUE(table.SetProperty(name, value)) << name;
   EXPECT_FALSE(table.Active());
   table.EndLoading();
@@ -329,7 +333,8 @@ TEST_F(TableTest, OpenModesAndRecordCountFromFileSize) {
     bool read_only, exclusive;
     int mode;
   };
-  const Case cases[] = {{true, true, 0}, {true, false, 64}, {false, true, 0x12}, {false, false, 0x42}};
+  const Case cases[] = {
+      {true, true, 0}, {true, false, 64}, {false, true, 0x12}, {false, false, 0x42}};
   for (const Case& c : cases) {
     auto table = Table(path);
     table->SetReadOnly(c.read_only);

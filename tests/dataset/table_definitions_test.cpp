@@ -1,9 +1,9 @@
 // The table component's definition lists: DbfFields lines, their
 // correction and its warning text, IndexList pairs and their comparison
 // with the tags stored in an index file.
-#include <gtest/gtest.h>
-
 #include "dataset/table_definitions.h"
+
+#include <gtest/gtest.h>
 
 namespace orvex {
 namespace {
@@ -57,10 +57,17 @@ TEST(FieldLines, WarningAndDesignLine) {
 }
 
 TEST(IndexLines, Parse) {
-  const std::vector<std::string> list = {
-      "TITLE,F,F,LOWER(TITLE)", "",  "YEAR,T,T,YEAR", "YEAR>1950", "LONGTAGNAME12,t,F,X",
-      "",                       ",F,F,NONAME",   "",  "EMPTY,F,F,", "",
-      "ODD,F,F,ODD"};
+  const std::vector<std::string> list = {"TITLE,F,F,LOWER(TITLE)",
+                                         "",
+                                         "YEAR,T,T,YEAR",
+                                         "YEAR>1950",
+                                         "LONGTAGNAME12,t,F,X",
+                                         "",
+                                         ",F,F,NONAME",
+                                         "",
+                                         "EMPTY,F,F,",
+                                         "",
+                                         "ODD,F,F,ODD"};
   EXPECT_EQ(IndexListTagCount(list), 5);
   const std::vector<TagDefinition> tags = ParseIndexList(list);
   ASSERT_EQ(tags.size(), 3u);

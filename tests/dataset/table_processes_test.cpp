@@ -15,8 +15,7 @@ TEST_F(TableTest, AlwaysRebuildsExceptWhileAnotherProgramHoldsTheTable) {
     ChildProcess other({BuildProgram("tests/index/index_helper")});
     other.WriteLine("open " + path);
     ASSERT_EQ(other.ReadLine(), "opened");
-    for (TCreateIndexType create :
-         {TCreateIndexType::ciAlways, TCreateIndexType::ciVerifyHeader}) {
+    for (TCreateIndexType create : {TCreateIndexType::ciAlways, TCreateIndexType::ciVerifyHeader}) {
       auto table = Table(path, create, {"TITLE,F,F,UPPER(TITLE)", ""});
       table->Open();
       EXPECT_EQ(CurrentOrder(), 1);

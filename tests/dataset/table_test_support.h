@@ -17,11 +17,11 @@
 namespace orvex::test {
 
 inline const std::vector<std::string> kMovieFields = {
-    "title, C, 20, 0",  "year, N, 4, 0",      "color, L, 1, 0", "runtime, N, 3, 0",
-    "stars, C, 50, 0",  "director, C, 20, 0", "plot, M, 10, 0", "premiere, D, 8, 0"};
+    "title, C, 20, 0", "year, N, 4, 0",      "color, L, 1, 0", "runtime, N, 3, 0",
+    "stars, C, 50, 0", "director, C, 20, 0", "plot, M, 10, 0", "premiere, D, 8, 0"};
 inline const std::vector<std::string> kMovieIndexList = {
-    "TITLE,F,F,LOWER(TITLE)", "", "YEAR,F,F,YEAR", "", "RUNTIME,F,F,RUNTIME", "",
-    "STARS,F,F,LOWER(STARS)", ""};
+    "TITLE,F,F,LOWER(TITLE)", "", "YEAR,F,F,YEAR",          "",
+    "RUNTIME,F,F,RUNTIME",    "", "STARS,F,F,LOWER(STARS)", ""};
 
 struct Movie {
   const char* title;
@@ -38,10 +38,10 @@ inline const std::vector<Movie> kMovies = {{"Vertigo", 1958, 128, "James Stewart
 // A TOxDbf whose protected writes a test may call.
 class TestTable : public TOxDbf {
  public:
-  using TOxDbf::TOxDbf;
   using TOxDbf::s_DeleteWithLock;
   using TOxDbf::s_ReplaceWithLock;
   using TOxDbf::s_RestoreWithLock;
+  using TOxDbf::TOxDbf;
 };
 
 class TableTest : public DatasetTest {
