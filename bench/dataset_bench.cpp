@@ -19,8 +19,8 @@
 #include <cstring>
 #include <string>
 
-#include "bench/bench_support.h"
 #include "bench/bench_dbf.h"
+#include "bench/bench_support.h"
 #include "bench/movie_table.h"
 #include "common/errors.h"
 #include "dataset/ox_data_set.h"

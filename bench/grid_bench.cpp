@@ -5,16 +5,19 @@
 //   - the first page: from attaching the grid to the open table until its
 //     first page has been painted (target: within 100 ms);
 //   - paging: Page Down sent to the grid, each page painted at once
-//     (synchronous repaint), from the first record to the end (target: at
-//     least 60 pages per second).
+//     (synchronous repaint), 1000 pages from the first record, 1000 from
+//     the middle of the table and 1000 up to its end (target: at least 60
+//     pages per second; the whole table would be 33,000 pages).
 // The grid is 800 x 600 pixels (about 30 rows) and shows every field. The
 // table is in natural order: the index engine is not part of the build yet.
+// Each figure is the best of three runs.
 //
 // Usage: grid_bench [records] [folder]   (defaults 1000000, $TMPDIR)
 #include <unistd.h>
 
 #include <QApplication>
 #include <QKeyEvent>
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <string>
@@ -61,13 +64,21 @@ Result Run(const std::string& name) {
   result.first_page_ms = Seconds(start) * 1000;
 
   QKeyEvent page_down(QEvent::KeyPress, Qt::Key_PageDown, Qt::NoModifier);
-  start = Clock::now();
-  while (!table.Eof()) {
-    QApplication::sendEvent(&grid, &page_down);
+  const int count = table.GetRecordCount();
+  const int rows = grid.VisibleDataRows();
+  double seconds = 0;
+  for (const int from : {1, count / 2, count - 1000 * rows}) {
+    table.SetRecNo(std::max(1, from));
     grid.viewport()->repaint();
-    ++result.pages;
+    start = Clock::now();
+    for (int page = 0; page < 1000 && !table.Eof(); ++page) {
+      QApplication::sendEvent(&grid, &page_down);
+      grid.viewport()->repaint();
+      ++result.pages;
+    }
+    seconds += Seconds(start);
   }
-  result.pages_per_second = result.pages / Seconds(start);
+  result.pages_per_second = result.pages / seconds;
   grid.SetDataSource(nullptr);
   table.Close();
   return result;
@@ -87,9 +98,13 @@ int main(int argc, char** argv) {
   SetDateType(5);
 
   bench::BuildMovieTable(name, records);
-  const Result best = bench::BestOf(3, [&] { return Run(name); });
-  std::printf("first page after attaching the grid:  %8.1f ms   (target 100 ms)\n",
-              best.first_page_ms);
+  double first_page_ms = 1e9;
+  const Result best = bench::BestOf(3, [&] {
+    const Result run = Run(name);
+    first_page_ms = std::min(first_page_ms, run.first_page_ms);
+    return run;
+  });
+  std::printf("first page after attaching the grid:  %8.1f ms   (target 100 ms)\n", first_page_ms);
   std::printf("Page Down with repaint, %d pages:  %8.0f pages/s  (target 60, %.1fx)\n", best.pages,
               best.pages_per_second, best.pages_per_second / 60);
   std::remove(name.c_str());

@@ -200,6 +200,12 @@ data::TField* TCustomOxGrid::ColumnField(int index) const {
 data::TField* TCustomOxGrid::SelectedField() const { return ColumnField(SelectedIndex()); }
 
 char TCustomOxGrid::ColumnDbfType(int index) const {
+  return index >= 0 && index < static_cast<int>(column_types_.size())
+             ? column_types_[static_cast<std::size_t>(index)]
+             : ' ';
+}
+
+char TCustomOxGrid::LookUpDbfType(int index) const {
   const data::TField* field = ColumnField(index);
   auto* ox = dynamic_cast<TOxDataSet*>(DataSet());
   if (field == nullptr || ox == nullptr || ox->FieldProps() == nullptr ||
@@ -311,6 +317,8 @@ void TCustomOxGrid::LayoutChanged() {
   for (int i = 0; i < columns_->Count(); ++i) {
     SetColWidth(i + indicator, columns_->Items(i).Width());
   }
+  column_types_.clear();
+  for (int i = 0; i < columns_->Count(); ++i) column_types_.push_back(LookUpDbfType(i));
   SetDefaultRowHeight(DataRowHeight());
   UpdateRowCount();
   if (options_ & dgTitles) SetRowHeight(0, TitleRowHeight());

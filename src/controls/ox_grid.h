@@ -140,8 +140,8 @@ class TCustomOxGrid : public ui::TCustomGrid {
   using ClickEvent = std::function<void(TCustomOxGrid&, TOxColumn*)>;
   using Notify = std::function<void(TCustomOxGrid&)>;
   using ChangeColorsEvent = std::function<void(TCustomOxGrid&, int cur_row, TOxRowColors&)>;
-  using DrawColumnCellEvent = std::function<void(TCustomOxGrid&, const QRect&, int data_col,
-                                                 TOxColumn*, unsigned state)>;
+  using DrawColumnCellEvent =
+      std::function<void(TCustomOxGrid&, const QRect&, int data_col, TOxColumn*, unsigned state)>;
   using DrawDataCellEvent =
       std::function<void(TCustomOxGrid&, const QRect&, data::TField*, unsigned state)>;
 
@@ -196,7 +196,8 @@ class TCustomOxGrid : public ui::TCustomGrid {
   data::TField* SelectedField() const;
   // The field shown in data column `index`; nullptr without.
   data::TField* ColumnField(int index) const;
-  // The DBF type letter of a column's field; ' ' when there is none.
+  // The DBF type letter of a column's field; ' ' when there is none (or the
+  // dataset is no TOxDataSet). Taken when the layout is built.
   char ColumnDbfType(int index) const;
   // Whether the dataset may be changed through the grid.
   bool CanModifyData() const;
@@ -226,6 +227,8 @@ class TCustomOxGrid : public ui::TCustomGrid {
   std::function<void(TCustomOxGrid&, int from, int to)> OnColumnMoved;
   DrawColumnCellEvent OnDrawColumnCell;
   DrawDataCellEvent OnDrawDataCell;
+  // Runs before the grid handles a key; ignoring the event (ignore())
+  // keeps the grid from handling it.
   std::function<void(TCustomOxGrid&, QKeyEvent*)> OnKeyDown;
 
  protected:
@@ -265,6 +268,7 @@ class TCustomOxGrid : public ui::TCustomGrid {
   void UpdateRowCount();
   void UpdateActive();
   void UpdateScrollBar();
+  char LookUpDbfType(int index) const;
   void ApplyOptions();
   int DataRowHeight() const;
   int TitleRowHeight() const;
@@ -309,7 +313,12 @@ class TCustomOxGrid : public ui::TCustomGrid {
   bool in_layout_ = false;
   bool syncing_row_ = false;
   QString edit_text_;
-  int scroll_position_ = 1;  // kept while a record is being inserted
+  int scroll_position_ = 1;
+  // Drawing looks these up per cell, so they are kept: the type letter of
+  // each column's field (rebuilt with the layout) and whether the row being
+  // drawn is a deleted record (taken before its first cell).
+  std::vector<char> column_types_;
+  bool row_deleted_ = false;  // kept while a record is being inserted
 };
 
 // The published grid.

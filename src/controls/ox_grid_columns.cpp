@@ -16,7 +16,9 @@ namespace orvex {
 
 namespace {
 
-TOxFont SystemFont() { return {QApplication::font(), QApplication::palette().color(QPalette::WindowText)}; }
+TOxFont SystemFont() {
+  return {QApplication::font(), QApplication::palette().color(QPalette::WindowText)};
+}
 
 }  // namespace
 
@@ -188,15 +190,23 @@ void TOxColumn::RestoreDefaults() {
 bool TOxColumn::IsStored(TOxColumnValue value) const {
   if (!(assigned_ & value)) return false;
   switch (value) {
-    case cvColor: return color_ != DefaultColor();
-    case cvWidth: return width_ != DefaultWidth();
-    case cvAlignment: return alignment_ != DefaultAlignment();
-    case cvReadOnly: return read_only_ != DefaultReadOnly();
-    case cvTitleColor: return title_->color_ != title_->DefaultColor();
-    case cvTitleCaption: return title_->caption_ != title_->DefaultCaption();
-    case cvTitleAlignment: return title_->alignment_ != TAlignment::taLeftJustify;
+    case cvColor:
+      return color_ != DefaultColor();
+    case cvWidth:
+      return width_ != DefaultWidth();
+    case cvAlignment:
+      return alignment_ != DefaultAlignment();
+    case cvReadOnly:
+      return read_only_ != DefaultReadOnly();
+    case cvTitleColor:
+      return title_->color_ != title_->DefaultColor();
+    case cvTitleCaption:
+      return title_->caption_ != title_->DefaultCaption();
+    case cvTitleAlignment:
+      return title_->alignment_ != TAlignment::taLeftJustify;
     case cvFont:
-    case cvTitleFont: return true;
+    case cvTitleFont:
+      return true;
   }
   return false;
 }

@@ -53,9 +53,7 @@ using data::TAlignment;
 struct TOxFont {
   QFont font;
   QColor color = Qt::black;
-  bool operator==(const TOxFont& other) const {
-    return font == other.font && color == other.color;
-  }
+  bool operator==(const TOxFont& other) const { return font == other.font && color == other.color; }
 };
 
 enum class TOxColumnButtonStyle { cbsAuto, cbsEllipsis, cbsNone };

@@ -69,6 +69,7 @@ void TCustomOxGrid::DrawCell(QPainter& painter, int col, int row, const QRect& c
   const bool data_row = row >= TitleOffset();
   if (col == 0 || col <= last_drawn_col_ || design_mode_) {
     ResetRowColors();
+    row_deleted_ = data_row && link_->Active() && RowDeleted(row - TitleOffset());
     if (data_row && !design_mode_ && OnChangeColorsEvent && link_->Active()) ChangeRowColors(row);
   }
   last_drawn_col_ = col;
@@ -120,7 +121,7 @@ void TCustomOxGrid::DrawDataCell(QPainter& painter, int data_col, int row, const
   if (colors_.CellColor.isValid()) background = colors_.CellColor;
   if (colors_.CellTextColor.isValid()) text_color = colors_.CellTextColor;
   const int data_row = row - TitleOffset();
-  if (link_->Active() && RowDeleted(data_row)) {
+  if (row_deleted_) {
     background = colors_.DeletedColor;
     text_color = colors_.DeletedTextColor;
   }
@@ -202,8 +203,8 @@ void TCustomOxGrid::DrawBooleanBox(QPainter& painter, const QRect& rect, const Q
         painter.drawLine(l + 3, b - 3, r - 3, t + 3);
         break;
       case TOxBooleanBox::bbCheckMark:
-        painter.drawPolyline(QPolygon({QPoint(l + 2, t + w / 2), QPoint(l + w / 3, b - 2),
-                                       QPoint(r - 2, t)}));
+        painter.drawPolyline(
+            QPolygon({QPoint(l + 2, t + w / 2), QPoint(l + w / 3, b - 2), QPoint(r - 2, t)}));
         break;
       case TOxBooleanBox::bbFillBox:
       case TOxBooleanBox::bbFillBoxRed:

@@ -60,8 +60,8 @@ void TCustomOxGrid::ToggleLogical() {
   if (!(options_ & dgEditing) || !IsLogicalCell()) return;
   data::TField* field = SelectedField();
   if (!CanEditModify()) return;
-  edit_text_ = ui::FromAnsi(IsTrueText(ui::FromAnsi(field->Text())) ? data::kFalseText
-                                                                      : data::kTrueText);
+  edit_text_ =
+      ui::FromAnsi(IsTrueText(ui::FromAnsi(field->Text())) ? data::kFalseText : data::kTrueText);
   link_->SetModified(true);
   link_->UpdateRecord();
   InvalidateRow(Row());
@@ -153,7 +153,10 @@ void TCustomOxGrid::ToggleDeleted() {
 // ----------------------------------------------------------------- keys ---
 
 void TCustomOxGrid::KeyDown(QKeyEvent* event) {
-  if (OnKeyDown) OnKeyDown(*this, event);
+  if (OnKeyDown) {
+    OnKeyDown(*this, event);
+    if (!event->isAccepted()) return;  // the handler took the key away
+  }
   if (!link_->Active()) {
     ui::TCustomGrid::KeyDown(event);
     return;
@@ -169,15 +172,31 @@ void TCustomOxGrid::KeyDown(QKeyEvent* event) {
   if (ctrl) {
     switch (key) {
       case Qt::Key_PageUp:
-      case Qt::Key_Up: MoveBy(-active); return;
+      case Qt::Key_Up:
+        MoveBy(-active);
+        return;
       case Qt::Key_PageDown:
-      case Qt::Key_Down: MoveBy(link_->RecordCount() - 1 - active); return;
-      case Qt::Key_Home: data_set->First(); return;
-      case Qt::Key_End: data_set->Last(); return;
-      case Qt::Key_Left: GoColumn(0); return;
-      case Qt::Key_Right: GoColumn(columns_->Count() - 1); return;
-      case Qt::Key_Delete: ToggleDeleted(); return;
-      default: ui::TCustomGrid::KeyDown(event); return;
+      case Qt::Key_Down:
+        MoveBy(link_->RecordCount() - 1 - active);
+        return;
+      case Qt::Key_Home:
+        data_set->First();
+        return;
+      case Qt::Key_End:
+        data_set->Last();
+        return;
+      case Qt::Key_Left:
+        GoColumn(0);
+        return;
+      case Qt::Key_Right:
+        GoColumn(columns_->Count() - 1);
+        return;
+      case Qt::Key_Delete:
+        ToggleDeleted();
+        return;
+      default:
+        ui::TCustomGrid::KeyDown(event);
+        return;
     }
   }
   switch (key) {
@@ -192,8 +211,12 @@ void TCustomOxGrid::KeyDown(QKeyEvent* event) {
     case Qt::Key_Escape:
       CancelEdit();
       return;
-    case Qt::Key_PageUp: MoveBy(-visible); return;
-    case Qt::Key_PageDown: MoveBy(visible); return;
+    case Qt::Key_PageUp:
+      MoveBy(-visible);
+      return;
+    case Qt::Key_PageDown:
+      MoveBy(visible);
+      return;
     case Qt::Key_Home:
       if (columns_->Count() == 1 || row_select) {
         data_set->First();
@@ -208,8 +231,12 @@ void TCustomOxGrid::KeyDown(QKeyEvent* event) {
         GoColumn(columns_->Count() - 1);
       }
       return;
-    case Qt::Key_Down: HandleDown(); return;
-    case Qt::Key_Up: HandleUp(); return;
+    case Qt::Key_Down:
+      HandleDown();
+      return;
+    case Qt::Key_Up:
+      HandleUp();
+      return;
     case Qt::Key_Left:
       if (row_select) {
         MoveBy(-1);
@@ -227,7 +254,9 @@ void TCustomOxGrid::KeyDown(QKeyEvent* event) {
     case Qt::Key_Insert:
       if (!shift && !read_only_ && CanModifyData()) data_set->Insert();
       return;
-    case Qt::Key_F2: ShowEditor(); return;
+    case Qt::Key_F2:
+      ShowEditor();
+      return;
     case Qt::Key_Space:
     case Qt::Key_Return:
     case Qt::Key_Enter:
@@ -315,12 +344,24 @@ void TCustomOxGrid::VScroll(ui::ScrollCode code, int position) {
   const int visible = VisibleDataRows();
   const int active = link_->ActiveRecord();
   switch (code) {
-    case ui::ScrollCode::kLineUp: MoveBy(-active - 1); return;
-    case ui::ScrollCode::kLineDown: MoveBy(link_->RecordCount() - active); return;
-    case ui::ScrollCode::kPageUp: MoveBy(-visible); return;
-    case ui::ScrollCode::kPageDown: MoveBy(visible); return;
-    case ui::ScrollCode::kTop: data_set->First(); return;
-    case ui::ScrollCode::kBottom: data_set->Last(); return;
+    case ui::ScrollCode::kLineUp:
+      MoveBy(-active - 1);
+      return;
+    case ui::ScrollCode::kLineDown:
+      MoveBy(link_->RecordCount() - active);
+      return;
+    case ui::ScrollCode::kPageUp:
+      MoveBy(-visible);
+      return;
+    case ui::ScrollCode::kPageDown:
+      MoveBy(visible);
+      return;
+    case ui::ScrollCode::kTop:
+      data_set->First();
+      return;
+    case ui::ScrollCode::kBottom:
+      data_set->Last();
+      return;
     case ui::ScrollCode::kThumbPosition:
       if (data_set->IsSequenced()) {
         if (position <= 1) {
@@ -333,11 +374,20 @@ void TCustomOxGrid::VScroll(ui::ScrollCode code, int position) {
         return;
       }
       switch (position) {
-        case 0: data_set->First(); return;
-        case 1: MoveBy(-visible); return;
-        case 3: MoveBy(visible); return;
-        case 4: data_set->Last(); return;
-        default: return;
+        case 0:
+          data_set->First();
+          return;
+        case 1:
+          MoveBy(-visible);
+          return;
+        case 3:
+          MoveBy(visible);
+          return;
+        case 4:
+          data_set->Last();
+          return;
+        default:
+          return;
       }
   }
 }

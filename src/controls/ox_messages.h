@@ -6,6 +6,6 @@ namespace orvex {
 
 inline constexpr const char* kTooManyColumns = "Zu viele Spalten in Tabelle";  // 57370
 inline constexpr const char* kConfirmRestore = "Datensatz restaurieren ?";     // 57862
-inline constexpr const char* kConfirmDelete = "Datensatz l\xF6schen ?";         // 57863
+inline constexpr const char* kConfirmDelete = "Datensatz l\xF6schen ?";        // 57863
 
 }  // namespace orvex

@@ -41,7 +41,9 @@ void TOxNavigator::SetDataSource(data::TDataSource* source) {
   DataChanged();
 }
 
-data::TDataSet* TOxNavigator::DataSet() const { return link_->Active() ? link_->DataSet() : nullptr; }
+data::TDataSet* TOxNavigator::DataSet() const {
+  return link_->Active() ? link_->DataSet() : nullptr;
+}
 
 void TOxNavigator::DataChanged() {
   ui::NavigatorState state;

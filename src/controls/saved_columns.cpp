@@ -28,12 +28,12 @@ struct ColorIdent {
 
 // The platform's fixed colour identifiers.
 constexpr ColorIdent kColors[] = {
-    {"clBlack", 0xFF000000},  {"clMaroon", 0xFF800000}, {"clGreen", 0xFF008000},
-    {"clOlive", 0xFF808000},  {"clNavy", 0xFF000080},   {"clPurple", 0xFF800080},
-    {"clTeal", 0xFF008080},   {"clGray", 0xFF808080},   {"clSilver", 0xFFC0C0C0},
-    {"clRed", 0xFFFF0000},    {"clLime", 0xFF00FF00},   {"clYellow", 0xFFFFFF00},
-    {"clBlue", 0xFF0000FF},   {"clFuchsia", 0xFFFF00FF}, {"clAqua", 0xFF00FFFF},
-    {"clWhite", 0xFFFFFFFF},  {"clLtGray", 0xFFC0C0C0}, {"clDkGray", 0xFF808080},
+    {"clBlack", 0xFF000000}, {"clMaroon", 0xFF800000},  {"clGreen", 0xFF008000},
+    {"clOlive", 0xFF808000}, {"clNavy", 0xFF000080},    {"clPurple", 0xFF800080},
+    {"clTeal", 0xFF008080},  {"clGray", 0xFF808080},    {"clSilver", 0xFFC0C0C0},
+    {"clRed", 0xFFFF0000},   {"clLime", 0xFF00FF00},    {"clYellow", 0xFFFFFF00},
+    {"clBlue", 0xFF0000FF},  {"clFuchsia", 0xFFFF00FF}, {"clAqua", 0xFF00FFFF},
+    {"clWhite", 0xFFFFFFFF}, {"clLtGray", 0xFFC0C0C0},  {"clDkGray", 0xFF808080},
 };
 
 struct SystemColorIdent {
@@ -69,7 +69,8 @@ bool EqualNoCase(const std::string& a, const char* b) {
   const std::size_t n = std::strlen(b);
   if (a.size() != n) return false;
   for (std::size_t i = 0; i < n; ++i) {
-    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i]))) {
+    if (std::tolower(static_cast<unsigned char>(a[i])) !=
+        std::tolower(static_cast<unsigned char>(b[i]))) {
       return false;
     }
   }

@@ -16,8 +16,7 @@ TEST_F(ColumnsTest, SavedColumnsCreateColumnsAndSetTheirValues) {
                          "cvColumn=0", "cvTitleCaptionStr=Amount", "cvColumn=3",
                          "cvFontStr=Courier,clRed,778", "cvTitleFontStr=Serif", "cvColorStr=clBlue",
                          "cvTitleColorStr=$0000FF", "cvAlignmentStr=TARIGHTJUSTIFY",
-                         "cvTitleAlignmentStr=middle", "cvReadOnlyStr=true",
-                         "cvFieldNameStr=NUM"});
+                         "cvTitleAlignmentStr=middle", "cvReadOnlyStr=true", "cvFieldNameStr=NUM"});
   TOxGridColumns& columns = grid.Columns();
   ASSERT_EQ(columns.Count(), 4);  // the placeholder went; 0..3 exist
   EXPECT_EQ(columns.State(), TOxColumnsState::csCustomized);
@@ -67,7 +66,9 @@ TEST_F(ColumnsTest, UnassignedValuesFollowTheirDefaults) {
 
   // Default widths from "0" in the column's font and the field's width.
   const int zero = QFontMetrics(name.Font().font).horizontalAdvance('0');
-  EXPECT_EQ(name.Width(), std::max(zero * 10 + 4, QFontMetrics(name.Title().Font().font).horizontalAdvance("NAME") + 4));
+  EXPECT_EQ(name.Width(),
+            std::max(zero * 10 + 4,
+                     QFontMetrics(name.Title().Font().font).horizontalAdvance("NAME") + 4));
   EXPECT_EQ(grid.ColWidth(1), name.Width());
   // A pass-through column hands its width to the field.
   num.SetWidth(QFontMetrics(num.Font().font).averageCharWidth() * 12);
@@ -108,8 +109,8 @@ TEST_F(ColumnsTest, AssignCopiesAssignedValuesAndTitle) {
 
 TEST_F(ColumnsTest, PersistentColumnsMapTheirFields) {
   ShownGrid grid;
-  grid.ReadSavedColumns({"cvColumn=0", "cvFieldNameStr=NUM", "cvColumn=1",
-                         "cvFieldNameStr=MISSING", "cvColumn=2", "cvFieldNameStr=NAME"});
+  grid.ReadSavedColumns({"cvColumn=0", "cvFieldNameStr=NUM", "cvColumn=1", "cvFieldNameStr=MISSING",
+                         "cvColumn=2", "cvFieldNameStr=NAME"});
   int defined = 0;
   grid.OnDefineFieldMap = [&](TCustomOxGrid&) { ++defined; };
   Open(MakeTable(2), grid);

@@ -20,7 +20,8 @@ class GridTest : public ControlsTest {
     ASSERT_FALSE(rows.empty()) << step;
     const auto first = std::find(all.begin(), all.end(), rows[0]);
     ASSERT_NE(first, all.end()) << step;
-    const std::vector<int> expected(first, first + std::min<std::ptrdiff_t>(rows.size(), all.end() - first));
+    const std::vector<int> expected(
+        first, first + std::min<std::ptrdiff_t>(rows.size(), all.end() - first));
     EXPECT_EQ(rows, expected) << step;
     EXPECT_EQ(grid.Row() - grid.TitleOffset(), grid.DataLink().ActiveRecord()) << step;
     EXPECT_EQ(rows[static_cast<std::size_t>(grid.DataLink().ActiveRecord())],
@@ -32,7 +33,8 @@ class GridTest : public ControlsTest {
 TEST_F(GridTest, RowsFollowTheTableWhileScrollingEveryWay) {
   const std::string path = MakeTable(100);
   std::vector<int> all;
-  for (const std::string& line : DbfRead(path)) all.push_back(std::stoi(line.substr(line.find('|', 2) + 1)));
+  for (const std::string& line : DbfRead(path))
+    all.push_back(std::stoi(line.substr(line.find('|', 2) + 1)));
   ASSERT_EQ(all.size(), 100u);
   ShownGrid grid;
   Open(path, grid);
@@ -141,7 +143,9 @@ TEST_F(GridTest, ScrollBarGoesWhenAllRowsFit) {
   EXPECT_EQ(grid.verticalScrollBar()->maximum(), grid.verticalScrollBar()->minimum());
 }
 
-QColor PixelIn(const QImage& image, const QRect& rect) { return image.pixelColor(rect.right() - 2, rect.center().y()); }
+QColor PixelIn(const QImage& image, const QRect& rect) {
+  return image.pixelColor(rect.right() - 2, rect.center().y());
+}
 
 TEST_F(GridTest, DeletedRecordsAreRedAndTheColoursEventChangesRows) {
   const std::string path = MakeTable(5);
@@ -154,7 +158,8 @@ TEST_F(GridTest, DeletedRecordsAreRedAndTheColoursEventChangesRows) {
   Open(path, grid);
   ASSERT_FALSE(table->HideDeletedRecs());
   QImage image = grid.Picture();
-  const QRect deleted = grid.CellRect(2, 3);  // row 3 = record 3; NUM column away from the selection
+  const QRect deleted =
+      grid.CellRect(2, 3);  // row 3 = record 3; NUM column away from the selection
   EXPECT_EQ(PixelIn(image, deleted), QColor(Qt::red));
   EXPECT_EQ(PixelIn(image, grid.CellRect(2, 2)), grid.Color());
 
@@ -198,7 +203,7 @@ TEST_F(GridTest, LogicalFieldsAsBoxesOrText) {
   const QImage texts = grid.Picture();
   EXPECT_NE(texts.copy(checked), boxes.copy(checked));      // no cross any more
   EXPECT_NE(texts.copy(unchecked), boxes.copy(unchecked));  // "False" instead of the square
-  EXPECT_GT(dark(texts, checked), 4);                        // "True" written
+  EXPECT_GT(dark(texts, checked), 4);                       // "True" written
   grid.SetBooleanBox(TOxBooleanBox::bbFillBoxRed);
   EXPECT_EQ(grid.Picture().pixelColor(mid), QColor(Qt::red));
 }
