@@ -87,7 +87,11 @@ int TakeScreenshot(orvex::app::TForm1& form, const std::string& file) {
   }
   form.activateWindow();
   QApplication::setActiveWindow(&form);
-  WaitFor([&] { return form.isActiveWindow(); });
+  // The first activation opens the table: without it there is nothing to show.
+  if (!WaitFor([&] { return form.isActiveWindow(); })) {
+    std::fprintf(stderr, "PRead: the window was not activated\n");
+    return 1;
+  }
   QApplication::processEvents();
   const QImage picture = form.grab().toImage();
   if (!picture.save(QString::fromStdString(file), "PNG")) {

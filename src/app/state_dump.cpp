@@ -2,7 +2,6 @@
 
 #include "app/u_read.h"
 #include "platform/data/field.h"
-#include "platform/data/field_kinds.h"
 #include "platform/os/codepage.h"
 
 namespace orvex::app {
@@ -43,14 +42,10 @@ std::string DumpState(TForm1& form) {
   text += "Label: " + os::AnsiToUtf8(form.Label1->Caption()) + "\n";
   ForEachVisibleRow(form, [&](data::TDataSet& ds) {
     std::string line = "Row: ";
-    if (ds.ActiveBuffer() != nullptr && ds.ActiveBuffer()[0] != 0) line += "*";
+    if (form.OxDbf1.IsCurrentDeleted()) line += "*";
     for (int i = 0; i < ds.FieldCount(); ++i) {
       if (i > 0) line += " | ";
-      data::TField* field = ds.Fields(i);
-      // A memo shows as the grid shows it: its kind, not its text.
-      line += dynamic_cast<data::TBlobField*>(field) != nullptr
-                  ? "(MEMO)"
-                  : os::AnsiToUtf8(field->AsString());
+      line += os::AnsiToUtf8(ds.Fields(i)->DisplayText());
     }
     text += line + "\n";
   });

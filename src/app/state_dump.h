@@ -1,6 +1,7 @@
 // What the viewer's window shows, as UTF-8 text: the window caption, the
 // label, then the records of the grid's visible rows, one line each with the
-// field values separated by " | " and a leading "*" for a deleted record.
+// fields' display texts (as the grid draws them; a memo shows as "(MEMO)")
+// separated by " | " and a leading "*" for a deleted record.
 // The rows are those the grid holds now (its data link's window), so the
 // text is what a user reads on the screen. Used by PRead --dump-state and
 // by the tests.
