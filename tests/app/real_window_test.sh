@@ -22,7 +22,9 @@ cleanup() {
 }
 trap cleanup EXIT
 export DISPLAY="$display"
-for _ in $(seq 50); do xdotool getmouselocation >/dev/null 2>&1 && break; sleep 0.1; done
+ready=""
+for _ in $(seq 300); do xdotool getmouselocation >/dev/null 2>&1 && { ready=1; break; }; sleep 0.1; done
+[ -n "$ready" ] || { echo "FAIL: Xvfb did not start"; cat xvfb.log; exit 1; }
 
 ASAN_OPTIONS=detect_leaks=0 QT_QPA_PLATFORM=xcb "$pread" --dump-state >state.txt 2>pread.err &
 pread_pid=$!
