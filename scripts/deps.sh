@@ -3,7 +3,7 @@
 # any is missing. Safe to run again: it does nothing when all are present.
 set -euo pipefail
 packages=(cmake g++ make clang libgtest-dev libgmock-dev libbenchmark-dev bison
-          qt6-base-dev fonts-dejavu-core xvfb xauth python3 python3-dbfread python3-dbf
+          qt6-base-dev fonts-dejavu-core xvfb xauth xdotool x11-apps python3 python3-dbfread python3-dbf
           libdbd-xbase-perl libsqlite3-dev gdal-bin)
 missing=()
 for p in "${packages[@]}"; do

@@ -124,9 +124,12 @@ void TCustomGrid::KeyDown(QKeyEvent* event) {
       }
       if (!EditorMode()) {
         ShowEditor();
-        if (!EditorMode()) return;
+        if (!EditorMode() || editor_->isReadOnly()) return;
         editor_->clear();  // typing over a cell replaces its text
       }
+      // A read-only editor ignores the key, which then comes back here from
+      // its parent: forwarding it again would never end.
+      if (editor_->isReadOnly()) return;
       QKeyEvent copy(event->type(), event->key(), event->modifiers(), text);
       QApplication::sendEvent(editor_, &copy);
       return;

@@ -1,0 +1,169 @@
+// PRead: the table viewer. Shows movie_r.dbf of the current folder in the
+// main window TForm1 and runs until the window is closed.
+//
+//   PRead [--order TITLE|RUNTIME|YEAR|STARS] [--screenshot FILE.png] [--dump-state]
+//
+// --order presses the matching button once the window was first activated.
+// --screenshot renders the window off-screen (Qt's offscreen platform unless
+// QT_QPA_PLATFORM names another), waits until it is shown, activated and
+// painted, saves a PNG picture of it and ends with status 0 (1 when the
+// picture cannot be written). Nobody can answer a message box then, so the
+// library's messages go to stderr; a program-stopping error ends it with the
+// error number as exit status, as in the window. --dump-state prints the
+// window's state (state_dump.h) on stdout when the program ends.
+//
+// SIGTERM and SIGINT close the window, so the program ends as if the user
+// had closed it (with --dump-state, after printing the state).
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QImage>
+#include <QSocketNotifier>
+#include <QWindow>
+#include <csignal>
+#include <memory>
+#include <cstdio>
+#include <iostream>
+#include <string>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include "app/state_dump.h"
+#include "app/u_read.h"
+#include "platform/os/system.h"
+#include "platform/widgets/application.h"
+
+namespace {
+
+struct Options {
+  std::string order;       // "" or one of the four tag names
+  std::string screenshot;  // the picture's file, or ""
+  bool dump_state = false;
+};
+
+const char kUsage[] =
+    "usage: PRead [--order TITLE|RUNTIME|YEAR|STARS] [--screenshot FILE.png] [--dump-state]\n";
+
+bool ParseOptions(int argc, char** argv, Options& options) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if ((arg == "--order" || arg == "--screenshot") && i + 1 < argc) {
+      (arg == "--order" ? options.order : options.screenshot) = argv[++i];
+    } else if (arg == "--dump-state") {
+      options.dump_state = true;
+    } else if (arg == "--help") {
+      return false;
+    }
+    // Anything else is left to Qt, which reads its own options.
+  }
+  return options.order.empty() || options.order == "TITLE" || options.order == "RUNTIME" ||
+         options.order == "YEAR" || options.order == "STARS";
+}
+
+orvex::ui::TButton* OrderButton(orvex::app::TForm1& form, const std::string& order) {
+  if (order == "TITLE") return form.Button1;
+  if (order == "RUNTIME") return form.Button2;
+  if (order == "YEAR") return form.Button3;
+  if (order == "STARS") return form.Button4;
+  return nullptr;
+}
+
+// Runs pending events until `done` or about five seconds have passed.
+template <typename F>
+bool WaitFor(F&& done) {
+  QElapsedTimer timer;
+  timer.start();
+  while (!done()) {
+    if (timer.elapsed() > 5000) return false;
+    QApplication::processEvents(QEventLoop::AllEvents, 20);
+  }
+  return true;
+}
+
+int TakeScreenshot(orvex::app::TForm1& form, const std::string& file) {
+  form.show();
+  if (!WaitFor([&] { return form.windowHandle() != nullptr && form.windowHandle()->isExposed(); })) {
+    std::fprintf(stderr, "PRead: the window was not shown\n");
+    return 1;
+  }
+  form.activateWindow();
+  QApplication::setActiveWindow(&form);
+  // The first activation opens the table: without it there is nothing to show.
+  if (!WaitFor([&] { return form.isActiveWindow(); })) {
+    std::fprintf(stderr, "PRead: the window was not activated\n");
+    return 1;
+  }
+  QApplication::processEvents();
+  const QImage picture = form.grab().toImage();
+  if (!picture.save(QString::fromStdString(file), "PNG")) {
+    std::fprintf(stderr, "PRead: cannot write %s\n", file.c_str());
+    return 1;
+  }
+  return 0;
+}
+
+// The signal handler may only write to a file descriptor; the message loop
+// reads the other end and closes the window.
+int g_signal_pipe[2] = {-1, -1};
+
+void OnSignal(int) {
+  const char byte = 1;
+  [[maybe_unused]] const ssize_t written = ::write(g_signal_pipe[1], &byte, 1);
+}
+
+// Closes `form` when SIGTERM or SIGINT arrives. The notifier belongs to the
+// caller's scope.
+std::unique_ptr<QSocketNotifier> CloseOnSignals(QWidget& form) {
+  if (::socketpair(AF_UNIX, SOCK_STREAM, 0, g_signal_pipe) != 0) return nullptr;
+  auto notifier = std::make_unique<QSocketNotifier>(g_signal_pipe[0], QSocketNotifier::Read);
+  QObject::connect(notifier.get(), &QSocketNotifier::activated, &form, [&form] {
+    char byte = 0;
+    [[maybe_unused]] const ssize_t got = ::read(g_signal_pipe[0], &byte, 1);
+    form.close();
+  });
+  std::signal(SIGTERM, OnSignal);
+  std::signal(SIGINT, OnSignal);
+  return notifier;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Options options;
+  if (!ParseOptions(argc, argv, options)) {
+    std::fputs(kUsage, stderr);
+    return 2;
+  }
+  const bool offscreen = !options.screenshot.empty();
+  if (offscreen && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+
+  orvex::ui::TApplication app(argc, argv);
+  QApplication::setApplicationName("PRead");
+  if (offscreen) {
+    // Nobody is there to answer: the console's reports.
+    orvex::os::SetMessageBoxHook({});
+    orvex::os::SetWarningHook({});
+    orvex::os::SetConfirmHook({});
+    app.OnException = [](const std::exception& error) {
+      std::fprintf(stderr, "%s\n", error.what());
+    };
+  }
+
+  orvex::app::TForm1 form;
+  if (orvex::ui::TButton* button = OrderButton(form, options.order)) {
+    // The order is chosen once the stored activation handler has opened the
+    // table, as a user's first click would be.
+    form.OnActivate = [&form, button, stored = form.OnActivate, pressed = false]() mutable {
+      stored();
+      if (!pressed) {
+        pressed = true;
+        button->click();
+      }
+    };
+  }
+
+  const auto signal_watch = CloseOnSignals(form);
+  const int status = offscreen ? TakeScreenshot(form, options.screenshot) : app.Run(form);
+  if (options.dump_state) std::cout << orvex::app::DumpState(form) << std::flush;
+  return status;
+}
