@@ -23,18 +23,6 @@ bool Found = false;
 
 namespace {
 
-// Makes an area current for key evaluation and restores the previous one.
-class AreaScope {
- public:
-  explicit AreaScope(int area) : saved_(CurrentArea) { CurrentArea = static_cast<std::uint8_t>(area); }
-  ~AreaScope() { CurrentArea = saved_; }
-  AreaScope(const AreaScope&) = delete;
-  AreaScope& operator=(const AreaScope&) = delete;
-
- private:
-  std::uint8_t saved_;
-};
-
 // Holds the read bracket of an area for a scope.
 class ReadScope {
  public:

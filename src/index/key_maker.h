@@ -15,6 +15,18 @@
 
 namespace orvex {
 
+// Makes an area current for key evaluation and restores the previous one.
+class AreaScope {
+ public:
+  explicit AreaScope(int area) : saved_(CurrentArea) { CurrentArea = static_cast<std::uint8_t>(area); }
+  ~AreaScope() { CurrentArea = saved_; }
+  AreaScope(const AreaScope&) = delete;
+  AreaScope& operator=(const AreaScope&) = delete;
+
+ private:
+  std::uint8_t saved_;
+};
+
 // What a key is made from: the compiled key expression and the tag's key
 // format. `oem` converts character results to OEM first (the table's text
 // translation).

@@ -14,18 +14,6 @@ namespace orvex {
 
 namespace {
 
-// Makes an area current for key evaluation and restores the previous one.
-class AreaScope {
- public:
-  explicit AreaScope(int area) : saved_(CurrentArea) { CurrentArea = static_cast<std::uint8_t>(area); }
-  ~AreaScope() { CurrentArea = saved_; }
-  AreaScope(const AreaScope&) = delete;
-  AreaScope& operator=(const AreaScope&) = delete;
-
- private:
-  std::uint8_t saved_;
-};
-
 bool InTable(const WorkArea& table) {
   return table.record_number >= 1 && table.record_number <= table.record_count;
 }
