@@ -231,7 +231,7 @@ TEST_F(DbfFileTest, HeaderAndRecordLengthsThatContradictTheFieldsAreRefused) {
     const int expected = c.reason == nullptr ? 0 : 210;
     ASSERT_EQ(OpenBytes("h.dbf", bytes), expected) << ErrorDetail;
     if (c.reason != nullptr) {
-      EXPECT_EQ(ErrorDetail, os::Utf8ToAnsi(std::string("H.DBF ist keine dBASE-Datenbank. (") + c.reason +
+      EXPECT_EQ(ErrorDetail, os::Utf8ToAnsi(std::string("h.dbf ist keine dBASE-Datenbank. (") + c.reason +
                                             ") [Use/OpenDbf]"));
     } else {
       EXPECT_EQ(CharField(1), "abcd");

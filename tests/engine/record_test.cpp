@@ -255,7 +255,7 @@ TEST_F(RecordTest, AFailedRecordWriteLeavesTheFileAsItWas) {
     EXPECT_EQ(after, c.sticky ? before.substr(0, before.size() - 1) : before);
     if (c.error == ENOSPC) {
       EXPECT_EQ(GetErrorMessage(), "Fehler Nr. 112 (Unbekannter Fehler)\r\nKein Platz mehr auf dem Speichermedium. "
-                                   "Datei:  " + os::CharUpperString(Path("mixed.dbf")) +
+                                   "Datei:  " + Path("mixed.dbf") +
                                        " [Replace/Append/PutDbfRecord]");
     }
     CloseArea();

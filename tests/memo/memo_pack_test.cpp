@@ -165,7 +165,7 @@ TEST_F(MemoPackRulesTest, PackWithoutRoomForTheNewFileChangesNothing) {
   PackMemofile();
   os::LimitFreeSpace(-1);
   EXPECT_EQ(DbfErrorNo, 1012);
-  EXPECT_EQ(ErrorDetail, UpperCase(Path("t.DBT")) + " [PackMemofile]");
+  EXPECT_EQ(ErrorDetail, Path("t.DBT") + " [PackMemofile]");
   EXPECT_EQ(ReadFileBytes(Path("t.DBF")), table_before);
   EXPECT_EQ(ReadFileBytes(Path("t.DBT")), memo_before);
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_.Path()), {}), 2) << "no $$$ file";
