@@ -240,6 +240,8 @@ class TOxDataSet : public data::TDataSet {
   // Walk from the current record to the first / last one inside the while
   // range (see s_GoTopWhile).
   void WalkToRangeEnd(bool forwards);
+  // s_GoTopWhile (bottom false) and s_GoBottomWhile (bottom true).
+  void GoToEndWhile(bool bottom, const char* routine);
   friend class RelationDetach;
 
   std::string dbf_file_name_;

@@ -131,37 +131,18 @@ void TOxDataSet::WalkToRangeEnd(bool forwards) {
 }
 
 // With a while condition: from a record inside the range (or one being
-// edited) walk to the range's first record; from outside go past the end,
-// which leaves the dataset empty. Without one: the first record.
-void TOxDataSet::s_GoTopWhile() {
-  if (!SelectArea("s_GoTopWhile") || RecCount() == 0) return;
-  if (IsWhileOn()) {
-    if (InWhileRange() || InEditingState()) {
-      RelationDetach detach(*this);
-      WalkToRangeEnd(false);
-      return;
-    }
-    {
-      RelationDetach detach(*this);
-      GoBottom();
-      if (!dEOF()) SKIP(1);
-    }
-    s_ClearActive();
-    return;
-  }
-  {
-    RelationDetach detach(*this);
-    GoTop();
-  }
-  if (dBOF()) s_ClearActive();
-}
+// edited) walk to the range's first (last) record; from outside go past the
+// end, which leaves the dataset empty. Without one: the first (last) record.
+void TOxDataSet::s_GoTopWhile() { GoToEndWhile(false, "s_GoTopWhile"); }
 
-void TOxDataSet::s_GoBottomWhile() {
-  if (!SelectArea("s_GoBottomWhile") || RecCount() == 0) return;
+void TOxDataSet::s_GoBottomWhile() { GoToEndWhile(true, "s_GoBottomWhile"); }
+
+void TOxDataSet::GoToEndWhile(bool bottom, const char* routine) {
+  if (!SelectArea(routine) || RecCount() == 0) return;
   if (IsWhileOn()) {
     if (InWhileRange() || InEditingState()) {
       RelationDetach detach(*this);
-      WalkToRangeEnd(true);
+      WalkToRangeEnd(bottom);
       return;
     }
     {
@@ -174,9 +155,13 @@ void TOxDataSet::s_GoBottomWhile() {
   }
   {
     RelationDetach detach(*this);
-    GoBottom();
+    if (bottom) {
+      GoBottom();
+    } else {
+      GoTop();
+    }
   }
-  if (dEOF()) s_ClearActive();
+  if (bottom ? dEOF() : dBOF()) s_ClearActive();
 }
 
 // A new record outside the range: back to the last record seen inside it.

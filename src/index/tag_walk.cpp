@@ -6,31 +6,29 @@ namespace orvex {
 
 namespace {
 
-// Reads the node at `page` and appends it to the path; the new entry's page
-// is 0 after an error (reported).
-PathEntry& PushNode(IndexFile& index, TagState& tag, std::uint32_t page) {
+// Reads the node at `page` and appends it to the path. Null after an error
+// (reported): a path deeper than any real tree means a damaged file.
+PathEntry* PushNode(IndexFile& index, TagState& tag, std::uint32_t page) {
+  if (static_cast<int>(tag.path.size()) >= kMaxTreeDepth) {
+    ReportDamaged(index, tag, "GetNode");
+    return nullptr;
+  }
   Block node;
-  bool ok = ReadNode(index, tag, page, &node);
-  tag.path.emplace_back();
+  if (!ReadNode(index, tag, page, &node)) return nullptr;
+  tag.path.push_back(PathEntry{});
   PathEntry& e = tag.path.back();
-  e.page = ok ? page : 0;
+  e.page = page;
   e.node = node;
-  return e;
+  return &e;
 }
 
 // Follows first (or last) entries from `page` down to a leaf, appending to
 // the path.
 bool DescendFrom(IndexFile& index, TagState& tag, std::uint32_t page, bool last) {
   for (;;) {
-    if (static_cast<int>(tag.path.size()) >= kMaxTreeDepth) {
-      ReportDamaged(index, tag, "GetNode");
-      return false;
-    }
-    PathEntry& e = PushNode(index, tag, page);
-    if (e.page == 0) {
-      tag.path.pop_back();
-      return false;
-    }
+    PathEntry* entry = PushNode(index, tag, page);
+    if (entry == nullptr) return false;
+    PathEntry& e = *entry;
     NodeView v(e.node, tag.geometry);
     bool leaf = v.IsLeaf();
     e.index = last ? (leaf ? v.Count() - 1 : v.Count()) : 0;
@@ -125,15 +123,9 @@ bool DescendToKey(IndexFile& index, TagState& tag, const std::uint8_t* key) {
   tag.on_gap = false;
   std::uint32_t page = tag.Root();
   for (;;) {
-    if (static_cast<int>(tag.path.size()) >= kMaxTreeDepth) {
-      ReportDamaged(index, tag, "GetNode");
-      return false;
-    }
-    PathEntry& e = PushNode(index, tag, page);
-    if (e.page == 0) {
-      tag.path.pop_back();
-      return false;
-    }
+    PathEntry* entry = PushNode(index, tag, page);
+    if (entry == nullptr) return false;
+    PathEntry& e = *entry;
     NodeView v(e.node, tag.geometry);
     e.index = LowerBound(v, tag.order, key);
     if (v.IsLeaf()) return true;
