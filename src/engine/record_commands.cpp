@@ -24,15 +24,28 @@ void ReportPending() {
   if (DbfErrorNo != 0 && AutoReport) HandleError();
 }
 
+// Enters the index writer's lock bracket of area `a`. False (with the
+// error reported) when the lock could not be had: the bracket is then not
+// held, and the caller must write nothing, so that the table never holds a
+// record whose keys the index misses.
+bool EnterLockBracket(int a) {
+  if (IndexEngine.lock_bracket) IndexEngine.lock_bracket(a, true);
+  if (DbfErrorNo == 0) return true;
+  ReportPending();
+  return false;
+}
+
 // Key maintenance of an edit starts from the record as stored: the caller's
 // buffer is kept in the swap buffer, the stored record is read and the index
-// engine remembers its keys. False (with error 254) without a swap buffer.
+// engine remembers its keys. False (reported) without a swap buffer (254) or
+// when the writer's lock could not be had.
 bool BeginIndexedEdit(WorkArea& area, int a, const char* routine) {
   if (area.swap.size() != area.unpacked_size) {
     SetError(254, area.file_name + " " + "Tausch-Puffer ist NIL." + " [" + routine + "]");
+    ReportPending();
     return false;
   }
-  if (IndexEngine.lock_bracket) IndexEngine.lock_bracket(a, true);
+  if (!EnterLockBracket(a)) return false;
   std::memcpy(area.swap.data(), area.unpacked, area.unpacked_size);
   if (GetDbfRecord(area, area.record_number)) UnpackRecord(area);
   if (IndexEngine.before_edit) IndexEngine.before_edit(a);
@@ -138,7 +151,7 @@ void Append() {
   RefreshRecCount(*area);
   PackRecord(*area);
   bool indexed = IndexOpen(a);
-  if (indexed && IndexEngine.lock_bracket) IndexEngine.lock_bracket(a, true);
+  if (indexed && !EnterLockBracket(a)) return;
   if (PutDbfRecord(*area, area->record_count + 1)) UnpackRecord(*area);
   if (indexed) {
     if (IndexEngine.append_new_key) IndexEngine.append_new_key(a);

@@ -291,7 +291,10 @@ void Bracket(int area, bool enter, std::array<int, kWorkAreaSlots + 1>& nesting,
     return;
   }
   n += enter ? 1 : -1;
-  if (enter && n == 1) HandleSemaphore(area, enter_action);
+  // A writer lock not had in time is not held: its caller writes nothing and
+  // owes no leave, which would release a lock another program holds. A
+  // failed reader entry stays counted: its leave finds nothing to undo.
+  if (enter && n == 1 && !HandleSemaphore(area, enter_action) && enter_action == kLockSemaphore) n = 0;
   if (!enter && n == 0) HandleSemaphore(area, leave_action);
 }
 

@@ -61,7 +61,9 @@ bool SemaphoreLoggedIn(int area);
 // nested per table; the first entry performs INCREAD (LOCKSEMAPHORE), the
 // last leave DECREAD (UNLOCKSEMAPHORE). A leave without entry reports 254
 // "Non-symmetrical Lock-Unlock [SetReadSemaphoreProc]" (or
-// "[SetLockSemaphoreProc]") and changes nothing.
+// "[SetLockSemaphoreProc]") and changes nothing. An entry of the lock
+// bracket whose LOCKSEMAPHORE failed (error set) leaves the bracket not
+// entered: the caller must not write and must not leave.
 void SetReadSemaphoreProc(int area, bool enter);
 void SetLockSemaphoreProc(int area, bool enter);
 

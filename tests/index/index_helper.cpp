@@ -7,17 +7,23 @@
 //   timeout <ticks>   sets the writer's timeout in ticks of 1/18.2 s: "ok"
 //   appends <n> <p>   appends n records under ALock, field 1 = p and the
 //                     number (zero-padded to 5 places): "ok" or "error ..."
+//   walk              GoTop and SKIP through the active tag: "walk" and the
+//                     record numbers met, blank-separated
+//   edits <n> <seed>  n edits of field 1 of random records to random texts,
+//                     each under RLock: "ok" or "error ..."
 //   crash             ends the process at once, leaving files as they are
 //   close             closes every table: "ok"
 #include <unistd.h>
 
 #include <iostream>
+#include <random>
 #include <string>
 
 #include "common/errors.h"
 #include "engine/tables.h"
 #include "engine/work_area.h"
 #include "engine/locks.h"
+#include "engine/navigation.h"
 #include "engine/record_io.h"
 #include "index/index_open.h"
 #include "index/index_search.h"
@@ -74,6 +80,29 @@ int main() {
         field[0] = static_cast<std::uint8_t>(text.size());
         std::copy(text.begin(), text.end(), field + 1);
         Append();
+        Unlock();
+      }
+      Answer("ok");
+    } else if (command == "walk") {
+      std::string records = "walk";
+      GoTop();
+      while (!dEOF() && DbfErrorNo == 0) {
+        records += " " + std::to_string(RecNo());
+        SKIP(1);
+      }
+      Answer(records);
+    } else if (command == "edits") {
+      int count = std::stoi(argument.substr(0, argument.find(' ')));
+      std::mt19937 rng(static_cast<unsigned>(std::stoul(argument.substr(argument.find(' ') + 1))));
+      LockRetries = 1000000;
+      for (int i = 0; i < count && DbfErrorNo == 0; ++i) {
+        GO(static_cast<std::int32_t>(rng() % static_cast<unsigned>(RecCount())) + 1);
+        if (!RLock()) break;
+        std::string text = std::to_string(rng() % 100000);
+        std::uint8_t* field = FieldAddress(1);
+        field[0] = static_cast<std::uint8_t>(text.size());
+        std::copy(text.begin(), text.end(), field + 1);
+        Replace();
         Unlock();
       }
       Answer("ok");

@@ -1,11 +1,53 @@
 // Several programs keeping one index: appenders in other processes, each
-// under ALock, leave every tag holding every record in order.
+// under ALock, leave every tag holding every record in order; a reader
+// walking inside the read bracket while a writer edits keys meets every
+// record once; a program killed while it appends or reads leaves files the
+// next program opens, and a reader count it left behind stops writers after
+// their timeout with the message that names the cure.
+#include <unistd.h>
+
+#include <filesystem>
+#include <set>
+#include <sstream>
+
+#include "engine/locks.h"
+#include "index/semaphore.h"
 #include "index_test_support.h"
 
 namespace orvex::test {
 namespace {
 
-class SharedMaintenanceTest : public IndexTest {};
+class SharedMaintenanceTest : public IndexTest {
+ protected:
+  // A second program with the table open shared and its production index.
+  std::unique_ptr<ChildProcess> Program(const std::string& table) {
+    auto program = std::make_unique<ChildProcess>(std::vector<std::string>{BuildProgram("tests/index/index_helper")});
+    program->WriteLine("open " + Path(table));
+    EXPECT_EQ(program->ReadLine(), "opened");
+    return program;
+  }
+  // A table of `count` records NAME = "n<i>" with a production index on NAME.
+  void MakeNames(int count) {
+    std::vector<TestRecord> rows;
+    for (int i = 0; i < count; ++i) rows.push_back({{"n" + std::to_string(i)}});
+    WriteDbf(Path("t.dbf"), {{"NAME", 'C', 10}}, rows);
+    Use("t.dbf");
+    ASSERT_TRUE(MakeIndex({Tag("NAME", "NAME"), Tag("DESC", "NAME", "", true)}, "")) << ErrorDetail;
+    CloseAllAreas();
+  }
+};
+
+// The record numbers of a helper's "walk" answer.
+std::vector<std::int32_t> Walked(const std::string& answer) {
+  std::istringstream in(answer);
+  std::string word;
+  in >> word;
+  EXPECT_EQ(word, "walk") << answer;
+  std::vector<std::int32_t> records;
+  std::int32_t n = 0;
+  while (in >> n) records.push_back(n);
+  return records;
+}
 
 TEST_F(SharedMaintenanceTest, FourProgramsAppendingUnderALockLeaveEveryKey) {
   WriteDbf(Path("t.dbf"), {{"NAME", 'C', 10}}, {});
@@ -39,6 +81,117 @@ TEST_F(SharedMaintenanceTest, FourProgramsAppendingUnderALockLeaveEveryKey) {
     Set_Order_To(n);
     EXPECT_EQ(WalkForward(), kept[static_cast<std::size_t>(n - 1)]) << tags[static_cast<std::size_t>(n - 1)].name;
   }
+}
+
+TEST_F(SharedMaintenanceTest, AReaderInsideTheReadBracketMeetsEveryRecordOnceWhileKeysChange) {
+  MakeNames(300);
+  auto writer = Program("t.dbf");
+  auto reader = Program("t.dbf");
+  reader->WriteLine("walk");
+  const std::vector<std::int32_t> before = Walked(reader->ReadLine());
+  writer->WriteLine("edits 600 7");
+  for (int i = 0; i < 25; ++i) {
+    reader->WriteLine("read");
+    ASSERT_EQ(reader->ReadLine(), "ok");
+    reader->WriteLine("walk");
+    std::vector<std::int32_t> walk = Walked(reader->ReadLine());
+    EXPECT_EQ(walk.size(), 300u) << "walk " << i;
+    EXPECT_EQ(std::set<std::int32_t>(walk.begin(), walk.end()).size(), walk.size()) << "walk " << i;
+    reader->WriteLine("unread");
+    ASSERT_EQ(reader->ReadLine(), "ok");
+  }
+  ASSERT_EQ(writer->ReadLine(), "ok");
+  // The next walk learns of the change through the counter.
+  reader->WriteLine("walk");
+  std::vector<std::int32_t> after = Walked(reader->ReadLine());
+  Use("t.dbf", true);
+  SetIndexTo("");
+  EXPECT_EQ(after, WalkForward());
+  EXPECT_NE(after, before);
+}
+
+TEST_F(SharedMaintenanceTest, AProgramKilledWhileAppendingLeavesFilesTheNextOneOpens) {
+  MakeNames(0);
+  {
+    auto appender = Program("t.dbf");
+    appender->WriteLine("appends 90000 K");
+    const std::string table = os::ResolvePath(Path("t.dbf"));
+    std::error_code error;
+    for (int i = 0; i < 2000 && std::filesystem::file_size(table, error) < 65 + 11 * 200; ++i) usleep(5000);
+  }  // killed with SIGKILL here, somewhere inside its appends
+  SemaphoreTimeoutTicks = 18;
+  Use("t.dbf", true);
+  SetIndexTo("");
+  ASSERT_EQ(DbfErrorNo, 0) << ErrorDetail;
+  const std::int32_t count = RecCount();
+  EXPECT_GE(count, 200);
+  for (int n = 1; n <= 2; ++n) {
+    Set_Order_To(n);
+    std::vector<std::int32_t> walk = WalkForward();
+    ASSERT_EQ(DbfErrorNo, 0) << ErrorDetail;
+    // The record being appended may lack its keys; no other may.
+    EXPECT_GE(walk.size() + 1, static_cast<std::size_t>(count));
+    for (std::int32_t r : walk) EXPECT_LE(r, count);
+  }
+  // A writer lock the killed program held is a stale count: the next
+  // writer gives up after its timeout, names the file and writes nothing.
+  ALock();
+  SetText(1, "next");
+  Append();
+  if (DbfErrorNo != 0) {
+    EXPECT_EQ(DbfErrorNo, 1202) << ErrorDetail;
+    EXPECT_EQ(RecCount(), count);
+  } else {
+    EXPECT_EQ(RecCount(), count + 1);
+  }
+}
+
+TEST_F(SharedMaintenanceTest, AStaleReaderCountStopsAWriterAfterItsTimeoutAndChangesNothing) {
+  MakeNames(3);
+  // While another program keeps the semaphore file open, the count a killed
+  // reader left in it stays (a file nobody holds open starts afresh).
+  auto keeper = Program("t.dbf");
+  {
+    auto reader = Program("t.dbf");
+    reader->WriteLine("read");
+    ASSERT_EQ(reader->ReadLine(), "ok");
+  }  // killed inside the read bracket
+  const std::string table_bytes = ReadFileBytes(os::ResolvePath(Path("t.dbf")));
+  const std::string index_bytes = ReadFileBytes(os::ResolvePath(Path("t.mdx")));
+  SemaphoreTimeoutTicks = 18;
+  Use("t.dbf", true);
+  SetIndexTo("");
+  const std::string semaphore = SemaphoreFileName(Path("t.dbf"));
+  GO(2);
+  ASSERT_TRUE(RLock());
+  SetText(1, "changed");
+  Replace();
+  EXPECT_EQ(DbfErrorNo, 1202);
+  EXPECT_EQ(ErrorDetail, "1 second timeout, cannot read: " + semaphore +
+                             "\r\nPossible cause: Other user's program has terminated abnormally.\r\n"
+                             "Cure: Log all users of this application off the network,\r\nthen delete " + semaphore);
+  Unlock();
+  ASSERT_TRUE(ALock());
+  Append();
+  EXPECT_EQ(DbfErrorNo, 1202);
+  Unlock();
+  CloseAllAreas();
+  EXPECT_TRUE(ReadFileBytes(os::ResolvePath(Path("t.dbf"))) == table_bytes);
+  EXPECT_TRUE(ReadFileBytes(os::ResolvePath(Path("t.mdx"))) == index_bytes);
+  // The cure: with every program gone, the semaphore file is deleted and
+  // writing works again.
+  keeper->WriteLine("close");
+  ASSERT_EQ(keeper->ReadLine(), "ok");
+  ASSERT_EQ(std::remove(semaphore.c_str()), 0);
+  Use("t.dbf", true);
+  SetIndexTo("");
+  GO(2);
+  ASSERT_TRUE(RLock());
+  SetText(1, "changed");
+  Replace();
+  EXPECT_EQ(DbfErrorNo, 0) << ErrorDetail;
+  Unlock();
+  EXPECT_EQ(WalkForward(), (std::vector<std::int32_t>{2, 1, 3}));
 }
 
 }  // namespace
