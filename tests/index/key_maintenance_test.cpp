@@ -2,9 +2,10 @@
 // workload against a fresh build, the bytes an unchanged key leaves alone,
 // FOR and unique tags, and the roll-back of a failed append.
 #include <cstdio>
-#include <cstdlib>
 #include <random>
+#include <set>
 
+#include "dates/date_text.h"
 #include "index/key_maintenance.h"
 #include "index_test_support.h"
 
@@ -21,10 +22,10 @@ using Walks = std::vector<std::vector<std::pair<std::int32_t, std::string>>>;
 
 class KeyMaintenanceTest : public IndexTest {
  protected:
-  // A table of NAME C 10, NUM C 6, ID C 8 with `rows`, its production index
-  // built with `tags` and left open on tag 1.
+  // A table of NAME C 10, NUM C 6, ID C 8, WHEN D with `rows`, its
+  // production index built with `tags` and left open on tag 1.
   void Make(const std::vector<TestRecord>& rows, const std::vector<TagDefinition>& tags) {
-    WriteDbf(Path("t.dbf"), {{"NAME", 'C', 10}, {"NUM", 'C', 6}, {"ID", 'C', 8}}, rows);
+    WriteDbf(Path("t.dbf"), {{"NAME", 'C', 10}, {"NUM", 'C', 6}, {"ID", 'C', 8}, {"WHEN", 'D', 8}}, rows);
     Use("t.dbf");
     ASSERT_TRUE(MakeIndex(tags, "")) << ErrorDetail;
     SetIndexTo("");
@@ -106,17 +107,23 @@ TEST_F(KeyMaintenanceTest, IncreasingAppendsSplitLeavesAndGrowTheTree) {
 TEST_F(KeyMaintenanceTest, RandomWorkloadEqualsAFreshBuild) {
   const std::vector<TagDefinition> tags = {
       Tag("NAME", "NAME"), Tag("NUM", "VAL(NUM)"), Tag("DESC", "LOWER(NAME)", "", true),
-      Tag("ID", "ID", "", false, true), Tag("LIVE", "NAME", "DELETED()=.F.")};
+      Tag("ID", "ID", "", false, true), Tag("LIVE", "NAME", "DELETED()=.F."), Tag("WHEN", "WHEN")};
   Make({{{"m", "5", "i0"}}, {{"c", "2", "i1"}}}, tags);
   std::mt19937 rng(12);
   int next_id = 2;
   auto name = [&] { return std::string(1, static_cast<char>('a' + rng() % 26)) + std::to_string(rng() % 40); };
-  // ORVEX_LONG_TESTS asks for the full workload of 100,000 operations.
-  const int operations = std::getenv("ORVEX_LONG_TESTS") != nullptr ? 100000 : 3000;
-  for (int op = 0; op < operations; ++op) {
+  // Dates across two centuries, and now and then the empty date.
+  auto date = [&] {
+    if (rng() % 10 == 0) return std::string();
+    char d[9];
+    std::snprintf(d, sizeof d, "%04u%02u%02u", static_cast<unsigned>(1890 + rng() % 200),
+                  static_cast<unsigned>(1 + rng() % 12), static_cast<unsigned>(1 + rng() % 28));
+    return DateTextFromDText(d);
+  };
+  for (int op = 0; op < 100000; ++op) {
     std::int32_t count = RecCount();
     std::int32_t record = static_cast<std::int32_t>(rng() % static_cast<unsigned>(count)) + 1;
-    switch (rng() % 6) {
+    switch (rng() % 7) {
       case 0:
         Add(name(), std::to_string(static_cast<int>(rng() % 200) - 100), "i" + std::to_string(next_id++));
         break;
@@ -134,6 +141,9 @@ TEST_F(KeyMaintenanceTest, RandomWorkloadEqualsAFreshBuild) {
         GO(record);
         DeleteRec();
         break;
+      case 5:
+        Edit(record, 4, date());
+        break;
       default:
         GO(record);
         RecallRec();
@@ -141,10 +151,14 @@ TEST_F(KeyMaintenanceTest, RandomWorkloadEqualsAFreshBuild) {
     }
     ASSERT_EQ(DbfErrorNo, 0) << op << " " << ErrorDetail;
   }
-  Walks kept = WalkAll(5);
+  Walks kept = WalkAll(6);
   ASSERT_TRUE(MakeIndex(tags, "")) << ErrorDetail;
   SetIndexTo("");
-  Walks fresh = WalkAll(5);
+  Walks fresh = WalkAll(6);
+  // The date tag holds many different dates, not only empty ones.
+  std::set<std::string> dates;
+  for (const auto& item : kept[5]) dates.insert(item.second);
+  EXPECT_GT(dates.size(), 100u);
   for (std::size_t t = 0; t < tags.size(); ++t) EXPECT_EQ(kept[t], fresh[t]) << tags[t].name;
 }
 
