@@ -1,7 +1,7 @@
 // The index engine beside SQLite on the same data, in the same run.
 //
 // Builds a 1,000,000-record table of the movie fields (title C(30), year
-// N(4), color L, runtime N(3), stars N(4,1), director C(35), plot M,
+// N(4), color L, runtime N(3), stars C(50), director C(35), plot M,
 // premiere D) and the same rows in an in-memory SQLite database, then
 // measures:
 //   - building a tag on LOWER(TITLE) (MakeIndex, default sort budget) against

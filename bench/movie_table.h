@@ -16,17 +16,16 @@
 #include "bench/bench_support.h"
 #include "engine/dbf_file.h"
 #include "engine/record_io.h"
-#include "engine/record_pack.h"
 #include "engine/tables.h"
 #include "engine/work_area.h"
+#include "index/index_build.h"
 
 namespace orvex::bench {
 
 struct Movie {
-  std::string title, director, premiere;  // premiere as YYYYMMDD
+  std::string title, stars, director, premiere;  // premiere as YYYYMMDD
   int year, runtime;
   bool color;
-  double stars;
 };
 
 // Titles of two or three words with a number: mostly distinct, sorted by
@@ -37,6 +36,8 @@ inline std::vector<Movie> MakeMovies(int count) {
                                        "Wind", "Reise", "Ende", "Spiel", "Morgen", "Stern", "Fluss"};
   static const char* const kDirectors[] = {"Fritz Lang", "Robert Wiene", "Tom Tykwer", "Wim Wenders",
                                            "Werner Herzog", "Margarethe von Trotta"};
+  static const char* const kStars[] = {"Marlene Dietrich", "Emil Jannings", "Brigitte Helm", "Hanna Schygulla",
+                                       "Bruno Ganz", "Franka Potente", "Klaus Kinski", "Romy Schneider"};
   std::mt19937 random(42);
   std::vector<Movie> movies(static_cast<std::size_t>(count));
   for (Movie& m : movies) {
@@ -47,7 +48,7 @@ inline std::vector<Movie> MakeMovies(int count) {
     m.year = 1900 + static_cast<int>(random() % 125);
     m.runtime = 60 + static_cast<int>(random() % 120);
     m.color = random() % 2 != 0;
-    m.stars = static_cast<double>(random() % 100) / 10;
+    m.stars = std::string(kStars[random() % 8]) + ", " + kStars[random() % 8];
     char date[16];
     std::snprintf(date, sizeof date, "%04d%02d%02d", m.year, 1 + static_cast<int>(random() % 12),
                   1 + static_cast<int>(random() % 28));
@@ -56,10 +57,16 @@ inline std::vector<Movie> MakeMovies(int count) {
   return movies;
 }
 
+// The four tags of the movie table's production index.
+inline const std::vector<TagDefinition> kMovieTags = {{"TITLE", "LOWER(TITLE)", "", false, false},
+                                                      {"YEAR", "YEAR", "", false, false},
+                                                      {"RUNTIME", "RUNTIME", "", false, false},
+                                                      {"STARS", "LOWER(STARS)", "", false, false}};
+
 // Creates the movie table and opens it exclusively in the current area.
 inline void CreateMovieTable(const std::string& name) {
   CreateDbf(name, {{"title", 'C', 30, 0}, {"year", 'N', 4, 0}, {"color", 'L', 1, 0}, {"runtime", 'N', 3, 0},
-                   {"stars", 'N', 4, 1}, {"director", 'C', 35, 0}, {"plot", 'M', 10, 0}, {"premiere", 'D', 8, 0}});
+                   {"stars", 'C', 50, 0}, {"director", 'C', 35, 0}, {"plot", 'M', 10, 0}, {"premiere", 'D', 8, 0}});
   USE(name + " EXCLUSIVE");
 }
 
@@ -69,7 +76,7 @@ inline void AppendMovie(const Movie& m) {
   std::memcpy(FieldAddress(2), &m.year, 4);
   *FieldAddress(3) = m.color ? 1 : 0;
   std::memcpy(FieldAddress(4), &m.runtime, 4);
-  DoubleToReal(m.stars, FieldAddress(5));
+  SetText(5, m.stars);
   SetText(6, m.director);
   std::int32_t no_plot = 0;
   std::memcpy(FieldAddress(7), &no_plot, 4);
@@ -94,7 +101,7 @@ inline sqlite3* BuildSqlite(const std::vector<Movie>& movies) {
   sqlite3* db = nullptr;
   Check(sqlite3_open(":memory:", &db), db);
   Check(sqlite3_exec(db,
-                     "CREATE TABLE movies(title TEXT, year INTEGER, color INTEGER, runtime INTEGER, stars REAL,"
+                     "CREATE TABLE movies(title TEXT, year INTEGER, color INTEGER, runtime INTEGER, stars TEXT,"
                      " director TEXT, plot TEXT, premiere TEXT); BEGIN",
                      nullptr, nullptr, nullptr),
         db);
@@ -105,7 +112,7 @@ inline sqlite3* BuildSqlite(const std::vector<Movie>& movies) {
     sqlite3_bind_int(insert, 2, m.year);
     sqlite3_bind_int(insert, 3, m.color);
     sqlite3_bind_int(insert, 4, m.runtime);
-    sqlite3_bind_double(insert, 5, m.stars);
+    sqlite3_bind_text(insert, 5, m.stars.c_str(), -1, SQLITE_STATIC);
     sqlite3_bind_text(insert, 6, m.director.c_str(), -1, SQLITE_STATIC);
     sqlite3_bind_text(insert, 7, m.premiere.c_str(), -1, SQLITE_STATIC);
     Check(sqlite3_step(insert), db);

@@ -192,7 +192,7 @@ bool InsertAtPath(IndexFile& index, TagState& tag, const std::string& key, std::
 }  // namespace
 
 KeyChange AppendIndex(IndexFile& index, TagState& tag, const std::string& key, std::int32_t record,
-                      bool for_checked) {
+                      bool for_checked, bool newest) {
   if (!for_checked && !MeetsFor(tag)) return KeyChange::kSkipped;
   if (tag.layout.has_for && tag.anchor[kTagNotEmpty] == 0) {
     tag.anchor[kTagNotEmpty] = 1;
@@ -207,6 +207,8 @@ KeyChange AppendIndex(IndexFile& index, TagState& tag, const std::string& key, s
       return tag.anchor_dirty && !Finish(index, tag, {}) ? KeyChange::kFailed : KeyChange::kSkipped;
     }
     if (s == Step::kEnd) tag.path.back().index = NodeView(tag.path.back().node, tag.geometry).Count();
+  } else if (newest) {
+    if (!PlaceAfterKey(index, tag, Bytes(key))) return KeyChange::kFailed;
   } else {
     bool found = false;
     if (!PlaceOnRecord(index, tag, Bytes(key), record, &found)) return KeyChange::kFailed;

@@ -34,9 +34,11 @@ enum class KeyChange { kDone, kSkipped, kFailed };
 // meet the tag's FOR condition or a unique tag already holds the key,
 // kFailed after an error was reported (the tag's keys are unchanged unless
 // a write failed half way). `for_checked` tells that the caller already
-// knows the record meets the FOR condition.
+// knows the record meets the FOR condition; `newest` that no item of the
+// tag has a higher record number (a record just appended), so its place
+// follows from the key alone instead of a walk over the items of equal keys.
 KeyChange AppendIndex(IndexFile& index, TagState& tag, const std::string& key, std::int32_t record,
-                      bool for_checked = false);
+                      bool for_checked = false, bool newest = false);
 
 // Removes the item (key, record) from the tag: kSkipped when it is not
 // there, kFailed after an error was reported.

@@ -95,7 +95,7 @@ void AppendNewKey(int area) {
     std::string key;
     KeyChange result = KeyChange::kSkipped;
     if (!KeyOfRecord(*index, tag, &member, &key) ||
-        (member && (result = AppendIndex(*index, tag, key, record, true)) == KeyChange::kFailed)) {
+        (member && (result = AppendIndex(*index, tag, key, record, true, true)) == KeyChange::kFailed)) {
       failed = true;
       break;
     }

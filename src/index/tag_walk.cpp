@@ -75,19 +75,38 @@ Step CrossLeaf(IndexFile& index, TagState& tag, bool forward) {
   }
 }
 
-// Index of the first item whose key is at or above `key` (the count when
-// there is none).
-int LowerBound(const NodeView& v, const KeyOrder& order, const std::uint8_t* key) {
+// Index of the first item whose key is at or above `key` (above it when
+// `above`); the count when there is none.
+int Bound(const NodeView& v, const KeyOrder& order, const std::uint8_t* key, bool above) {
   int lo = 0, hi = v.Count();
   while (lo < hi) {
     int mid = (lo + hi) / 2;
-    if (order.Compare(v.Key(mid), key) < 0) {
+    const int c = order.Compare(v.Key(mid), key);
+    if (c < 0 || (above && c == 0)) {
       lo = mid + 1;
     } else {
       hi = mid;
     }
   }
   return lo;
+}
+
+// From the root down to a leaf, taking in every node the first entry whose
+// key is at or above (above when `above`) `key`.
+bool DescendToBound(IndexFile& index, TagState& tag, const std::uint8_t* key, bool above) {
+  tag.path.clear();
+  tag.leaf_moves = 0;
+  tag.on_gap = false;
+  std::uint32_t page = tag.Root();
+  for (;;) {
+    PathEntry* entry = PushNode(index, tag, page);
+    if (entry == nullptr) return false;
+    PathEntry& e = *entry;
+    NodeView v(e.node, tag.geometry);
+    e.index = Bound(v, tag.order, key, above);
+    if (v.IsLeaf()) return true;
+    page = v.Child(e.index);
+  }
 }
 
 }  // namespace
@@ -118,19 +137,13 @@ bool DescendToEdge(IndexFile& index, TagState& tag, bool last) {
 }
 
 bool DescendToKey(IndexFile& index, TagState& tag, const std::uint8_t* key) {
-  tag.path.clear();
-  tag.leaf_moves = 0;
-  tag.on_gap = false;
-  std::uint32_t page = tag.Root();
-  for (;;) {
-    PathEntry* entry = PushNode(index, tag, page);
-    if (entry == nullptr) return false;
-    PathEntry& e = *entry;
-    NodeView v(e.node, tag.geometry);
-    e.index = LowerBound(v, tag.order, key);
-    if (v.IsLeaf()) return true;
-    page = v.Child(e.index);
-  }
+  return DescendToBound(index, tag, key, false);
+}
+
+bool PlaceAfterKey(IndexFile& index, TagState& tag, const std::uint8_t* key) {
+  if (!DescendToBound(index, tag, key, true)) return false;
+  tag.on_gap = true;
+  return true;
 }
 
 Step StepForward(IndexFile& index, TagState& tag) {
@@ -196,9 +209,19 @@ const std::uint8_t* ItemKey(const TagState& tag) {
 
 bool PlaceOnRecord(IndexFile& index, TagState& tag, const std::uint8_t* key, std::int32_t record, bool* found) {
   *found = false;
+  // Quick look first: the record is most often the last of its key (just
+  // appended, or the key is unique), found by one descent.
+  if (!PlaceAfterKey(index, tag, key)) return false;
+  Step s = SettleBackward(index, tag);
+  if (s == Step::kError) return false;
+  if (s == Step::kMoved && tag.order.SameKey(ItemKey(tag), key) && ItemRecord(tag) == record) {
+    *found = true;
+    tag.on_gap = false;
+    return true;
+  }
   // First pass: the item of the record among the equal keys.
   if (!DescendToKey(index, tag, key)) return false;
-  Step s = SettleForward(index, tag);
+  s = SettleForward(index, tag);
   while (s == Step::kMoved && tag.order.SameKey(ItemKey(tag), key)) {
     if (ItemRecord(tag) == record) {
       *found = true;

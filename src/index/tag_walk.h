@@ -33,6 +33,12 @@ bool DescendToEdge(IndexFile& index, TagState& tag, bool last);
 // every key of that leaf). False after an error.
 bool DescendToKey(IndexFile& index, TagState& tag, const std::uint8_t* key);
 
+// Stands the tag in the gap after the last item whose key is at or below
+// `key`: where the item of a record higher than every record of the tag
+// belongs among equal keys (equal keys are kept in record order). Found by
+// one descent, however many items share the key. False after an error.
+bool PlaceAfterKey(IndexFile& index, TagState& tag, const std::uint8_t* key);
+
 // One item forward / back from an item position, crossing leaves. At the end
 // the position is left where it was.
 Step StepForward(IndexFile& index, TagState& tag);
