@@ -54,7 +54,8 @@ bool GeometryFits(const TagLayout& t) {
   if ((t.key_type == 'N' || t.key_type == 'F') && t.key_length != kNumericKeyLength) return false;
   if (t.key_type == 'D' && t.key_length != kDateKeyLength) return false;
   if (t.item_length < t.key_length + 4 || t.max_keys < 1) return false;
-  return 8 + t.max_keys * t.item_length + 4 <= kMdxBlockSize;
+  // Both come from the file (up to 65,535 each): multiplied in 64 bits.
+  return 8 + static_cast<std::int64_t>(t.max_keys) * t.item_length + 4 <= kMdxBlockSize;
 }
 
 // Compiles an expression of a tag header in its normalised form, or as it
