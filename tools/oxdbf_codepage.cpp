@@ -6,6 +6,8 @@
 #include <iconv.h>
 
 #include <cerrno>
+#include <cstdint>
+#include <cstdio>
 #include <map>
 #include <string>
 #include <string_view>
@@ -47,7 +49,12 @@ constexpr Driver kNeutralDrivers[] = {
     {0x7C, 874},  {0xC8, 1250}, {0xC9, 1251}, {0xCA, 1254}, {0xCB, 1253}, {0xCC, 1257},
 };
 
-int codepage = 850;  // of the table opened last
+// The code page of the table opened last; before any, the library's own
+// text (Windows-1252).
+int codepage = 1252;
+// True when the library converts that table's text (code page 850) to its
+// Windows-1252 itself; false when it sees the bytes as stored.
+bool library_converts = false;
 
 const iconv_t kNoConverter = reinterpret_cast<iconv_t>(-1);
 
@@ -144,6 +151,7 @@ void OpenTable(const Invocation& call, const std::string& file, bool read_only) 
   bool ansi = AnsiTables;
   if (call.codepage != 0) AnsiTables = call.codepage != 850;
   codepage = AnsiTables ? 1252 : 850;
+  library_converts = codepage == 850;
   Open(call, file, read_only);
   AnsiTables = ansi;
 }
@@ -156,6 +164,53 @@ void OpenTableAsStored(const Invocation& call, const std::string& file, bool rea
   const WorkArea& area = *CurrentWorkArea();
   int named = area.dialect == DbfDialect::kDbase2 ? 0 : CodePageOfDriver(area.header[29]);
   codepage = call.codepage != 0 ? call.codepage : named != 0 && CodePageSupported(named) ? named : 850;
+  library_converts = false;
+}
+
+void OpenTableForLibrary(const Invocation& call, const std::string& file, bool read_only) {
+  OpenTableAsStored(call, file, read_only);
+  if (codepage != 850) return;
+  // Opened once more, with the library's own conversion (USE closes the
+  // area first).
+  bool ansi = AnsiTables;
+  AnsiTables = false;
+  Open(call, file, read_only);
+  AnsiTables = ansi;
+  library_converts = true;
+}
+
+bool LibraryCaseRulesFit() { return library_converts || codepage == 1252; }
+
+bool Utf8ToLibraryText(const std::string& utf8, std::string* text) {
+  if (!library_converts) return Utf8ToStored(utf8, text);
+  // The text must have a place in the table (850) and in what the library
+  // turns it into before comparing (Windows-1252).
+  std::string stored;
+  return Utf8ToStored(utf8, &stored) && os::Utf8ToCodePage(utf8, false, text);
+}
+
+std::string LibraryTextToUtf8(std::string_view text) {
+  return library_converts ? os::AnsiToUtf8(text) : StoredToUtf8(text);
+}
+
+std::string Shown(const std::string& utf8) {
+  std::string shown;
+  for (std::size_t i = 0; i < utf8.size();) {
+    std::size_t n = 1;
+    while (i + n < utf8.size() && (static_cast<unsigned char>(utf8[i + n]) & 0xC0) == 0x80) ++n;
+    std::string one = utf8.substr(i, n), ansi;
+    if (os::Utf8ToCodePage(one, false, &ansi)) {
+      shown += one;
+    } else {
+      char code[16];
+      std::uint32_t cp = static_cast<unsigned char>(one[0]) & (n == 1 ? 0x7F : 0x3F >> (n - 1));
+      for (std::size_t k = 1; k < n; ++k) cp = (cp << 6) | (static_cast<unsigned char>(one[k]) & 0x3F);
+      std::snprintf(code, sizeof code, "U+%04X", static_cast<unsigned>(cp));
+      shown += code;
+    }
+    i += n;
+  }
+  return shown;
 }
 
 std::string StoredToUtf8(std::string_view stored) {
