@@ -108,6 +108,8 @@ bool CodePageSupported(int codepage);
 // Stored table text (or memo text) as UTF-8, and back; the way back is false
 // when a character has no place in the table's code page.
 std::string StoredToUtf8(std::string_view stored);
+// The same, appended to `out` (whose storage a caller can reuse).
+void AppendStoredAsUtf8(std::string_view stored, std::string* out);
 bool Utf8ToStored(const std::string& utf8, std::string* stored);
 
 // The value of field n of the current record, opened as stored, in UTF-8,
@@ -116,9 +118,10 @@ bool Utf8ToStored(const std::string& utf8, std::string* stored);
 // YYYYMMDD or "" when blank or zero, M the whole memo text (line ends as "\n").
 std::string FieldText(int n);
 // The same for field n of `record`, a record of the current table as the
-// file holds it (deletion flag first). M fields read the memo of the
-// current record.
-std::string FieldTextIn(int n, const char* record);
+// file holds it (deletion flag first), put into `text` (its storage reused,
+// so that a loop over many records allocates nothing). M fields read the
+// memo of the current record.
+void FieldTextIn(int n, const char* record, std::string* text);
 
 // Puts a UTF-8 value given on the command line into field n of the unpacked
 // buffer of a table opened as stored. A value the field cannot hold exactly

@@ -5,9 +5,12 @@
 // changing on the way.
 #include <iconv.h>
 
+#include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <map>
 #include <string>
 #include <string_view>
@@ -213,13 +216,98 @@ std::string Shown(const std::string& utf8) {
   return shown;
 }
 
-std::string StoredToUtf8(std::string_view stored) {
+namespace {
+
+// The conversion of stored text to UTF-8, a call per text.
+std::string ConvertToUtf8(std::string_view stored) {
   if (IsAscii(stored)) return std::string(stored);
   if (codepage == 850) return os::Cp850ToUtf8(stored);
   if (codepage == 1252) return os::AnsiToUtf8(stored);
   std::string out;
   Convert(Converter(codepage, true), stored, &out, "\xEF\xBF\xBD");
   return out;
+}
+
+// Speed: in a code page of one byte per character each byte stands for the
+// same character wherever it is, so its UTF-8 can be looked up in a table of
+// 256 entries, made once by converting each byte alone. An export then
+// converts a text with one look-up per byte instead of a conversion call
+// (and its allocations) per value.
+struct ByteTable {
+  int codepage = 0;  // the code page the entries are for; 0 = none yet
+  bool usable = false;
+  std::array<std::array<char, 4>, 256> utf8{};
+  std::array<unsigned char, 256> size{};
+};
+
+// The table of the current code page, or nullptr when the code page has
+// characters of more bytes than one (932, 936, 949, 950: a byte alone can be
+// the incomplete first half of one) or combines characters across bytes
+// (1255, 1258, whose converters join a letter with the accent after it).
+const ByteTable* CurrentByteTable() {
+  static ByteTable table;
+  if (table.codepage == codepage) return table.usable ? &table : nullptr;
+  table.codepage = codepage;
+  table.usable = codepage != 1255 && codepage != 1258;
+  iconv_t cd = codepage == 850 || codepage == 1252 ? kNoConverter : Converter(codepage, true);
+  for (int b = 0; b < 256 && table.usable; ++b) {
+    const char byte = static_cast<char>(b);
+    if (cd != kNoConverter && b >= 0x80) {
+      // A byte that is only the start of a character leaves iconv waiting
+      // for more (EINVAL).
+      iconv(cd, nullptr, nullptr, nullptr, nullptr);
+      char in = byte, out[8];
+      char* src = &in;
+      char* dst = out;
+      std::size_t src_left = 1, dst_left = sizeof out;
+      if (iconv(cd, &src, &src_left, &dst, &dst_left) == static_cast<std::size_t>(-1) && errno == EINVAL) {
+        table.usable = false;
+      }
+    }
+    const std::string utf8 = ConvertToUtf8(std::string_view(&byte, 1));
+    if (utf8.size() > 4) table.usable = false;
+    table.size[static_cast<std::size_t>(b)] = static_cast<unsigned char>(utf8.size());
+    std::copy(utf8.begin(), utf8.begin() + static_cast<std::ptrdiff_t>(std::min<std::size_t>(utf8.size(), 4)),
+              table.utf8[static_cast<std::size_t>(b)].begin());
+  }
+  return table.usable ? &table : nullptr;
+}
+
+}  // namespace
+
+std::string StoredToUtf8(std::string_view stored) {
+  std::string out;
+  AppendStoredAsUtf8(stored, &out);
+  return out;
+}
+
+void AppendStoredAsUtf8(std::string_view stored, std::string* out) {
+  const ByteTable* table = CurrentByteTable();
+  if (table == nullptr) {
+    out->append(ConvertToUtf8(stored));
+    return;
+  }
+  // Most text is ASCII, which is the same in UTF-8: the part up to the
+  // first other byte is copied whole.
+  std::size_t ascii = 0;
+  while (ascii < stored.size() && static_cast<unsigned char>(stored[ascii]) < 0x80) ++ascii;
+  out->append(stored.data(), ascii);
+  if (ascii == stored.size()) return;
+  // Room for the longest result (4 bytes per byte) first, cut back after:
+  // the loop then writes through a plain pointer.
+  const std::size_t start = out->size();
+  out->resize(start + (stored.size() - ascii) * 4);
+  char* p = out->data() + start;
+  for (char c : stored.substr(ascii)) {
+    const auto b = static_cast<unsigned char>(c);
+    if (b < 0x80) {
+      *p++ = c;  // ASCII is the same in UTF-8
+    } else {
+      std::memcpy(p, table->utf8[b].data(), 4);  // all 4 bytes: one fixed-size copy
+      p += table->size[b];
+    }
+  }
+  out->resize(static_cast<std::size_t>(p - out->data()));
 }
 
 bool Utf8ToStored(const std::string& utf8, std::string* stored) {
