@@ -12,6 +12,12 @@
 // current date type, or YYYYMMDD. With --exact the value must have the
 // field's full width (padding blanks included). --hide-deleted passes over
 // deleted records.
+//
+// FIELD and VALUE are UTF-8; VALUE is searched for in the table's code page,
+// and one with a character the table cannot hold is refused (error 220).
+// --nocase folds letters by the library's Windows-1252 rules, which hold for
+// code page 850 and 1252 tables; on tables in other code pages it takes
+// ASCII values only, rather than give wrong matches.
 #include <algorithm>
 #include <cstdio>
 #include <string>
@@ -103,7 +109,9 @@ SubcommandRegistration locate{
      "  --contained      the value may stand anywhere in the field\n"
      "  --hide-deleted   pass over deleted records\n"
      "FIELD may list fields separated by ';' with as many values in VALUE.\n"
-     "Values: N/F numbers, L T or F, D YYYYMMDD or the national form.\n"
+     "Values: N/F numbers, L T or F, D YYYYMMDD or the national form; text is\n"
+     "searched in the table's code page. --nocase with letters beyond ASCII works\n"
+     "on code page 850 and 1252 tables.\n"
      "Example:\n  oxdbf locate films.dbf title Metro --all\n"}};
 
 }  // namespace
