@@ -1,7 +1,8 @@
 // oxdbf dump --csv against other programs that turn a DBF table into CSV.
 //
 // Builds the 1,000,000-record movie table (see BuildMovieTable), then times,
-// best of three runs each, in the same run on the same file:
+// best of three runs each, in the same run on the same file, each program
+// writing the CSV file the same way (ogr2ogr can only write a file):
 //   - oxdbf dump --csv (shared, read-only, as a user runs it);
 //   - GDAL's ogr2ogr -f CSV (Debian gdal-bin);
 //   - python3-dbfread, each record written with Python's csv module;
@@ -68,14 +69,14 @@ int main(int argc, char** argv) {
     std::string command;
     Timing time;
   } programs[] = {
-      {"oxdbf dump --csv", std::string(OXDBF_PATH) + " dump '" + table + "' --csv > /dev/null", {}},
+      {"oxdbf dump --csv", std::string(OXDBF_PATH) + " dump '" + table + "' --csv > '" + csv + "'", {}},
       {"ogr2ogr -f CSV", "rm -f '" + csv + "' && ogr2ogr -f CSV '" + csv + "' '" + table + "' 2>/dev/null", {}},
       {"python3-dbfread + csv",
        "/usr/bin/python3 -c 'import sys, csv, dbfread\n"
        "t = dbfread.DBF(sys.argv[1], encoding=\"cp850\")\n"
        "w = csv.writer(sys.stdout)\nw.writerow(t.field_names)\n"
        "for r in t: w.writerow(r.values())' '" +
-           table + "' > /dev/null",
+           table + "' > '" + csv + "'",
        {}},
   };
   std::printf("%d records, best of 3: wall-clock and CPU seconds\n", records);

@@ -76,6 +76,25 @@ void OpenTable(const Invocation& call, const std::string& file, bool read_only);
 // itself, so that no character changes on the way.
 void OpenTableAsStored(const Invocation& call, const std::string& file, bool read_only);
 
+// Opens `file` for commands that hand the table's text to the library's own
+// routines (Locate, expressions, index keys). A table in code page 850 goes
+// through the library's conversion to its Windows-1252 text, so that its
+// case rules (NOCASE, UPPER) see the real letters; a table in any other
+// code page is opened as stored, its bytes handed to the library unchanged.
+void OpenTableForLibrary(const Invocation& call, const std::string& file, bool read_only);
+// True when the library's case rules (those of Windows-1252) hold for the
+// text of the table opened last: code page 850 and 1252 tables.
+bool LibraryCaseRulesFit();
+// Text between UTF-8 and what the library sees of the table opened last
+// (Windows-1252 before any). The way in is false when a character has no
+// place in the table's code page (for a code page 850 table: in 850 and in
+// Windows-1252, the library's text).
+bool Utf8ToLibraryText(const std::string& utf8, std::string* text);
+std::string LibraryTextToUtf8(std::string_view text);
+// A UTF-8 value for a message, which is Windows-1252 text: characters beyond
+// it are written as U+XXXX so that the message still names them.
+std::string Shown(const std::string& utf8);
+
 // The code page of the open table's text (oxdbf_codepage.cpp): the one the
 // call names, else the one its language-driver byte (header offset 29)
 // stands for, else 850.
@@ -89,6 +108,8 @@ bool CodePageSupported(int codepage);
 // Stored table text (or memo text) as UTF-8, and back; the way back is false
 // when a character has no place in the table's code page.
 std::string StoredToUtf8(std::string_view stored);
+// The same, appended to `out` (whose storage a caller can reuse).
+void AppendStoredAsUtf8(std::string_view stored, std::string* out);
 bool Utf8ToStored(const std::string& utf8, std::string* stored);
 
 // The value of field n of the current record, opened as stored, in UTF-8,
@@ -97,9 +118,10 @@ bool Utf8ToStored(const std::string& utf8, std::string* stored);
 // YYYYMMDD or "" when blank or zero, M the whole memo text (line ends as "\n").
 std::string FieldText(int n);
 // The same for field n of `record`, a record of the current table as the
-// file holds it (deletion flag first). M fields read the memo of the
-// current record.
-std::string FieldTextIn(int n, const char* record);
+// file holds it (deletion flag first), put into `text` (its storage reused,
+// so that a loop over many records allocates nothing). M fields read the
+// memo of the current record.
+void FieldTextIn(int n, const char* record, std::string* text);
 
 // Puts a UTF-8 value given on the command line into field n of the unpacked
 // buffer of a table opened as stored. A value the field cannot hold exactly

@@ -1,11 +1,13 @@
 // oxdbf dump: a table's records as text, CSV or JSON lines, without losing
 // a character or telling a blank field from a zero.
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "common/errors.h"
@@ -23,27 +25,52 @@ namespace {
 
 enum class Format { kText, kCsv, kJson };
 
-// The output, gathered in a buffer and handed to stdout in large pieces.
+// The output, gathered in a buffer of 1 MiB and handed to stdout in whole
+// buffers. Speed: appending is a bounds check and a memcpy into memory that
+// stays put, with one write call per megabyte of output.
 class Output {
  public:
+  Output() : buffer_(kSize) {}
   ~Output() { Flush(); }
   void Add(std::string_view text) {
-    buffer_.append(text);
-    if (buffer_.size() >= 1 << 16) Flush();
+    if (text.size() > kSize - used_) {
+      Flush();
+      if (text.size() > kSize) {  // a memo larger than the buffer
+        std::fwrite(text.data(), 1, text.size(), stdout);
+        return;
+      }
+    }
+    std::memcpy(buffer_.data() + used_, text.data(), text.size());
+    used_ += text.size();
   }
-  void Add(char c) { buffer_ += c; }
+  void Add(char c) {
+    if (used_ == kSize) Flush();
+    buffer_[used_++] = c;
+  }
   void Flush() {
-    if (!buffer_.empty()) std::fwrite(buffer_.data(), 1, buffer_.size(), stdout);
-    buffer_.clear();
+    if (used_ > 0) std::fwrite(buffer_.data(), 1, used_, stdout);
+    used_ = 0;
   }
 
  private:
-  std::string buffer_;
+  static constexpr std::size_t kSize = std::size_t{1} << 20;
+  std::vector<char> buffer_;
+  std::size_t used_ = 0;
 };
 
+// The bytes that make a CSV cell need quotes, as a table indexed by byte:
+// one look-up per byte instead of a search for each of the four.
+constexpr std::array<bool, 256> kQuoted = [] {
+  std::array<bool, 256> quoted{};
+  for (unsigned char c : {',', '"', '\r', '\n'}) quoted[c] = true;
+  return quoted;
+}();
+
 // One CSV cell: quoted when it holds a comma, a quote or a line break.
-void AddCsvCell(Output& out, const std::string& text) {
-  if (text.find_first_of(",\"\r\n") == std::string::npos) return out.Add(text);
+void AddCsvCell(Output& out, std::string_view text) {
+  if (std::none_of(text.begin(), text.end(), [](char c) { return kQuoted[static_cast<unsigned char>(c)]; })) {
+    return out.Add(text);
+  }
   out.Add('"');
   for (char c : text) {
     if (c == '"') out.Add('"');
@@ -52,7 +79,7 @@ void AddCsvCell(Output& out, const std::string& text) {
   out.Add('"');
 }
 
-void AddJsonString(Output& out, const std::string& text) {
+void AddJsonString(Output& out, std::string_view text) {
   out.Add('"');
   for (unsigned char c : text) {
     if (c == '"' || c == '\\') {
@@ -87,20 +114,23 @@ std::string JsonNumber(const std::string& digits) {
   return sign + whole + (fraction.empty() ? "" : "." + fraction);
 }
 
-// The field as exported: dates as YYYY-MM-DD (other stored texts as they
-// are), everything else as FieldText gives it. False when a memo could not
-// be read (the text is then empty).
-bool ExportText(int n, const char* record, std::string* text) {
-  if (FieldType(n) == 'M') return TryMemoFieldText(n, text);
-  *text = FieldTextIn(n, record);
-  if (FieldType(n) == 'D' && text->size() == 8 && text->find_first_not_of("0123456789") == std::string::npos) {
-    *text = text->substr(0, 4) + "-" + text->substr(4, 2) + "-" + text->substr(6, 2);
+// The field as exported into `text` (its storage reused): dates as
+// YYYY-MM-DD (other stored texts as they are), everything else as
+// FieldTextIn gives it. False when a memo could not be read (the text is
+// then empty).
+bool ExportText(int n, char type, const char* record, std::string* text) {
+  if (type == 'M') return TryMemoFieldText(n, text);
+  FieldTextIn(n, record, text);
+  if (type == 'D' && text->size() == 8 &&
+      std::all_of(text->begin(), text->end(), [](char c) { return c >= '0' && c <= '9'; })) {
+    // YYYYMMDD -> YYYY-MM-DD in place, without a new string.
+    text->insert(6, 1, '-');
+    text->insert(4, 1, '-');
   }
   return true;
 }
 
-void AddJsonValue(Output& out, int n, const std::string& text) {
-  char type = FieldType(n);
+void AddJsonValue(Output& out, char type, const std::string& text) {
   if (type == 'C' || type == 'M') return AddJsonString(out, text);
   if (text.empty()) return out.Add("null");
   if (type == 'L') return out.Add(text == "T" ? "true" : "false");
@@ -167,7 +197,7 @@ int Dump(const Invocation& call) {
   if (call.HasFlag("--csv") && call.HasFlag("--json")) UsageError("--csv and --json exclude each other");
   if (with_deleted && call.HasFlag("--hide-deleted")) UsageError("--with-deleted and --hide-deleted exclude each other");
   const Format format = call.HasFlag("--csv") ? Format::kCsv : call.HasFlag("--json") ? Format::kJson : Format::kText;
-  const char* row_end = format == Format::kCsv && !call.HasFlag("--lf") ? "\r\n" : "\n";
+  const std::string_view row_end = format == Format::kCsv && !call.HasFlag("--lf") ? "\r\n" : "\n";
   // Text dumps show every record with its flag; exports leave deleted ones
   // out unless asked for them.
   HideDeleted = call.HasFlag("--hide-deleted") || (format != Format::kText && !with_deleted);
@@ -177,7 +207,11 @@ int Dump(const Invocation& call) {
   if (!order.empty()) UseOrder(order);
   const int fields = FieldCount();
   std::vector<std::string> names;
-  for (int i = 1; i <= fields; ++i) names.push_back(StoredToUtf8(Field(i)));
+  std::vector<char> types;  // looked up once, not once per value
+  for (int i = 1; i <= fields; ++i) {
+    names.push_back(StoredToUtf8(Field(i)));
+    types.push_back(FieldType(i));
+  }
 
   Output out;
   if (format == Format::kCsv) {
@@ -203,7 +237,8 @@ int Dump(const Invocation& call) {
       out.Add(with_deleted ? (deleted ? "{\"_deleted\":true," : "{\"_deleted\":false,") : "{");
     }
     for (int i = 1; i <= fields; ++i) {
-      if (!ExportText(i, record, &text)) {
+      const char type = types[static_cast<std::size_t>(i - 1)];
+      if (!ExportText(i, type, record, &text)) {
         out.Flush();
         std::fflush(stdout);
         std::fprintf(stderr, "oxdbf: warning: record %d, field %s left empty: %s (%s)\n", recno,
@@ -222,7 +257,7 @@ int Dump(const Invocation& call) {
         if (i > 1) out.Add(',');
         AddJsonString(out, names[static_cast<std::size_t>(i - 1)]);
         out.Add(':');
-        AddJsonValue(out, i, text);
+        AddJsonValue(out, type, text);
       }
     }
     if (format == Format::kJson) out.Add('}');

@@ -7,6 +7,9 @@
 // decimals, L as .T. or .F., D as YYYYMMDD or 8 blanks. Compile and evaluation errors take the library's
 // path: the message on stderr, the error number as exit status.
 //
+// The expression is UTF-8 and goes into the table's code page (Windows-1252
+// without a table); one with a character the code page cannot hold is
+// refused (error 220). Text results come back through the same code page.
 #include <cstdio>
 #include <string>
 
@@ -19,7 +22,6 @@
 #include "expr/compiled_expr.h"
 #include "expr/evaluator.h"
 #include "oxdbf.h"
-#include "platform/os/codepage.h"
 
 namespace orvex::tool {
 namespace {
@@ -34,7 +36,7 @@ std::string ValueLine(const CompiledExpr* e) {
     case 'D': return DTextFromDayNumber(ResultNumber(e));
     // Memo texts are as stored (the table's code page), line ends included.
     case 'M': return "\"" + StoredToUtf8(ResultText(e)) + "\"";
-    default: return "\"" + os::AnsiToUtf8(std::string(ResultText(e))) + "\"";
+    default: return "\"" + LibraryTextToUtf8(ResultText(e)) + "\"";
   }
 }
 
@@ -52,10 +54,14 @@ int Eval(const Invocation& call) {
   CenturyOn = call.HasFlag("--century");
   SetDateType(date_type >= 0 ? static_cast<int>(date_type) : DateType);
   if (!table.empty()) {
-    OpenTable(call, table, true);
+    OpenTableForLibrary(call, table, true);
     if (recno != 0) GO(static_cast<std::int32_t>(recno));
   }
-  CompiledExpr* e = AssignExpr(os::Utf8ToAnsi(expression));
+  std::string text;
+  if (!Utf8ToLibraryText(expression, &text)) {
+    Fail(220, "Zeichen außerhalb der Codepage der Tabelle im Ausdruck " + Shown(expression) + " [oxdbf eval]");
+  }
+  CompiledExpr* e = AssignExpr(text);
   if (e == nullptr) return DbfErrorNo & 0xFF ? DbfErrorNo : 1;
   const void* result = EvaluateExpr(e);
   if (result == nullptr || DbfErrorNo != 0) return DbfErrorNo & 0xFF ? DbfErrorNo : 1;

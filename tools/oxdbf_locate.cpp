@@ -12,6 +12,13 @@
 // current date type, or YYYYMMDD. With --exact the value must have the
 // field's full width (padding blanks included). --hide-deleted passes over
 // deleted records.
+//
+// FIELD and VALUE are UTF-8; VALUE is searched for in the table's code page,
+// and one with a character the table cannot hold is refused (error 220).
+// --nocase folds letters by the library's Windows-1252 rules, which hold for
+// code page 850 and 1252 tables; on tables in other code pages it takes
+// ASCII values only, rather than give wrong matches.
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -48,21 +55,36 @@ LocateValue ValueFor(const std::string& field, const std::string& value) {
   return value;
 }
 
+// The UTF-8 value as the library's text for the open table; refused (error
+// 220) when the table cannot hold it, or cannot fold it for --nocase.
+std::string LibraryValue(const std::string& field, const std::string& utf8, bool no_case) {
+  std::string text;
+  const bool ascii = std::all_of(utf8.begin(), utf8.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+  const char* refused = !Utf8ToLibraryText(utf8, &text)                 ? "Zeichen außerhalb der Codepage der Tabelle"
+                        : no_case && !ascii && !LibraryCaseRulesFit() ? "NOCASE nur mit ASCII-Zeichen in dieser Codepage"
+                                                                        : nullptr;
+  if (refused != nullptr) {
+    Fail(220, "Ungültiger Suchwert für Feld " + field + ": " + Shown(utf8) + " (" + refused + ") [oxdbf locate]");
+  }
+  return text;
+}
+
 int LocateCommand(const Invocation& call) {
   ExpectArguments(call, 3, 3);
   HideDeleted = call.HasFlag("--hide-deleted");
-  OpenTable(call, call.args[0], true);
+  OpenTableForLibrary(call, call.args[0], true);
   PeekCacheLimit = 65520;
-  std::vector<std::string> fields = SplitAtSemicolons(os::Utf8ToAnsi(call.args[1]));
-  std::vector<std::string> texts = SplitAtSemicolons(os::Utf8ToAnsi(call.args[2]));
+  std::vector<std::string> fields = SplitAtSemicolons(call.args[1]);
+  std::vector<std::string> texts = SplitAtSemicolons(call.args[2]);
   if (fields.size() != texts.size()) {
     UsageError("one value for each field: " + call.args[1] + " / " + call.args[2]);
   }
   std::vector<LocateValue> values;
   std::string list;
   for (std::size_t i = 0; i < fields.size(); ++i) {
-    values.push_back(ValueFor(fields[i], texts[i]));
-    list += (i > 0 ? ";" : "") + fields[i] + (call.HasFlag("--contained") ? " CONTAINED" : "");
+    const std::string field = os::Utf8ToAnsi(fields[i]);
+    values.push_back(ValueFor(field, LibraryValue(fields[i], texts[i], call.HasFlag("--nocase"))));
+    list += (i > 0 ? ";" : "") + field + (call.HasFlag("--contained") ? " CONTAINED" : "");
   }
   bool found = Locate(list, values, call.HasFlag("--nocase"), call.HasFlag("--exact"));
   const int status = found ? 0 : 1;
@@ -87,7 +109,9 @@ SubcommandRegistration locate{
      "  --contained      the value may stand anywhere in the field\n"
      "  --hide-deleted   pass over deleted records\n"
      "FIELD may list fields separated by ';' with as many values in VALUE.\n"
-     "Values: N/F numbers, L T or F, D YYYYMMDD or the national form.\n"
+     "Values: N/F numbers, L T or F, D YYYYMMDD or the national form; text is\n"
+     "searched in the table's code page. --nocase with letters beyond ASCII works\n"
+     "on code page 850 and 1252 tables.\n"
      "Example:\n  oxdbf locate films.dbf title Metro --all\n"}};
 
 }  // namespace

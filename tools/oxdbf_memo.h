@@ -8,7 +8,7 @@
 namespace orvex::tool {
 
 // The whole memo of M field n of the current record as UTF-8: the stored
-// text (code page 850 unless the table is ANSI) with each line end (CR LF, a
+// text (in the table's code page) with each line end (CR LF, a
 // soft return 0x8D LF, a lone CR) given as "\n"; "" for a record without
 // memo. A memo that cannot be read ends the program through the library's
 // reporting path.

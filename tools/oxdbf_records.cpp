@@ -28,28 +28,6 @@ void PatientLocks() {
   };
 }
 
-// A value for a message, which is Windows-1252 text: characters beyond it
-// are written as U+XXXX so that the message still names them.
-std::string Shown(const std::string& utf8) {
-  std::string shown;
-  for (std::size_t i = 0; i < utf8.size();) {
-    std::size_t n = 1;
-    while (i + n < utf8.size() && (static_cast<unsigned char>(utf8[i + n]) & 0xC0) == 0x80) ++n;
-    std::string one = utf8.substr(i, n), ansi;
-    if (os::Utf8ToCodePage(one, false, &ansi)) {
-      shown += one;
-    } else {
-      char code[16];
-      std::uint32_t cp = static_cast<unsigned char>(one[0]) & (n == 1 ? 0x7F : 0x3F >> (n - 1));
-      for (std::size_t k = 1; k < n; ++k) cp = (cp << 6) | (static_cast<unsigned char>(one[k]) & 0x3F);
-      std::snprintf(code, sizeof code, "U+%04X", static_cast<unsigned>(cp));
-      shown += code;
-    }
-    i += n;
-  }
-  return shown;
-}
-
 // Puts the name=value arguments from `first` on into the unpacked buffer.
 // Every value is checked before anything is written: one the field cannot
 // hold exactly ends the program with the field, the value and the reason.
@@ -126,11 +104,13 @@ int ReplaceRecord(const Invocation& call) {
   return 0;
 }
 
-// delete / recall: the record must be locked against other programs.
+// delete / recall: the record must be locked against other programs. Only
+// the flag byte is written; the table is opened as the library reads its
+// code page, so that index tags whose key reads the flag find their keys.
 int ChangeFlag(const Invocation& call, bool deleted) {
   const char* name = deleted ? "delete" : "recall";
   ExpectArguments(call, 2, 2);
-  OpenTable(call, call.args[0], false);
+  OpenTableForLibrary(call, call.args[0], false);
   OpenProductionIndex();
   GO(static_cast<std::int32_t>(IntegerArgument(call.args[1], "RECNO")));
   PatientLocks();

@@ -74,6 +74,76 @@ TEST_F(OxdbfTablesTest, CreateWritesTheDriverByteAndOthersReadTheTextUntold) {
   EXPECT_EQ(ReadFileBytes(t), before);
 }
 
+// locate and eval take UTF-8 and search and answer in the table's code page,
+// the one python3-dbfread decodes the same table with; delete and recall
+// change the flag byte alone.
+TEST_F(OxdbfTablesTest, LocateAndEvalWorkInTheTablesCodePage) {
+  ORVEX_REQUIRE_TESTDATA();
+  const std::string countries = TestdataDir() + "/javadbf/countries.dbf";  // 0x57: 1252
+  const std::string socios = TestdataDir() + "/php-xbase/socios.dbf";      // 0x03: 1252
+  const std::string chinese = TestdataDir() + "/dbase-rs/cp936.dbf";       // 0x4D: 936
+  const std::string ru = dir_.File("ru.dbf"), de = dir_.File("de.dbf");    // 1251, 850
+  ASSERT_EQ(Run({"create", ru, "name, C, 12, 0", "--codepage", "1251"}).exit_status, 0);
+  ASSERT_EQ(Run({"create", de, "name, C, 12, 0"}).exit_status, 0);
+  for (const std::string name : {"Привет ёж", "привет", "Ёлка"}) ASSERT_EQ(Run({"append", ru, "name=" + name}).exit_status, 0);
+  for (const std::string name : {"Größe", "grün", "Öl"}) ASSERT_EQ(Run({"append", de, "name=" + name}).exit_status, 0);
+  struct Case {
+    std::vector<std::string> args;  // the table is args[1] for locate, args[2] for eval
+    std::string theirs;             // Python over t, [(recno, {field: text})], giving the lines
+  } cases[] = {
+      {{"locate", countries, "NAME_SORT", "Ivory Coast (Côte"},
+       "[i for i, r in t if r['NAME_SORT'].startswith('Ivory Coast (Côte')][:1]"},
+      {{"locate", countries, "NAME_SORT", "CÔTE", "--nocase", "--contained", "--all"},
+       "[i for i, r in t if 'CÔTE' in r['NAME_SORT'].upper()]"},
+      {{"locate", socios, "PAIS", "panamÃ¡", "--nocase", "--all"}, "[i for i, r in t if r['PAIS'] == 'PANAMÃ¡']"},
+      {{"locate", chinese, "TEST", "测试"}, "[i for i, r in t if r['TEST'].startswith('测试')]"},
+      {{"eval", "--table", chinese, "TRIM(TEST)"}, "['\"' + t[0][1]['TEST'] + '\"']"},
+      {{"locate", ru, "name", "ривет", "--contained", "--all"}, "[i for i, r in t if 'ривет' in r['NAME']]"},
+      {{"locate", ru, "name", "Ёлка"}, "[i for i, r in t if r['NAME'] == 'Ёлка']"},
+      {{"eval", "--table", ru, "--recno", "3", "TRIM(NAME) + '!'"}, "['\"' + t[2][1]['NAME'] + '!\"']"},
+      {{"eval", "--table", ru, "TRIM(NAME) = 'Привет ёж'"}, "['.T.' if t[0][1]['NAME'] == 'Привет ёж' else '.F.']"},
+      {{"locate", de, "name", "GRÜN", "--nocase"}, "[i for i, r in t if r['NAME'].upper() == 'GRÜN']"},
+      {{"eval", "--table", de, "--recno", "3", "UPPER(TRIM(NAME))"}, "['\"' + t[2][1]['NAME'].upper() + '\"']"},
+  };
+  const std::string python =
+      "import sys, dbfread\n"
+      "d = dbfread.DBF(sys.argv[1], raw=True)\n"
+      "t = [(i, {k: v.decode(d.encoding).rstrip(' \\0') for k, v in r.items()}) for i, r in enumerate(d, 1)]\n"
+      "print(*";
+  for (const Case& c : cases) {
+    const bool eval = c.args[0] == "eval";
+    ProcessResult ours = Run(c.args);
+    EXPECT_EQ(ours.exit_status, 0) << c.args[3] << ours.err;
+    ProcessResult theirs = Python(python + "(" + c.theirs + "), sep='\\n')", c.args[eval ? 2 : 1]);
+    ASSERT_EQ(theirs.exit_status, 0) << theirs.err;
+    EXPECT_EQ(eval ? ours.out.substr(ours.out.find('\n') + 1) : ours.out, theirs.out) << c.args[3];
+  }
+  // Text the table's code page (or, for 850, the library's text) cannot
+  // hold is refused, as is --nocase beyond ASCII where the library's case
+  // rules do not hold.
+  struct Refusal {
+    std::vector<std::string> args;
+    std::string reason;
+  } refusals[] = {
+      {{"locate", de, "name", "Привет"}, "U+041F"},
+      {{"eval", "--table", countries, "'Привет'"}, "U+041F"},
+      {{"eval", "--table", de, "'─'"}, "U+2500"},
+      {{"locate", ru, "name", "ёж", "--nocase"}, "NOCASE"},
+  };
+  for (const Refusal& r : refusals) {
+    ProcessResult ours = Run(r.args);
+    EXPECT_EQ(ours.exit_status, 220) << r.args[3];
+    EXPECT_NE(ours.err.find(r.reason), std::string::npos) << ours.err;
+  }
+  const std::string before = ReadFileBytes(ru);
+  ASSERT_EQ(Run({"delete", ru, "2"}).exit_status, 0);
+  std::string deleted = before;
+  deleted[32 * 2 + 1 + 13] = '*';
+  EXPECT_EQ(ReadFileBytes(ru), deleted);
+  ASSERT_EQ(Run({"recall", ru, "2"}).exit_status, 0);
+  EXPECT_EQ(ReadFileBytes(ru), before);
+}
+
 TEST_F(OxdbfTablesTest, CreateRefusesBadDefinitionsAndExistingFiles) {
   const std::string t = dir_.File("films.dbf");
   struct Case {
