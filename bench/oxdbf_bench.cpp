@@ -10,49 +10,15 @@
 // program that is missing is reported and left out.
 //
 // Usage: oxdbf_bench [records] [folder]   (defaults 1000000, $TMPDIR)
-#include <sys/resource.h>
-
-#include <chrono>
 #include <cstdio>
-#include <cstdlib>
 #include <string>
 
 #include "bench/bench_support.h"
+#include "bench/command_timing.h"
 #include "dates/date_settings.h"
 
-namespace {
-
-using Clock = std::chrono::steady_clock;
-
-// CPU seconds (user + system) the finished child processes used so far.
-double ChildCpuSeconds() {
-  rusage usage{};
-  getrusage(RUSAGE_CHILDREN, &usage);
-  return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-         static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
-// The best of three runs of a shell command: wall-clock and CPU seconds
-// (the CPU time is the fairer figure on a machine others share). Negative
-// when it fails.
-struct Timing {
-  double wall = -1, cpu = -1;
-};
-Timing BestOfThree(const std::string& command) {
-  Timing best;
-  for (int run = 0; run < 3; ++run) {
-    const auto start = Clock::now();
-    const double cpu_before = ChildCpuSeconds();
-    if (std::system(command.c_str()) != 0) return Timing{};
-    const double wall = std::chrono::duration<double>(Clock::now() - start).count();
-    const double cpu = ChildCpuSeconds() - cpu_before;
-    if (best.wall < 0 || wall < best.wall) best.wall = wall;
-    if (best.cpu < 0 || cpu < best.cpu) best.cpu = cpu;
-  }
-  return best;
-}
-
-}  // namespace
+using orvex::bench::BestOfThree;
+using orvex::bench::Timing;
 
 int main(int argc, char** argv) {
   using namespace orvex;
