@@ -120,6 +120,11 @@ TEST_F(GridTest, RowsFollowTheTableWhileScrollingEveryWayInEveryOrder) {
     ExpectRowsMatchReader(grid, all, tag + "bar page down");
     bar->triggerAction(QAbstractSlider::SliderSingleStepAdd);  // the record below the last row
     ExpectRowsMatchReader(grid, all, tag + "bar line down");
+    const int below = Position(all);
+    bar->triggerAction(QAbstractSlider::SliderPageStepSub);
+    EXPECT_EQ(Position(all), below - visible) << tag;
+    bar->triggerAction(QAbstractSlider::SliderSingleStepSub);  // the record above the first row
+    ExpectRowsMatchReader(grid, all, tag + "bar line up");
     struct Thumb {
       int bar_position;
       int position;
