@@ -132,7 +132,8 @@ int main(int argc, char** argv) {
     Prepare(table, name);
     const auto start = Clock::now();
     table.Open();  // builds the production index
-    std::printf("%d records; index TITLE built in %.1f s\n", table.GetRecordCount(), Seconds(start));
+    std::printf("%d records; index TITLE built in %.1f s\n", table.GetRecordCount(),
+                Seconds(start));
     table.Close();
   }
   for (const std::string& tag : {std::string(), std::string("TITLE")}) {

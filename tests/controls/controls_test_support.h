@@ -29,8 +29,7 @@ class GridTable : public TOxDbf {
 
 // The production index of the test table: NAME ascending on a character
 // field, NUMDOWN descending on a numeric one.
-inline const std::vector<std::string> kGridIndexList = {"NAME,F,F,NAME", "",
-                                                        "NUMDOWN,T,F,NUM", ""};
+inline const std::vector<std::string> kGridIndexList = {"NAME,F,F,NAME", "", "NUMDOWN,T,F,NUM", ""};
 
 // A grid on screen, 400 x 200 pixels.
 class ShownGrid : private AppFirst, public TOxGrid {

@@ -1,4 +1,5 @@
-// The data-aware grid over a real table: the rows it shows against an
+// The data-aware grid over a real table opened through the table component:
+// the rows it shows, in natural order and in two tags' orders, against an
 // independent reader while scrolling every way, the colours and boxes it
 // draws (pixels of grabbed pictures), deleting and restoring with their
 // questions, editing through to the file.
@@ -39,7 +40,8 @@ class GridTest : public ControlsTest {
   }
   // NUM of every shown row must be the run of the reading's records starting
   // at the first row's, and the selected row the dataset's active record.
-  void ExpectRowsMatchReader(ShownGrid& grid, const std::vector<int>& all, const std::string& step) {
+  void ExpectRowsMatchReader(ShownGrid& grid, const std::vector<int>& all,
+                             const std::string& step) {
     const std::vector<int> rows = RowValues(grid.DataLink(), "NUM");
     ASSERT_FALSE(rows.empty()) << step;
     const auto first = std::find(all.begin(), all.end(), rows[0]);
@@ -243,16 +245,16 @@ TEST_F(GridTest, LogicalFieldsAsBoxesOrText) {
   ShownGrid grid;
   Open<NullFlagTable>(MakeTable(4), grid);
   EXPECT_FALSE(table->FieldByName("FLAG")->IsNull());  // record 1
-  const QRect null_flag = grid.CellRect(3, 2);  // record 2: null
-  const QRect checked = grid.CellRect(3, 3);    // record 3: true
-  const QRect unchecked = grid.CellRect(3, 4);  // record 4: false
+  const QRect null_flag = grid.CellRect(3, 2);         // record 2: null
+  const QRect checked = grid.CellRect(3, 3);           // record 3: true
+  const QRect unchecked = grid.CellRect(3, 4);         // record 4: false
   const QImage boxes = grid.Picture();
   // The cross: both diagonals through the middle of the box.
   const QPoint mid = checked.center();
   EXPECT_LT(qGray(boxes.pixel(mid)), 100);
   EXPECT_GE(qGray(boxes.pixel(unchecked.center())), 100);
   EXPECT_GT(DarkPixels(boxes, checked), DarkPixels(boxes, unchecked) + 4);
-  EXPECT_GT(DarkPixels(boxes, unchecked), 4);  // the square outline
+  EXPECT_GT(DarkPixels(boxes, unchecked), 4);              // the square outline
   EXPECT_TRUE(OnlyColor(boxes, null_flag, grid.Color()));  // null: the background only
 
   grid.SetBooleanBox(TOxBooleanBox::bbText);
@@ -352,7 +354,8 @@ TEST_F(GridTest, EditingPostsToTheFileAppendsAndCancels) {
   // In the NAME order the renamed records stand where their new keys sort.
   ASSERT_TRUE(table->SetOrderToTag("NAME"));
   std::vector<std::string> names;
-  for (table->First(); !table->Eof(); table->Next()) names.push_back(table->FieldByName("NAME")->AsString());
+  for (table->First(); !table->Eof(); table->Next())
+    names.push_back(table->FieldByName("NAME")->AsString());
   EXPECT_EQ(names, (std::vector<std::string>{"Added", "Name 2", "Zed"}));
 }
 
