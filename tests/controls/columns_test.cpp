@@ -96,6 +96,7 @@ TEST_F(ColumnsTest, AssignCopiesAssignedValuesAndTitle) {
   from.Title().SetCaption("Number");
   from.SetDropDownRows(3);
   from.PickList() = {"a", "b"};
+  from.SetButtonStyle(TOxColumnButtonStyle::cbsEllipsis);
   TOxColumn& to = grid.Columns().Add();
   to.Assign(from);
   EXPECT_EQ(to.FieldName(), "NUM");
@@ -104,7 +105,15 @@ TEST_F(ColumnsTest, AssignCopiesAssignedValuesAndTitle) {
   EXPECT_EQ(to.Title().Caption(), "Number");
   EXPECT_EQ(to.DropDownRows(), 3);
   EXPECT_EQ(to.PickList(), from.PickList());
+  EXPECT_EQ(to.ButtonStyle(), TOxColumnButtonStyle::cbsEllipsis);
   EXPECT_EQ(to.AssignedValues(), from.AssignedValues());
+  // Restoring the defaults clears the flags, the caption, the pick list and
+  // the button style.
+  to.RestoreDefaults();
+  EXPECT_EQ(to.AssignedValues(), 0u);
+  EXPECT_EQ(to.Title().Caption(), "NUM");
+  EXPECT_TRUE(to.PickList().empty());
+  EXPECT_EQ(to.ButtonStyle(), TOxColumnButtonStyle::cbsAuto);
 }
 
 TEST_F(ColumnsTest, PersistentColumnsMapTheirFields) {

@@ -1,4 +1,5 @@
-// The data-aware grid over a real table: the rows it shows against an
+// The data-aware grid over a real table opened through the table component:
+// the rows it shows, in natural order and in two tags' orders, against an
 // independent reader while scrolling every way, the colours and boxes it
 // draws (pixels of grabbed pictures), deleting and restoring with their
 // questions, editing through to the file.
@@ -11,11 +12,36 @@
 namespace orvex::test {
 namespace {
 
+// An order of the table and how the independent reading is sorted into it.
+struct OrderCase {
+  const char* tag;                                       // "" natural order
+  bool (*before)(const ReadRecord&, const ReadRecord&);  // nullptr: file order
+};
+const OrderCase kOrders[] = {
+    {"", nullptr},
+    {"NAME", [](const ReadRecord& a, const ReadRecord& b) { return a.name < b.name; }},
+    {"NUMDOWN", [](const ReadRecord& a, const ReadRecord& b) { return a.num > b.num; }},
+};
+
 class GridTest : public ControlsTest {
  protected:
-  // NUM of every shown row must be the run of dbfread's records starting at
-  // the first row's, and the selected row the dataset's active record.
-  void ExpectRowsMatchReader(ShownGrid& grid, const std::vector<int>& all, const char* step) {
+  // NUM of every record, in the order's sequence, from dbfread's reading.
+  std::vector<int> ReadOrder(const std::string& path, const OrderCase& order) {
+    std::vector<ReadRecord> records = ReadTable(path);
+    if (order.before != nullptr) std::stable_sort(records.begin(), records.end(), order.before);
+    std::vector<int> nums;
+    for (const ReadRecord& r : records) nums.push_back(r.num);
+    return nums;
+  }
+  // Where the dataset stands in `order` (1-based).
+  int Position(const std::vector<int>& order) {
+    const int num = table->FieldByName("NUM")->AsInteger();
+    return static_cast<int>(std::find(order.begin(), order.end(), num) - order.begin()) + 1;
+  }
+  // NUM of every shown row must be the run of the reading's records starting
+  // at the first row's, and the selected row the dataset's active record.
+  void ExpectRowsMatchReader(ShownGrid& grid, const std::vector<int>& all,
+                             const std::string& step) {
     const std::vector<int> rows = RowValues(grid.DataLink(), "NUM");
     ASSERT_FALSE(rows.empty()) << step;
     const auto first = std::find(all.begin(), all.end(), rows[0]);
@@ -28,119 +54,123 @@ class GridTest : public ControlsTest {
               table->FieldByName("NUM")->AsInteger())
         << step;
   }
-};
-
-TEST_F(GridTest, RowsFollowTheTableWhileScrollingEveryWay) {
-  const std::string path = MakeTable(100);
-  std::vector<int> all;
-  for (const std::string& line : DbfRead(path))
-    all.push_back(std::stoi(line.substr(line.find('|', 2) + 1)));
-  ASSERT_EQ(all.size(), 100u);
-  ShownGrid grid;
-  Open(path, grid);
-  ExpectRowsMatchReader(grid, all, "open");
-  EXPECT_EQ(grid.FixedRows(), 1);
-  const int visible = grid.VisibleDataRows();
-  ASSERT_GT(visible, 3);
-  EXPECT_EQ(grid.DataLink().RecordCount(), visible);
-
-  struct Key {
-    Qt::Key key;
-    Qt::KeyboardModifiers mods;
-    int rec_no;  // where the dataset must be afterwards
-  };
-  const Key keys[] = {
-      {Qt::Key_Down, {}, 2},
-      {Qt::Key_PageDown, {}, 2 + visible},
-      {Qt::Key_PageDown, {}, 2 + 2 * visible},
-      {Qt::Key_PageUp, {}, 2 + visible},
-      {Qt::Key_End, Qt::ControlModifier, 100},
-      {Qt::Key_Up, {}, 99},
-      {Qt::Key_Home, Qt::ControlModifier, 1},
-      {Qt::Key_Down, Qt::ControlModifier, visible},
-      {Qt::Key_Up, Qt::ControlModifier, 1},
-  };
-  for (const Key& k : keys) {
-    QTest::keyClick(&grid, k.key, k.mods);
-    const std::string step = "key " + std::to_string(k.key);
-    EXPECT_EQ(table->GetRecNo(), k.rec_no) << step;
-    ExpectRowsMatchReader(grid, all, step.c_str());
-  }
-
-  // The proportional scroll bar: range, page and position.
-  QScrollBar* bar = grid.verticalScrollBar();
-  EXPECT_EQ(bar->minimum(), 1);
-  EXPECT_EQ(bar->pageStep(), visible);
-  EXPECT_EQ(bar->value(), 1);
-  bar->triggerAction(QAbstractSlider::SliderPageStepAdd);
-  EXPECT_EQ(table->GetRecNo(), 1 + visible);
-  ExpectRowsMatchReader(grid, all, "bar page down");
-  bar->triggerAction(QAbstractSlider::SliderSingleStepAdd);  // the record below the last row
-  ExpectRowsMatchReader(grid, all, "bar line down");
-  bar->setSliderDown(true);
-  bar->setSliderPosition(50);
-  bar->setSliderDown(false);
-  EXPECT_EQ(table->GetRecNo(), 50);
-  EXPECT_EQ(bar->value(), 50);
-  ExpectRowsMatchReader(grid, all, "thumb");
-  bar->triggerAction(QAbstractSlider::SliderToMaximum);
-  EXPECT_EQ(table->GetRecNo(), 100);
-  bar->triggerAction(QAbstractSlider::SliderToMinimum);
-  EXPECT_EQ(table->GetRecNo(), 1);
-
-  // The wheel: one notch towards the user moves below the last row.
-  QWheelEvent wheel(QPointF(50, 50), grid.mapToGlobal(QPointF(50, 50)), {}, QPoint(0, -120),
-                    Qt::NoButton, {}, Qt::NoScrollPhase, false);
-  QApplication::sendEvent(grid.Surface(), &wheel);
-  EXPECT_EQ(table->GetRecNo(), visible + 1);
-  ExpectRowsMatchReader(grid, all, "wheel");
-
-  // A click on a row makes its record current.
-  QTest::mouseClick(grid.Surface(), Qt::LeftButton, {}, grid.Center(2, 3));
-  ExpectRowsMatchReader(grid, all, "click");
-  EXPECT_EQ(grid.Row(), 3);
-}
-
-// A table whose record numbers do not follow its order (as in an index
-// order): the scroll bar has three positions.
-class UnsequencedTable : public GridTable {
- public:
-  using GridTable::GridTable;
-  bool IsSequenced() override { return false; }
-};
-
-TEST_F(GridTest, ThreePositionScrollBarWithoutSequence) {
-  const std::string path = MakeTable(100);
-  table = std::make_unique<UnsequencedTable>(path);
-  source.SetDataSet(table.get());
-  table->Open();
-  ShownGrid grid;
-  grid.SetDataSource(&source);
-  QScrollBar* bar = grid.verticalScrollBar();
-  const int visible = grid.VisibleDataRows();
-  EXPECT_EQ(bar->minimum(), 0);
-  EXPECT_EQ(bar->maximum(), 4);
-  EXPECT_EQ(bar->value(), 0);
-  QTest::keyClick(&grid, Qt::Key_PageDown);
-  EXPECT_EQ(bar->value(), 2);
-  QTest::keyClick(&grid, Qt::Key_End, Qt::ControlModifier);
-  EXPECT_EQ(bar->value(), 4);
-  struct Thumb {
-    int position;
-    int rec_no;
-  };
-  for (const Thumb& t : {Thumb{0, 1}, Thumb{3, 1 + visible}, Thumb{1, 1}, Thumb{4, 100}}) {
+  void MoveThumb(QScrollBar* bar, int position) {
     bar->setSliderDown(true);
-    bar->setSliderPosition(t.position);
+    bar->setSliderPosition(position);
     bar->setSliderDown(false);
-    EXPECT_EQ(table->GetRecNo(), t.rec_no) << t.position;
+  }
+};
+
+// In natural order the scroll bar is proportional to the record number; in
+// a tag's order it has three positions (beginning, between, end).
+TEST_F(GridTest, RowsFollowTheTableWhileScrollingEveryWayInEveryOrder) {
+  const std::string path = MakeTable(100);
+  for (const OrderCase& order : kOrders) {
+    const std::vector<int> all = ReadOrder(path, order);
+    ASSERT_EQ(all.size(), 100u);
+    const std::string tag = std::string(order.tag) + ": ";
+    ShownGrid grid;
+    Open(path, grid, order.tag);
+    ExpectRowsMatchReader(grid, all, tag + "open");  // around record 1, kept by the order change
+    table->First();
+    ExpectRowsMatchReader(grid, all, tag + "first");
+    EXPECT_EQ(grid.FixedRows(), 1);
+    const int visible = grid.VisibleDataRows();
+    ASSERT_GT(visible, 3);
+    EXPECT_EQ(grid.DataLink().RecordCount(), visible);
+
+    struct Key {
+      Qt::Key key;
+      Qt::KeyboardModifiers mods;
+      int position;  // where the dataset must be afterwards, in the order
+    };
+    const Key keys[] = {
+        {Qt::Key_Down, {}, 2},
+        {Qt::Key_PageDown, {}, 2 + visible},
+        {Qt::Key_PageDown, {}, 2 + 2 * visible},
+        {Qt::Key_PageUp, {}, 2 + visible},
+        {Qt::Key_End, Qt::ControlModifier, 100},
+        {Qt::Key_Up, {}, 99},
+        {Qt::Key_PageUp, {}, 99 - visible},
+        {Qt::Key_Home, Qt::ControlModifier, 1},
+        {Qt::Key_Down, Qt::ControlModifier, visible},
+        {Qt::Key_Up, Qt::ControlModifier, 1},
+    };
+    for (const Key& k : keys) {
+      QTest::keyClick(&grid, k.key, k.mods);
+      const std::string step = tag + "key " + std::to_string(k.key);
+      EXPECT_EQ(Position(all), k.position) << step;
+      ExpectRowsMatchReader(grid, all, step);
+    }
+
+    QScrollBar* bar = grid.verticalScrollBar();
+    const bool sequenced = order.before == nullptr;
+    EXPECT_EQ(table->IsSequenced(), sequenced);
+    QTest::keyClick(&grid, Qt::Key_Home, Qt::ControlModifier);
+    if (sequenced) {  // range, page and position
+      EXPECT_EQ(bar->minimum(), 1);
+      EXPECT_EQ(bar->pageStep(), visible);
+      EXPECT_EQ(bar->value(), 1);
+    } else {
+      EXPECT_EQ(bar->minimum(), 0);
+      EXPECT_EQ(bar->maximum(), 4);
+      EXPECT_EQ(bar->value(), 0);
+    }
+    bar->triggerAction(QAbstractSlider::SliderPageStepAdd);
+    EXPECT_EQ(Position(all), 1 + visible) << tag;
+    EXPECT_EQ(bar->value(), sequenced ? 1 + visible : 2) << tag;
+    ExpectRowsMatchReader(grid, all, tag + "bar page down");
+    bar->triggerAction(QAbstractSlider::SliderSingleStepAdd);  // the record below the last row
+    ExpectRowsMatchReader(grid, all, tag + "bar line down");
+    const int below = Position(all);
+    bar->triggerAction(QAbstractSlider::SliderPageStepSub);
+    EXPECT_EQ(Position(all), below - visible) << tag;
+    bar->triggerAction(QAbstractSlider::SliderSingleStepSub);  // the record above the first row
+    ExpectRowsMatchReader(grid, all, tag + "bar line up");
+    struct Thumb {
+      int bar_position;
+      int position;
+    };
+    const std::vector<Thumb> thumbs =
+        sequenced ? std::vector<Thumb>{{50, 50}, {1, 1}, {100, 100}}
+                  : std::vector<Thumb>{{0, 1}, {3, 1 + visible}, {1, 1}, {4, 100}};
+    for (const Thumb& t : thumbs) {
+      MoveThumb(bar, t.bar_position);
+      const std::string step = tag + "thumb " + std::to_string(t.bar_position);
+      EXPECT_EQ(Position(all), t.position) << step;
+      ExpectRowsMatchReader(grid, all, step);
+    }
+    EXPECT_EQ(bar->value(), sequenced ? 100 : 4) << tag;
+    bar->triggerAction(QAbstractSlider::SliderToMinimum);
+    EXPECT_EQ(Position(all), 1) << tag;
+    bar->triggerAction(QAbstractSlider::SliderToMaximum);
+    EXPECT_EQ(Position(all), 100) << tag;
+    ExpectRowsMatchReader(grid, all, tag + "bar bottom");
+    bar->triggerAction(QAbstractSlider::SliderToMinimum);
+
+    // The wheel: one notch towards the user moves below the last row.
+    QWheelEvent wheel(QPointF(50, 50), grid.mapToGlobal(QPointF(50, 50)), {}, QPoint(0, -120),
+                      Qt::NoButton, {}, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(grid.Surface(), &wheel);
+    EXPECT_EQ(Position(all), visible + 1) << tag;
+    ExpectRowsMatchReader(grid, all, tag + "wheel");
+
+    // A click on a row makes its record current.
+    QTest::mouseClick(grid.Surface(), Qt::LeftButton, {}, grid.Center(2, 3));
+    ExpectRowsMatchReader(grid, all, tag + "click");
+    EXPECT_EQ(grid.Row(), 3);
+    grid.SetDataSource(nullptr);
   }
 }
 
 TEST_F(GridTest, ScrollBarGoesWhenAllRowsFit) {
-  ShownGrid grid;
-  Open(MakeTable(3), grid);
-  EXPECT_EQ(grid.verticalScrollBar()->maximum(), grid.verticalScrollBar()->minimum());
+  const std::string path = MakeTable(3);
+  for (const char* tag : {"", "NAME"}) {
+    ShownGrid grid;
+    Open(path, grid, tag);
+    EXPECT_EQ(grid.verticalScrollBar()->maximum(), grid.verticalScrollBar()->minimum()) << tag;
+    grid.SetDataSource(nullptr);
+  }
 }
 
 QColor PixelIn(const QImage& image, const QRect& rect) {
@@ -179,31 +209,60 @@ TEST_F(GridTest, DeletedRecordsAreRedAndTheColoursEventChangesRows) {
   EXPECT_EQ(table->GetRecNo(), 1);  // the active record is back
 }
 
+// A logical table field never reads as null through the table component (a
+// blank or '?' byte in the file is false); this component over the same file
+// reports FLAG of record 2 as null, the way a dataset with null logicals
+// hands them to the grid.
+class NullFlagTable : public GridTable {
+ public:
+  using GridTable::GridTable;
+
+ protected:
+  bool GetFieldData(data::TField* field, void* buffer) override {
+    if (field->FieldName() == "FLAG" && FieldByName("NUM")->AsInteger() == 2) return false;
+    return GridTable::GetFieldData(field, buffer);
+  }
+};
+
+int DarkPixels(const QImage& image, const QRect& rect) {
+  int count = 0;
+  for (int y = rect.top(); y <= rect.bottom(); ++y) {
+    for (int x = rect.left(); x <= rect.right(); ++x) count += qGray(image.pixel(x, y)) < 100;
+  }
+  return count;
+}
+
+bool OnlyColor(const QImage& image, const QRect& rect, const QColor& color) {
+  for (int y = rect.top(); y <= rect.bottom(); ++y) {
+    for (int x = rect.left(); x <= rect.right(); ++x) {
+      if (image.pixelColor(x, y) != color) return false;
+    }
+  }
+  return true;
+}
+
 TEST_F(GridTest, LogicalFieldsAsBoxesOrText) {
   ShownGrid grid;
-  Open(MakeTable(4), grid);
-  const QRect checked = grid.CellRect(3, 3);    // record 3: true
-  const QRect unchecked = grid.CellRect(3, 4);  // record 4: false
+  Open<NullFlagTable>(MakeTable(4), grid);
+  EXPECT_FALSE(table->FieldByName("FLAG")->IsNull());  // record 1
+  const QRect null_flag = grid.CellRect(3, 2);         // record 2: null
+  const QRect checked = grid.CellRect(3, 3);           // record 3: true
+  const QRect unchecked = grid.CellRect(3, 4);         // record 4: false
   const QImage boxes = grid.Picture();
-  auto dark = [](const QImage& image, const QRect& rect) {
-    int count = 0;
-    for (int y = rect.top(); y <= rect.bottom(); ++y) {
-      for (int x = rect.left(); x <= rect.right(); ++x) count += qGray(image.pixel(x, y)) < 100;
-    }
-    return count;
-  };
   // The cross: both diagonals through the middle of the box.
   const QPoint mid = checked.center();
   EXPECT_LT(qGray(boxes.pixel(mid)), 100);
   EXPECT_GE(qGray(boxes.pixel(unchecked.center())), 100);
-  EXPECT_GT(dark(boxes, checked), dark(boxes, unchecked) + 4);
-  EXPECT_GT(dark(boxes, unchecked), 4);  // the square outline
+  EXPECT_GT(DarkPixels(boxes, checked), DarkPixels(boxes, unchecked) + 4);
+  EXPECT_GT(DarkPixels(boxes, unchecked), 4);              // the square outline
+  EXPECT_TRUE(OnlyColor(boxes, null_flag, grid.Color()));  // null: the background only
 
   grid.SetBooleanBox(TOxBooleanBox::bbText);
   const QImage texts = grid.Picture();
   EXPECT_NE(texts.copy(checked), boxes.copy(checked));      // no cross any more
   EXPECT_NE(texts.copy(unchecked), boxes.copy(unchecked));  // "False" instead of the square
-  EXPECT_GT(dark(texts, checked), 4);                       // "True" written
+  EXPECT_GT(DarkPixels(texts, checked), 4);                 // "True" written
+  EXPECT_TRUE(OnlyColor(texts, null_flag, grid.Color()));   // null: no text
   grid.SetBooleanBox(TOxBooleanBox::bbFillBoxRed);
   EXPECT_EQ(grid.Picture().pixelColor(mid), QColor(Qt::red));
 }
@@ -235,18 +294,20 @@ TEST_F(GridTest, CtrlDeleteDeletesAndRestoresAfterItsQuestions) {
 TEST_F(GridTest, ReadOnlyTableOrGridIgnoresDeleting) {
   const std::string path = MakeTable(3);
   const std::string before = ReadFileBytes(path);
-  ShownGrid grid;
-  Open(path, grid);
-  table->read_only = true;
-  QTest::keyClick(&grid, Qt::Key_Delete, Qt::ControlModifier);
-  table->read_only = false;
-  grid.SetReadOnly(true);
-  QTest::keyClick(&grid, Qt::Key_Delete, Qt::ControlModifier);
-  QTest::keyClick(&grid, Qt::Key_Insert);
-  EXPECT_TRUE(questions.empty());
-  EXPECT_EQ(table->State(), data::TDataSetState::dsBrowse);
-  table->Close();
-  EXPECT_EQ(ReadFileBytes(path), before);
+  for (const bool read_only_table : {true, false}) {
+    ShownGrid grid;
+    Open(path, grid, "", read_only_table);
+    grid.SetReadOnly(!read_only_table);
+    QTest::keyClick(&grid, Qt::Key_Delete, Qt::ControlModifier);
+    QTest::keyClick(&grid, Qt::Key_Insert);
+    QTest::keyClick(&grid, Qt::Key_Down, Qt::ControlModifier);
+    QTest::keyClick(&grid, Qt::Key_Down);  // no appending either
+    EXPECT_TRUE(questions.empty());
+    EXPECT_EQ(table->State(), data::TDataSetState::dsBrowse);
+    grid.SetDataSource(nullptr);
+    DropTable();
+    EXPECT_EQ(ReadFileBytes(path), before);
+  }
 }
 
 TEST_F(GridTest, EditingPostsToTheFileAppendsAndCancels) {
@@ -279,6 +340,23 @@ TEST_F(GridTest, EditingPostsToTheFileAppendsAndCancels) {
   QTest::keyClick(&grid, Qt::Key_Escape);
   EXPECT_EQ(table->State(), data::TDataSetState::dsBrowse);
   EXPECT_EQ(DbfRead(path)[1], "R|Name 2|2|T");
+
+  // An appended record that was typed into is posted when the row is left.
+  QTest::keyClick(&grid, Qt::Key_Down);
+  ASSERT_EQ(table->State(), data::TDataSetState::dsInsert);
+  QTest::keyClicks(&grid, "Added");
+  QTest::keyClick(&grid, Qt::Key_Up);
+  EXPECT_EQ(table->State(), data::TDataSetState::dsBrowse);
+  const std::vector<std::string> lines = DbfRead(path);
+  ASSERT_EQ(lines.size(), 3u);
+  EXPECT_EQ(lines[2], "R|Added|0|F");
+
+  // In the NAME order the renamed records stand where their new keys sort.
+  ASSERT_TRUE(table->SetOrderToTag("NAME"));
+  std::vector<std::string> names;
+  for (table->First(); !table->Eof(); table->Next())
+    names.push_back(table->FieldByName("NAME")->AsString());
+  EXPECT_EQ(names, (std::vector<std::string>{"Added", "Name 2", "Zed"}));
 }
 
 TEST_F(GridTest, IndicatorShowsTheStateAndHandlersSeeTheDrawnRecordInTheEngine) {

@@ -13,10 +13,8 @@ using ui::NavigateBtn;
 
 class NavigatorTest : public ControlsTest {
  protected:
-  void Attach(const std::string& path) {
-    table = std::make_unique<GridTable>(path);
-    source.SetDataSet(table.get());
-    table->Open();
+  void Attach(const std::string& path, bool read_only = false) {
+    OpenTable(path, read_only);
     nav.SetDataSource(&source);
     nav.OnClick = [this](NavigateBtn button) { clicks.push_back(button); };
   }
@@ -67,12 +65,11 @@ TEST_F(NavigatorTest, DeleteButtonTogglesWithItsQuestions) {
 TEST_F(NavigatorTest, ReadOnlyTableDeletesNothingAsksNothingFiresNothing) {
   const std::string path = MakeTable(2);
   const std::string before = ReadFileBytes(path);
-  Attach(path);
-  table->read_only = true;
+  Attach(path, true);
   nav.BtnClick(NavigateBtn::nbDelete);  // the button itself is disabled
   EXPECT_TRUE(questions.empty());
   EXPECT_TRUE(clicks.empty());
-  table->Close();
+  DropTable();
   EXPECT_EQ(ReadFileBytes(path), before);
 }
 
