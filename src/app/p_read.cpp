@@ -29,6 +29,8 @@
 
 #include "app/state_dump.h"
 #include "app/u_read.h"
+#include "controls/ox_progress.h"
+#include "dataset/dataset_settings.h"
 #include "platform/os/system.h"
 #include "platform/widgets/application.h"
 
@@ -139,6 +141,10 @@ int main(int argc, char** argv) {
 
   orvex::ui::TApplication app(argc, argv);
   QApplication::setApplicationName("PRead");
+  // An index the table component builds shows its progress window.
+  orvex::SetIndexProgressHook([](const std::string& index_file, const orvex::IndexProgressWork& work) {
+    orvex::RunWithIndexProgress(index_file, work);
+  });
   if (offscreen) {
     // Nobody is there to answer: the console's reports.
     orvex::os::SetMessageBoxHook({});
