@@ -195,7 +195,8 @@ bool TOxDataSet::GetCurrentRecord(std::uint8_t* buffer) {
 
 TGetResult TOxDataSet::GetRecord(RecordBuffer buffer, TGetMode mode, bool) {
   TGetResult result = TGetResult::grError;
-  if (!KeepsTableOpen()) {
+  const bool kept_open = KeepsTableOpen();
+  if (!kept_open) {
     // The table is closed: the dataset shows the one blank record, so a
     // record after or before the one in the ring does not exist.
     if (mode != TGetMode::gmCurrent && RecordCountInBuffers() > 0) {
@@ -212,7 +213,7 @@ TGetResult TOxDataSet::GetRecord(RecordBuffer buffer, TGetMode mode, bool) {
   }
   if (result != TGetResult::grOK) return result;
   std::int32_t rec_no = 1;
-  if (KeepsTableOpen()) {
+  if (kept_open) {
     // The reads above leave the dataset's area selected, and nothing ran
     // since that could select another one: the engine is asked directly.
     const std::int32_t count = RecCount();

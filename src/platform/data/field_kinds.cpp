@@ -152,8 +152,9 @@ std::string TStringField::AsString() const {
 
 void TStringField::GetText(std::string& text, bool) const {
   char buffer[300];  // Size is at most 255 for every kind of table
-  if (DataSize() > static_cast<int>(sizeof buffer)) {
-    std::string big(static_cast<std::size_t>(DataSize()), '\0');
+  const int size = TStringField::DataSize();
+  if (size > static_cast<int>(sizeof buffer)) {
+    std::string big(static_cast<std::size_t>(size), '\0');
     text.assign(GetData(big.data()) ? big.c_str() : "");
     return;
   }
