@@ -39,37 +39,6 @@ namespace {
 using namespace orvex;
 using Clock = std::chrono::steady_clock;
 
-// The engine scan; returns records per second and a checksum of the values.
-double EngineScan(const std::string& name, const std::string& options, std::uint16_t mode, long* checksum) {
-  OpenModeOverride = mode;
-  USE(name + options);
-  OpenModeOverride = 0xFFFF;
-  auto start = Clock::now();
-  long sum = 0, records = 0;
-  // The unpacked buffer stays in place while the table is open: callers take
-  // the field addresses once.
-  const std::uint8_t* field[8];
-  for (int i = 1; i <= 7; ++i) field[i] = FieldAddress(i);
-  GoTop();
-  while (!dEOF()) {
-    // Every field as the caller sees it.
-    sum += field[1][0] + field[1][1];
-    std::int32_t year;
-    std::memcpy(&year, field[2], 4);
-    sum += year + field[3][0];
-    std::int32_t runtime;
-    std::memcpy(&runtime, field[4], 4);
-    sum += runtime + static_cast<long>(RealToDouble(field[5]) * 10);
-    sum += field[6][1] + field[7][1];
-    ++records;
-    SKIP(1);
-  }
-  double seconds = std::chrono::duration<double>(Clock::now() - start).count();
-  USE("");
-  *checksum = sum;
-  return records / seconds;
-}
-
 // One pass over the file with large reads, walking record by record.
 double RawPass(const std::string& name, long* checksum) {
   int fd = ::open(name.c_str(), O_RDONLY);
@@ -172,9 +141,9 @@ int main(int argc, char** argv) {
   double raw = bench::BestOf(3, [&] { return RawPass(name, &raw_sum); });
   double plain = bench::BestOf(3, [&] { return RecordByRecordRead(name, &raw_sum); });
   double per_record = bench::BestOf(3, [&] { return ReadPerRecord(name, &raw_sum); });
-  double exclusive = bench::BestOf(3, [&] { return EngineScan(name, " EXCLUSIVE", 0xFFFF, &sum); });
-  double read_only = bench::BestOf(3, [&] { return EngineScan(name, "", os::kOpenRead, &sum); });
-  double shared = bench::BestOf(1, [&] { return EngineScan(name, "", 0xFFFF, &sum); });
+  double exclusive = bench::BestOf(3, [&] { return bench::EngineScan(name, " EXCLUSIVE", 0xFFFF, &sum); });
+  double read_only = bench::BestOf(3, [&] { return bench::EngineScan(name, "", os::kOpenRead, &sum); });
+  double shared = bench::BestOf(1, [&] { return bench::EngineScan(name, "", 0xFFFF, &sum); });
 
   std::printf("raw one-pass read:          %12.0f records/s\n", raw);
   std::printf("stdio record by record:     %12.0f records/s  (%.2f of raw)\n", plain, plain / raw);

@@ -235,8 +235,15 @@ class TOxDataSet : public data::TDataSet {
   data::TGetResult ReadNext(data::RecordBuffer buffer);
   data::TGetResult ReadPrior(data::RecordBuffer buffer);
   void WriteSlot(const Slot& slot, const std::uint8_t* from, std::uint8_t* to);
-  void ReadSlot(const Slot& slot, const std::uint8_t* from, std::uint8_t* to);
   bool InEditingState() const;
+  // SKIP(n) in the selected area with the relation hook taken out (s_Skip
+  // without the selection).
+  void SkipSelected(std::int32_t n);
+  // Whether the selected area's cursor stands on record `rec_no` with the
+  // record as it read it (see s_Go), and whether it so stands on the active
+  // buffer's record inside the while range (see s_UpdateCursorPos).
+  bool StillRead(std::int32_t rec_no);
+  bool ActiveStillRead();
   // Walk from the current record to the first / last one inside the while
   // range (see s_GoTopWhile).
   void WalkToRangeEnd(bool forwards);

@@ -73,6 +73,10 @@ void TOxDataSet::s_ClearRecord() {
 
 void TOxDataSet::s_Skip(std::int32_t n) {
   if (!SelectArea("s_Skip") || s_IsEmpty()) return;
+  SkipSelected(n);
+}
+
+void TOxDataSet::SkipSelected(std::int32_t n) {
   RelationDetach detach(*this);
   SKIP(n);
   record_written_ = false;
@@ -83,14 +87,17 @@ void TOxDataSet::s_Skip(std::int32_t n) {
 // no relation hook waits to follow, and this dataset wrote nothing into the
 // work area's record since: the walk through a table then reads each record
 // once, not twice.
+bool TOxDataSet::StillRead(std::int32_t rec_no) {
+  if (rec_no != RecNo()) return false;
+  const WorkArea* area = CurrentWorkArea();
+  return area->unshared && !area->relation && !record_written_;
+}
+
 void TOxDataSet::s_Go(std::int32_t rec_no) {
   if (!SelectArea("s_Go") || RecCount() == 0) return;
   const bool same = rec_no == RecNo();
   if (same && !syncing_cursor_) return;
-  const WorkArea* area = CurrentWorkArea();
-  const bool still_read =
-      same && area->unshared && !area->relation && !record_written_ && !dEOF() && !dBOF();
-  if (!still_read) {
+  if (!(same && StillRead(rec_no) && !dEOF() && !dBOF())) {
     RelationDetach detach(*this);
     GO(rec_no);
     record_written_ = false;
@@ -192,7 +199,23 @@ void TOxDataSet::s_HandleWhileAfterPost() {
 void TOxDataSet::s_UpdateCursorPos(bool use_rec_no) {
   if (suppress_cursor_sync_ || syncing_cursor_ || !KeepsTableOpen() || Destroying()) return;
   if (IsEmpty()) last_in_range_rec_no_ = 0;
-  if (!SelectArea("s_UpdateCursorPos") || (dEOF() && dBOF())) return;
+  if (!SelectArea("s_UpdateCursorPos")) return;
+  // Both flags once: the shortcut below needs them too.
+  const bool eof = dEOF();
+  const bool bof = dBOF();
+  if (eof && bof) return;
+  if (!use_rec_no && !eof && !bof && ActiveStillRead()) {
+    // The full way below (the framework's note forgotten, the cursor put on
+    // the active record again) would end in s_Go finding the engine still
+    // on that record, inside the while range, and doing nothing: after
+    // every step of a walk through the table the engine stands there,
+    // having just read it. Only the framework's note is brought up to date;
+    // s_Go, called for it when the note differs, returns at once, since the
+    // record number is the same and no synchronisation is running.
+    UpdateCursorPos();
+    last_in_range_rec_no_ = RecNo();
+    return;
+  }
   CursorPosChanged();
   if (use_rec_no) {
     const int wanted = GetRecNo();
@@ -205,6 +228,20 @@ void TOxDataSet::s_UpdateCursorPos(bool use_rec_no) {
     data::TryFinally([&] { UpdateCursorPos(); }, [&] { syncing_cursor_ = false; });
   }
   if (s_InWhileRange()) last_in_range_rec_no_ = RecNo();
+}
+
+// Whether the engine, which the caller found neither at the end nor at the
+// beginning, stands on the active buffer's record as read, and that record
+// is inside the while range (see s_UpdateCursorPos). The dataset's area is
+// selected.
+bool TOxDataSet::ActiveStillRead() {
+  const data::RecordBuffer active = ActiveBuffer();
+  if (IsEmpty() || active == nullptr) return false;
+  const auto flag = GetBookmarkFlag(active);
+  if (flag != data::TBookmarkFlag::bfCurrent && flag != data::TBookmarkFlag::bfInserted) return false;
+  std::int32_t rec_no = 0;
+  std::memcpy(&rec_no, active + bookmark_offset_, 4);
+  return StillRead(rec_no) && (InEditingState() || InWhileRange());
 }
 
 // ----------------------------------------------------------- refreshing ---

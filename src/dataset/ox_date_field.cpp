@@ -43,11 +43,11 @@ bool FrameworkTextIsNormalised() {
 
 }  // namespace
 
-std::string TOxDateField::GetText(bool display_text) const {
-  std::string text = data::TDateField::GetText(display_text);
-  if (text.empty() || FrameworkTextIsNormalised()) return text;
+void TOxDateField::GetText(std::string& text, bool display_text) const {
+  data::TDateField::GetText(text, display_text);
+  if (text.empty() || FrameworkTextIsNormalised()) return;
   std::string check = text.substr(0, 10);
-  return CheckDateText(check) ? check.substr(0, 10) : text;
+  if (CheckDateText(check)) text = check.substr(0, 10);
 }
 
 void TOxDateField::SetAsString(const std::string& value) {

@@ -17,8 +17,8 @@ class TOxDateField : public data::TDateField {
  protected:
   // The framework's text, normalised to the library's form when the library
   // accepts its first 10 characters as a date (a null date shows as the
-  // empty date text).
-  std::string GetText(bool display_text) const override;
+  // empty text).
+  void GetText(std::string& text, bool display_text) const override;
 };
 
 }  // namespace orvex

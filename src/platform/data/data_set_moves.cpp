@@ -44,13 +44,18 @@ void TDataSet::SetBufferCount(int count) {
   buffer_count_ = count;
 }
 
+// The ring turns by one buffer at every fetch: the pointers between move by
+// one place with one block move (std::copy of pointers), quicker than the
+// general std::rotate.
 void TDataSet::MoveBuffer(int from, int to) {
-  auto first = buffers_.begin();
+  RecordBuffer* first = buffers_.data();
+  const RecordBuffer moved = first[from];
   if (from < to) {
-    std::rotate(first + from, first + from + 1, first + to + 1);
+    std::copy(first + from + 1, first + to + 1, first + from);
   } else if (from > to) {
-    std::rotate(first + to, first + from, first + from + 1);
+    std::copy_backward(first + to, first + from, first + from + 1);
   }
+  first[to] = moved;
 }
 
 void TDataSet::ClearBuffers() {

@@ -2,6 +2,7 @@
 
 #include <cctype>
 #include <cmath>
+#include <cstring>
 #include <vector>
 
 #include "platform/data/database_error.h"
@@ -35,11 +36,14 @@ TDate CivilFromDays(std::int64_t z) {
   return {static_cast<int>(yoe + era * 400 + (m <= 2)), m, d};
 }
 
-// Appends a non-negative number with at least `width` digits (leading
-// zeros); negative years are written with their sign.
-void AppendNumber(std::string& out, int value, int width) {
+// Writes a non-negative number with at least `width` (<= 4) digits
+// (leading zeros) at `out`; negative years are written with their sign.
+// Answers the number of characters, at most kNumberRoom.
+constexpr std::size_t kNumberRoom = 12;
+std::size_t WriteNumber(char* out, int value, int width) {
+  char* p = out;
   if (value < 0) {
-    out += '-';
+    *p++ = '-';
     value = -value;
   }
   char digits[12];
@@ -48,8 +52,9 @@ void AppendNumber(std::string& out, int value, int width) {
     digits[n++] = static_cast<char>('0' + value % 10);
     value /= 10;
   } while (value > 0);
-  for (int i = n; i < width; ++i) out += '0';
-  while (n > 0) out += digits[--n];
+  for (int i = n; i < width; ++i) *p++ = '0';
+  while (n > 0) *p++ = digits[--n];
+  return static_cast<std::size_t>(p - out);
 }
 
 // 30 December 1899 counted from 1 January 1970.
@@ -106,16 +111,63 @@ struct FormatPart {
   std::string text;
 };
 
-const std::vector<FormatPart>& ShortDateParts() {
+// The usual formats ("dd.MM.yy", "MM/dd/yyyy", ...) give texts of one
+// length: a day and a month of two digits, a year of two or four (a year
+// of four digits lies in 1000..9999 for almost every date). Such a format
+// also becomes a pattern, the literal characters in place and the digits
+// written into it at fixed positions, which saves taking the parts one by
+// one for each date.
+struct ShortDate {
+  std::vector<FormatPart> parts;
+  bool fixed = false;  // the pattern below applies
+  char pattern[32] = {};
+  std::size_t length = 0;
+  std::size_t day_at = 0, month_at = 0, year_at = 0;
+  int year_width = 0;
+};
+
+// Fills the pattern of a format whose parts allow one: each of D, M, Y once,
+// D and M of two digits; false otherwise.
+bool MakePattern(ShortDate& date) {
+  int seen[3] = {0, 0, 0};
+  std::size_t at = 0;
+  for (const FormatPart& part : date.parts) {
+    if (part.kind == 0) {
+      if (at + part.text.size() > sizeof date.pattern) return false;
+      part.text.copy(date.pattern + at, part.text.size());
+      at += part.text.size();
+      continue;
+    }
+    if (at + static_cast<std::size_t>(part.width) > sizeof date.pattern) return false;
+    if (part.kind == 'D') {
+      ++seen[0];
+      date.day_at = at;
+    } else if (part.kind == 'M') {
+      ++seen[1];
+      date.month_at = at;
+    } else {
+      ++seen[2];
+      date.year_at = at;
+      date.year_width = part.width;
+    }
+    if (part.kind != 'Y' && part.width != 2) return false;
+    at += static_cast<std::size_t>(part.width);
+  }
+  date.length = at;
+  return seen[0] == 1 && seen[1] == 1 && seen[2] == 1;
+}
+
+const ShortDate& CurrentShortDate() {
   static std::string format;
   static char separator = 0;
-  static std::vector<FormatPart> parts;
+  static ShortDate date;
   const os::FormatSettings& formats = os::Formats();
-  if (formats.short_date_format == format && formats.date_separator == separator && !parts.empty())
-    return parts;
+  if (formats.short_date_format == format && formats.date_separator == separator &&
+      !date.parts.empty())
+    return date;
   format = formats.short_date_format;
   separator = formats.date_separator;
-  parts.clear();
+  date = ShortDate();
   for (std::size_t i = 0; i < format.size();) {
     const char c = static_cast<char>(std::toupper(static_cast<unsigned char>(format[i])));
     std::size_t run = 1;
@@ -123,39 +175,83 @@ const std::vector<FormatPart>& ShortDateParts() {
            std::toupper(static_cast<unsigned char>(format[i + run])) == c)
       ++run;
     if (c == 'D' || c == 'M') {
-      parts.push_back({c, run >= 2 ? 2 : 1, ""});
+      date.parts.push_back({c, run >= 2 ? 2 : 1, ""});
     } else if (c == 'Y') {
-      parts.push_back({c, run <= 2 ? 2 : 4, ""});
+      date.parts.push_back({c, run <= 2 ? 2 : 4, ""});
     } else {
-      parts.push_back({0, 0, c == '/' ? std::string(run, separator) : format.substr(i, run)});
+      date.parts.push_back({0, 0, c == '/' ? std::string(run, separator) : format.substr(i, run)});
     }
     i += run;
   }
-  return parts;
+  date.fixed = MakePattern(date);
+  return date;
+}
+
+void WriteTwoDigits(char* out, int value) {
+  out[0] = static_cast<char>('0' + value / 10);
+  out[1] = static_cast<char>('0' + value % 10);
 }
 
 }  // namespace
 
 std::string DateToStr(TDateTime value) {
+  std::string text;
+  DateToStr(value, text);
+  return text;
+}
+
+// Dates are written for every row a grid draws: the text is put together
+// in a local array and handed to `out` in one piece, rather than character
+// by character. With a pattern (see ShortDate) the digits go into a copy of
+// it. Otherwise the parts are written one by one; a part that would not fit
+// sends what the array holds ahead, and a literal longer than the whole
+// array goes to `out` directly.
+void DateToStr(TDateTime value, std::string& out) {
   const TDate date = DecodeDate(value);
-  std::string out;
-  for (const FormatPart& part : ShortDateParts()) {
+  const ShortDate& format = CurrentShortDate();
+  char chars[64];
+  if (format.fixed && (format.year_width == 2 || (date.year >= 1000 && date.year <= 9999))) {
+    std::memcpy(chars, format.pattern, sizeof format.pattern);
+    WriteTwoDigits(chars + format.day_at, date.day);
+    WriteTwoDigits(chars + format.month_at, date.month);
+    if (format.year_width == 2) {
+      WriteTwoDigits(chars + format.year_at, ((date.year % 100) + 100) % 100);
+    } else {
+      WriteTwoDigits(chars + format.year_at, date.year / 100);
+      WriteTwoDigits(chars + format.year_at + 2, date.year % 100);
+    }
+    out.assign(chars, format.length);
+    return;
+  }
+  std::size_t n = 0;
+  out.clear();
+  for (const FormatPart& part : format.parts) {
+    const std::size_t room = part.kind != 0 ? kNumberRoom : part.text.size();
+    if (n + room > sizeof chars) {
+      out.append(chars, n);
+      n = 0;
+    }
     switch (part.kind) {
       case 'D':
-        AppendNumber(out, date.day, part.width);
+        n += WriteNumber(chars + n, date.day, part.width);
         break;
       case 'M':
-        AppendNumber(out, date.month, part.width);
+        n += WriteNumber(chars + n, date.month, part.width);
         break;
       case 'Y':
-        AppendNumber(out, part.width == 2 ? ((date.year % 100) + 100) % 100 : date.year,
-                     part.width);
+        n += WriteNumber(chars + n, part.width == 2 ? ((date.year % 100) + 100) % 100 : date.year,
+                         part.width);
         break;
       default:
-        out += part.text;
+        if (room > sizeof chars) {
+          out += part.text;
+        } else {
+          part.text.copy(chars + n, room);
+          n += room;
+        }
     }
   }
-  return out;
+  out.append(chars, n);
 }
 
 bool TryStrToDate(const std::string& text, TDateTime* value) {

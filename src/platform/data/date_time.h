@@ -34,6 +34,9 @@ bool IsValidDate(TDateTime value);
 // stand for the parts, '/' for the date separator, anything else is copied.
 // "yyyy" writes the year with at least 4 digits.
 std::string DateToStr(TDateTime value);
+// The same text written into `text`, replacing what it held (no allocation
+// once `text` has room for it).
+void DateToStr(TDateTime value, std::string& text);
 
 // Reads a date written in the order of the short date format (day, month and
 // year; month, day and year; or year, month and day): three numbers separated

@@ -48,7 +48,7 @@ void TField::FocusControl() {
   if (data_set_ != nullptr) data_set_->FocusField(*this);
 }
 
-std::string TField::GetText(bool) const { return AsString(); }
+void TField::GetText(std::string& text, bool) const { text = AsString(); }
 
 void TField::ConversionError() const {
   DatabaseError(FormatMessage(kInvalidConversion, field_name_));

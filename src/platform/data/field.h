@@ -4,7 +4,8 @@
 // (the subclass's field data of the active buffer, or of the calc buffer
 // while OnCalcFields runs) into a small buffer in the field's native form,
 // and writes through SetFieldData. Native forms (DataSize bytes):
-//   ftString   zero-terminated text, Size + 1 bytes
+//   ftString   zero-terminated text in Size + 1 bytes (the bytes after the
+//              terminator are not part of the value)
 //   ftInteger  32-bit signed integer
 //   ftFloat    8-byte double
 //   ftBoolean  16-bit value, 0 = false
@@ -80,9 +81,24 @@ class TField {
   // The value as a control shows it (DisplayText) or edits it (Text); the
   // empty text for null. Setting the text converts it to the field's type
   // (EConvertError when it does not convert; an empty text clears the field).
-  std::string DisplayText() const { return GetText(true); }
-  std::string Text() const { return GetText(false); }
+  std::string DisplayText() const {
+    std::string text;
+    GetText(text, true);
+    return text;
+  }
+  std::string Text() const {
+    std::string text;
+    GetText(text, false);
+    return text;
+  }
   virtual void SetText(const std::string& text) { SetAsString(text); }
+  // The same two texts written into `text`, replacing what it held. A
+  // caller that reads many cells (a grid drawing its rows) keeps one string
+  // for all of them: once the string has grown to the longest text, reading
+  // a text allocates nothing, where DisplayText allocates for every text
+  // longer than the string's inline room (15 characters).
+  void GetDisplayText(std::string& text) const { GetText(text, true); }
+  void GetEditText(std::string& text) const { GetText(text, false); }
 
   // Values. Conversions a kind does not offer raise EDatabaseError "Invalid
   // conversion of field '<name>'". Null reads as "", 0, 0.0, false, 0.
@@ -112,7 +128,9 @@ class TField {
   std::function<void(TField&)> OnChange;
 
  protected:
-  virtual std::string GetText(bool display_text) const;
+  // Writes the display text (display_text true) or the edit text into
+  // `text`; AsString by default.
+  virtual void GetText(std::string& text, bool display_text) const;
   virtual int DefaultDisplayWidth() const = 0;
   [[noreturn]] void ConversionError() const;
 

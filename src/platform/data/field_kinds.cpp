@@ -53,21 +53,77 @@ bool ParseDouble(const std::string& text, double* value) {
   return true;
 }
 
+// Writes `value` as printf's "%.*g" does for `precision` <= 15 when the
+// value is a short decimal, the common case for table values (9.9,
+// 1234.56); answers the length, or 0 when the value needs the general
+// conversion (more digits, exponent form, infinities, NaN).
+//
+// Why this gives printf's text: a double keeps 15 decimal digits
+// faithfully, so when a decimal D of at most `precision` significant digits
+// converts to exactly `value`, rounding `value` back to `precision` digits
+// lands on D again, and "%g" prints D without its trailing zeros. D is
+// searched as m / 10^k for k = 0, 1, 2, ...: m is the integer nearest to
+// value * 10^k, and m / 10^k == value checks the conversion exactly (m and
+// 10^k are exact doubles, so the division rounds the true quotient to the
+// nearest double, as reading the decimal text would). The first k that
+// fits gives the shortest D, with no trailing zero after the point.
+std::size_t ShortDecimalText(double value, int precision, char* out) {
+  static constexpr double kPowers[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                       1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+  if (precision > 15) return 0;
+  for (int k = 0; k <= 15; ++k) {
+    const double scaled = value * kPowers[k];
+    if (!(std::fabs(scaled) < 1e15)) return 0;  // also NaN
+    const auto m = static_cast<std::int64_t>(scaled < 0 ? scaled - 0.5 : scaled + 0.5);
+    if (static_cast<double>(m) / kPowers[k] != value) continue;
+    char digits[20];
+    int n = 0;
+    for (std::uint64_t rest = static_cast<std::uint64_t>(m < 0 ? -m : m); n == 0 || rest > 0; rest /= 10)
+      digits[n++] = static_cast<char>('0' + rest % 10);  // lowest digit first
+    int significant = n;
+    while (significant > 1 && digits[n - significant] == '0') --significant;
+    const int exponent = m == 0 ? 0 : n - 1 - k;
+    // "%g" writes the exponent form outside -4 <= exponent < precision.
+    if (significant > precision || exponent < -4 || exponent >= precision) return 0;
+    char* p = out;
+    if (std::signbit(value)) *p++ = '-';  // "-0" for negative zero, as printf
+    for (int i = n - 1; i >= k; --i) *p++ = digits[i];
+    if (n <= k) *p++ = '0';
+    if (k > 0) {
+      *p++ = '.';
+      for (int i = k; i > n; --i) *p++ = '0';
+      for (int i = (n < k ? n : k) - 1; i >= 0; --i) *p++ = digits[i];
+    }
+    return static_cast<std::size_t>(p - out);
+  }
+  return 0;
+}
+
 // `value` with `precision` significant digits, trailing zeros dropped, the
-// decimal separator of os::Formats(): printf's "%.*g", through to_chars,
-// which gives the same text without printf's cost.
-std::string FormatFloat(double value, int precision) {
-  char text[64];
-  const auto written =
-      std::to_chars(text, text + sizeof text, value, std::chars_format::general, precision);
-  std::string out(text, written.ec == std::errc() ? written.ptr : text);
+// decimal separator of os::Formats(): printf's "%.*g", written into `text`.
+// Short decimals take the quick way above; the rest goes through to_chars,
+// which gives printf's text without printf's cost.
+void FormatFloat(double value, int precision, std::string& text) {
+  char chars[64];
+  std::size_t length = ShortDecimalText(value, precision, chars);
+  if (length == 0) {
+    const auto written =
+        std::to_chars(chars, chars + sizeof chars, value, std::chars_format::general, precision);
+    length = written.ec == std::errc() ? static_cast<std::size_t>(written.ptr - chars) : 0;
+  }
   const char separator = os::Formats().decimal_separator;
   if (separator != '.') {
-    for (char& c : out) {
-      if (c == '.') c = separator;
+    for (std::size_t i = 0; i < length; ++i) {
+      if (chars[i] == '.') chars[i] = separator;
     }
   }
-  return out;
+  text.assign(chars, length);
+}
+
+std::string FormatFloat(double value, int precision) {
+  std::string text;
+  FormatFloat(value, precision, text);
+  return text;
 }
 
 bool StartsWithIgnoringCase(const std::string& whole, const std::string& start) {
@@ -85,13 +141,28 @@ bool StartsWithIgnoringCase(const std::string& whole, const std::string& start) 
 
 // ---------------------------------------------------------------- string ---
 
+// AsString and the texts are one text; the kinds below call their own
+// GetText by its qualified name, so that a subclass's other display text
+// does not change AsString.
 std::string TStringField::AsString() const {
+  std::string text;
+  TStringField::GetText(text, false);
+  return text;
+}
+
+void TStringField::GetText(std::string& text, bool) const {
   char buffer[300];  // Size is at most 255 for every kind of table
-  if (DataSize() > static_cast<int>(sizeof buffer)) {
-    std::string big(static_cast<std::size_t>(DataSize()), '\0');
-    return GetData(big.data()) ? std::string(big.c_str()) : std::string();
+  const int size = TStringField::DataSize();
+  if (size > static_cast<int>(sizeof buffer)) {
+    std::string big(static_cast<std::size_t>(size), '\0');
+    text.assign(GetData(big.data()) ? big.c_str() : "");
+    return;
   }
-  return GetData(buffer) ? std::string(buffer) : std::string();
+  if (GetData(buffer)) {
+    text.assign(buffer);
+  } else {
+    text.clear();
+  }
 }
 
 void TStringField::SetAsString(const std::string& value) {
@@ -123,8 +194,16 @@ TNumericField::TNumericField(TFieldType type) : TField(type, 0) {
 }
 
 std::string TIntegerField::AsString() const {
+  std::string text;
+  TIntegerField::GetText(text, false);
+  return text;
+}
+
+void TIntegerField::GetText(std::string& text, bool) const {
   std::int32_t v = 0;
-  return GetData(&v) ? std::to_string(v) : std::string();
+  if (!GetData(&v)) return text.clear();
+  char digits[16];
+  text.assign(digits, std::to_chars(digits, digits + sizeof digits, v).ptr);
 }
 
 void TIntegerField::SetAsString(const std::string& value) {
@@ -160,9 +239,13 @@ std::string TFloatField::AsString() const {
   return GetData(&v) ? FormatFloat(v, 15) : std::string();
 }
 
-std::string TFloatField::GetText(bool) const {
+void TFloatField::GetText(std::string& text, bool) const {
   double v = 0;
-  return GetData(&v) ? FormatFloat(v, precision_) : std::string();
+  if (GetData(&v)) {
+    FormatFloat(v, precision_, text);
+  } else {
+    text.clear();
+  }
 }
 
 void TFloatField::SetAsString(const std::string& value) {
@@ -191,9 +274,15 @@ void TFloatField::SetAsFloat(double value) { SetData(&value); }
 // --------------------------------------------------------------- boolean ---
 
 std::string TBooleanField::AsString() const {
+  std::string text;
+  TBooleanField::GetText(text, false);
+  return text;
+}
+
+void TBooleanField::GetText(std::string& text, bool) const {
   std::uint16_t v = 0;
-  if (!GetData(&v)) return "";
-  return v != 0 ? kTrueText : kFalseText;
+  if (!GetData(&v)) return text.clear();
+  text.assign(v != 0 ? kTrueText : kFalseText);
 }
 
 void TBooleanField::SetAsString(const std::string& value) {
@@ -217,8 +306,18 @@ void TBooleanField::SetAsBoolean(bool value) {
 // ------------------------------------------------------------------ date ---
 
 std::string TDateField::AsString() const {
+  std::string text;
+  TDateField::GetText(text, false);
+  return text;
+}
+
+void TDateField::GetText(std::string& text, bool) const {
   std::int32_t day = 0;
-  return GetData(&day) ? DateToStr(static_cast<TDateTime>(day) - kDateDelta) : std::string();
+  if (GetData(&day)) {
+    DateToStr(static_cast<TDateTime>(day) - kDateDelta, text);
+  } else {
+    text.clear();
+  }
 }
 
 void TDateField::SetAsString(const std::string& value) {
@@ -266,11 +365,17 @@ void TBlobField::SetAsString(const std::string& value) {
     stream->Write(value.data(), static_cast<std::int32_t>(value.size()));
 }
 
-std::string TBlobField::GetText(bool display_text) const {
-  if (!display_text) return AsString();
+void TBlobField::GetText(std::string& text, bool display_text) const {
+  if (!display_text) {
+    text = AsString();
+    return;
+  }
   const bool memo = DataType() == TFieldType::ftMemo;
-  if (IsNull()) return memo ? "(Memo)" : "(Blob)";
-  return memo ? "(MEMO)" : "(BLOB)";
+  if (IsNull()) {
+    text.assign(memo ? "(Memo)" : "(Blob)");
+  } else {
+    text.assign(memo ? "(MEMO)" : "(BLOB)");
+  }
 }
 
 }  // namespace orvex::data

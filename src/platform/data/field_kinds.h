@@ -17,6 +17,7 @@ class TStringField : public TField {
   bool AsBoolean() const override;  // true for a text starting with T, t, Y or y
 
  protected:
+  void GetText(std::string& text, bool display_text) const override;
   int DefaultDisplayWidth() const override { return Size(); }
 };
 
@@ -38,6 +39,7 @@ class TIntegerField : public TNumericField {
   void SetAsFloat(double value) override;  // rounded to the nearest integer
 
  protected:
+  void GetText(std::string& text, bool display_text) const override;
   int DefaultDisplayWidth() const override { return 11; }
 };
 
@@ -58,7 +60,7 @@ class TFloatField : public TNumericField {
  protected:
   // The display text has Precision significant digits, trailing zeros
   // dropped, with the decimal separator of os::Formats().
-  std::string GetText(bool display_text) const override;
+  void GetText(std::string& text, bool display_text) const override;
   int DefaultDisplayWidth() const override { return 10; }
 
  private:
@@ -78,6 +80,7 @@ class TBooleanField : public TField {
   void SetAsBoolean(bool value) override;
 
  protected:
+  void GetText(std::string& text, bool display_text) const override;
   int DefaultDisplayWidth() const override { return 5; }
 };
 
@@ -95,6 +98,8 @@ class TDateField : public TField {
   double AsFloat() const override { return AsDateTime(); }
 
  protected:
+  // The short date text, as AsString.
+  void GetText(std::string& text, bool display_text) const override;
   int DefaultDisplayWidth() const override { return 10; }
 };
 
@@ -115,7 +120,7 @@ class TBlobField : public TField {
   explicit TBlobField(TFieldType type) : TField(type, 0) {}
   // DisplayText: "(BLOB)" with contents, "(Blob)" without; the memo kind
   // says MEMO / Memo.
-  std::string GetText(bool display_text) const override;
+  void GetText(std::string& text, bool display_text) const override;
   int DefaultDisplayWidth() const override { return 10; }
 };
 
