@@ -319,6 +319,9 @@ class TCustomOxGrid : public ui::TCustomGrid {
   // drawn is a deleted record (taken before its first cell).
   std::vector<char> column_types_;
   bool row_deleted_ = false;  // kept while a record is being inserted
+  // The display text of the cell being drawn; kept so that its storage is
+  // reused from cell to cell instead of allocated for each.
+  std::string cell_text_;
 };
 
 // The published grid.

@@ -139,7 +139,8 @@ void TCustomOxGrid::DrawDataCell(QPainter& painter, int data_col, int row, const
     link_->SetActiveRecord(data_row);
     QString text;
     try {
-      text = ui::FromAnsi(field->DisplayText());
+      field->GetDisplayText(cell_text_);
+      text = ui::FromAnsi(cell_text_);
     } catch (...) {
       link_->SetActiveRecord(previous);
       throw;

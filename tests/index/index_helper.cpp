@@ -42,6 +42,13 @@ void Answer(const std::string& ok) {
   DbfErrorNo = 0;
 }
 
+// Puts `text` into field 1 (C) of the record buffer.
+void PutName(const std::string& text) {
+  std::uint8_t* field = FieldAddress(1);
+  field[0] = static_cast<std::uint8_t>(text.size());
+  std::copy(text.begin(), text.end(), field + 1);
+}
+
 }  // namespace
 
 int main() {
@@ -76,9 +83,7 @@ int main() {
         if (!ALock()) break;
         std::string text = std::to_string(i);
         text = prefix + std::string(5 - text.size(), '0') + text;
-        std::uint8_t* field = FieldAddress(1);
-        field[0] = static_cast<std::uint8_t>(text.size());
-        std::copy(text.begin(), text.end(), field + 1);
+        PutName(text);
         Append();
         Unlock();
       }
@@ -98,10 +103,7 @@ int main() {
       for (int i = 0; i < count && DbfErrorNo == 0; ++i) {
         GO(static_cast<std::int32_t>(rng() % static_cast<unsigned>(RecCount())) + 1);
         if (!RLock()) break;
-        std::string text = std::to_string(rng() % 100000);
-        std::uint8_t* field = FieldAddress(1);
-        field[0] = static_cast<std::uint8_t>(text.size());
-        std::copy(text.begin(), text.end(), field + 1);
+        PutName(std::to_string(rng() % 100000));
         Replace();
         Unlock();
       }
