@@ -1,37 +1,10 @@
 // Fetching records allocates nothing: the ring's buffers are allocated once
 // and turned; nor does reading every field's text into a string kept for
-// them all. A program of its own, because it replaces the global operator
-// new to count allocations.
-#include <atomic>
-#include <cstdlib>
-#include <new>
-
+// them all. A program of its own: it counts allocations
+// (support/allocation_counter.h).
 #include "dataset_test_support.h"
 #include "engine/record_pack.h"
-
-namespace {
-std::atomic<bool> counting{false};
-std::atomic<long> allocations{0};
-
-void* Allocate(std::size_t size) {
-  if (counting) ++allocations;
-  return std::malloc(size == 0 ? 1 : size);
-}
-}  // namespace
-
-void* operator new(std::size_t size) {
-  if (void* p = Allocate(size)) return p;
-  throw std::bad_alloc();
-}
-void* operator new[](std::size_t size) { return operator new(size); }
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept { return Allocate(size); }
-void* operator new[](std::size_t size, const std::nothrow_t&) noexcept { return Allocate(size); }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete[](void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
-void operator delete(void* p, const std::nothrow_t&) noexcept { std::free(p); }
-void operator delete[](void* p, const std::nothrow_t&) noexcept { std::free(p); }
+#include "support/allocation_counter.h"
 
 namespace orvex::test {
 namespace {
@@ -65,14 +38,9 @@ TEST_F(FetchAllocations, TenThousandFetchesAllocateNothing) {
   ds.First();
   ds.MoveBy(30);
 
-  // The counter sees allocations.
-  counting = true;
-  { std::string probe(100, 'x'); }
-  counting = false;
-  ASSERT_GT(allocations, 0);
+  ASSERT_TRUE(AllocationCounterWorks());
 
-  allocations = 0;
-  counting = true;
+  StartCountingAllocations();
   int fetched = 0;
   for (int pass = 0; fetched < 10000 && pass < 10; ++pass) {
     while (!ds.Eof() && fetched < 10000) {
@@ -84,9 +52,8 @@ TEST_F(FetchAllocations, TenThousandFetchesAllocateNothing) {
       ++fetched;
     }
   }
-  counting = false;
+  EXPECT_EQ(StopCountingAllocations(), 0);
   EXPECT_EQ(fetched, 10000);
-  EXPECT_EQ(allocations, 0);
 
   // Every text of every record, as a grid draws its cells: once the kept
   // string has room for the longest text, nothing is allocated.
@@ -96,16 +63,14 @@ TEST_F(FetchAllocations, TenThousandFetchesAllocateNothing) {
   ds.First();
   // The first date text takes the short date format apart, once.
   for (int i = 0; i < ds.FieldCount(); ++i) ds.Fields(i)->GetDisplayText(text);
-  allocations = 0;
-  counting = true;
+  StartCountingAllocations();
   for (; !ds.Eof(); ds.Next()) {
     for (int i = 0; i < ds.FieldCount(); ++i) {
       ds.Fields(i)->GetDisplayText(text);
       length += text.size();
     }
   }
-  counting = false;
-  EXPECT_EQ(allocations, 0);
+  EXPECT_EQ(StopCountingAllocations(), 0);
   EXPECT_GT(length, 2000u * 16);  // the titles alone
 }
 

@@ -1,46 +1,14 @@
 // Evaluation allocates nothing once warm: a program of its own, because it
-// replaces the global operator new to count allocations.
+// counts allocations (support/allocation_counter.h).
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <cstdlib>
-#include <new>
 #include <string>
 
 #include "dbf_writer.h"
 #include "engine/navigation.h"
 #include "engine/tables.h"
 #include "expr_test_util.h"
-
-// The replacements below pair malloc with free by design; GCC, seeing its
-// delete inlined next to a new, takes them for a mismatch.
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-#endif
-
-namespace {
-std::atomic<bool> counting{false};
-std::atomic<long> allocations{0};
-
-void* Allocate(std::size_t size) {
-  if (counting) ++allocations;
-  return std::malloc(size == 0 ? 1 : size);
-}
-}  // namespace
-
-void* operator new(std::size_t size) {
-  if (void* p = Allocate(size)) return p;
-  throw std::bad_alloc();
-}
-void* operator new[](std::size_t size) { return operator new(size); }
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept { return Allocate(size); }
-void* operator new[](std::size_t size, const std::nothrow_t&) noexcept { return Allocate(size); }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete[](void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
-void operator delete(void* p, const std::nothrow_t&) noexcept { std::free(p); }
-void operator delete[](void* p, const std::nothrow_t&) noexcept { std::free(p); }
+#include "support/allocation_counter.h"
 
 namespace orvex::test {
 namespace {
@@ -65,24 +33,14 @@ TEST_F(EvaluationAllocations, TenThousandWarmEvaluationsAllocateNothing) {
   std::string expected = "TITLE NUMBER 0" + std::string(16, ' ') + "195019500101";
   EXPECT_EQ(ResultText(e), expected);
 
-  // The counter sees allocations.
-  counting = true;
-  {
-    std::string probe(100, 'x');
-    volatile char c = probe[50];
-    (void)c;
-  }
-  counting = false;
-  ASSERT_GT(allocations, 0);
+  ASSERT_TRUE(AllocationCounterWorks());
 
   long total = 0;
   for (int i = 0; i < 10000; ++i) {
     if (i % 200 == 0) GO(1 + (i / 200) % 50);  // moving is the engine's business
-    allocations = 0;
-    counting = true;
+    StartCountingAllocations();
     const void* result = EvaluateExpr(e);
-    counting = false;
-    total += allocations;
+    total += StopCountingAllocations();
     ASSERT_NE(result, nullptr);
   }
   EXPECT_EQ(total, 0);
