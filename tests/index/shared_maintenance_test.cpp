@@ -117,7 +117,7 @@ TEST_F(SharedMaintenanceTest, AProgramKilledWhileAppendingLeavesFilesTheNextOneO
     appender->WriteLine("appends 90000 K");
     const std::string table = os::ResolvePath(Path("t.dbf"));
     std::error_code error;
-    for (int i = 0; i < 2000 && std::filesystem::file_size(table, error) < 65 + 11 * 200; ++i) usleep(5000);
+    for (int i = 0; i < 6000 && std::filesystem::file_size(table, error) < 65 + 11 * 200; ++i) usleep(5000);
   }  // killed with SIGKILL here, somewhere inside its appends
   SemaphoreTimeoutTicks = 18;
   Use("t.dbf", true);

@@ -11,10 +11,11 @@
 //                             count: RLock, store the text "<tag> <record>
 //                             <round>" (longer each round) as the record's
 //                             memo (again while the memo lock refuses it),
-//                             Replace, Unlock; prints "done <k> <r>", k the
-//                             number of times the memo file had grown between
-//                             two of its own writes, r the refusals of the
-//                             memo lock, or "error <n> <detail>" at the first
+//                             Replace, Unlock; prints "done <from> <to>",
+//                             the microseconds of the system's monotonic
+//                             clock when it began and ended writing (so a
+//                             test can tell that two writers ran at the same
+//                             time), or "error <n> <detail>" at the first
 //                             failure
 #include <sys/resource.h>
 
@@ -63,6 +64,12 @@ int Pack(const std::string& table, long limit) {
   return 0;
 }
 
+// Microseconds of the monotonic clock, which all processes share.
+long long MonotonicMicroseconds() {
+  return std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
 // The memo text of a record in a round: grows with the round so that
 // rewritten dBASE IV memos move to the end of the file now and then.
 std::string MemoTextFor(const std::string& tag, int record, int round) {
@@ -75,10 +82,7 @@ int Write(const std::string& table, int first, int step, int rounds, const std::
   std::cout << "ready" << std::endl;
   std::string go;
   std::getline(std::cin, go);
-  int others = 0;
-  int refused = 0;
-  std::int64_t size_after_own = -1;
-  int error = 0;
+  const auto began = MonotonicMicroseconds();
   std::string failure;
   for (int round = 0; round < rounds && failure.empty(); ++round) {
     for (int record = first; record <= RecCount() && failure.empty(); record += step) {
@@ -86,8 +90,6 @@ int Write(const std::string& table, int first, int step, int rounds, const std::
       if (DbfErrorNo != 0) break;
       while (!RLock()) {
       }
-      const os::Handle memo_file = CurrentWorkArea()->memo.file;
-      if (size_after_own >= 0 && os::FileSize(memo_file, &error) != size_after_own) ++others;
       std::int32_t block = 0;
       std::memcpy(&block, FieldAddress(2), 4);
       // A write the memo lock refused (the other writer held it for long)
@@ -95,12 +97,10 @@ int Write(const std::string& table, int first, int step, int rounds, const std::
       // sperrbar".
       std::int32_t written = 0;
       do {
-        if (DbfErrorNo == 1017) ++refused;
         FillMemoPad(MemoTextFor(tag, record, round), 0);
         written = EditMemoCloseMemo(block);
       } while (DbfErrorNo == 1017);
       if (DbfErrorNo == 0) {
-        size_after_own = os::FileSize(memo_file, &error);
         std::memcpy(FieldAddress(2), &written, 4);
         Replace();
       }
@@ -115,7 +115,7 @@ int Write(const std::string& table, int first, int step, int rounds, const std::
   if (!failure.empty()) {
     std::cout << "error " << failure << std::endl;
   } else {
-    std::cout << "done " << others << " " << refused << std::endl;
+    std::cout << "done " << began << " " << MonotonicMicroseconds() << std::endl;
   }
   CloseAllAreas();
   return 0;
