@@ -5,6 +5,7 @@
 // ORVEX_FAULT_SWEEP=1 (target fault_sweep) runs the same with larger files.
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <iostream>
 
 #include <gtest/gtest.h>
@@ -140,7 +141,13 @@ void PrepareMemo(const std::string& dir, std::uint8_t kind) {
   ASSERT_EQ(DbfErrorNo, 0) << ErrorDetail;
 }
 
-void ExpectClean(const std::string& what, const FaultLoopReport& report) {
+using DirStep = std::function<void(const std::string& dir)>;
+
+// Runs `operation` under the fault loop from the files `prepare` makes, and
+// expects every fault to leave t.DBF (and its memo file) in the old or the
+// new state.
+void ExpectClean(const std::string& what, DirStep prepare, DirStep operation) {
+  const FaultLoopReport report = RunFaultLoop({std::move(prepare), std::move(operation), LibraryState, {"t.DBF"}});
   std::cout << "[fault points] " << what << ": " << report.calls << " file-layer calls, "
             << report.points << " fault points" << std::endl;
   ::testing::Test::RecordProperty("fault_points", report.points);
@@ -157,9 +164,7 @@ TEST(WriteFaults, AppendLeavesTheOldOrTheNewTable) {
                   {"append (shared)", "", false},
                   {"append (shared, FlushEachWrite)", "", true}};
   for (const Variant& variant : variants) {
-    FaultScenario scenario;
-    scenario.prepare = PreparePlain;
-    scenario.operation = [variant](const std::string& dir) {
+    ExpectClean(variant.what, PreparePlain, [variant](const std::string& dir) {
       CleanLibrary();
       FlushEachWrite = variant.flush_each_write;
       if (!Use(dir, variant.options) || !ALock()) return;
@@ -167,32 +172,22 @@ TEST(WriteFaults, AppendLeavesTheOldOrTheNewTable) {
       SetInt(2, 12345);
       Append();
       CloseAllAreas();
-    };
-    scenario.library_state = LibraryState;
-    scenario.tables = {"t.DBF"};
-    ExpectClean(variant.what, RunFaultLoop(scenario));
+    });
   }
 }
 
 TEST(WriteFaults, DeletingARecordLeavesItDeletedOrNot) {
-  FaultScenario scenario;
-  scenario.prepare = PreparePlain;
-  scenario.operation = [](const std::string& dir) {
+  ExpectClean("delete", PreparePlain, [](const std::string& dir) {
     CleanLibrary();
     if (!Use(dir)) return;
     GO(1);
     DeleteRec();
     CloseAllAreas();
-  };
-  scenario.library_state = LibraryState;
-  scenario.tables = {"t.DBF"};
-  ExpectClean("delete", RunFaultLoop(scenario));
+  });
 }
 
 TEST(WriteFaults, ReplaceLeavesTheOldOrTheNewRecord) {
-  FaultScenario scenario;
-  scenario.prepare = PreparePlain;
-  scenario.operation = [](const std::string& dir) {
+  ExpectClean("replace", PreparePlain, [](const std::string& dir) {
     CleanLibrary();
     if (!Use(dir)) return;
     GO(2);
@@ -200,39 +195,28 @@ TEST(WriteFaults, ReplaceLeavesTheOldOrTheNewRecord) {
     SetInt(2, 999);
     Replace();
     CloseAllAreas();
+  });
+}
+
+// Creates t.DBF with a memo file of kind `kind`.
+DirStep CreateWithMemoKind(std::uint8_t kind) {
+  return [kind](const std::string& dir) {
+    CleanLibrary();
+    MemoVersionByte = kind;
+    CreateDbf(TablePath(dir), {{"NAME", 'C', 10, 0}, {"NOTES", 'M', 10, 0}});
   };
-  scenario.library_state = LibraryState;
-  scenario.tables = {"t.DBF"};
-  ExpectClean("replace", RunFaultLoop(scenario));
 }
 
 TEST(WriteFaults, CreatingATableLeavesNoTableOrAWholeOne) {
   for (std::uint8_t kind : {std::uint8_t{0x83}, std::uint8_t{0x8B}, std::uint8_t{0xF5}}) {
-    FaultScenario scenario;
-    scenario.prepare = [](const std::string&) {};
-    scenario.operation = [kind](const std::string& dir) {
-      CleanLibrary();
-      MemoVersionByte = kind;
-      CreateDbf(TablePath(dir), {{"NAME", 'C', 10, 0}, {"NOTES", 'M', 10, 0}});
-    };
-    scenario.library_state = LibraryState;
-    scenario.tables = {"t.DBF"};
-    ExpectClean("create with memo kind " + std::to_string(kind), RunFaultLoop(scenario));
+    ExpectClean("create with memo kind " + std::to_string(kind), [](const std::string&) {}, CreateWithMemoKind(kind));
   }
 }
 
 TEST(WriteFaults, CreatingATableOverAnOldOneLeavesTheOldOrTheNewTable) {
   for (std::uint8_t kind : {std::uint8_t{0x83}, std::uint8_t{0x8B}, std::uint8_t{0xF5}}) {
-    FaultScenario scenario;
-    scenario.prepare = [kind](const std::string& dir) { PrepareMemo(dir, kind); };
-    scenario.operation = [kind](const std::string& dir) {
-      CleanLibrary();
-      MemoVersionByte = kind;
-      CreateDbf(TablePath(dir), {{"NAME", 'C', 10, 0}, {"NOTES", 'M', 10, 0}});
-    };
-    scenario.library_state = LibraryState;
-    scenario.tables = {"t.DBF"};
-    ExpectClean("create over a table with memo kind " + std::to_string(kind), RunFaultLoop(scenario));
+    ExpectClean("create over a table with memo kind " + std::to_string(kind),
+                [kind](const std::string& dir) { PrepareMemo(dir, kind); }, CreateWithMemoKind(kind));
   }
 }
 
@@ -242,19 +226,16 @@ class MemoWriteFaults : public ::testing::TestWithParam<int> {
   std::string What(const char* operation) const {
     return std::string(operation) + " (memo kind " + std::to_string(GetParam()) + ")";
   }
-  FaultScenario Scenario() const {
-    FaultScenario scenario;
+  // Runs `operation` under the fault loop over the memo table of this kind.
+  void ExpectCleanOnMemoTable(const char* operation_name, DirStep operation) const {
     const std::uint8_t kind = Kind();
-    scenario.prepare = [kind](const std::string& dir) { PrepareMemo(dir, kind); };
-    scenario.library_state = LibraryState;
-    scenario.tables = {"t.DBF"};
-    return scenario;
+    ExpectClean(What(operation_name), [kind](const std::string& dir) { PrepareMemo(dir, kind); },
+                std::move(operation));
   }
 };
 
 TEST_P(MemoWriteFaults, AddingARecordWithAMemo) {
-  FaultScenario scenario = Scenario();
-  scenario.operation = [](const std::string& dir) {
+  ExpectCleanOnMemoTable("memo add", [](const std::string& dir) {
     CleanLibrary();
     if (!Use(dir)) return;
     const std::int32_t block = AddMemo("a new memo\r\nof two lines");
@@ -263,13 +244,12 @@ TEST_P(MemoWriteFaults, AddingARecordWithAMemo) {
     SetInt(2, block);
     Append();
     CloseAllAreas();
-  };
-  ExpectClean(What("memo add"), RunFaultLoop(scenario));
+  });
 }
 
 // `text` replaces the memo of record 2 (edited through the memo pad).
-FaultScenario EditScenario(FaultScenario scenario, const std::string& text) {
-  scenario.operation = [text](const std::string& dir) {
+DirStep EditMemoOfRecord2(const std::string& text) {
+  return [text](const std::string& dir) {
     CleanLibrary();
     if (!Use(dir)) return;
     GO(2);
@@ -281,21 +261,19 @@ FaultScenario EditScenario(FaultScenario scenario, const std::string& text) {
     Replace();
     CloseAllAreas();
   };
-  return scenario;
 }
 
 TEST_P(MemoWriteFaults, EditingAMemo) {
   const std::string longer = "an edited memo that no longer fits its old blocks\r\n" + std::string(600, 'e');
-  ExpectClean(What("memo edit"), RunFaultLoop(EditScenario(Scenario(), longer)));
+  ExpectCleanOnMemoTable("memo edit", EditMemoOfRecord2(longer));
 }
 
 TEST_P(MemoWriteFaults, EditingAMemoIntoItsOwnBlocks) {
-  ExpectClean(What("memo edit in place"), RunFaultLoop(EditScenario(Scenario(), "shorter")));
+  ExpectCleanOnMemoTable("memo edit in place", EditMemoOfRecord2("shorter"));
 }
 
 TEST_P(MemoWriteFaults, WritingAMemoThroughTheBlobInterface) {
-  FaultScenario scenario = Scenario();
-  scenario.operation = [](const std::string& dir) {
+  ExpectCleanOnMemoTable("BLOB write", [](const std::string& dir) {
     CleanLibrary();
     if (!Use(dir)) return;
     GO(4);
@@ -309,19 +287,16 @@ TEST_P(MemoWriteFaults, WritingAMemoThroughTheBlobInterface) {
     SetInt(2, block);
     Replace();
     CloseAllAreas();
-  };
-  ExpectClean(What("BLOB write"), RunFaultLoop(scenario));
+  });
 }
 
 TEST_P(MemoWriteFaults, PackingTheMemoFile) {
-  FaultScenario scenario = Scenario();
-  scenario.operation = [](const std::string& dir) {
+  ExpectCleanOnMemoTable("memo pack", [](const std::string& dir) {
     CleanLibrary();
     if (!Use(dir)) return;
     PackMemofile();
     CloseAllAreas();
-  };
-  ExpectClean(What("memo pack"), RunFaultLoop(scenario));
+  });
 }
 
 INSTANTIATE_TEST_SUITE_P(Kinds, MemoWriteFaults, ::testing::Values(0x83, 0x8B, 0xF5));
