@@ -1,32 +1,11 @@
 // Independent check: Perl's XBase module (XBase::mdx) reads the MDX files we
 // write and walks every tag in our order: character, numeric, date,
 // descending, unique and FOR tags, shallow and deep trees.
-#include <sstream>
-
 #include "index_test_support.h"
 #include "platform/os/files.h"
 
 namespace orvex::test {
 namespace {
-
-// Prints the record numbers of a tag in the order XBase::mdx walks it.
-const char* kPerlWalk = R"(
-use strict;
-use XBase::Index;
-my ($file, $tag) = @ARGV;
-my $index = XBase::Index->new($file, 'tag' => $tag) or die XBase::Index->errstr;
-$index->prepare_select or die $index->errstr;
-while (my ($key, $record) = $index->fetch) { print "$record\n"; }
-)";
-
-std::vector<std::int32_t> PerlWalk(const std::string& mdx, const std::string& tag) {
-  ProcessResult r = RunProcess({"/usr/bin/perl", "-e", kPerlWalk, mdx, tag});
-  EXPECT_EQ(r.exit_status, 0) << r.err;
-  std::vector<std::int32_t> records;
-  std::istringstream in(r.out);
-  for (std::int32_t n; in >> n;) records.push_back(n);
-  return records;
-}
 
 class MdxInteropTest : public IndexTest {};
 

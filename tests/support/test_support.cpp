@@ -192,4 +192,21 @@ void WriteFileBytes(const std::string& path, const std::string& bytes) {
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
+std::vector<std::int32_t> PerlWalk(const std::string& mdx, const std::string& tag) {
+  static const char* const kPerlWalk = R"(
+use strict;
+use XBase::Index;
+my ($file, $tag) = @ARGV;
+my $index = XBase::Index->new($file, 'tag' => $tag) or die XBase::Index->errstr;
+$index->prepare_select or die $index->errstr;
+while (my ($key, $record) = $index->fetch) { print "$record\n"; }
+)";
+  const ProcessResult r = RunProcess({"/usr/bin/perl", "-e", kPerlWalk, mdx, tag});
+  EXPECT_EQ(r.exit_status, 0) << r.err;
+  std::vector<std::int32_t> records;
+  std::istringstream in(r.out);
+  for (std::int32_t n; in >> n;) records.push_back(n);
+  return records;
+}
+
 }  // namespace orvex::test

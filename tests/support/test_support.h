@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -61,6 +62,11 @@ class ChildProcess {
 // A program built beside the tests (for example "oxdbf" or a test helper):
 // its full path under the build directory.
 std::string BuildProgram(const std::string& relative_path);
+
+// The record numbers of the tag `tag` of the MDX file `mdx` in the order
+// Perl's XBase::Index (Debian libdbd-xbase-perl) walks it: an independent
+// reading of our index files. A failing Perl run fails the test.
+std::vector<std::int32_t> PerlWalk(const std::string& mdx, const std::string& tag);
 
 // The shared folder beside the clone (holds testdata/).
 std::string SharedDir();
