@@ -25,6 +25,7 @@
 #include "index/index_build.h"
 #include "index/index_file.h"
 #include "index/index_open.h"
+#include "fuzz_support.h"
 #include "index/index_search.h"
 
 namespace {
@@ -33,39 +34,12 @@ using namespace orvex;
 
 constexpr int kRecords = 60;
 
-const std::string& Directory() {
-  static const std::string dir = [] {
-    char name[] = "/tmp/orvex_mdx_fuzz_XXXXXX";
-    const char* made = mkdtemp(name);
-    if (made == nullptr) std::abort();
-    return std::string(made);
-  }();
-  return dir;
-}
+const std::string& Directory() { return fuzz::ScratchFolder("mdx_fuzz"); }
 
 // The table's bytes: dBASE III, three fields, kRecords records.
 std::string TableBytes() {
-  const int header = 32 + 32 * 3 + 1, record = 1 + 10 + 6 + 8;
-  std::string b(32, '\0');
-  b[0] = 3;
-  b[4] = static_cast<char>(kRecords);
-  b[8] = static_cast<char>(header & 0xFF);
-  b[9] = static_cast<char>(header >> 8);
-  b[10] = static_cast<char>(record);
-  const struct {
-    const char* name;
-    char type;
-    int length, decimals;
-  } fields[] = {{"NAME", 'C', 10, 0}, {"NUM", 'N', 6, 2}, {"DAY", 'D', 8, 0}};
-  for (const auto& f : fields) {
-    std::string d(32, '\0');
-    d.replace(0, std::string(f.name).size(), f.name);
-    d[11] = f.type;
-    d[16] = static_cast<char>(f.length);
-    d[17] = static_cast<char>(f.decimals);
-    b += d;
-  }
-  b += '\x0D';
+  int record = 0;
+  std::string b = fuzz::DbfHeader({{"NAME", 'C', 10, 0}, {"NUM", 'N', 6, 2}, {"DAY", 'D', 8, 0}}, kRecords, &record);
   for (int i = 0; i < kRecords; ++i) {
     char row[64];
     std::snprintf(row, sizeof row, "%c%-10s%6.2f%04d%02d%02d", i % 7 == 3 ? '*' : ' ',

@@ -27,6 +27,7 @@
 #include "memo/memo_pad.h"
 #include "memo/memo_settings.h"
 #include "memo/memo_store.h"
+#include "fuzz_support.h"
 #include "memo/memo_stream.h"
 
 namespace {
@@ -36,15 +37,7 @@ using namespace orvex;
 constexpr int kRecords = 6;
 constexpr std::size_t kPrefix = 1 + 2 * kRecords;
 
-const std::string& Directory() {
-  static const std::string dir = [] {
-    char name[] = "/tmp/orvex_memo_fuzz_XXXXXX";
-    const char* made = mkdtemp(name);
-    if (made == nullptr) std::abort();
-    return std::string(made);
-  }();
-  return dir;
-}
+const std::string& Directory() { return fuzz::ScratchFolder("memo_fuzz"); }
 
 // A failed operation must have said why.
 void RequireReported(bool ok) {
