@@ -30,17 +30,21 @@
 
 namespace orvex::test {
 
+// A clean engine with the memo store installed, default memo settings, an
+// empty memo pad and errors kept instead of reported.
+inline void ResetMemoLibrary() {
+  ResetErrorState();
+  ResetEngineState();
+  ResetEntryPoints();
+  InstallMemoStore();
+  ResetMemoSettings();
+  ClearMemoPad();
+  SetAutoReport(false);
+}
+
 class MemoTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    ResetErrorState();
-    ResetEngineState();
-    ResetEntryPoints();
-    InstallMemoStore();
-    ResetMemoSettings();
-    ClearMemoPad();
-    SetAutoReport(false);
-  }
+  void SetUp() override { ResetMemoLibrary(); }
   void TearDown() override {
     CloseAllAreas();
     ResetEngineState();
