@@ -1,6 +1,8 @@
 // Moving the current record: GoTop, GoBottom, SKIP, GO, Dbf4RawGo.
 #include "engine/navigation.h"
 
+#include <limits>
+
 #include "common/errors.h"
 #include "engine/engine_text.h"
 #include "engine/entry_points.h"
@@ -50,6 +52,16 @@ std::int32_t IndexRecord(std::int32_t (*op)(int), int area, std::int32_t fallbac
 
 bool IndexFlag(bool (*op)(int), int area, bool fallback) { return op != nullptr ? op(area) : fallback; }
 
+// The number after `n`, which stays at the largest record number a table can
+// have: a damaged header can claim 2^31 - 1 records, and the phantom record
+// behind them has no number of its own then (its eof flag marks it).
+std::int32_t After(std::int32_t n) {
+  return n < std::numeric_limits<std::int32_t>::max() ? n + 1 : n;
+}
+
+// The number of the phantom record behind the last one.
+std::int32_t PhantomNumber(const WorkArea& area) { return After(area.record_count); }
+
 bool WhileHolds(WorkArea& area) {
   int a = CurrentArea;
   bool holds = area.while_proc ? area.while_proc() : EvaluateCondition(area.while_expr);
@@ -85,7 +97,7 @@ bool RecordVisible(WorkArea& area) {
 
 void GoPhantom(WorkArea& area) {
   BlankRecord(area);
-  area.record_number = area.record_count + 1;
+  area.record_number = PhantomNumber(area);
   area.bof = area.eof = true;
 }
 
@@ -114,7 +126,7 @@ void GoTop() {
   {
     ReadBracket bracket(a, indexed);
     std::int32_t n = indexed ? IndexRecord(IndexEngine.first_record, a, 1) : 1;
-    if (n == area->record_count + 1) {
+    if (n == PhantomNumber(*area)) {
       GoPhantom(*area);
       bracket.Leave();
       RunRelationHook();
@@ -122,10 +134,10 @@ void GoTop() {
     }
     if (!ReadAndUnpack(*area, n)) return;
     while (!RecordVisible(*area) && !area->eof && DbfErrorNo == 0) {
-      std::int32_t next = area->record_number + 1;
+      std::int32_t next = After(area->record_number);
       if (indexed) {
         next = IndexRecord(IndexEngine.next_record, a, next);
-        if (IndexFlag(IndexEngine.eof, a, false)) next = area->record_count + 1;
+        if (IndexFlag(IndexEngine.eof, a, false)) next = PhantomNumber(*area);
       }
       if (next > area->record_count) {
         GoPhantom(*area);
@@ -150,7 +162,7 @@ void GoBottom() {
   {
     ReadBracket bracket(a, indexed);
     std::int32_t n = indexed ? IndexRecord(IndexEngine.last_record, a, area->record_count) : area->record_count;
-    if (n == area->record_count + 1) {
+    if (n == PhantomNumber(*area)) {
       GoPhantom(*area);
       bracket.Leave();
       RunRelationHook();
@@ -204,7 +216,7 @@ void SKIP(std::int32_t n) {
     return;
   }
   area->bof = area->eof = false;
-  std::int32_t last_visible = area->record_count + 1;
+  std::int32_t last_visible = PhantomNumber(*area);
   bool hit_end = false, while_failed = false;
   {
     ReadBracket bracket(a, indexed);
@@ -225,8 +237,9 @@ void SKIP(std::int32_t n) {
           }
         } else {
           if (!indexed) RefreshRecCount(*area);
-          candidate = indexed ? IndexRecord(IndexEngine.next_record, a, current + 1) : current + 1;
-          if ((indexed && candidate == current) || candidate > area->record_count) {
+          candidate =
+              indexed ? IndexRecord(IndexEngine.next_record, a, After(current)) : After(current);
+          if (candidate == current || candidate > area->record_count) {
             hit_end = true;
             break;
           }
@@ -241,7 +254,7 @@ void SKIP(std::int32_t n) {
     }
     if (hit_end && n > 0) {
       BlankRecord(*area);
-      area->record_number = area->record_count + 1;
+      area->record_number = PhantomNumber(*area);
       area->eof = true;
       if (indexed) IndexCall(IndexEngine.sync_index, a, false);
     } else if (hit_end) {
@@ -253,7 +266,7 @@ void SKIP(std::int32_t n) {
     } else if (while_failed) {
       if (last_visible > area->record_count) {
         BlankRecord(*area);
-        area->record_number = area->record_count + 1;
+        area->record_number = PhantomNumber(*area);
         area->bof = true;
       } else {
         if (!ReadAndUnpack(*area, last_visible)) return;
@@ -288,7 +301,7 @@ void GO(std::int32_t n) {
   }
   area->bof = area->eof = false;
   if (n < 1 || n > area->record_count) {
-    area->record_number = area->record_count + 1;
+    area->record_number = PhantomNumber(*area);
     area->eof = true;
     report_invalid();
     return;
@@ -311,7 +324,7 @@ void Dbf4RawGo(std::int32_t n) {
   WorkArea* area = RequireTable("Dbf4RawGo");
   if (area == nullptr) return;
   if (n > area->record_count) {
-    area->record_number = area->record_count + 1;
+    area->record_number = PhantomNumber(*area);
     area->eof = true;
     BlankRecord(*area);
   } else if (n <= 0) {

@@ -48,6 +48,29 @@ TEST_F(NavigationTest, SkipForwardReachesThePhantomRecord) {
   EXPECT_FALSE(dEOF());
 }
 
+TEST_F(NavigationTest, AHeaderClaimingTheLargestCountMovesWithoutOverflow) {
+  // A damaged header: 2^31 - 1 records in a file that holds three. The
+  // table is exclusive, so the count is taken from the header as it stands.
+  std::string bytes = Dbase3File(0x03, {{"NAME", 'C', 4}}, {"r1", "r2", "r3"});
+  bytes.replace(4, 4, std::string("\xFF\xFF\xFF\x7F", 4));
+  WriteFileBytes(Path("n.dbf"), bytes);
+  USE(Path("n.dbf") + " EXCLUSIVE");
+  ASSERT_EQ(DbfErrorNo, 0) << ErrorDetail;
+  ASSERT_EQ(RecCount(), 0x7FFFFFFF);
+  EXPECT_EQ(Name(), "r1");
+  GO(0);
+  EXPECT_EQ(DbfErrorNo, 212);
+  EXPECT_TRUE(dEOF());
+  EXPECT_EQ(RecNo(), 0x7FFFFFFF);
+  GoTop();
+  EXPECT_EQ(Name(), "r1");
+  SKIP(-1);
+  EXPECT_TRUE(dBOF());
+  GO(3);
+  SKIP(1);  // record 4 is not in the file: an error, not a wrong record
+  EXPECT_NE(DbfErrorNo, 0);
+}
+
 TEST_F(NavigationTest, SkipBackPastTheFirstRecordSetsBof) {
   OpenNumbered(3);
   GO(2);
