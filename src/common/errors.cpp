@@ -193,7 +193,8 @@ void HandleError() {
   const int number = DbfErrorNo;
   std::string message = ErrorText(number) + "\r\n" + TakeErrorDetail();
   if (RaiseOnError) throw EOrvexError(message);
-  if (message.size() > 255) message.resize(255);
+  // The whole message is shown: a detail cut short loses what the user must
+  // do (the file a semaphore timeout asks to delete comes last).
   os::MessageBox(message, "Programm angehalten.", /*icon_stop=*/true);
   Halted = true;
   std::exit(ExitStatusFor(number));

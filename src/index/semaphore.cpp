@@ -20,6 +20,14 @@ int SemaphoreLockWaitMs = 10000;
 
 namespace {
 
+// Every program counted as a reader holds a lock on one byte of its own
+// among kPresenceBytes bytes from kPresenceOffset (beyond the record, which
+// other programs lock only at bytes 1-4). The system drops the locks of a
+// program that ends, however it ends; so a reader count higher than the
+// number of held presence bytes is left behind by programs that are gone.
+constexpr std::uint64_t kPresenceOffset = 64;
+constexpr int kPresenceBytes = 128;  // the count stops at 127
+
 struct SemaphoreState {
   os::Handle file = os::kNoHandle;
   std::string name;
@@ -28,6 +36,7 @@ struct SemaphoreState {
   std::uint16_t last_seen = 0;
   bool holds_region = false;
   bool reader = false;
+  int presence = -1;      // the presence byte held while counted as a reader
   int read_entries = 0;   // nesting of INCREAD / DECREAD
   int lock_entries = 0;   // nesting of LOCKSEMAPHORE / UNLOCKSEMAPHORE
 };
@@ -97,6 +106,38 @@ bool UnlockRegion(SemaphoreState& s, const char* action) {
   return true;
 }
 
+// Takes a free presence byte for this program's reader registration.
+void TakePresence(SemaphoreState& s) {
+  if (!NetworkLocking) return;
+  for (int i = 0; i < kPresenceBytes && s.presence < 0; ++i) {
+    if (os::LockFile(s.file, kPresenceOffset + static_cast<std::uint64_t>(i), 1) == 0)
+      s.presence = i;
+  }
+}
+
+void DropPresence(SemaphoreState& s) {
+  if (s.presence < 0) return;
+  os::UnlockFile(s.file, kPresenceOffset + static_cast<std::uint64_t>(s.presence), 1);
+  s.presence = -1;
+}
+
+// The readers that are still running: this program's own registration and
+// every presence byte another program holds. Asked under the region lock,
+// when no registration can come or go.
+int LiveReaders(SemaphoreState& s) {
+  int live = s.reader ? 1 : 0;
+  for (int i = 0; i < kPresenceBytes; ++i) {
+    if (i == s.presence) continue;
+    const std::uint64_t offset = kPresenceOffset + static_cast<std::uint64_t>(i);
+    if (os::LockFile(s.file, offset, 1) == 0) {
+      os::UnlockFile(s.file, offset, 1);
+    } else {
+      ++live;
+    }
+  }
+  return live;
+}
+
 bool LockDatabase(WorkArea& table, const std::string& name, const char* action) {
   if (RetryWithSleeps(SemaphoreLockWaitMs, [&] { return LockRange(table.file, true, LockBase, 1) == 0; })) {
     return true;
@@ -117,6 +158,12 @@ bool OpenSemaphoreFile(SemaphoreState& s, bool quiet, bool* skipped) {
     err = os::WriteAt(fresh, 0, zeros, 4);
     os::CloseFile(fresh);
     if (err != 0) {
+      // A reader on a full disk or a read-only medium goes without one.
+      os::DeleteFile(s.name);
+      if (quiet) {
+        *skipped = true;
+        return false;
+      }
       SetError(err, "Cannot write to: " + s.name + " LOGIN");
       return false;
     }
@@ -192,7 +239,11 @@ bool Logout(int area) {
 
 bool IncRead(SemaphoreState& s) {
   if (s.read_entries++ > 0 || s.holds_region || s.reader) return true;
-  if (!LockRegion(s, "INCREAD")) return false;
+  TakePresence(s);
+  if (!LockRegion(s, "INCREAD")) {
+    DropPresence(s);
+    return false;
+  }
   s.reader = true;
   bool ok = ReadRecord(s, "INCREAD");
   if (ok) {
@@ -216,6 +267,7 @@ bool DecRead(SemaphoreState& s) {
     if (static_cast<std::int8_t>(s.record[1]) > 0) s.record[1] = static_cast<std::uint8_t>(s.record[1] - 1);
     ok = WriteRecord(s, "DECREAD");
   }
+  DropPresence(s);
   return UnlockRegion(s, "DECREAD") && ok;
 }
 
@@ -228,6 +280,13 @@ bool LockSemaphore(SemaphoreState& s) {
     if (!ReadRecord(s, "LOCKSEMAPHORE")) {
       UnlockRegion(s, "LOCKSEMAPHORE");
       break;
+    }
+    // Registrations of programs that are gone are cleared: a reader or a
+    // writer killed while counted must not keep every later writer waiting.
+    if (NetworkLocking && static_cast<std::int8_t>(s.record[1]) > (s.reader ? 1 : 0)) {
+      const int live = LiveReaders(s);
+      if (static_cast<std::int8_t>(s.record[1]) > live)
+        s.record[1] = static_cast<std::uint8_t>(live);
     }
     // Our own reader registration does not keep us out.
     int readers = static_cast<std::int8_t>(s.record[1]) - (s.reader ? 1 : 0);
@@ -310,7 +369,7 @@ std::string SemaphoreFileName(const std::string& table_file) {
 }
 
 bool HandleSemaphore(int area, int action) {
-  if (area < 1 || area >= kWorkAreaSlots) {
+  if (area < 1 || area > kWorkAreaSlots) {
     SetError(254, "Work area [" + std::to_string(area) + " ] out of range. [HandleSemafore]");
     return false;
   }

@@ -12,7 +12,9 @@
 //   edits <n> <seed>  n edits of field 1 of random records to random texts,
 //                     each under RLock: "ok" or "error ..."
 //   crash             ends the process at once, leaving files as they are
+//   kill              the process kills itself with SIGKILL
 //   close             closes every table: "ok"
+#include <signal.h>
 #include <unistd.h>
 
 #include <iostream>
@@ -20,11 +22,11 @@
 #include <string>
 
 #include "common/errors.h"
-#include "engine/tables.h"
-#include "engine/work_area.h"
 #include "engine/locks.h"
 #include "engine/navigation.h"
 #include "engine/record_io.h"
+#include "engine/tables.h"
+#include "engine/work_area.h"
 #include "index/index_open.h"
 #include "index/index_search.h"
 #include "index/semaphore.h"
@@ -110,6 +112,8 @@ int main() {
       Answer("ok");
     } else if (command == "crash") {
       _exit(0);
+    } else if (command == "kill") {
+      kill(getpid(), SIGKILL);
     } else if (command == "close") {
       CloseAllAreas();
       Answer("ok");

@@ -1,11 +1,17 @@
 // Semaphore files between real processes: login counts, read brackets, a
-// writer facing a reader that crashed, the unbalanced leave, exclusive
-// tables, and the change counter that makes other programs re-read.
-#include <chrono>
-
+// writer after a reader or writer that was killed, a live reader that keeps
+// a writer out, the unbalanced leave, work area 35, exclusive tables, a
+// reader on a full disk, and the change counter that makes other programs
+// re-read.
 #include "index/semaphore.h"
+
+#include <chrono>
+#include <cstdio>
+
 #include "index_test_support.h"
+#include "platform/os/fault_injection.h"
 #include "platform/os/files.h"
+#include "platform/os/system.h"
 
 namespace orvex::test {
 namespace {
@@ -72,26 +78,105 @@ TEST_F(SemaphoreTest, NestedReadBracketsCountOnceAndAnUnbalancedLeaveChangesNoth
   EXPECT_EQ(Record(), (std::vector<int>{1, 0, 1}));
 }
 
-TEST_F(SemaphoreTest, WriterGivesUpOnAReaderThatCrashed) {
-  // A program that keeps the semaphore file open, so that the crashed
-  // reader's count is not cleared by the next login.
+TEST_F(SemaphoreTest, AKilledReaderOrWriterCostsTheNextWriterNoWait) {
+  // A program that keeps the semaphore file open, so that the killed
+  // programs' counts are not cleared by the next login.
   ChildProcess holder = Helper();
   ASSERT_EQ(Ask(holder, "open " + Path("t.dbf")), "opened");
-  ChildProcess crashed = Helper();
-  ASSERT_EQ(Ask(crashed, "open " + Path("t.dbf")), "opened");
-  ASSERT_EQ(Ask(crashed, "read"), "ok");
-  crashed.WriteLine("crash");
-  crashed.Wait();
+  ChildProcess reader = Helper();
+  ASSERT_EQ(Ask(reader, "open " + Path("t.dbf")), "opened");
+  ASSERT_EQ(Ask(reader, "read"), "ok");
+  reader.WriteLine("kill");
+  reader.Wait();
   OpenShared();
   EXPECT_EQ(Record(), (std::vector<int>{3, 1, 0}));
-  SemaphoreTimeoutTicks = 18;  // about one second
+  SemaphoreTimeoutTicks = 18;  // about one second, should the count stay
+  SetLockSemaphoreProc(1, true);
+  ASSERT_EQ(DbfErrorNo, 0) << ErrorDetail;
+  SetLockSemaphoreProc(1, false);
+  EXPECT_EQ(Record(), (std::vector<int>{3, 0, 1}));
+
+  // A writer killed inside its lock leaves the writer's mark behind.
+  ChildProcess writer = Helper();
+  ASSERT_EQ(Ask(writer, "open " + Path("t.dbf")), "opened");
+  ASSERT_EQ(Ask(writer, "lock"), "ok");
+  writer.WriteLine("kill");
+  writer.Wait();
+  EXPECT_EQ(Record(), (std::vector<int>{4, 1, 1}));
+  SetLockSemaphoreProc(1, true);
+  ASSERT_EQ(DbfErrorNo, 0) << ErrorDetail;
+  SetLockSemaphoreProc(1, false);
+  EXPECT_EQ(Record(), (std::vector<int>{4, 0, 2}));
+  EXPECT_EQ(Ask(holder, "lock"), "ok");
+  EXPECT_EQ(Ask(holder, "unlock"), "ok");
+}
+
+TEST_F(SemaphoreTest, ALiveReaderKeepsTheWriterOutAndTheTimeoutNamesTheFileToDelete) {
+  ChildProcess reader = Helper();
+  ASSERT_EQ(Ask(reader, "open " + Path("t.dbf")), "opened");
+  ASSERT_EQ(Ask(reader, "read"), "ok");
+  // A reader killed beside the live one: its count goes, the live one's
+  // stays.
+  ChildProcess killed = Helper();
+  ASSERT_EQ(Ask(killed, "open " + Path("t.dbf")), "opened");
+  ASSERT_EQ(Ask(killed, "read"), "ok");
+  killed.WriteLine("kill");
+  killed.Wait();
+  OpenShared();
+  EXPECT_EQ(Record(), (std::vector<int>{3, 2, 0}));
+  SemaphoreTimeoutTicks = 18;
   SetLockSemaphoreProc(1, true);
   EXPECT_EQ(DbfErrorNo, 1202);
   const std::string name = SemaphoreFileName(CurrentWorkArea()->file_name);
-  EXPECT_EQ(ErrorDetail, "1 second timeout, cannot read: " + name +
-                             "\r\nPossible cause: Other user's program has terminated abnormally.\r\n"
-                             "Cure: Log all users of this application off the network,\r\nthen delete " + name);
-  EXPECT_EQ(Record(), (std::vector<int>{3, 1, 0}));
+  const std::string detail =
+      "1 second timeout, cannot read: " + name +
+      "\r\nPossible cause: Other user's program has terminated abnormally.\r\n"
+      "Cure: Log all users of this application off the network,\r\nthen delete " +
+      name;
+  EXPECT_EQ(ErrorDetail, detail);
+  // The program-stopping report shows the whole message, the file name last.
+  EXPECT_EXIT(
+      {
+        os::SetMessageBoxHook([](const std::string& text, const std::string&, bool) {
+          std::fprintf(stderr, "%s|", text.c_str());
+        });
+        SetAutoReport(true);
+        SetError(1202, detail);
+      },
+      ::testing::ExitedWithCode(1202 & 0xFF), "then delete " + name + "\\|");
+  EXPECT_EQ(Ask(reader, "unread"), "ok");
+  DbfErrorNo = 0;
+  SetLockSemaphoreProc(1, true);
+  EXPECT_EQ(DbfErrorNo, 0) << ErrorDetail;
+  SetLockSemaphoreProc(1, false);
+}
+
+TEST_F(SemaphoreTest, WorkArea35TakesPartLikeEveryOther) {
+  Select(kWorkAreaSlots);
+  USE(Path("t.dbf"));
+  ASSERT_EQ(DbfErrorNo, 0) << ErrorDetail;
+  SetIndexTo("");
+  ASSERT_EQ(DbfErrorNo, 0) << ErrorDetail;
+  EXPECT_TRUE(HandleSemaphore(kWorkAreaSlots, kIncRead)) << ErrorDetail;
+  EXPECT_EQ(Record(), (std::vector<int>{1, 1, 0}));
+  EXPECT_TRUE(HandleSemaphore(kWorkAreaSlots, kDecRead)) << ErrorDetail;
+  EXPECT_FALSE(HandleSemaphore(kWorkAreaSlots + 1, kIncRead));
+  EXPECT_EQ(DbfErrorNo, 254);
+}
+
+TEST_F(SemaphoreTest, AReaderOnAFullDiskGoesWithoutASemaphoreFile) {
+  OpenModeOverride = os::kOpenReadDenyNone;
+  Use("t.dbf", /*shared=*/true);
+  os::FaultPlan full;
+  full.ops = os::kFaultWrite;
+  full.fail_at = 1;
+  full.sticky = true;
+  os::ArmFaults(full);
+  SetIndexTo("");
+  EXPECT_EQ(DbfErrorNo, 0) << ErrorDetail;
+  EXPECT_EQ(WalkForward(), (std::vector<std::int32_t>{1, 2, 3}));
+  os::DisarmFaults();
+  EXPECT_FALSE(os::FileExists(Semaphore()));
 }
 
 TEST_F(SemaphoreTest, AHeldRegionEndsTheWaitWithTheTimeoutMessage) {
