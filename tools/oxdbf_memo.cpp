@@ -25,13 +25,10 @@ std::vector<std::pair<int, std::string>> pending;
 
 bool TryMemoFieldText(int n, std::string* text) {
   text->clear();
-  std::int32_t block = 0;
-  std::memcpy(&block, FieldAddress(n), 4);
-  if (block == 0) return true;
   std::string stored;
   const bool report = SetAutoReport(false);
   DbfErrorNo = 0;
-  const bool read = ReadMemo(block, &stored) && DbfErrorNo == 0;
+  const bool read = ReadFieldMemo(n, &stored) && DbfErrorNo == 0;
   SetAutoReport(report);
   if (!read) return false;
   std::string lines;

@@ -14,6 +14,25 @@ namespace orvex {
 namespace {
 constexpr std::size_t kTranslatePiece = 512;
 constexpr std::size_t kReadChunk = 4096;
+// The first block after the one at `offset` that the headed memo `text`
+// (read from there) runs into and that starts with a dBASE IV block header:
+// another memo's, so the length stated for this one is damaged. 0 when there
+// is none, and always for FPT files, whose block headers carry no marker.
+std::int64_t BlockOfAnotherMemo(const MemoState& memo, std::int64_t offset, std::string_view text) {
+  if (memo.kind == kMemoFpt) return 0;
+  const std::int64_t end = offset + static_cast<std::int64_t>(kBlockHeaderSize + text.size());
+  for (std::int64_t block = offset / memo.block_size + 1;
+       block * memo.block_size + static_cast<std::int64_t>(kBlockHeaderSize) <= end; ++block) {
+    const std::size_t at =
+        static_cast<std::size_t>(block * memo.block_size - offset) - kBlockHeaderSize;
+    if (DecodeBlockHeader(memo.kind, reinterpret_cast<const unsigned char*>(text.data() + at))
+            .has_value()) {
+      return block;
+    }
+  }
+  return 0;
+}
+
 }  // namespace
 
 void TranslatePieces(const RecordTranslator& translator, char* text, std::size_t length) {
@@ -28,7 +47,12 @@ MemoRead ReadMemoText(MemoState& memo, std::int64_t block, const MemoReadOptions
   std::string* text = &memo_bytes->text;
   const std::int64_t size = MemoFileSize(memo, tag);
   if (size < 0) return MemoRead::kIoError;
-  const std::int64_t offset = std::llabs(block) * memo.block_size;
+  // The magnitude is compared before it is multiplied: a reference of any
+  // size must not overflow.
+  const std::uint64_t magnitude =
+      block < 0 ? 0 - static_cast<std::uint64_t>(block) : static_cast<std::uint64_t>(block);
+  if (magnitude > static_cast<std::uint64_t>(size / memo.block_size)) return MemoRead::kBadAddress;
+  const std::int64_t offset = static_cast<std::int64_t>(magnitude) * memo.block_size;
   if (offset >= size - 1) return MemoRead::kBadAddress;
   // The first chunk holds the block header and, mostly, the whole text.
   char chunk[kReadChunk];
@@ -41,7 +65,13 @@ MemoRead ReadMemoText(MemoState& memo, std::int64_t block, const MemoReadOptions
           : std::nullopt;
   if (length) {
     const std::int64_t available = size - offset - static_cast<std::int64_t>(kBlockHeaderSize);
-    const auto wanted = static_cast<std::size_t>(std::min<std::int64_t>(*length, available));
+    if (*length > available) {
+      memo_bytes->damage = "length " + std::to_string(*length) +
+                           " runs past the end of the file (" +
+                           std::to_string(std::max<std::int64_t>(available, 0)) + " bytes left)";
+      return MemoRead::kDamaged;
+    }
+    const auto wanted = static_cast<std::size_t>(*length);
     const std::size_t in_chunk = std::min(wanted, got - kBlockHeaderSize);
     text->assign(chunk + kBlockHeaderSize, in_chunk);
     if (in_chunk < wanted) {
@@ -50,9 +80,18 @@ MemoRead ReadMemoText(MemoState& memo, std::int64_t block, const MemoReadOptions
                          wanted - in_chunk, &got, tag)) {
         return MemoRead::kIoError;
       }
-      text->resize(in_chunk + got);
+      if (got != wanted - in_chunk) {
+        memo_bytes->damage = "the file ends before the memo does";
+        return MemoRead::kDamaged;
+      }
     }
     consumed = static_cast<std::int64_t>(kBlockHeaderSize + text->size());
+    const std::int64_t other = BlockOfAnotherMemo(memo, offset, *text);
+    if (other != 0) {
+      memo_bytes->damage = "length " + std::to_string(*length) + " runs into the memo at block " +
+                           std::to_string(other);
+      return MemoRead::kDamaged;
+    }
   } else {
     for (bool ended = false; !ended && got > 0;) {
       std::size_t end = 0;
@@ -65,6 +104,10 @@ MemoRead ReadMemoText(MemoState& memo, std::int64_t block, const MemoReadOptions
       consumed += static_cast<std::int64_t>(end + (ended ? 1 : 0));
       if (!ended && !ReadMemoBytes(memo, offset + consumed, chunk, sizeof chunk, &got, tag)) {
         return MemoRead::kIoError;
+      }
+      if (!ended && got == 0) {
+        memo_bytes->damage = "no end marker before the end of the file";
+        return MemoRead::kDamaged;
       }
     }
   }

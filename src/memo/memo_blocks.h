@@ -14,6 +14,8 @@ namespace orvex {
 enum class MemoRead {
   kOk,
   kBadAddress,  // the block lies at or beyond the file size - 1 (nothing reported)
+  kDamaged,     // the memo does not end within the file (nothing reported;
+                // MemoBytes::damage says how)
   kIoError,     // reported with the caller's tag
 };
 
@@ -28,12 +30,15 @@ struct MemoReadOptions {
 struct MemoBytes {
   std::string text;
   std::uint32_t blocks = 0;  // blocks its bytes touch
+  std::string damage;        // for kDamaged: what is wrong, for the report
 };
 
 // Reads the memo starting at block |block|. A block header (always in FPT;
-// FF FF 08 00 in other kinds) gives the length, which is cut to the bytes the
-// file holds; otherwise the text runs to the first 0x1A (or NUL, see options)
-// or the end of the file.
+// FF FF 08 00 in other kinds) gives the length; otherwise the text runs to
+// the first 0x1A (or NUL, see options). A memo is read only within the file:
+// a length beyond its end, or a text whose end marker the file does not
+// hold (a file cut short), is kDamaged, never the bytes of other memos or a
+// part of the text.
 MemoRead ReadMemoText(MemoState& memo, std::int64_t block, const MemoReadOptions& options,
                       MemoBytes* memo_bytes, const std::string& tag);
 

@@ -136,6 +136,10 @@ std::uint32_t BlocksForText(std::uint32_t text_length, std::uint16_t block_size)
 }
 
 std::int64_t ParseMemoRef(std::string_view field_text) {
+  return ParseStoredMemoRef(field_text).value_or(0);
+}
+
+std::optional<std::int64_t> ParseStoredMemoRef(std::string_view field_text) {
   std::size_t begin = 0;
   std::size_t end = field_text.size();
   while (begin < end && static_cast<unsigned char>(field_text[begin]) <= ' ') ++begin;
@@ -145,11 +149,12 @@ std::int64_t ParseMemoRef(std::string_view field_text) {
     negative = field_text[begin] == '-';
     ++begin;
   }
-  if (begin == end || end - begin > 18) return 0;
+  if (begin == end && !negative) return 0;
+  if (begin == end || end - begin > 18) return std::nullopt;
   std::int64_t value = 0;
   for (std::size_t i = begin; i < end; ++i) {
     const char c = field_text[i];
-    if (c < '0' || c > '9') return 0;
+    if (c < '0' || c > '9') return std::nullopt;
     value = value * 10 + (c - '0');
   }
   return negative ? -value : value;

@@ -84,6 +84,10 @@ std::uint32_t BlocksForText(std::uint32_t text_length, std::uint16_t block_size)
 // Text that is not a number gives 0. The value may exceed 32 bits (ten digits).
 std::int64_t ParseMemoRef(std::string_view field_text);
 
+// The same, but text that is no such number (letters, more than 18 digits)
+// gives nothing: a damaged reference, which readers report.
+std::optional<std::int64_t> ParseStoredMemoRef(std::string_view field_text);
+
 // The M field text of a block number: right-aligned in `width` characters,
 // blank-padded (block 7 in 10 characters is nine blanks and "7"); a number
 // wider than the field gives a row of '*', as for numeric fields.

@@ -1,5 +1,8 @@
 #include "memo/memo_ops.h"
 
+#include <optional>
+#include <string_view>
+
 #include "common/errors.h"
 #include "memo/memo_alloc.h"
 #include "memo/memo_blocks.h"
@@ -57,6 +60,10 @@ std::int32_t CopyMemoTo(int source_area, std::int32_t block, bool same_block) {
     case MemoRead::kBadAddress:
       SetError(1003, source->memo.name + " Memo block # " + std::to_string(block) + " " + kCopyTag);
       return 0;
+    case MemoRead::kDamaged:
+      SetError(1003, source->memo.name + " Memo block # " + std::to_string(block) + ": " +
+                         source_memo.damage + " " + kCopyTag);
+      return 0;
     case MemoRead::kOk:
       break;
   }
@@ -69,8 +76,10 @@ std::int32_t CopyMemoTo(int source_area, std::int32_t block, bool same_block) {
 namespace {
 
 // Reads memo `block` of `area` whole (block 0: nothing); 1003 with the
-// record number and `routine` for an address beyond the file.
-bool ReadWholeMemo(WorkArea& area, std::int32_t block, MemoBytes* memo_bytes, const std::string& routine) {
+// record number and `routine` for an address beyond the file or a memo that
+// does not end within it.
+bool ReadWholeMemo(WorkArea& area, std::int64_t block, MemoBytes* memo_bytes,
+                   const std::string& routine) {
   if (block == 0) return true;
   MemoReadOptions options;
   options.translator = TranslatorOf(area.read_translator);
@@ -80,6 +89,10 @@ bool ReadWholeMemo(WorkArea& area, std::int32_t block, MemoBytes* memo_bytes, co
       return false;
     case MemoRead::kBadAddress:
       SetError(1003, area.memo.name + " Record # " + std::to_string(area.record_number) + " " + tag);
+      return false;
+    case MemoRead::kDamaged:
+      SetError(1003, area.memo.name + " Record # " + std::to_string(area.record_number) + ": " +
+                         memo_bytes->damage + " " + tag);
       return false;
     case MemoRead::kOk:
       break;
@@ -107,6 +120,32 @@ bool ReadMemo(std::int32_t block, std::string* text) {
   if (area == nullptr) return false;
   MemoBytes memo_bytes;
   if (!ReadWholeMemo(*area, block, &memo_bytes, "ReadMemo")) return false;
+  *text = std::move(memo_bytes.text);
+  return true;
+}
+
+bool ReadFieldMemo(int field, std::string* text) {
+  text->clear();
+  DbfErrorNo = 0;
+  WorkArea* area = RequireTable("ReadMemo");
+  if (area == nullptr) return false;
+  if (field < 1 || field > static_cast<int>(area->fields.size()) ||
+      area->fields[field - 1].type != 'M') {
+    SetError(211, "Feld " + std::to_string(field) + " [ReadMemo]");
+    return false;
+  }
+  const FieldDesc& f = area->fields[static_cast<std::size_t>(field - 1)];
+  const std::string_view stored(area->record.data() + f.offset, f.length);
+  const std::optional<std::int64_t> block = ParseStoredMemoRef(stored);
+  if (!block) {
+    SetError(1003, area->memo.name + " Record # " + std::to_string(area->record_number) +
+                       ": reference is no block number: " + std::string(stored) + " [ReadMemo]");
+    return false;
+  }
+  if (*block == 0) return true;
+  if (RequireMemo("ReadMemo") == nullptr) return false;
+  MemoBytes memo_bytes;
+  if (!ReadWholeMemo(*area, *block, &memo_bytes, "ReadMemo")) return false;
   *text = std::move(memo_bytes.text);
   return true;
 }

@@ -28,6 +28,14 @@ bool GetMemo(std::int32_t block, int line_limit = 0);
 // applied, nothing else: no line limits, every byte kept) into `text`; block
 // 0 gives "". Errors as GetMemo (" [ReadMemo]"). True on success.
 bool ReadMemo(std::int32_t block, std::string* text);
+// Reads the memo that M field `field` (1-based) of the current record refers
+// to, as ReadMemo does, from the reference as the file holds it: blanks are
+// no memo (""); a reference that is no block number (letters, more digits
+// than any block) or that lies beyond the file reports 1003 with the record
+// number, as does a memo that does not end within the file. 211 when the
+// field is no M field. True on success.
+bool ReadFieldMemo(int field, std::string* text);
+
 // Writes the MemoPad as the record's memo, whose current block is `block` (0 =
 // none), and empties the pad. dBASE III and FPT: a new memo at the end of the
 // file; dBASE IV: in place when it fits the old blocks, else where

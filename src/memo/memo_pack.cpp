@@ -125,6 +125,11 @@ std::int64_t PackMemo(MemoState& source, MemoState& target, std::int64_t block,
       SetError(1003, source.name + " Memo block # " + std::to_string(block) + " Record # " +
                          std::to_string(record) + " " + tag);
       return 0;
+    case MemoRead::kDamaged:
+      // Nothing is packed: the damaged memo keeps its bytes where they are.
+      SetError(1003, source.name + " Memo block # " + std::to_string(block) + " Record # " +
+                         std::to_string(record) + ": " + memo.damage + " " + tag);
+      return -1;
     case MemoRead::kOk:
       break;
   }

@@ -28,8 +28,10 @@ void PackMemofile();
 // target's layout, bytes unchanged (see WriteMemoText for dBASE III texts
 // that hold a 0x1A). An address at or beyond the
 // source's size - 1 reports 1003 "<name> Memo block # <b> Record # <n>
-// [PackMemo]" and gives 0. Returns the new block number, 0 for an invalid
-// reference, or -1 after reporting an I/O error (1005 when writing).
+// [PackMemo]" and gives 0. A memo that does not end within the source file
+// reports 1003 with what is wrong and gives -1: the pack stops and nothing
+// changes. Returns the new block number, 0 for an invalid reference, or -1
+// after reporting an error (1005 when writing).
 std::int64_t PackMemo(MemoState& source, MemoState& target, std::int64_t block,
                       std::int32_t record);
 

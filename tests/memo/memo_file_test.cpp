@@ -204,6 +204,101 @@ TEST_F(MemoFileTest, ReadingEitherLayoutInDbase3AndDbase4Files) {
   EXPECT_EQ(MemoText(2), "plain");
 }
 
+TEST_F(MemoFileTest, AMemoIsReadOnlyWithinTheFile) {
+  // dBASE IV, block size 512: memo "first" in block 1, "second" in block 2.
+  CreateAndUse("t", kMemoDbase4);
+  AppendWithMemo("a", AddMemo("first"));
+  AppendWithMemo("b", AddMemo("second"));
+  CloseArea();
+  const std::string good = ReadFileBytes(Path("t.DBT"));
+  const std::string memo_name = Path("t.DBT");
+  struct Case {
+    const char* what;
+    std::string bytes;
+    std::int32_t block;
+    std::string detail;  // "" = read as it stands
+  } cases[] = {
+      // Block 1's length reaches over block 2 and past the end of the file.
+      {"length past the end",
+       good.substr(0, 516) + std::string("\xE8\x03\x00\x00", 4) + good.substr(520), 1,
+       memo_name +
+           " Record # 1: length 992 runs past the end of the file (518 bytes left) [GetMemo]"},
+      // Block 1's length reaches into block 2, which holds another memo.
+      {"length into the next memo",
+       good.substr(0, 516) + std::string("\x08\x02\x00\x00", 4) + good.substr(520), 1,
+       memo_name + " Record # 1: length 512 runs into the memo at block 2 [GetMemo]"},
+      // The file cut inside block 2's text.
+      {"file cut short", good.substr(0, 1024 + 8 + 3), 2,
+       memo_name + " Record # 1: length 6 runs past the end of the file (3 bytes left) [GetMemo]"},
+      {"intact", good, 2, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    WriteFileBytes(Path("t.DBT"), c.bytes);
+    USE(Path("t") + " EXCLUSIVE");
+    DbfErrorNo = 0;
+    const bool read = GetMemo(c.block);
+    EXPECT_EQ(read, c.detail.empty());
+    EXPECT_EQ(DbfErrorNo, c.detail.empty() ? 0 : 1003);
+    EXPECT_EQ(c.detail.empty() ? c.detail : ErrorDetail, c.detail);
+    std::string text;
+    EXPECT_EQ(ReadMemo(c.block, &text), c.detail.empty());
+    EXPECT_EQ(text, c.detail.empty() ? "second" : "");
+    EXPECT_TRUE(ReadMemo(2, &text) || c.block == 2)
+        << ErrorDetail;  // the memo after block 1 is sound
+    CloseArea();
+  }
+
+  // dBASE III: a text whose end marker the file no longer holds.
+  CreateAndUse("d3", kMemoDbase3);
+  AppendWithMemo("a", AddMemo(std::string(700, 'x')));
+  CloseArea();
+  WriteFileBytes(Path("d3.DBT"), ReadFileBytes(Path("d3.DBT")).substr(0, 512 + 600));
+  USE(Path("d3") + " EXCLUSIVE");
+  EXPECT_FALSE(GetMemo(1));
+  EXPECT_EQ(ErrorDetail,
+            Path("d3.DBT") + " Record # 1: no end marker before the end of the file [GetMemo]");
+}
+
+TEST_F(MemoFileTest, FieldReferencesAreReadAsTheFileHoldsThem) {
+  CreateAndUse("t", kMemoDbase4);
+  AppendWithMemo("a", AddMemo("first"));
+  CloseArea();
+  const std::string table = ReadFileBytes(Path("t.DBF"));
+  const std::size_t field = 32 * 3 + 1 + 1 + 10;  // record 1, NOTES
+  const std::string memo_name = Path("t.DBT");
+  struct Case {
+    std::string stored;
+    bool read;
+    std::string text_or_detail;
+  } cases[] = {
+      {"         1", true, "first"},
+      {"          ", true, ""},
+      // 2^32 + 1: block 1 when cut to 32 bits.
+      {"4294967297", false, memo_name + " Record # 1 [ReadMemo]"},
+      {"   1x     ", false,
+       memo_name + " Record # 1: reference is no block number:    1x      [ReadMemo]"},
+      {"        - ", false,
+       memo_name + " Record # 1: reference is no block number:         -  [ReadMemo]"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.stored);
+    std::string bytes = table;
+    bytes.replace(field, 10, c.stored);
+    WriteFileBytes(Path("t.DBF"), bytes);
+    USE(Path("t") + " EXCLUSIVE");
+    std::string text = "untouched";
+    EXPECT_EQ(ReadFieldMemo(2, &text), c.read);
+    EXPECT_EQ(DbfErrorNo, c.read ? 0 : 1003);
+    EXPECT_EQ(c.read ? text : ErrorDetail, c.text_or_detail);
+    CloseArea();
+  }
+  USE(Path("t") + " EXCLUSIVE");
+  std::string text;
+  EXPECT_FALSE(ReadFieldMemo(1, &text));
+  EXPECT_EQ(DbfErrorNo, 211);
+}
+
 TEST_F(MemoFileTest, ErrorsOfAddressesOpeningAndMissingMemo) {
   CreateAndUse("t", kMemoDbase4);
   AppendWithMemo("a", 0);

@@ -278,6 +278,52 @@ TEST_F(OxdbfTablesTest, DamagedMemoAndShortFileWarnAndGoOn) {
   EXPECT_NE(r.err.find("record 2, field MEMO left empty: Fehler Nr."), std::string::npos) << r.err;
   EXPECT_NE(r.err.find("the export is incomplete"), std::string::npos) << r.err;
 
+  // dBASE IV memos: a length past the end of the file (the cell would hold
+  // the next memos' text), a file cut inside a memo, references of 2^32 and
+  // more and ones that are no number. Each is a warning and status 1; the
+  // other cells are exported as they are.
+  const std::string m = dir_.File("m.dbf");
+  ASSERT_EQ(Run({"create", m, "name, C, 4, 0", "memo, M, 10, 0"}).exit_status, 0);
+  const std::string long_text(3000, 'L');
+  for (const std::string& memo : {std::string("one"), std::string("two"), long_text}) {
+    ASSERT_EQ(Run({"append", m, "name=" + memo.substr(0, 3), "memo=" + memo}).exit_status, 0);
+  }
+  const std::string table = ReadFileBytes(m), memo = ReadFileBytes(dir_.File("m.dbt"));
+  auto with_reference = [&](int recno, const std::string& reference) {
+    std::string bytes = table;
+    bytes.replace(header + static_cast<std::size_t>(recno - 1) * record + 5, 10, reference);
+    return bytes;
+  };
+  struct Damage {
+    const char* what;
+    std::string table, memo;
+    int recno;
+  } damages[] = {
+      {"length past the end", table,
+       memo.substr(0, 512 + 4) + std::string("\x00\x10\x00\x00", 4) + memo.substr(520), 1},
+      {"memo file cut short", table, memo.substr(0, 1536 + 1000), 3},
+      {"reference of 2^32 + 1", with_reference(1, "4294967297"), memo, 1},
+      {"reference of letters", with_reference(2, "   two    "), memo, 2},
+  };
+  const std::string rows[] = {"one,one\n", "two,two\n", "LLL," + long_text + "\n"};
+  for (const Damage& d : damages) {
+    SCOPED_TRACE(d.what);
+    WriteFileBytes(m, d.table);
+    WriteFileBytes(dir_.File("m.dbt"), d.memo);
+    r = Run({"dump", m, "--csv", "--lf"});
+    EXPECT_EQ(r.exit_status, 1) << r.err;
+    std::string expected = "NAME,MEMO\n";
+    for (int i = 1; i <= 3; ++i) {
+      const std::string& row = rows[i - 1];
+      expected += i == d.recno ? row.substr(0, row.find(',') + 1) + "\n" : row;
+    }
+    EXPECT_EQ(r.out, expected);
+    EXPECT_NE(r.err.find("record " + std::to_string(d.recno) +
+                         ", field MEMO left empty: Fehler Nr. 1003"),
+              std::string::npos)
+        << r.err;
+  }
+
   // A file cut after two records: a warning with both counts, two rows.
   const std::string s = dir_.File("s.dbf");
   ASSERT_EQ(Run({"create", s, "name, C, 4, 0"}).exit_status, 0);
