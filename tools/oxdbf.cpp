@@ -3,14 +3,15 @@
 #include "oxdbf.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <map>
 
 #include "common/errors.h"
 #include "dates/date_settings.h"
+#include "engine/record_io.h"
 #include "engine/tables.h"
 #include "engine/work_area.h"
 #include "platform/os/codepage.h"
@@ -126,6 +127,18 @@ long IntegerArgument(const std::string& text, const char* what) {
   return v;
 }
 
+std::int32_t RecordArgument(const std::string& text, const char* what) {
+  const long n = IntegerArgument(text, what);
+  const std::int32_t count = RecCount();
+  if (count <= 0)
+    UsageError(std::string(what) + " " + text + " is out of range: the table has no records");
+  if (n < 1 || n > count) {
+    UsageError(std::string(what) + " " + text + " is out of range: the table has records 1 to " +
+               std::to_string(count));
+  }
+  return static_cast<std::int32_t>(n);
+}
+
 }  // namespace orvex::tool
 
 int main(int argc, char** argv) {
@@ -202,6 +215,7 @@ int main(int argc, char** argv) {
   }
   if (version) {
     std::printf("%s\n", kVersion);
+    CheckStdout();
     return 0;
   }
   if (name == "help") {

@@ -19,6 +19,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -133,5 +134,20 @@ std::string SetFieldText(int n, const std::string& value);
 
 // A decimal integer argument; a usage error otherwise.
 long IntegerArgument(const std::string& text, const char* what);
+
+// A record number argument for the table opened last: a decimal number
+// from 1 to its record count; anything else (0, negative, beyond the count,
+// too large for any count) is a usage error that names the valid range.
+std::int32_t RecordArgument(const std::string& text, const char* what);
+
+// A date argument in the forms `append` takes: YYYY-MM-DD, YYYYMMDD, or a
+// date text of the current date type; "" is the blank date. The answer is
+// the date text of the current date type ("" for the blank date), or false
+// when `text` is no valid date.
+bool DateArgument(const std::string& text, std::string* date_text);
+
+// A stored date YYYYMMDD in `text` becomes YYYY-MM-DD in place, the one form
+// every command shows dates in; other texts stay as they are.
+void ShowIsoDate(std::string* text);
 
 }  // namespace orvex::tool

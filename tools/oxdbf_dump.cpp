@@ -121,12 +121,7 @@ std::string JsonNumber(const std::string& digits) {
 bool ExportText(int n, char type, const char* record, std::string* text) {
   if (type == 'M') return TryMemoFieldText(n, text);
   FieldTextIn(n, record, text);
-  if (type == 'D' && text->size() == 8 &&
-      std::all_of(text->begin(), text->end(), [](char c) { return c >= '0' && c <= '9'; })) {
-    // YYYYMMDD -> YYYY-MM-DD in place, without a new string.
-    text->insert(6, 1, '-');
-    text->insert(4, 1, '-');
-  }
+  if (type == 'D') ShowIsoDate(text);
   return true;
 }
 

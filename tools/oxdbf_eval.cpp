@@ -44,7 +44,8 @@ int Eval(const Invocation& call) {
   ExpectArguments(call, 1, 1);
   const std::string& expression = call.args[0];
   const std::string table = call.FlagValue("--table");
-  const long recno = call.FlagValue("--recno").empty() ? 0 : IntegerArgument(call.FlagValue("--recno"), "--recno");
+  const std::string recno = call.FlagValue("--recno");
+  if (!recno.empty() && table.empty()) UsageError("--recno needs --table");
   long date_type = -1;
   if (!call.FlagValue("--datetype").empty()) {
     date_type = IntegerArgument(call.FlagValue("--datetype"), "--datetype");
@@ -55,7 +56,7 @@ int Eval(const Invocation& call) {
   SetDateType(date_type >= 0 ? static_cast<int>(date_type) : DateType);
   if (!table.empty()) {
     OpenTableForLibrary(call, table, true);
-    if (recno != 0) GO(static_cast<std::int32_t>(recno));
+    if (!recno.empty()) GO(RecordArgument(recno, "--recno"));
   }
   std::string text;
   if (!Utf8ToLibraryText(expression, &text)) {

@@ -18,6 +18,7 @@
 #include <string>
 
 #include "common/errors.h"
+#include "dates/date_text.h"
 #include "engine/dbf_file.h"
 #include "engine/record_io.h"
 #include "engine/work_area.h"
@@ -79,7 +80,17 @@ int FindCommand(const Invocation& call) {
   UseOrder(call.args[1]);
   FindNear = call.HasFlag("--near");
   std::string value;
-  if (!Utf8ToStored(call.args[2], &value)) Fail(220, "Suchtext nicht im Zeichensatz der Tabelle: " + call.args[2]);
+  const TagState* tag = IndexOf(CurrentArea)->Active();
+  if (tag != nullptr && tag->layout.key_type == 'D') {
+    // A date tag is searched with a date in the forms append takes.
+    if (!DateArgument(call.args[2], &value)) {
+      UsageError("not a date: " + call.args[2] + " (tag " + call.args[1] +
+                 " holds dates: 2024-12-31, 20241231 or " +
+                 os::AnsiToUtf8(DateTextFromDText("20241231")) + ")");
+    }
+  } else if (!Utf8ToStored(call.args[2], &value)) {
+    Fail(220, "Suchtext nicht im Zeichensatz der Tabelle: " + call.args[2]);
+  }
   bool found = call.HasFlag("--exact") ? FindExact(value) : Find(value);
   if (DbfErrorNo != 0) Fail(DbfErrorNo, os::AnsiToUtf8(ErrorDetail));
   if (!found && (!FindNear || RecNo() > RecCount())) {
@@ -89,7 +100,9 @@ int FindCommand(const Invocation& call) {
   }
   std::printf("%d %c", RecNo(), Deleted() ? '*' : ' ');
   for (int i = 1; i <= FieldCount(); ++i) {
-    std::string text = (i > 1 ? " | " : " ") + FieldText(i);
+    std::string text = FieldText(i);
+    if (FieldType(i) == 'D') ShowIsoDate(&text);
+    text.insert(0, i > 1 ? " | " : " ");
     std::fwrite(text.data(), 1, text.size(), stdout);
   }
   std::printf("\n");
@@ -134,13 +147,56 @@ int ReindexCommand(const Invocation& call) {
   return 0;
 }
 
-SubcommandRegistration tags{{"tags", "FILE", {}, Tags}};
-SubcommandRegistration find{{"find", "FILE TAG VALUE [--exact] [--near]", {"--exact", "--near"}, FindCommand}};
-SubcommandRegistration index{{"index",
-                              "FILE TAG EXPR [--for COND] [--descending] [--unique]",
-                              {"--for=", "--descending", "--unique"},
-                              IndexCommand}};
-SubcommandRegistration reindex{{"reindex", "FILE", {}, ReindexCommand}};
+SubcommandRegistration tags{
+    {"tags",
+     "FILE",
+     {},
+     Tags,
+     "Lists the tags of the production index of FILE (the MDX file beside it):\n"
+     "name, key type (C, N, D), key length, unique, descending, the number of\n"
+     "keys, the key expression and the FOR condition. Reads only; the table is\n"
+     "opened read-only.\n"
+     "Example:\n  oxdbf tags films.dbf\n"}};
+SubcommandRegistration find{
+    {"find",
+     "FILE TAG VALUE [--exact] [--near]",
+     {"--exact", "--near"},
+     FindCommand,
+     "Searches tag TAG of the production index of FILE for VALUE and prints the\n"
+     "record found in the form of dump (number, '*' when deleted, the fields;\n"
+     "dates as YYYY-MM-DD). Exit status 1 when nothing is found.\n"
+     "  --exact   the key must be VALUE, not only begin with it\n"
+     "  --near    when nothing is found, print the record that would follow\n"
+     "VALUE: for a character tag the start of the key (UTF-8); for a numeric\n"
+     "tag a number; for a date tag a date: 2024-12-31, 20241231 or the\n"
+     "national form (31.12.2024); anything else is refused.\n"
+     "Examples:\n"
+     "  oxdbf find films.dbf TITLE Metro\n"
+     "  oxdbf find films.dbf PREMIERE 1927-01-10 --exact\n"}};
+SubcommandRegistration index{
+    {"index",
+     "FILE TAG EXPR [--for COND] [--descending] [--unique]",
+     {"--for=", "--descending", "--unique"},
+     IndexCommand,
+     "Adds tag TAG with key expression EXPR (a dBASE expression over the\n"
+     "fields) to the production index of FILE, or rebuilds the tag of that\n"
+     "name; creates the MDX file, and marks the table as indexed, when the\n"
+     "table has none.\n"
+     "  --for COND      only records for which COND (logical) is true get a key\n"
+     "  --descending    the tag runs from the largest key to the smallest\n"
+     "  --unique        only the first record of each key gets one\n"
+     "Examples:\n"
+     "  oxdbf index films.dbf TITLE \"UPPER(TITLE)\"\n"
+     "  oxdbf index films.dbf RECENT YEAR --for \"YEAR > 1990\" --descending\n"}};
+SubcommandRegistration reindex{
+    {"reindex",
+     "FILE",
+     {},
+     ReindexCommand,
+     "Rebuilds every tag of the production index of FILE from the records,\n"
+     "keeping each tag's definition (name, expression, FOR condition, order).\n"
+     "Use it after another program changed the table without the index.\n"
+     "Example:\n  oxdbf reindex films.dbf\n"}};
 
 }  // namespace
 }  // namespace orvex::tool

@@ -89,7 +89,7 @@ int ReplaceRecord(const Invocation& call) {
   ExpectArguments(call, 2, ~std::size_t{0});
   OpenTableAsStored(call, call.args[0], false);
   OpenProductionIndex();
-  const std::int32_t recno = static_cast<std::int32_t>(IntegerArgument(call.args[1], "RECNO"));
+  const std::int32_t recno = RecordArgument(call.args[1], "RECNO");
   GO(recno);
   PatientLocks();
   if (!RLock()) {
@@ -112,7 +112,7 @@ int ChangeFlag(const Invocation& call, bool deleted) {
   ExpectArguments(call, 2, 2);
   OpenTableForLibrary(call, call.args[0], false);
   OpenProductionIndex();
-  GO(static_cast<std::int32_t>(IntegerArgument(call.args[1], "RECNO")));
+  GO(RecordArgument(call.args[1], "RECNO"));
   PatientLocks();
   if (!RLock()) {
     Fail(1200, "Datensatz " + call.args[1] + " in " + call.args[0] + " ist von einem anderen Programm gesperrt [oxdbf " +

@@ -125,6 +125,23 @@ void FieldTextIn(int n, const char* record, std::string* text) {
   }
 }
 
+bool DateArgument(const std::string& text, std::string* date_text) {
+  std::string given = text;
+  if (given.size() == 10 && given[4] == '-' && given[7] == '-')
+    given = given.substr(0, 4) + given.substr(5, 2) + given.substr(8, 2);
+  const bool digits =
+      given.size() == 8 && given.find_first_not_of("0123456789") == std::string::npos;
+  *date_text = given.empty() ? std::string() : digits ? DateTextFromDText(given) : given;
+  return date_text->empty() || CheckDateText(*date_text);
+}
+
+void ShowIsoDate(std::string* text) {
+  if (text->size() != 8 || text->find_first_not_of("0123456789") != std::string::npos) return;
+  // YYYYMMDD -> YYYY-MM-DD in place, without a new string.
+  text->insert(6, 1, '-');
+  text->insert(4, 1, '-');
+}
+
 std::string SetFieldText(int n, const std::string& value) {
   std::uint8_t* p = FieldAddress(n);
   switch (FieldType(n)) {
@@ -139,13 +156,8 @@ std::string SetFieldText(int n, const std::string& value) {
       return "";
     }
     case 'D': {
-      // YYYY-MM-DD, YYYYMMDD as stored, or a date text of the current date
-      // type.
-      std::string given = value;
-      if (given.size() == 10 && given[4] == '-' && given[7] == '-') given = given.substr(0, 4) + given.substr(5, 2) + given.substr(8, 2);
-      bool digits = given.size() == 8 && given.find_first_not_of("0123456789") == std::string::npos;
-      std::string date = given.empty() ? std::string() : digits ? DateTextFromDText(given) : given;
-      if (!date.empty() && !CheckDateText(date)) return "kein gültiges Datum";
+      std::string date;
+      if (!DateArgument(value, &date)) return "kein gültiges Datum";
       p[0] = static_cast<std::uint8_t>(std::min<std::size_t>(date.size(), 10));
       std::memcpy(p + 1, date.data(), p[0]);
       return "";

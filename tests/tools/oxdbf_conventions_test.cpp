@@ -3,9 +3,11 @@
 // pages read from the header and written by create, safe create, value forms
 // of append and the export formats, checked against the file bytes and
 // python3-dbfread.
+#include <algorithm>
 #include <string>
 #include <vector>
 
+#include "common/errors.h"
 #include "support/test_support.h"
 
 namespace orvex::test {
@@ -126,6 +128,84 @@ TEST_F(OxdbfConventionsTest, FailedWriteToStdoutIsAnError) {
     EXPECT_EQ(r.exit_status, 101) << format;
     EXPECT_NE(r.err.find("Standardausgabe"), std::string::npos) << r.err;
   }
+  // Every command that writes to stdout: the version, help texts, lists.
+  for (std::string args : {"--version", "--help", "help find", "eval 1", "locate \"$1\" name x"}) {
+    SCOPED_TRACE(args);
+    std::vector<std::string> argv{"/bin/sh", "-c", "LANG=C \"$0\" " + args + " > /dev/full",
+                                  BuildProgram("tools/oxdbf"), t};
+    ProcessResult r = RunProcess(argv);
+    EXPECT_GE(r.exit_status, 1) << r.err;
+  }
+}
+
+TEST_F(OxdbfConventionsTest, RecordNumbersOutsideTheTableAreUsageErrors) {
+  const std::string t = Make("t.dbf", {"name, C, 10, 0"});
+  for (const char* name : {"one", "two", "three"})
+    ASSERT_EQ(Run({"append", t, std::string("name=") + name}).exit_status, 0);
+  const std::string before = ReadFileBytes(t);
+  // 4294967298 and 4294967297 are 2 and 1 when cut to 32 bits.
+  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+           {"replace", t, "4294967298", "name=X"},
+           {"replace", t, "0", "name=X"},
+           {"replace", t, "4", "name=X"},
+           {"delete", t, "4294967297"},
+           {"delete", t, "-1"},
+           {"recall", t, "9223372036854775807"},
+           {"eval", "--table", t, "--recno", "0", "NAME"},
+           {"eval", "--table", t, "--recno", "4294967297", "NAME"}}) {
+    SCOPED_TRACE(args[0] + " " + args[args.size() - 2]);
+    ProcessResult r = Run(args);
+    EXPECT_EQ(r.exit_status, 2) << r.err;
+    EXPECT_NE(r.err.find("out of range: the table has records 1 to 3"), std::string::npos) << r.err;
+  }
+  EXPECT_EQ(ReadFileBytes(t), before);
+  EXPECT_EQ(Run({"eval", "--recno", "1", "1"}).exit_status, 2);
+  EXPECT_EQ(Run({"eval", "--table", t, "--recno", "3", "NAME"}).out, "C 10 0\n\"three     \"\n");
+  EXPECT_EQ(Run({"replace", t, "3", "name=X"}).exit_status, 0);
+  EXPECT_EQ(Run({"dump", t}).out, "1   one\n2   two\n3   X\n");
+  const std::string empty = Make("e.dbf", {"name, C, 10, 0"});
+  ProcessResult r = Run({"delete", empty, "1"});
+  EXPECT_EQ(r.exit_status, 2);
+  EXPECT_NE(r.err.find("the table has no records"), std::string::npos) << r.err;
+}
+
+TEST_F(OxdbfConventionsTest, EveryCommandExplainsItselfWithOptionsAndExamples) {
+  const std::string commands = Run({"--help"}).out;
+  for (std::size_t at = commands.find("  oxdbf "); at != std::string::npos;
+       at = commands.find("  oxdbf ", at + 1)) {
+    const std::size_t begin = at + 8;
+    const std::string name = commands.substr(begin, commands.find(' ', begin) - begin);
+    SCOPED_TRACE(name);
+    ProcessResult r = Run({"help", name});
+    EXPECT_EQ(r.exit_status, 0);
+    const std::string own = r.out.substr(0, r.out.find("Options for every command:"));
+    EXPECT_NE(own.find("Example"), std::string::npos) << own;
+    EXPECT_GE(std::count(own.begin(), own.end(), '\n'), 4) << own;
+  }
+}
+
+}  // namespace
+}  // namespace orvex::test
+
+// The tool's English meaning of a library error number (oxdbf_english.cpp).
+namespace orvex::tool {
+std::string EnglishErrorText(int number);
+}
+
+namespace orvex::test {
+namespace {
+
+TEST(OxdbfEnglishTest, EveryLibraryErrorNumberHasItsEnglishLine) {
+  const std::string unknown = StandardErrorText(9999);
+  std::vector<int> numbers;
+  for (int n = 1; n < 1300; ++n) {
+    if (StandardErrorText(n) != unknown) numbers.push_back(n);
+  }
+  // Numbers the library reports without a German text of their own: the
+  // file layer's (file exists, invalid parameter, disk full, name taken)
+  // and the expression compiler's.
+  for (int n : {80, 87, 112, 183, 300, 351, 354, 358, 359, 360, 361, 362}) numbers.push_back(n);
+  for (int n : numbers) EXPECT_NE(tool::EnglishErrorText(n), "Unknown error") << n;
 }
 
 }  // namespace
