@@ -120,8 +120,8 @@ def damage(files, rng):
             kept = max(0, (len(out["dbf"]) - header) // length) if length else 0
             touched = ("prefix", kept)
     elif kind == "record flip":
-        header, length, count, _ = facts
-        end = min(len(data["dbf"]), header + count * length)
+        header, length, _, _ = facts
+        end = len(data["dbf"])
         out["dbf"], spots = flip(data["dbf"], header, end, rng)
         touched = ("rows", {(s - header) // length + 1 for s in spots})
     elif kind == "huge count":
@@ -132,8 +132,9 @@ def damage(files, rng):
     elif kind in ("memo flip", "memo cut", "huge memo length", "memo reference"):
         header, length, count, fields = facts
         block = memo_block_size(memo, data["memo"])
-        refs = []  # (row, field offset, block)
-        for row in range(count):
+        refs = []  # (row, field offset, field length, block)
+        # Rows as the file holds them: shared opens count by the file size.
+        for row in range(max(count, (len(data["dbf"]) - header) // length)):
             at = header + row * length
             for offset, flen in fields:
                 text = data["dbf"][at + offset:at + offset + flen].strip(b" \x00")
