@@ -1,6 +1,6 @@
 // oxdbf on the bytes of tables: code pages chosen by the language-driver
 // byte and written by create, create's refusals, the value forms of append,
-// and dump's export formats, damaged memos and short files.
+// find's dates, and dump's export formats, damaged memos and short files.
 #include <fstream>
 #include <string>
 #include <vector>
@@ -226,6 +226,30 @@ TEST_F(OxdbfTablesTest, AppendValueFormsAndFieldsNotGivenStayBlank) {
   }
   EXPECT_EQ(Run({"dump", t, "--csv", "--lf"}).out,
             "N,OK,DAY,NAME\n,T,,\n,F,,\n,T,,\n,F,,\n,T,,\n,,2024-12-31,\n,,2024-02-29,\n,,,ab\n");
+}
+
+TEST_F(OxdbfTablesTest, FindTakesDatesAsAppendDoesAndShowsThemAsDumpDoes) {
+  const std::string t = dir_.File("f.dbf");
+  ASSERT_EQ(Run({"create", t, "name, C, 4, 0", "day, D, 8, 0"}).exit_status, 0);
+  ASSERT_EQ(Run({"append", t, "name=old", "day=1999-05-01"}).exit_status, 0);
+  ASSERT_EQ(Run({"append", t, "name=new", "day=2021-12-31"}).exit_status, 0);
+  ASSERT_EQ(Run({"append", t, "name=none"}).exit_status, 0);
+  ASSERT_EQ(Run({"index", t, "DAY", "DAY"}).exit_status, 0);
+  // ISO, as stored, and the national form of the user's locale (American
+  // outside German ones).
+  for (const std::string date : {"2021-12-31", "20211231", "12/31/2021"}) {
+    ProcessResult r = Run({"find", t, "DAY", date, "--exact"});
+    EXPECT_EQ(r.exit_status, 0) << date << r.err;
+    EXPECT_EQ(r.out, "2   new | 2021-12-31\n") << date;
+  }
+  // Texts that are no date are refused, not searched as the blank date.
+  for (const std::string bad : {"garbage", "31.12.2021", "2021-02-30", "2021-13-01"}) {
+    ProcessResult r = Run({"find", t, "DAY", bad});
+    EXPECT_EQ(r.exit_status, 2) << bad;
+    EXPECT_EQ(r.out, "") << bad;
+    EXPECT_NE(r.err.find("not a date: " + bad), std::string::npos) << r.err;
+  }
+  EXPECT_EQ(Run({"dump", t}).out, "1   old | 1999-05-01\n2   new | 2021-12-31\n3   none | \n");
 }
 
 TEST_F(OxdbfTablesTest, ExportFormats) {
