@@ -46,12 +46,12 @@ TEST_F(OxdbfIndexTest, IndexTagsDumpFindReindex) {
             "Der müde Tod,1921,1921-10-06\r\n");
   ProcessResult found = Run({"find", table_, "TITLE", "der mu"});
   EXPECT_EQ(found.exit_status, 0);
-  EXPECT_EQ(found.out, "2   Der müde Tod | 1921 | 19211006\n");
+  EXPECT_EQ(found.out, "2   Der müde Tod | 1921 | 1921-10-06\n");
   ProcessResult missing = Run({"find", table_, "TITLE", "Nosferatu"});
   EXPECT_EQ(missing.exit_status, 1);
   EXPECT_NE(missing.err.find("Nicht gefunden: Nosferatu"), std::string::npos);
   // Beyond every key, --near stands on the last one.
-  EXPECT_EQ(Run({"find", table_, "TITLE", "Nosferatu", "--near"}).out, "1   Metropolis | 1927 | 19270110\n");
+  EXPECT_EQ(Run({"find", table_, "TITLE", "Nosferatu", "--near"}).out, "1   Metropolis | 1927 | 1927-01-10\n");
   EXPECT_EQ(Run({"find", table_, "TITLE", "me", "--exact"}).exit_status, 1);
   std::string before = ReadFileBytes(os::ResolvePath(dir_.File("movies.mdx")));
   ASSERT_EQ(Run({"reindex", table_}).exit_status, 0);
