@@ -168,11 +168,25 @@ TEST_F(TableTest, OrdersFindAndLocate) {
     EXPECT_EQ(c.exact ? table->FindExact(c.key) : table->Find(c.key), c.found);
     EXPECT_EQ(table->FieldByName("title")->AsString(), c.title);
   }
-  // In an index order the key decides, whatever field is named.
-  EXPECT_TRUE(table->Locate("stars", {std::string("jaws")}, 0));
-  EXPECT_EQ(table->FieldByName("year")->AsInteger(), 1975);
-  EXPECT_TRUE(table->Locate("title", {std::string("al")}, loPartialKey));
-  EXPECT_EQ(table->FieldByName("year")->AsInteger(), 1979);
+  // The tag serves only a Locate on its own key: other fields are matched
+  // record by record in the order, by their own values, not by the key.
+  EXPECT_FALSE(table->Locate("stars", {std::string("jaws")}, 0));
+  EXPECT_TRUE(table->Locate("runtime", {std::int64_t{117}}, 0));
+  EXPECT_EQ(table->FieldByName("title")->AsString(), "alien");
+  EXPECT_TRUE(table->Locate("title", {std::string("Ca")}, loPartialKey));
+  EXPECT_EQ(table->FieldByName("year")->AsInteger(), 1942);
+  ASSERT_TRUE(table->SetOrderToTag("year"));
+  EXPECT_TRUE(table->Locate("year", {std::int64_t{1975}}, 0));
+  EXPECT_EQ(table->FieldByName("title")->AsString(), "jaws");
+  // In the order, not in the file: of the stars holding "er" jaws (1975)
+  // comes first by year, alien in the file.
+  EXPECT_TRUE(table->Locate("stars CONTAINED", {std::string("er")}, loPartialKey));
+  EXPECT_EQ(table->FieldByName("title")->AsString(), "jaws");
+  // Several fields: every one must match, in an order and without one.
+  EXPECT_FALSE(table->Locate("title;year", {std::string("jaws"), std::int64_t{1979}}, 0));
+  EXPECT_TRUE(table->Locate("title;year", {std::string("jaws"), std::int64_t{1975}}, 0));
+  EXPECT_EQ(table->FieldByName("runtime")->AsInteger(), 124);
+  ASSERT_TRUE(table->SetOrderToTag("title"));
   // Natural order: the sequential search on the named field.
   ASSERT_TRUE(table->SetOrderToTag(""));
   EXPECT_TRUE(table->IsSequenced());
