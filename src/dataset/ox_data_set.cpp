@@ -114,6 +114,7 @@ void TOxDataSet::InternalInitFieldDefs() {
     slot.length = static_cast<std::uint8_t>(f.Len);
     slot.decimals = static_cast<std::uint8_t>(f.Dec);
     slot.unpacked_offset = f.Offset;
+    slot.record_offset = f.RecordOffset;
     TFieldType type = TFieldType::ftInteger;
     int size = 0;
     switch (f.FieldType) {
@@ -128,8 +129,13 @@ void TOxDataSet::InternalInitFieldDefs() {
         break;
       case 'N':
       case 'F':
-        type = f.Dec > 0 ? TFieldType::ftFloat : TFieldType::ftInteger;
-        slot.width = f.Dec > 0 ? 8 : 4;
+        // Nine digits always fit 32 bits; from ten on a value may not.
+        slot.wide = f.Dec == 0 && f.Len > 9;
+        slot.huge = slot.wide && f.Len > 18;  // 19 digits may pass 2^63
+        type = f.Dec > 0 || slot.huge ? TFieldType::ftFloat
+               : slot.wide            ? TFieldType::ftLargeint
+                                      : TFieldType::ftInteger;
+        slot.width = f.Dec > 0 || slot.wide ? 8 : 4;
         break;
       case 'L':
         type = TFieldType::ftBoolean;
@@ -154,7 +160,7 @@ void TOxDataSet::InternalInitFieldDefs() {
 // Date fields without an edit mask get one of the short date format's
 // order; float fields show as many digits as the table field holds.
 void TOxDataSet::ApplyFieldDefaults() {
-  const std::string year = CenturyOn ? "9999" : "99";
+  const std::string year = "9999";  // the date texts always show the century
   const std::string& format = os::Formats().short_date_format;
   const bool year_first = !format.empty() && (format[0] == 'Y' || format[0] == 'y');
   for (int i = 0; i < FieldCount(); ++i) {

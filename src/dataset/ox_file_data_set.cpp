@@ -13,6 +13,7 @@
 #include "dataset/dataset_settings.h"
 #include "dataset/ox_blob_stream.h"
 #include "dataset/property_text.h"
+#include "dataset/scoped_option.h"
 #include "dataset/table_definitions.h"
 #include "dates/date_text.h"
 #include "engine/dbf_file.h"
@@ -31,20 +32,6 @@
 namespace orvex {
 
 namespace {
-
-// Gives a process-wide option a value for the lifetime of the object.
-template <typename T>
-class ScopedOption {
- public:
-  ScopedOption(T& option, T value) : option_(option), saved_(option) { option_ = value; }
-  ~ScopedOption() { option_ = saved_; }
-  ScopedOption(const ScopedOption&) = delete;
-  ScopedOption& operator=(const ScopedOption&) = delete;
-
- private:
-  T& option_;
-  T saved_;
-};
 
 const char* const kCreateIndexNames[] = {"ciNotFound", "ciAlways", "ciVerifyHeader", "ciNever"};
 
