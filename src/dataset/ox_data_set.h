@@ -80,6 +80,15 @@ class TOxDataSet : public data::TDataSet {
   void SetShowProgress(bool show) { show_progress_ = show; }
   TOxTableLanguage TableLanguage() const { return table_language_; }
   void SetTableLanguage(TOxTableLanguage language) { table_language_ = language; }
+  // The code page of the open table's texts (fields, memos, Locate values):
+  // the one its language-driver byte names; where the byte names none, the
+  // library's Windows-1252, which the engine converts tlOem tables' code
+  // page 850 to and from. A table whose byte names 850 is such an OEM table
+  // whatever TableLanguage says, one naming 1252 an ANSI table.
+  int TextCodePage() const override { return text_code_page_; }
+  // Whether the engine converts the table's text between code page 850 and
+  // Windows-1252 (memo streams do the same).
+  bool OemText() const { return oem_text_; }
   Notify BeforeRestore, AfterRestore;
 
   bool DesignMode() const { return design_mode_; }
@@ -278,6 +287,8 @@ class TOxDataSet : public data::TDataSet {
   bool hide_deleted_recs_ = false;
   bool show_progress_ = true;
   TOxTableLanguage table_language_ = TOxTableLanguage::tlOem;
+  int text_code_page_ = 1252;
+  bool oem_text_ = true;
   const bool design_mode_;
 
   int work_area_ = 0;  // FWorkArea

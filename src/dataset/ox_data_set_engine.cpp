@@ -54,7 +54,7 @@ bool TOxDataSet::SelectArea(const char* routine) {
   }
   if (SelectedArea() != work_area_) Select(work_area_);
   HideDeleted = hide_deleted_recs_;
-  AnsiTables = table_language_ == TOxTableLanguage::tlAnsi;
+  AnsiTables = !oem_text_;
   return true;
 }
 
@@ -238,7 +238,8 @@ bool TOxDataSet::ActiveStillRead() {
   const data::RecordBuffer active = ActiveBuffer();
   if (IsEmpty() || active == nullptr) return false;
   const auto flag = GetBookmarkFlag(active);
-  if (flag != data::TBookmarkFlag::bfCurrent && flag != data::TBookmarkFlag::bfInserted) return false;
+  if (flag != data::TBookmarkFlag::bfCurrent && flag != data::TBookmarkFlag::bfInserted)
+    return false;
   std::int32_t rec_no = 0;
   std::memcpy(&rec_no, active + bookmark_offset_, 4);
   return StillRead(rec_no) && (InEditingState() || InWhileRange());
