@@ -16,6 +16,7 @@
 #include "engine/work_area.h"
 #include "platform/os/codepage.h"
 #include "platform/os/system.h"
+#include "platform/os/table_code_pages.h"
 
 namespace orvex::tool {
 
@@ -207,7 +208,7 @@ int main(int argc, char** argv) {
       call.exclusive = true;
     } else if (key == "--codepage") {
       long n = IntegerArgument(value, "--codepage");
-      if (n <= 0 || n > 65535 || !CodePageSupported(static_cast<int>(n))) UsageError("unknown code page: " + value);
+      if (n <= 0 || n > 65535 || !os::CodePageSupported(static_cast<int>(n))) UsageError("unknown code page: " + value);
       call.codepage = static_cast<int>(n);
     } else {
       call.flags.push_back(has_value ? key + "=" + value : key);

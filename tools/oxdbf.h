@@ -100,12 +100,6 @@ std::string Shown(const std::string& utf8);
 // call names, else the one its language-driver byte (header offset 29)
 // stands for, else 850.
 int TableCodePage();
-// The code page a language-driver byte stands for (0 when unknown), and the
-// byte that stands for a code page (0 when none does).
-int CodePageOfDriver(unsigned char driver);
-unsigned char DriverOfCodePage(int codepage);
-// True when the platform can convert code page `codepage` (--codepage checks).
-bool CodePageSupported(int codepage);
 // Stored table text (or memo text) as UTF-8, and back; the way back is false
 // when a character has no place in the table's code page.
 std::string StoredToUtf8(std::string_view stored);

@@ -16,6 +16,7 @@
 #include "oxdbf_index.h"
 #include "platform/os/codepage.h"
 #include "platform/os/files.h"
+#include "platform/os/table_code_pages.h"
 
 namespace orvex::tool {
 namespace {
@@ -142,7 +143,7 @@ int Create(const Invocation& call) {
     UsageError("--memo takes dbt3, dbt4 or fpt: " + memo);
   }
   const int codepage = call.codepage != 0 ? call.codepage : 850;
-  const unsigned char driver = DriverOfCodePage(codepage);
+  const unsigned char driver = os::DriverOfCodePage(codepage);
   if (driver == 0) UsageError("no language-driver byte names code page " + std::to_string(codepage));
 
   std::vector<FieldDef> fields;

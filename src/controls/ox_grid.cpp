@@ -9,6 +9,7 @@
 #include "dataset/ox_data_set.h"
 #include "platform/data/data_set.h"
 #include "platform/data/field.h"
+#include "platform/data/field_text.h"
 #include "platform/widgets/qt_text.h"
 
 namespace orvex {
@@ -415,7 +416,7 @@ void TCustomOxGrid::UpdateData() {
   if (!link_->Modified()) return;
   data::TField* field = SelectedField();
   link_->SetModified(false);
-  if (field != nullptr) field->SetText(ui::ToAnsi(edit_text_));
+  if (field != nullptr) data::SetFieldTextUtf8(*field, edit_text_.toStdString());
 }
 
 void TCustomOxGrid::FocusField(data::TField*& field) {

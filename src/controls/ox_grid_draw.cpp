@@ -11,6 +11,7 @@
 #include "platform/data/data_set.h"
 #include "platform/data/database_error.h"
 #include "platform/data/field.h"
+#include "platform/data/field_text.h"
 #include "platform/widgets/paint_utils.h"
 #include "platform/widgets/qt_text.h"
 
@@ -140,7 +141,7 @@ void TCustomOxGrid::DrawDataCell(QPainter& painter, int data_col, int row, const
     QString text;
     try {
       field->GetDisplayText(cell_text_);
-      text = ui::FromAnsi(cell_text_);
+      text = QString::fromStdString(data::TextAsUtf8(*field, cell_text_));
     } catch (...) {
       link_->SetActiveRecord(previous);
       throw;

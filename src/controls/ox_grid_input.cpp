@@ -12,6 +12,7 @@
 #include "platform/data/data_set.h"
 #include "platform/data/database_error.h"
 #include "platform/data/field.h"
+#include "platform/data/field_text.h"
 #include "platform/os/system.h"
 #include "platform/widgets/qt_text.h"
 
@@ -48,7 +49,7 @@ bool TCustomOxGrid::CanEditAcceptKey(QChar) const { return !IsLogicalCell(); }
 
 QString TCustomOxGrid::GetEditText(int, int) const {
   const data::TField* field = SelectedField();
-  return field != nullptr ? ui::FromAnsi(field->Text()) : QString();
+  return field != nullptr ? QString::fromStdString(data::FieldTextUtf8(*field, false)) : QString();
 }
 
 void TCustomOxGrid::SetEditText(int, int, const QString& text) {

@@ -9,17 +9,28 @@ namespace orvex {
 TDbfFieldProps::TDbfFieldProps(bool private_copy) {
   const int count = FieldCount();
   std::uint8_t* start = FieldAddress(0);
+  WorkArea* area = CurrentWorkArea();
   for (int i = 1; i <= count; ++i) {
     fields_.push_back({Field(i), FieldType(i), static_cast<std::uint16_t>(FieldLen(i)),
                        static_cast<std::uint16_t>(FieldDec(i)),
-                       static_cast<std::uint16_t>(FieldAddress(i) - start)});
+                       static_cast<std::uint16_t>(FieldAddress(i) - start),
+                       area->fields[static_cast<std::size_t>(i) - 1].offset});
   }
   buffer_ = start;
-  const WorkArea* area = CurrentWorkArea();
+  // A virtual area keeps no record of its own: its values are those of a
+  // blank record.
+  if (area != nullptr && area->record.size() >= area->record_length && !area->is_virtual) {
+    record_ = area->record.data();
+  } else {
+    record_copy_.assign(area != nullptr ? area->record_length : 1, ' ');
+    record_ = record_copy_.data();
+  }
   if (private_copy && area != nullptr && start != nullptr) {
     ClearRecord();
     copy_.assign(start, start + area->unpacked_size);
     buffer_ = copy_.data();
+    record_copy_.assign(record_, record_ + area->record_length);
+    record_ = record_copy_.data();
   }
 }
 

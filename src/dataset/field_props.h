@@ -17,15 +17,17 @@ struct TDTField {
   char FieldType = 'C';
   std::uint16_t Len = 0;
   std::uint16_t Dec = 0;
-  std::uint16_t Offset = 0;  // from the start of the unpacked buffer
+  std::uint16_t Offset = 0;        // from the start of the unpacked buffer
+  std::uint16_t RecordOffset = 0;  // from the start of the record as stored
 };
 
 class TDbfFieldProps {
  public:
   // Reads the field list of the current work area. Direct operation
-  // (private_copy false) uses the work area's own unpacked buffer; otherwise
-  // the object keeps a copy of it holding the blank record, for when the
-  // table is closed again at once (design-time operation).
+  // (private_copy false) uses the work area's own unpacked buffer and
+  // record; otherwise the object keeps copies of them holding the blank
+  // record, for when the table is closed again at once (design-time
+  // operation).
   explicit TDbfFieldProps(bool private_copy);
   TDbfFieldProps(const TDbfFieldProps&) = delete;
   TDbfFieldProps& operator=(const TDbfFieldProps&) = delete;
@@ -41,6 +43,10 @@ class TDbfFieldProps {
   // Where field i's value lies; 0 gives the buffer's first byte (the
   // deleted flag).
   std::uint8_t* Address(int i) const { return buffer_ + (i == 0 ? 0 : Offset(i)); }
+  // The current record as the engine read it (read form: code page and
+  // translators applied), where the values the unpacked buffer cannot
+  // carry are read: dates with their century, integers beyond 32 bits.
+  const char* Record() const { return record_; }
   // The number of the field of that name (letter case ignored), 0 when
   // there is none.
   int Find(const std::string& name) const;
@@ -50,7 +56,9 @@ class TDbfFieldProps {
  private:
   std::vector<TDTField> fields_;
   std::vector<std::uint8_t> copy_;
+  std::vector<char> record_copy_;
   std::uint8_t* buffer_ = nullptr;
+  const char* record_ = nullptr;
 };
 
 }  // namespace orvex

@@ -6,6 +6,7 @@
 #include "dataset/ox_file_data_set.h"
 #include "memo/blob.h"
 #include "platform/data/application.h"
+#include "platform/data/try_finally.h"
 
 namespace orvex {
 
@@ -23,7 +24,8 @@ TOxBlobStream::TOxBlobStream(data::TField* field, TBlobStreamMode mode, bool tra
     inert_ = false;
     return;
   }
-  const std::int32_t block = CreateBlobDescriptor(translate, Block(), kBlobWrite);
+  old_block_ = Block();
+  const std::int32_t block = CreateBlobDescriptor(translate, old_block_, kBlobWrite);
   // A memo that could not be started leaves the record's reference alone;
   // the stream then writes nothing (the memo store reported why).
   if (block == 0) return;
@@ -31,20 +33,17 @@ TOxBlobStream::TOxBlobStream(data::TField* field, TBlobStreamMode mode, bool tra
   inert_ = false;
 }
 
+// The descriptor is destroyed, and the memo file's write lock so released,
+// on every path: also when the dataset refuses to enter edit state (the
+// record then keeps its old memo reference).
 TOxBlobStream::~TOxBlobStream() {
   try {
     if (!inert_ && data_set_->SelectArea("DestroyBlobStream")) {
-      if (mode_ == TBlobStreamMode::bmWrite) {
-        if (!modified_ && Block() != 0) {
-          SetBlock(0);
-          modified_ = true;
-        }
-        if (data_set_->State() != TDataSetState::dsEdit &&
-            data_set_->State() != TDataSetState::dsInsert)
-          data_set_->Edit();
-        data_set_->WriteEngineRecord(data_set_->ActiveBuffer(), -1);
-      }
-      DestroyBlobDescriptor();
+      data::TryFinally(
+          [&] {
+            if (mode_ == TBlobStreamMode::bmWrite) FinishWrite();
+          },
+          [] { DestroyBlobDescriptor(); });
     }
   } catch (const std::exception& e) {
     data::HandleApplicationException(e);
@@ -61,6 +60,24 @@ TOxBlobStream::~TOxBlobStream() {
   } catch (const std::exception& e) {
     data::HandleApplicationException(e);
   }
+}
+
+void TOxBlobStream::FinishWrite() {
+  if (!modified_ && Block() != 0) {
+    SetBlock(0);
+    modified_ = true;
+  }
+  if (data_set_->State() != TDataSetState::dsEdit &&
+      data_set_->State() != TDataSetState::dsInsert) {
+    try {
+      data_set_->Edit();
+    } catch (...) {
+      SetBlock(old_block_);
+      modified_ = false;
+      throw;
+    }
+  }
+  data_set_->WriteEngineRecord(data_set_->ActiveBuffer(), -1);
 }
 
 bool TOxBlobStream::Usable(const char* routine) {

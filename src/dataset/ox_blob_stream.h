@@ -39,12 +39,17 @@ class TOxBlobStream : public data::TStream {
   std::int64_t Seek(std::int64_t offset, int origin) override;
 
  private:
+  // A write stream's end: the new memo's reference into the record, the
+  // dataset put into edit state first. When the dataset refuses that, the
+  // active buffer gets its old reference back and the refusal goes on.
+  void FinishWrite();
   bool Usable(const char* routine);
   std::int32_t Block() const;
   void SetBlock(std::int32_t block);
 
   data::TField* field_;
   TOxFileDataSet* data_set_;
+  std::int32_t old_block_ = 0;  // a write stream's record reference before it
   bool modified_ = false;
   bool inert_ = true;
   data::TBlobStreamMode mode_;

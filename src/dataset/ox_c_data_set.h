@@ -26,6 +26,9 @@ enum TLocateOption : unsigned {
   loPartialKey = 2,
 };
 
+// The field names of a Locate's key fields: split at ";", trimmed.
+std::vector<std::string> KeyFieldNames(const std::string& key_fields);
+
 class TOxCDataSet : public TOxDataSet {
  public:
   explicit TOxCDataSet(std::string name = "", bool design_mode = false);
@@ -43,7 +46,7 @@ class TOxCDataSet : public TOxDataSet {
   void SetReadOnly(bool read_only) { read_only_ = read_only; }
 
   // The first record, in natural order, whose fields (names separated by
-  // ";", one value each) hold the values; case-insensitive with
+  // ";", one value each) all hold the values; case-insensitive with
   // loCaseInsensitive, exact unless loPartialKey. The dataset then shows
   // the record found (or the end of the table). Answers the engine's result.
   virtual bool Locate(const std::string& key_fields, const std::vector<LocateValue>& key_values,

@@ -6,14 +6,17 @@
 #include <cstring>
 
 #include "common/errors.h"
+#include "common/names.h"
 #include "dataset/dataset_settings.h"
 #include "dataset/ox_date_field.h"
 #include "dates/date_settings.h"
+#include "engine/dbf_file.h"
 #include "engine/entry_points.h"
 #include "engine/tables.h"
 #include "platform/data/database_error.h"
 #include "platform/data/field_kinds.h"
 #include "platform/os/format_settings.h"
+#include "platform/os/table_code_pages.h"
 
 namespace orvex {
 
@@ -68,7 +71,8 @@ bool TOxDataSet::OpenTableArea(const std::string& name) {
     ErrorDetail = detail;
     return false;
   }
-  AnsiTables = table_language_ == TOxTableLanguage::tlAnsi;
+  ChooseTextCodePage(name);
+  AnsiTables = !oem_text_;
   if (KeepsTableOpen()) {
     if (!OpenTable(name)) return false;
     RegisterTable();
@@ -80,6 +84,35 @@ bool TOxDataSet::OpenTableArea(const std::string& name) {
   RegisterTable();
   USE("");
   return true;
+}
+
+// The byte is read through the engine's own header reading, on a probe of
+// the file that is closed at once; a file that does not open names none
+// (the USE that follows reports why).
+void TOxDataSet::ChooseTextCodePage(const std::string& name) {
+  int named = 0;
+  {
+    const bool report = SetAutoReport(false);
+    const bool raise = SetRaiseOnError(false);
+    WorkArea probe;
+    probe.file_name = DefaultExt(name, "DBF");
+    probe.open_mode = os::kOpenReadDenyNone;
+    if (OpenDbf(probe)) {
+      if (probe.dialect != DbfDialect::kDbase2) named = os::CodePageOfDriver(probe.header[29]);
+      CloseDbf(probe);
+    }
+    DbfErrorNo = 0;
+    TakeErrorDetail();
+    SetRaiseOnError(raise);
+    SetAutoReport(report);
+  }
+  if (named == 0 || !os::CodePageSupported(named)) {
+    oem_text_ = table_language_ == TOxTableLanguage::tlOem;
+    text_code_page_ = 1252;
+  } else {
+    oem_text_ = named == 850;
+    text_code_page_ = named == 850 ? 1252 : named;
+  }
 }
 
 void TOxDataSet::RegisterTable() {
@@ -114,6 +147,7 @@ void TOxDataSet::InternalInitFieldDefs() {
     slot.length = static_cast<std::uint8_t>(f.Len);
     slot.decimals = static_cast<std::uint8_t>(f.Dec);
     slot.unpacked_offset = f.Offset;
+    slot.record_offset = f.RecordOffset;
     TFieldType type = TFieldType::ftInteger;
     int size = 0;
     switch (f.FieldType) {
@@ -128,8 +162,13 @@ void TOxDataSet::InternalInitFieldDefs() {
         break;
       case 'N':
       case 'F':
-        type = f.Dec > 0 ? TFieldType::ftFloat : TFieldType::ftInteger;
-        slot.width = f.Dec > 0 ? 8 : 4;
+        // Nine digits always fit 32 bits; from ten on a value may not.
+        slot.wide = f.Dec == 0 && f.Len > 9;
+        slot.huge = slot.wide && f.Len > 18;  // 19 digits may pass 2^63
+        type = f.Dec > 0 || slot.huge ? TFieldType::ftFloat
+               : slot.wide            ? TFieldType::ftLargeint
+                                      : TFieldType::ftInteger;
+        slot.width = f.Dec > 0 || slot.wide ? 8 : 4;
         break;
       case 'L':
         type = TFieldType::ftBoolean;
@@ -154,7 +193,7 @@ void TOxDataSet::InternalInitFieldDefs() {
 // Date fields without an edit mask get one of the short date format's
 // order; float fields show as many digits as the table field holds.
 void TOxDataSet::ApplyFieldDefaults() {
-  const std::string year = CenturyOn ? "9999" : "99";
+  const std::string year = "9999";  // the date texts always show the century
   const std::string& format = os::Formats().short_date_format;
   const bool year_first = !format.empty() && (format[0] == 'Y' || format[0] == 'y');
   for (int i = 0; i < FieldCount(); ++i) {

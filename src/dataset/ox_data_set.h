@@ -17,7 +17,9 @@
 //                            C  length + 1: length byte, then the characters
 //                            D  8: date-time value (double), 0 = empty date
 //                            N/F with decimals  8: double, rounded to them
-//                            N/F without        4: 32-bit integer
+//                            N/F without, up to 9 characters  4: 32-bit
+//                            integer; up to 18  8: 64-bit integer;
+//                            wider  8: double
 //                            L  2: the logical value, then 0
 //                            M  4: 32-bit memo block number
 //   record size            calculated fields: per field a null byte (0 =
@@ -27,6 +29,12 @@
 //   RecInfoOffset + 5      3: not used
 //   BookmarkOffset (+8)    4: bookmark = the record number
 // A field with an empty name gets neither a definition nor a slot.
+//
+// VALUES: dates go between the record and their slots with the full year,
+// whatever CenturyOn and the display settings are, and integers of N
+// fields wider than 9 characters with all their digits: both are read from
+// the record as the engine holds it and written through the engine's exact
+// field texts (record_pack.h) where its unpacked form cannot carry them.
 //
 // ENGINE ACCESS: the engine has one current work area for the whole
 // program, so every operation that touches the engine first calls
@@ -72,6 +80,15 @@ class TOxDataSet : public data::TDataSet {
   void SetShowProgress(bool show) { show_progress_ = show; }
   TOxTableLanguage TableLanguage() const { return table_language_; }
   void SetTableLanguage(TOxTableLanguage language) { table_language_ = language; }
+  // The code page of the open table's texts (fields, memos, Locate values):
+  // the one its language-driver byte names; where the byte names none, the
+  // library's Windows-1252, which the engine converts tlOem tables' code
+  // page 850 to and from. A table whose byte names 850 is such an OEM table
+  // whatever TableLanguage says, one naming 1252 an ANSI table.
+  int TextCodePage() const override { return text_code_page_; }
+  // Whether the engine converts the table's text between code page 850 and
+  // Windows-1252 (memo streams do the same).
+  bool OemText() const { return oem_text_; }
   Notify BeforeRestore, AfterRestore;
 
   bool DesignMode() const { return design_mode_; }
@@ -214,10 +231,16 @@ class TOxDataSet : public data::TDataSet {
     std::uint8_t length = 0;
     std::uint8_t decimals = 0;
     bool has_slot = false;
+    bool wide = false;  // an N or F integer wider than 32 bits can hold
+    bool huge = false;  // such an integer wider than 64 bits can hold
     std::uint16_t unpacked_offset = 0;
-    std::uint16_t offset = 0;  // in the record buffer
+    std::uint16_t record_offset = 0;  // in the record as stored
+    std::uint16_t offset = 0;         // in the record buffer
     std::uint16_t width = 0;
   };
+  // Decides the table's text code page and conversion from the language-
+  // driver byte of file `name` (TextCodePage), before the engine opens it.
+  void ChooseTextCodePage(const std::string& name);
   // Opens the table (OpenTable, or only to read its fields) and registers
   // it; false when the engine reported an error first.
   bool OpenTableArea(const std::string& name);
@@ -234,7 +257,15 @@ class TOxDataSet : public data::TDataSet {
   data::TGetResult ReadCurrent(data::RecordBuffer buffer);
   data::TGetResult ReadNext(data::RecordBuffer buffer);
   data::TGetResult ReadPrior(data::RecordBuffer buffer);
-  void WriteSlot(const Slot& slot, const std::uint8_t* from, std::uint8_t* to);
+  // Writes a slot's value into the unpacked buffer; answers the field text
+  // the write must store exactly instead (see SetExactFieldText), or "".
+  std::string WriteSlot(const Slot& slot, const std::uint8_t* from, std::uint8_t* to);
+  // The slot of a wide integer from its stored text; the text of its value
+  // (digits, '-' in front); whether that value fits 32 bits (*narrow then
+  // holds it, else 0).
+  static void ReadWide(const Slot& slot, const char* stored, std::uint8_t* to);
+  static std::string WideDigits(const Slot& slot, const std::uint8_t* from);
+  static bool WideFits32(const Slot& slot, const std::uint8_t* from, std::int32_t* narrow);
   bool InEditingState() const;
   // SKIP(n) in the selected area with the relation hook taken out (s_Skip
   // without the selection).
@@ -256,6 +287,8 @@ class TOxDataSet : public data::TDataSet {
   bool hide_deleted_recs_ = false;
   bool show_progress_ = true;
   TOxTableLanguage table_language_ = TOxTableLanguage::tlOem;
+  int text_code_page_ = 1252;
+  bool oem_text_ = true;
   const bool design_mode_;
 
   int work_area_ = 0;  // FWorkArea

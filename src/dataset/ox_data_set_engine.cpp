@@ -6,9 +6,9 @@
 // active record after every scroll and every batch of fetched records, so
 // that engine commands (locks, writes, Locate) act on the record the user
 // sees. RefreshFromEngine goes the other way: after the engine cursor moved
-// behind the framework's back it re-reads the ring around it, or, while the
-// controls are disabled or an engine error is pending, only the active
-// buffer, leaving the full re-read for the next data-set-change event.
+// behind the framework's back it re-reads the ring around it, or, while an
+// engine error is pending, only the active buffer, leaving the full re-read
+// for the next data-set-change event.
 #include <cstring>
 
 #include "common/errors.h"
@@ -54,7 +54,7 @@ bool TOxDataSet::SelectArea(const char* routine) {
   }
   if (SelectedArea() != work_area_) Select(work_area_);
   HideDeleted = hide_deleted_recs_;
-  AnsiTables = table_language_ == TOxTableLanguage::tlAnsi;
+  AnsiTables = !oem_text_;
   return true;
 }
 
@@ -238,7 +238,8 @@ bool TOxDataSet::ActiveStillRead() {
   const data::RecordBuffer active = ActiveBuffer();
   if (IsEmpty() || active == nullptr) return false;
   const auto flag = GetBookmarkFlag(active);
-  if (flag != data::TBookmarkFlag::bfCurrent && flag != data::TBookmarkFlag::bfInserted) return false;
+  if (flag != data::TBookmarkFlag::bfCurrent && flag != data::TBookmarkFlag::bfInserted)
+    return false;
   std::int32_t rec_no = 0;
   std::memcpy(&rec_no, active + bookmark_offset_, 4);
   return StillRead(rec_no) && (InEditingState() || InWhileRange());
@@ -246,8 +247,12 @@ bool TOxDataSet::ActiveStillRead() {
 
 // ----------------------------------------------------------- refreshing ---
 
+// With the controls disabled the ring is re-read all the same: the
+// framework holds the data-set-change event back for EnableControls, and
+// moves and record numbers asked meanwhile need the ring where the engine
+// now stands.
 void TOxDataSet::RefreshFromEngine() {
-  if (DbfErrorNo != 0 || ControlsDisabled()) {
+  if (DbfErrorNo != 0) {
     if (ActiveBuffer() != nullptr && SelectArea("RefreshFromEngine"))
       ReadEngineRecord(ActiveBuffer());
     refresh_pending_ = true;

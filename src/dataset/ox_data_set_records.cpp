@@ -12,6 +12,7 @@
 #include "dataset/ox_data_set.h"
 #include "dates/date_settings.h"
 #include "dates/date_text.h"
+#include "dates/day_number.h"
 #include "engine/navigation.h"
 #include "engine/record_io.h"
 #include "engine/record_pack.h"
@@ -54,9 +55,9 @@ void StoreInt32(std::uint8_t* p, std::int32_t v) { std::memcpy(p, &v, 4); }
 // integer of the exact product. Values near such a middle, large values,
 // many decimals, infinities and NaN take the text way.
 double RoundedToDecimals(double value, int decimals) {
-  static constexpr double kPowers[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 1e10,
-                                       1e11, 1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20,
-                                       1e21, 1e22};
+  static constexpr double kPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                       1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                       1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
   if (decimals >= 0 && decimals <= 22) {
     const double scale = kPowers[decimals];
     const double p = value * scale;
@@ -75,57 +76,35 @@ double RoundedToDecimals(double value, int decimals) {
   return rounded;
 }
 
-// Where the engine's unpacked date text (the form DateTextFromDText writes
-// for the current DateType and CenturyOn) keeps each digit of YYYYMMDD:
-// learned from the text of the probe "01234567", once per setting. Reading
-// the digits from those places is what DayNumberFromDateText does for such
-// a text, without building the intermediate texts; anything else (empty
-// dates, odd texts) goes the general way.
-struct DateLayout {
-  std::uint8_t type = 0xFF;
-  bool century = false;
-  std::size_t length = 0;
-  int place[8] = {-1, -1, -1, -1, -1, -1, -1, -1};  // text position of YYYYMMDD digit i
-};
-
-const DateLayout& CurrentDateLayout() {
-  static DateLayout layout;
-  if (layout.type != DateType || layout.century != CenturyOn) {
-    const std::string probe = DateTextFromDText("01234567");
-    layout = DateLayout{DateType, CenturyOn, probe.size()};
-    for (std::size_t i = 0; i < probe.size(); ++i) {
-      if (probe[i] >= '0' && probe[i] <= '7') layout.place[probe[i] - '0'] = static_cast<int>(i);
-    }
-  }
-  return layout;
+// The date-time value of a D field as stored (YYYYMMDD); 0 for an empty
+// or invalid date.
+double DateTimeFromStored(const char* stored, std::size_t length) {
+  const DayNumber day = DayNumberFromDText(std::string_view(stored, length < 8 ? length : 8));
+  return IsValidDayNumber(day) ? day - kDateTimeEpoch : 0.0;
 }
 
-// The date-time value of an unpacked date text; 0 for an empty or invalid
-// date. The text is read in the order of the current date type, a two-digit
-// year completed with its century.
-double DateTimeFromDateText(const std::uint8_t* text) {
-  const std::size_t n = text[0] < 10 ? text[0] : 10;
-  const char* chars = reinterpret_cast<const char*>(text + 1);
-  const DateLayout& layout = CurrentDateLayout();
-  if (n == layout.length) {
-    int digits[8];
-    bool ok = true;
-    for (int i = 0; i < 8 && ok; ++i) {
-      const int at = layout.place[i];
-      digits[i] = at < 0 ? 0 : chars[at] - '0';
-      ok =
-          at < 0 ? i < 2 && !CenturyOn : digits[i] >= 0 && digits[i] <= 9;  // YY: no century digits
-    }
-    if (ok) {
-      int year = digits[0] * 1000 + digits[1] * 100 + digits[2] * 10 + digits[3];
-      if (layout.place[0] < 0) year = CenturyOf(year % 100) + year % 100;
-      const DayNumber day =
-          DayNumberFromYMD(year, digits[4] * 10 + digits[5], digits[6] * 10 + digits[7]);
-      return IsValidDayNumber(day) ? day - kDateTimeEpoch : 0.0;
-    }
-  }
-  const DayNumber day = DayNumberFromDateText(std::string_view(chars, n));
-  return IsValidDayNumber(day) ? day - kDateTimeEpoch : 0.0;
+// The integer of an N or F field as stored (blanks around the digits); 0
+// for a blank field or one that holds no integer within 64 bits.
+std::int64_t IntegerFromStored(const char* stored, std::size_t length) {
+  std::size_t b = 0;
+  while (b < length && stored[b] == ' ') ++b;
+  while (length > b && stored[length - 1] == ' ') --length;
+  if (b < length && stored[b] == '+') ++b;
+  std::int64_t value = 0;
+  const auto [end, ec] = std::from_chars(stored + b, stored + length, value);
+  return ec == std::errc() && end == stored + length ? value : 0;
+}
+
+// The number of an N or F field as stored; 0 for a blank field or one that
+// holds no number.
+double DoubleFromStored(const char* stored, std::size_t length) {
+  std::size_t b = 0;
+  while (b < length && stored[b] == ' ') ++b;
+  while (length > b && stored[length - 1] == ' ') --length;
+  if (b < length && stored[b] == '+') ++b;
+  double value = 0;
+  const auto [end, ec] = std::from_chars(stored + b, stored + length, value);
+  return ec == std::errc() && end == stored + length && std::isfinite(value) ? value : 0.0;
 }
 
 // memcpy of the sizes a number, logical or memo slot has, with the size
@@ -272,6 +251,7 @@ TGetResult TOxDataSet::ReadPrior(RecordBuffer buffer) {
 void TOxDataSet::ReadEngineRecord(std::uint8_t* buffer) {
   if (field_props_ == nullptr) return;
   const std::uint8_t* record = field_props_->Address(0);
+  const char* stored = field_props_->Record();
   buffer[0] = record[0];
   for (const Slot& slot : slots_) {
     if (!slot.has_slot) continue;
@@ -283,7 +263,7 @@ void TOxDataSet::ReadEngineRecord(std::uint8_t* buffer) {
         if (to[0] > slot.length) to[0] = slot.length;
         break;
       case 'D': {
-        const double value = DateTimeFromDateText(from);
+        const double value = DateTimeFromStored(stored + slot.record_offset, slot.length);
         std::memcpy(to, &value, 8);
         break;
       }
@@ -292,6 +272,8 @@ void TOxDataSet::ReadEngineRecord(std::uint8_t* buffer) {
         if (slot.decimals > 0) {
           const double value = RoundedToDecimals(RealToDouble(from), slot.decimals);
           std::memcpy(to, &value, 8);
+        } else if (slot.wide) {
+          ReadWide(slot, stored + slot.record_offset, to);
         } else {
           std::memcpy(to, from, 4);
         }
@@ -307,31 +289,32 @@ void TOxDataSet::ReadEngineRecord(std::uint8_t* buffer) {
   }
 }
 
-void TOxDataSet::WriteSlot(const Slot& slot, const std::uint8_t* from, std::uint8_t* to) {
+std::string TOxDataSet::WriteSlot(const Slot& slot, const std::uint8_t* from, std::uint8_t* to) {
   switch (slot.type) {
     case 'C':
       to[0] = from[0] > slot.length ? slot.length : from[0];
       std::memcpy(to + 1, from + 1, to[0]);
-      break;
+      return "";
     case 'D': {
       double value;
       std::memcpy(&value, from, 8);
-      std::string text;
-      if (value != 0) {
-        // A value outside the years 1..9999 has no date text; cutting its
-        // text to 10 characters could make another, valid-looking date.
-        bool valid = data::IsValidDate(value);
-        if (valid) {
-          text = TrimRight(data::DateToStr(value)).substr(0, 10);
-          valid = CheckDateText(text);
-        }
-        if (!valid) {
-          os::MessageBox(kInvalidDateText, "", false);
-          text.clear();
-        }
+      if (value == 0) {
+        StoreShortString(to, EmptyDateText(DateType), 10);
+        return "";
       }
-      StoreShortString(to, text.empty() ? EmptyDateText(DateType) : text, 10);
-      break;
+      // A value outside the years 1..9999 has no date text.
+      const DayNumber day = std::floor(value) + kDateTimeEpoch;
+      if (!data::IsValidDate(value) || !IsValidDayNumber(day)) {
+        os::MessageBox(kInvalidDateText, "", false);
+        StoreShortString(to, EmptyDateText(DateType), 10);
+        return "";
+      }
+      StoreShortString(to, DateTextFromDayNumber(day), 10);
+      // Without the century the text names the year of CenturyOf's
+      // window; another year is stored exactly.
+      const int year = YMDFromDayNumber(day).year;
+      if (CenturyOn || CenturyOf(year % 100) + year % 100 == year) return "";
+      return DTextFromDayNumber(day);
     }
     case 'N':
     case 'F':
@@ -339,32 +322,90 @@ void TOxDataSet::WriteSlot(const Slot& slot, const std::uint8_t* from, std::uint
         double value;
         std::memcpy(&value, from, 8);
         DoubleToReal(value, to);
+      } else if (slot.wide) {
+        // The unpacked buffer holds what the engine reads from such a
+        // field: the value when it fits 32 bits, else 0.
+        std::int32_t narrow = 0;
+        const bool fits = WideFits32(slot, from, &narrow);
+        StoreInt32(to, narrow);
+        if (fits) return "";
+        const std::string digits = WideDigits(slot, from);  // fits the field: see SetFieldData
+        return std::string(slot.length - digits.size(), ' ') + digits;
       } else {
         std::memcpy(to, from, 4);
       }
-      break;
+      return "";
     case 'L':
       to[0] = from[0];
-      break;
+      return "";
     default:  // M
       std::memcpy(to, from, 4);
-      break;
+      return "";
   }
 }
 
 void TOxDataSet::WriteEngineRecord(const std::uint8_t* buffer, int field_no) {
   if (field_props_ == nullptr) return;
   std::uint8_t* record = field_props_->Address(0);
+  // Exact texts go to the work area that holds the table; a private copy
+  // of the record (design time) is never written.
+  WorkArea* area = field_props_->CopySize() == 0
+                       ? WorkAreas[static_cast<std::size_t>(work_area_)].get()
+                       : nullptr;
   record_written_ = true;
   record[0] = buffer[0];
   if (field_no == 0) return;
   for (std::size_t i = 0; i < slots_.size(); ++i) {
     const bool selected = field_no == -1 || static_cast<int>(i) + 1 == field_no;
     if (selected && slots_[i].has_slot) {
-      WriteSlot(slots_[i], buffer + slots_[i].offset, record + slots_[i].unpacked_offset);
+      std::string exact =
+          WriteSlot(slots_[i], buffer + slots_[i].offset, record + slots_[i].unpacked_offset);
+      if (area != nullptr) SetExactFieldText(*area, static_cast<int>(i) + 1, std::move(exact));
     }
     if (field_no != -1 && static_cast<int>(i) + 1 == field_no) break;
   }
+}
+
+// Integers of fields wider than 9 characters: a 64-bit integer while the
+// field has at most 18 characters (every value it holds fits), a double in
+// wider fields (exact up to 2^53).
+void TOxDataSet::ReadWide(const Slot& slot, const char* stored, std::uint8_t* to) {
+  if (slot.huge) {
+    const double value = DoubleFromStored(stored, slot.length);
+    std::memcpy(to, &value, 8);
+  } else {
+    const std::int64_t value = IntegerFromStored(stored, slot.length);
+    std::memcpy(to, &value, 8);
+  }
+}
+
+std::string TOxDataSet::WideDigits(const Slot& slot, const std::uint8_t* from) {
+  if (!slot.huge) {
+    std::int64_t value;
+    std::memcpy(&value, from, 8);
+    return std::to_string(value);
+  }
+  double value;
+  std::memcpy(&value, from, 8);
+  char text[400];
+  const auto written =
+      std::to_chars(text, text + sizeof text, std::nearbyint(value), std::chars_format::fixed, 0);
+  return std::string(text, written.ec == std::errc() ? written.ptr : text);
+}
+
+bool TOxDataSet::WideFits32(const Slot& slot, const std::uint8_t* from, std::int32_t* narrow) {
+  double value;
+  if (slot.huge) {
+    std::memcpy(&value, from, 8);
+    value = std::nearbyint(value);
+  } else {
+    std::int64_t whole;
+    std::memcpy(&whole, from, 8);
+    value = static_cast<double>(whole);
+  }
+  const bool fits = value >= -2147483648.0 && value <= 2147483647.0;
+  *narrow = fits ? static_cast<std::int32_t>(value) : 0;
+  return fits;
 }
 
 // ------------------------------------------------------------ field data ---
@@ -460,6 +501,10 @@ void TOxDataSet::SetFieldData(data::TField* field, const void* buffer) {
     if (State() == TDataSetState::dsCalcFields) data::DatabaseError(data::kNotEditing, Name());
     const Slot* slot = SlotOf(*field);
     if (slot == nullptr) return;
+    if (slot->wide && in != nullptr && WideDigits(*slot, in).size() > slot->length) {
+      data::DatabaseError("Wert " + WideDigits(*slot, in) + " passt nicht in das Feld " +
+                          field->FieldName() + " (" + std::to_string(slot->length) + " Stellen)");
+    }
     std::uint8_t* value = record + slot->offset;
     std::memset(value, 0, slot->width);
     if (in != nullptr) {

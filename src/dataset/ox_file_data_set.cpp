@@ -13,6 +13,7 @@
 #include "dataset/dataset_settings.h"
 #include "dataset/ox_blob_stream.h"
 #include "dataset/property_text.h"
+#include "dataset/scoped_option.h"
 #include "dataset/table_definitions.h"
 #include "dates/date_text.h"
 #include "engine/dbf_file.h"
@@ -21,6 +22,8 @@
 #include "engine/navigation.h"
 #include "engine/record_io.h"
 #include "engine/tables.h"
+#include "index/index_file.h"
+#include "index/index_open.h"
 #include "index/index_search.h"
 #include "platform/data/field_kinds.h"
 #include "platform/data/try_finally.h"
@@ -29,20 +32,6 @@
 namespace orvex {
 
 namespace {
-
-// Gives a process-wide option a value for the lifetime of the object.
-template <typename T>
-class ScopedOption {
- public:
-  ScopedOption(T& option, T value) : option_(option), saved_(option) { option_ = value; }
-  ~ScopedOption() { option_ = saved_; }
-  ScopedOption(const ScopedOption&) = delete;
-  ScopedOption& operator=(const ScopedOption&) = delete;
-
- private:
-  T& option_;
-  T saved_;
-};
 
 const char* const kCreateIndexNames[] = {"ciNotFound", "ciAlways", "ciVerifyHeader", "ciNever"};
 
@@ -193,7 +182,8 @@ bool TOxFileDataSet::Search(const char* routine, const std::string& key, bool ex
 bool TOxFileDataSet::Locate(const std::string& key_fields,
                             const std::vector<LocateValue>& key_values, unsigned options) {
   if (!SelectArea("Locate")) return false;
-  if (!IndexOrderActive(WorkAreaNo())) return TOxCDataSet::Locate(key_fields, key_values, options);
+  if (!KeyFieldsAreActiveKey(key_fields))
+    return TOxCDataSet::Locate(key_fields, key_values, options);
   std::string text;
   for (const LocateValue& value : key_values) {
     if (const auto* s = std::get_if<std::string>(&value)) {
@@ -214,12 +204,23 @@ bool TOxFileDataSet::Locate(const std::string& key_fields,
   return (options & loPartialKey) != 0 ? Find(text) : FindExact(text);
 }
 
+bool TOxFileDataSet::KeyFieldsAreActiveKey(const std::string& key_fields) {
+  if (!IndexOrderActive(WorkAreaNo())) return false;
+  IndexFile* index = IndexOf(WorkAreaNo());
+  const TagState* tag = index != nullptr ? index->Active() : nullptr;
+  if (tag == nullptr) return false;
+  std::string joined;
+  for (const std::string& name : KeyFieldNames(key_fields))
+    joined += (joined.empty() ? "" : "+") + name;
+  return NormaliseExpression(tag->layout.key_expr) == NormaliseExpression(joined);
+}
+
 // ------------------------------------------------------------------ BLOB ---
 
 std::unique_ptr<data::TStream> TOxFileDataSet::CreateBlobStream(data::TField* field,
                                                                 data::TBlobStreamMode mode) {
   if (field == nullptr || dynamic_cast<data::TBlobField*>(field) == nullptr) return nullptr;
-  return std::make_unique<TOxBlobStream>(field, mode, TableLanguage() == TOxTableLanguage::tlOem);
+  return std::make_unique<TOxBlobStream>(field, mode, OemText());
 }
 
 // ------------------------------------------------------------ properties ---

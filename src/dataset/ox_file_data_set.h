@@ -86,15 +86,19 @@ class TOxFileDataSet : public TOxCDataSet {
   bool Find(const std::string& key);
   bool FindExact(const std::string& key);
 
-  // In an index order the key values (as one text of at most 255
-  // characters) are searched in the active index, exactly unless
-  // loPartialKey; the field names and loCaseInsensitive do not matter
-  // there. In natural order the sequential search of TOxCDataSet.
+  // When the key fields are the active tag's key (its expression is the
+  // fields' names joined by "+"), the key values (as one text of at most
+  // 255 characters) are searched in the tag, exactly unless loPartialKey;
+  // loCaseInsensitive does not matter there. Otherwise, and in natural
+  // order, the sequential search of TOxCDataSet.
   bool Locate(const std::string& key_fields, const std::vector<LocateValue>& key_values,
               unsigned options) override;
+  // Whether an index order is active whose key is the key fields.
+  bool KeyFieldsAreActiveKey(const std::string& key_fields);
 
   // A TOxBlobStream over a BLOB field of the current record (text
-  // translated between OEM and the program's characters for tlOem tables);
+  // translated between OEM and the program's characters where the engine
+  // converts the table's text, see OemText);
   // nullptr for other fields.
   std::unique_ptr<data::TStream> CreateBlobStream(data::TField* field,
                                                   data::TBlobStreamMode mode) override;

@@ -47,8 +47,11 @@ bool BeginIndexedEdit(WorkArea& area, int a, const char* routine) {
   }
   if (!EnterLockBracket(a)) return false;
   std::memcpy(area.swap.data(), area.unpacked, area.unpacked_size);
+  // The caller's exact texts go with the caller's buffer.
+  auto exact_texts = std::move(area.exact_texts);
   if (GetDbfRecord(area, area.record_number)) UnpackRecord(area);
   if (IndexEngine.before_edit) IndexEngine.before_edit(a);
+  area.exact_texts = std::move(exact_texts);
   return true;
 }
 

@@ -343,7 +343,15 @@ bool SamePart(const FieldDesc& f, const std::uint8_t* a, const std::uint8_t* b) 
 
 }  // namespace
 
+void SetExactFieldText(WorkArea& area, int field, std::string text) {
+  auto& texts = area.exact_texts;
+  std::erase_if(texts, [field](const auto& entry) { return entry.first == field; });
+  if (!text.empty() && field >= 1 && field <= static_cast<int>(area.fields.size()))
+    texts.emplace_back(field, std::move(text));
+}
+
 void UnpackRecord(WorkArea& area, const char* rec) {
+  area.exact_texts.clear();
   if (area.is_virtual || area.unpacked == nullptr) return;
   std::uint8_t* out = area.unpacked;
   *out++ = rec[0] == '*' ? 1 : 0;
@@ -363,6 +371,7 @@ std::vector<bool> UnchangedFields(WorkArea& area, const char* stored) {
     unchanged[i] = SamePart(f, in, part);
     in += UnpackedFieldSize(f);
   }
+  for (const auto& [field, text] : area.exact_texts) unchanged[static_cast<std::size_t>(field) - 1] = false;
   return unchanged;
 }
 
@@ -407,6 +416,10 @@ void PackRecord(WorkArea& area) {
         in += 4;
         break;
     }
+  }
+  for (const auto& [field, text] : area.exact_texts) {
+    const FieldDesc& f = area.fields[static_cast<std::size_t>(field) - 1];
+    PutText(rec + f.offset, f.length, text);
   }
 }
 

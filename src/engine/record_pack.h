@@ -15,6 +15,15 @@
 
 namespace orvex {
 
+// A field's text as the next write is to store it (C, D, N or F fields;
+// cut or blank-padded to the field's length), for a value the unpacked form
+// cannot carry: a date of another century than CenturyOf gives while
+// CenturyOn is off, an integer beyond 32 bits. The text belongs to the
+// unpacked buffer: PackRecord writes it over what it makes of that field,
+// and it is dropped whenever the buffer is unpacked anew (a read, a blank
+// record, the end of a write). An empty text drops the field's text.
+void SetExactFieldText(WorkArea& area, int field, std::string text);
+
 // Record buffer -> unpacked buffer (nothing for virtual areas). The second
 // form reads the record from `record`, which must hold the same bytes as the
 // record buffer (see GetDbfRecord).
@@ -25,10 +34,11 @@ void PackRecord(WorkArea& area);
 
 // For each field: true when its part of the unpacked buffer holds what
 // unpacking the field of `stored` (a record as it stands in the file, before
-// read conversion) gives. Replace writes such fields with their stored bytes,
-// because the unpacked forms cannot carry every stored value (two-digit
-// years, integers beyond 32 bits, long decimals, OEM characters without an
-// ANSI twin, blank logicals and numbers). All false for virtual areas.
+// read conversion) gives and no exact text is set for it. Replace writes such
+// fields with their stored bytes, because the unpacked forms cannot carry
+// every stored value (two-digit years, integers beyond 32 bits, long
+// decimals, OEM characters without an ANSI twin, blank logicals and
+// numbers). All false for virtual areas.
 std::vector<bool> UnchangedFields(WorkArea& area, const char* stored);
 
 // Converts the record bytes after the deletion flag for reading (read

@@ -331,6 +331,23 @@ std::string LocateSpec(const std::string& field_name, bool no_case, bool exact) 
   return search_spec;
 }
 
+// Puts the search text for `value` in field `field` into the search state
+// (the flags already parsed); false after reporting a value that does not
+// suit the field, or a memo field without the memo store.
+bool PrepareSearchText(const WorkArea& area, int field, const LocateValue& value) {
+  const FieldDesc& f = area.fields[static_cast<std::size_t>(field - 1)];
+  if (f.type == 'M' && !area.is_virtual && MemoStore.assign_memo == nullptr) {
+    SetError(220, "MEMO unit not linked in [Count/Sum/Continue]");
+    return false;
+  }
+  std::optional<std::string> text = SearchTextFor(value, f);
+  if (!text) return false;
+  if (!Search.exact) text->erase(text->find_last_not_of(' ') + 1);
+  if (!Search.case_sensitive) *text = os::CharUpperString(*text);
+  Search.text = *text;
+  return true;
+}
+
 }  // namespace
 
 int ParseSearchSpec(const std::string& search_spec) {
@@ -355,22 +372,30 @@ bool Locate(const std::string& field_name, const LocateValue& value, bool no_cas
   int field = ParseSearchSpec(LocateSpec(field_name, no_case, exact));
   if (field == 0) return false;
   WorkArea& area = *CurrentWorkArea();
-  const FieldDesc& f = area.fields[static_cast<std::size_t>(field - 1)];
-  if (f.type == 'M' && !area.is_virtual && MemoStore.assign_memo == nullptr) {
-    SetError(220, "MEMO unit not linked in [Count/Sum/Continue]");
-    return false;
-  }
-  std::optional<std::string> text = SearchTextFor(value, f);
-  if (!text) return false;
-  if (!Search.exact) text->erase(text->find_last_not_of(' ') + 1);
-  if (!Search.case_sensitive) *text = os::CharUpperString(*text);
-  Search.text = *text;
+  if (!PrepareSearchText(area, field, value)) return false;
   Search.field = field;
   Search.area = CurrentArea;
   Search.alias = area.alias;
   // A new search of a table other programs may change reads fresh bytes.
   if (!area.exclusive && !area.unshared && PeekCache.owner == area.alias) PeekCache.owner.reset();
   return VisibleResult(Scan(area, 1));
+}
+
+bool RecordMatches(const std::string& field_name, const LocateValue& value, bool no_case, bool exact) {
+  DbfErrorNo = 0;
+  // The search state is put back on every path, a raised error's too.
+  struct Restore {
+    SearchState saved = Search;
+    ~Restore() { Search = std::move(saved); }
+  } restore;
+  bool matches = false;
+  const int field = ParseSearchSpec(LocateSpec(field_name, no_case, exact));
+  WorkArea* area = CurrentWorkArea();
+  if (field != 0 && !dEOF() && PrepareSearchText(*area, field, value)) {
+    Matcher matcher(*area, field);
+    matches = matcher.Matches(area->record_number) > 0;
+  }
+  return matches;
 }
 
 bool Locate(const std::string& field_list, const std::vector<LocateValue>& values, bool no_case,

@@ -93,6 +93,13 @@ bool Locate(const std::string& field_name, const LocateValue& value, bool no_cas
 bool Locate(const std::string& field_list, const std::vector<LocateValue>& values,
             bool no_case = false, bool exact = false);
 
+// Whether the current record matches `value` in field `field_name` as
+// Locate would match it (same names, options and flags), without moving and
+// leaving the search state as it was. False at end of file and after an
+// error (reported as Locate reports it).
+bool RecordMatches(const std::string& field_name, const LocateValue& value, bool no_case = false,
+                   bool exact = false);
+
 // Continue: searches on from the record after the current one. Without an
 // active search in the current area: error 220 "Call to CONTINUE not
 // preceeded by call to LOCATE. [Continue]" and false.

@@ -20,6 +20,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/os/files.h"
@@ -124,6 +125,9 @@ struct WorkArea {
   bool owns_unpacked = false;
   std::vector<std::uint8_t> owned_unpacked;  // storage when owns_unpacked
   std::vector<std::uint8_t> swap;            // swap buffer of Replace
+  // Field texts that go with the unpacked buffer for values its form cannot
+  // carry (see SetExactFieldText in record_pack.h): field number and text.
+  std::vector<std::pair<int, std::string>> exact_texts;
 
   std::string alias;                // unique among areas 1-33, at most 64
   std::function<bool()> filter_proc;

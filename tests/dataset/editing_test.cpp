@@ -7,6 +7,7 @@
 #include "dataset_test_support.h"
 #include "dates/date_text.h"
 #include "engine/navigation.h"
+#include "engine/peek_cache.h"
 #include "engine/record_pack.h"
 
 namespace orvex::test {
@@ -256,6 +257,116 @@ TEST_F(EditingTest, PostErrorEventRetriesAbortsOrFails) {
     if (c.written) stored = value;
     EXPECT_EQ(ds.FieldByName("COUNT")->AsInteger(), stored);
   }
+}
+
+// Dates and wide integers, under the settings a new user has: no century
+// (CenturyOn off) and the American short date format MM/dd/yy.
+class ExactValuesTest : public DatasetTest {
+ protected:
+  void SetUp() override {
+    DatasetTest::SetUp();
+    SetDateType(0);
+    path_ = Path("exact.dbf");
+    // Built with the century on, so that the engine stores the years given.
+    CenturyOn = true;
+    BuildTable(path_, {{"NAME", 'C', 10, 0}, {"DAY", 'D', 8, 0}, {"BIG", 'N', 12, 0}}, 2,
+               [](int i) {
+                 SetText(1, "Row " + std::to_string(i));
+                 SetText(2, i == 1 ? "03/03/1950" : "12/31/2099");
+               });
+    CenturyOn = false;
+    USE(path_ + " EXCLUSIVE");
+    Poke("123456789012", 3, 1);
+    USE("");
+  }
+  static data::TDateTime Date(int year, int month, int day) {
+    data::TDateTime value = 0;
+    EXPECT_TRUE(data::TryEncodeDate(year, month, day, &value));
+    return value;
+  }
+  // The stored DAY and BIG of record n (1-based).
+  std::string StoredDay(std::size_t n) { return ReadRecords(path_)[n - 1].bytes.substr(10, 8); }
+  std::string StoredBig(std::size_t n) { return ReadRecords(path_)[n - 1].bytes.substr(18, 12); }
+  std::string path_;
+};
+
+TEST_F(ExactValuesTest, DatesGoBetweenRecordAndFieldWithTheirFullYear) {
+  TestDbf ds(path_);
+  ds.Open();
+  data::TField* day = ds.FieldByName("DAY");
+  EXPECT_EQ(day->AsDateTime(), Date(1950, 3, 3));
+  EXPECT_EQ(day->DisplayText(), "03/03/1950");
+  ds.Next();
+  EXPECT_EQ(day->AsDateTime(), Date(2099, 12, 31));
+  EXPECT_EQ(day->Text(), "12/31/2099");
+  // Only the name changes: the date keeps its bytes.
+  ds.Edit();
+  ds.FieldByName("NAME")->SetAsString("Renamed");
+  ds.Post();
+  EXPECT_EQ(StoredDay(2), "20991231");
+  // Edit, Append and Insert store every century exactly.
+  ds.First();
+  ds.Edit();
+  day->SetAsDateTime(Date(1899, 12, 31));
+  ds.Post();
+  ds.Append();
+  day->SetAsDateTime(Date(2060, 1, 1));
+  ds.Post();
+  ds.Insert();
+  day->SetAsDateTime(Date(1950, 3, 3));
+  ds.Post();
+  // A date typed with its century keeps it; one typed without gets the
+  // century of the settings' window.
+  ds.Append();
+  day->SetText("03/03/1927");
+  ds.Post();
+  ds.Append();
+  day->SetText("03/03/27");
+  ds.Post();
+  // The header counts the appended records when the table closes.
+  ds.Close();
+  EXPECT_EQ(StoredDay(1), "18991231");
+  EXPECT_EQ(StoredDay(3), "20600101");
+  EXPECT_EQ(StoredDay(4), "19500303");
+  EXPECT_EQ(StoredDay(5), "19270303");
+  EXPECT_EQ(StoredDay(6), std::to_string(CenturyOf(27) + 27) + "0303");
+  EXPECT_TRUE(messages.empty());
+  // What was stored reads back the same.
+  ds.Open();
+  day = ds.FieldByName("DAY");  // the fields are made anew at open
+  EXPECT_EQ(day->AsDateTime(), Date(1899, 12, 31));
+  EXPECT_EQ(day->DisplayText(), "12/31/1899");
+}
+
+TEST_F(ExactValuesTest, IntegersBeyond32BitsShowAndStoreEveryDigit) {
+  TestDbf ds(path_);
+  ds.Open();
+  data::TField* big = ds.FieldByName("BIG");
+  EXPECT_EQ(big->DisplayText(), "123456789012");
+  EXPECT_EQ(big->AsFloat(), 123456789012.0);
+  ds.Edit();
+  big->SetAsString("-98765432109");
+  ds.Post();
+  EXPECT_EQ(StoredBig(1), "-98765432109");
+  EXPECT_EQ(big->AsString(), "-98765432109");
+  // Editing another field keeps the wide value's bytes.
+  ds.Edit();
+  ds.FieldByName("NAME")->SetAsString("Other");
+  ds.Post();
+  EXPECT_EQ(StoredBig(1), "-98765432109");
+  // A value within 32 bits goes the engine's usual way.
+  ds.Next();
+  ds.Edit();
+  big->SetAsInteger(5);
+  ds.Post();
+  EXPECT_EQ(StoredBig(2), "           5");
+  // A value with more digits than the field is refused and stores nothing.
+  const std::string bytes = ReadFileBytes(path_);
+  ds.Edit();
+  EXPECT_THROW(big->SetAsString("1234567890123"), data::EDatabaseError);
+  ds.Cancel();
+  EXPECT_EQ(ReadFileBytes(path_), bytes);
+  EXPECT_EQ(big->AsString(), "5");
 }
 
 }  // namespace

@@ -114,8 +114,8 @@ TEST_F(LayoutTest, RecordBufferIsLaidOutByteForByte) {
   EXPECT_EQ(static_cast<data::TFloatField*>(ds.FieldByName("PRICE"))->Precision(), 8);
   EXPECT_TRUE(ds.FieldByName("OK")->AsBoolean());
   EXPECT_EQ(ds.FieldByName("OK")->DisplayText(), "True");
-  EXPECT_EQ(ds.FieldByName("DAY")->DisplayText(), "29.02.24");
-  EXPECT_EQ(ds.FieldByName("DAY")->EditMask(), "99/99/99;1; ");
+  EXPECT_EQ(ds.FieldByName("DAY")->DisplayText(), "29.02.2024");
+  EXPECT_EQ(ds.FieldByName("DAY")->EditMask(), "99/99/9999;1; ");
   EXPECT_EQ(ds.FieldByName("EMPTY")->AsString(), "");
   EXPECT_FALSE(ds.FieldByName("EMPTY")->IsNull());
   EXPECT_EQ(ds.FieldByName("TWICE")->AsInteger(), 24);
@@ -127,7 +127,7 @@ TEST_F(LayoutTest, RecordBufferIsLaidOutByteForByte) {
   EXPECT_EQ(ds.FieldByName("TWICE")->AsInteger(), -14);
   ds.Next();
   EXPECT_FALSE(ds.FieldByName("OK")->AsBoolean());  // '?' is not true
-  EXPECT_EQ(ds.FieldByName("DAY")->DisplayText(), "31.12.99");
+  EXPECT_EQ(ds.FieldByName("DAY")->DisplayText(), "31.12.1999");
   EXPECT_TRUE(ds.FieldByName("TWICE")->IsNull());
   EXPECT_EQ(ds.FieldByName("TWICE")->AsString(), "");
   EXPECT_EQ(ds.ActiveBuffer()[38], 1);
@@ -147,8 +147,9 @@ TEST_F(LayoutTest, DateFieldTextsFollowTheLibrary) {
     std::string shown;
   };
   for (const Case& c :
-       {Case{"1.3.24", "01.03.24"}, Case{"  .  .  ", ""}, Case{"31.12.1999", "31.12.99"},
-        Case{"4.5.6", "04.05.06"}, Case{"  .  .", ""}}) {
+       {Case{"1.3.24", "01.03.2024"}, Case{"  .  .  ", ""}, Case{"31.12.1999", "31.12.1999"},
+        Case{"4.5.6", "04.05.2006"}, Case{"  .  .", ""}, Case{"  .  .    ", ""},
+        Case{"31.12.1899", "31.12.1899"}}) {
     day->SetText(c.text);
     EXPECT_EQ(day->DisplayText(), c.shown) << c.text;
   }

@@ -168,11 +168,25 @@ TEST_F(TableTest, OrdersFindAndLocate) {
     EXPECT_EQ(c.exact ? table->FindExact(c.key) : table->Find(c.key), c.found);
     EXPECT_EQ(table->FieldByName("title")->AsString(), c.title);
   }
-  // In an index order the key decides, whatever field is named.
-  EXPECT_TRUE(table->Locate("stars", {std::string("jaws")}, 0));
-  EXPECT_EQ(table->FieldByName("year")->AsInteger(), 1975);
-  EXPECT_TRUE(table->Locate("title", {std::string("al")}, loPartialKey));
-  EXPECT_EQ(table->FieldByName("year")->AsInteger(), 1979);
+  // The tag serves only a Locate on its own key: other fields are matched
+  // record by record in the order, by their own values, not by the key.
+  EXPECT_FALSE(table->Locate("stars", {std::string("jaws")}, 0));
+  EXPECT_TRUE(table->Locate("runtime", {std::int64_t{117}}, 0));
+  EXPECT_EQ(table->FieldByName("title")->AsString(), "alien");
+  EXPECT_TRUE(table->Locate("title", {std::string("Ca")}, loPartialKey));
+  EXPECT_EQ(table->FieldByName("year")->AsInteger(), 1942);
+  ASSERT_TRUE(table->SetOrderToTag("year"));
+  EXPECT_TRUE(table->Locate("year", {std::int64_t{1975}}, 0));
+  EXPECT_EQ(table->FieldByName("title")->AsString(), "jaws");
+  // In the order, not in the file: of the stars holding "er" jaws (1975)
+  // comes first by year, alien in the file.
+  EXPECT_TRUE(table->Locate("stars CONTAINED", {std::string("er")}, loPartialKey));
+  EXPECT_EQ(table->FieldByName("title")->AsString(), "jaws");
+  // Several fields: every one must match, in an order and without one.
+  EXPECT_FALSE(table->Locate("title;year", {std::string("jaws"), std::int64_t{1979}}, 0));
+  EXPECT_TRUE(table->Locate("title;year", {std::string("jaws"), std::int64_t{1975}}, 0));
+  EXPECT_EQ(table->FieldByName("runtime")->AsInteger(), 124);
+  ASSERT_TRUE(table->SetOrderToTag("title"));
   // Natural order: the sequential search on the named field.
   ASSERT_TRUE(table->SetOrderToTag(""));
   EXPECT_TRUE(table->IsSequenced());
@@ -183,8 +197,108 @@ TEST_F(TableTest, OrdersFindAndLocate) {
   EXPECT_TRUE(table->Locate("title", {std::string("jaw")}, loPartialKey));
   EXPECT_TRUE(table->Locate("year", {std::int64_t{1942}}, 0));
   EXPECT_EQ(table->FieldByName("title")->AsString(), "Casablanca");
+  // Two fields: a record where only one of them matches is passed over.
+  EXPECT_FALSE(table->Locate("title;year", {std::string("jaws"), std::int64_t{1979}}, 0));
+  EXPECT_TRUE(table->Locate("stars CONTAINED", {std::string("er")}, loPartialKey));
+  EXPECT_EQ(table->FieldByName("title")->AsString(), "alien");
+  EXPECT_TRUE(
+      table->Locate("stars CONTAINED;year", {std::string("er"), std::int64_t{1975}}, loPartialKey));
+  EXPECT_EQ(table->FieldByName("title")->AsString(), "jaws");
   EXPECT_THROW(table->SetOrderToTag("nosuch"), EOrvexError);
   EXPECT_EQ(DbfErrorNo, 220);
+}
+
+// A grid's link over a table whose cursor moves while the controls are
+// disabled: EnableControls brings the link's rows to where the table now
+// stands.
+TEST_F(TableTest, MovesWhileControlsAreDisabledReachTheLinksAfterwards) {
+  auto table = Table(MovieTable());
+  table->Open();  // the order of the first tag, LOWER(TITLE)
+  data::TDataSource source;
+  RowsLink link(3);
+  link.SetDataSource(&source);
+  source.SetDataSet(table.get());
+  ASSERT_TRUE(table->SetOrderToTag(""));
+  table->First();
+  int changed = link.changed;
+  table->DisableControls();
+  EXPECT_TRUE(table->Locate("title", {std::string("Metropolis")}, 0));
+  EXPECT_EQ(table->GetRecNo(), 4);
+  table->EnableControls();
+  EXPECT_GT(link.changed, changed);
+  EXPECT_EQ(table->GetRecNo(), 4);
+  EXPECT_EQ(table->FieldByName("title")->AsString(), "Metropolis");
+  table->Next();
+  EXPECT_EQ(table->FieldByName("title")->AsString(), "jaws");
+  EXPECT_EQ(table->GetRecNo(), 5);
+  // A new order: the same record, its new neighbours.
+  table->Prior();
+  changed = link.changed;
+  table->DisableControls();
+  ASSERT_TRUE(table->SetOrderToTag("year"));  // 1927 Metropolis comes first
+  table->EnableControls();
+  EXPECT_GT(link.changed, changed);
+  EXPECT_EQ(table->GetRecNo(), 4);
+  table->Next();
+  EXPECT_EQ(table->FieldByName("title")->AsString(), "Casablanca");
+  EXPECT_EQ(RowValues(link, "year"), (std::vector<int>{1927, 1942, 1958}));
+}
+
+// After each write the record and the table are free for another program
+// at once: the dataset releases every lock it took.
+TEST_F(TableTest, OtherProgramsLockRightAfterEachWrite) {
+  const std::string path = MovieTable();
+  auto table = Table(path, TCreateIndexType::ciNotFound, {});
+  table->Open();
+  ChildProcess other({BuildProgram("tests/engine/engine_helper")});
+  other.WriteLine("use " + path);
+  ASSERT_EQ(other.ReadLine(), "ok");
+  auto other_locks = [&](const std::string& what, int record) {
+    other.WriteLine("go " + std::to_string(record));
+    other.ReadLine();
+    other.WriteLine(what);
+    const std::string answer = other.ReadLine();
+    other.WriteLine("unlock");
+    other.ReadLine();
+    return answer;
+  };
+  table->SetRecNo(3);
+  table->Edit();
+  table->FieldByName("year")->SetAsInteger(1943);
+  table->Post();
+  EXPECT_EQ(other_locks("rlock", 3), "yes");
+  table->Append();
+  table->FieldByName("title")->SetAsString("Nosferatu");
+  table->Post();
+  EXPECT_EQ(other_locks("alock", 6), "yes");
+  EXPECT_EQ(other_locks("rlock", 6), "yes");
+  table->Delete();
+  EXPECT_EQ(other_locks("rlock", 6), "yes");
+}
+
+// A BLOB write stream whose end the dataset refuses (a BeforeEdit that
+// aborts) gives the memo file back: another program takes its lock.
+TEST_F(TableTest, RefusedBlobWriteReleasesTheMemoFile) {
+  auto table = Table(MovieTable(), TCreateIndexType::ciNotFound, {});
+  table->Open();
+  table->First();
+  table->BeforeEdit = [](data::TDataSet&) { throw data::EAbort(); };
+  {
+    auto stream =
+        table->CreateBlobStream(table->FieldByName("plot"), data::TBlobStreamMode::bmWrite);
+    EXPECT_EQ(stream->Write("never kept", 10), 10);
+  }
+  EXPECT_EQ(table->State(), data::TDataSetState::dsBrowse);
+  EXPECT_TRUE(table->FieldByName("plot")->IsNull());
+  const ProcessResult lock =
+      RunProcess({BuildProgram("tests/memo/memo_helper"), "lock", Path("movie_r.dbt")});
+  EXPECT_EQ(lock.out, "locked\n") << lock.err;
+  // The dataset goes on: a permitted write lands.
+  table->BeforeEdit = nullptr;
+  table->Edit();
+  table->FieldByName("plot")->SetAsString("Kept");
+  table->Post();
+  EXPECT_EQ(table->FieldByName("plot")->AsString(), "Kept");
 }
 
 TEST_F(TableTest, MemoThroughBlobStreams) {

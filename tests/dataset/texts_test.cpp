@@ -10,7 +10,10 @@
 #include "engine/engine_test_support.h"
 #include "engine/record_pack.h"
 #include "platform/data/date_time.h"
+#include "platform/data/field_text.h"
+#include "platform/os/codepage.h"
 #include "platform/os/format_settings.h"
+#include "platform/os/table_code_pages.h"
 
 namespace orvex::test {
 namespace {
@@ -117,6 +120,89 @@ TEST_F(TextsTest, DateTextsUnderEveryKindOfShortDateFormat) {
     EXPECT_EQ(data::DateToStr(value), c.text) << c.format;
   }
   os::ResetFormats();
+}
+
+// A table whose language driver names code page `driver_code_page` (0: names
+// none), with field NAME C(12) holding `stored` (bytes as stored) in its
+// one record and a memo field.
+std::string CodePageTable(const std::string& path, unsigned char driver,
+                          const std::string& stored) {
+  EXPECT_TRUE(CreateDbf(path, {{"NAME", 'C', 12, 0}}));
+  std::string bytes = ReadFileBytes(path);
+  bytes[29] = static_cast<char>(driver);
+  WriteFileBytes(path, bytes);
+  const bool ansi = AnsiTables;
+  AnsiTables = true;  // the bytes as given
+  Select(1);
+  USE(path + " EXCLUSIVE");
+  ClearRecord();
+  SetText(1, stored);
+  ::orvex::Append();
+  USE("");
+  AnsiTables = ansi;
+  return path;
+}
+
+// The stored NAME of the first record, without its padding.
+std::string StoredName(const std::string& path) {
+  std::string name = ReadRecords(path)[0].bytes;
+  return name.erase(name.find_last_not_of(' ') + 1);
+}
+
+TEST_F(TextsTest, TextsShowAndStoreInTheCodePageTheDriverByteNames) {
+  struct Case {
+    unsigned char driver;
+    int code_page;
+  };
+  for (const Case c : {Case{0x65, 866}, Case{0xC9, 1251}, Case{0x26, 866}}) {
+    SCOPED_TRACE(c.code_page);
+    std::string stored;
+    ASSERT_TRUE(os::Utf8ToCodePageText(c.code_page, "Привет", &stored));
+    const std::string path =
+        CodePageTable(Path("cp" + std::to_string(c.driver) + ".dbf"), c.driver, stored);
+    TestDbf ds(path);
+    ds.Open();
+    EXPECT_EQ(ds.TextCodePage(), c.code_page);
+    data::TField* name = ds.FieldByName("NAME");
+    EXPECT_EQ(name->AsString(), stored);
+    EXPECT_EQ(data::FieldTextUtf8(*name, true), "Привет");
+    // Typed text is stored in the table's code page.
+    ds.Edit();
+    data::SetFieldTextUtf8(*name, "Ёлка и мир");
+    ds.Post();
+    std::string expected;
+    ASSERT_TRUE(os::Utf8ToCodePageText(c.code_page, "Ёлка и мир", &expected));
+    EXPECT_EQ(StoredName(path), expected);
+    EXPECT_EQ(data::FieldTextUtf8(*name, false), "Ёлка и мир");
+    // A character the code page lacks is refused, naming it; nothing changes.
+    ds.Edit();
+    try {
+      data::SetFieldTextUtf8(*name, "Zoë");
+      ADD_FAILURE() << "not refused";
+    } catch (const data::EDatabaseError& e) {
+      EXPECT_EQ(std::string(e.what()), "Field 'NAME': character U+00EB is not in code page " +
+                                           std::to_string(c.code_page));
+    }
+    EXPECT_EQ(name->AsString(), expected);
+    ds.Post();
+    EXPECT_EQ(StoredName(path), expected);
+  }
+}
+
+TEST_F(TextsTest, TablesNamingNoCodePageKeepTheOemAnsiPair) {
+  // No driver byte: code page 850 in the file, Windows-1252 in the fields.
+  const std::string path = CodePageTable(Path("pair.dbf"), 0, os::Utf8ToCp850("Müller"));
+  TestDbf ds(path);
+  ds.Open();
+  EXPECT_EQ(ds.TextCodePage(), 1252);
+  data::TField* name = ds.FieldByName("NAME");
+  EXPECT_EQ(name->AsString(), os::Utf8ToAnsi("Müller"));
+  EXPECT_EQ(data::FieldTextUtf8(*name, true), "Müller");
+  ds.Edit();
+  data::SetFieldTextUtf8(*name, "Jürgen");
+  EXPECT_THROW(data::SetFieldTextUtf8(*name, "Жук"), data::EDatabaseError);
+  ds.Post();
+  EXPECT_EQ(StoredName(path), os::Utf8ToCp850("Jürgen"));
 }
 
 }  // namespace

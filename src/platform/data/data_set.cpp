@@ -111,6 +111,8 @@ FieldClass TDataSet::GetFieldClass(TFieldType type) {
       return &NewField<TStringField>;
     case TFieldType::ftInteger:
       return &NewField<TIntegerField>;
+    case TFieldType::ftLargeint:
+      return &NewField<TLargeintField>;
     case TFieldType::ftFloat:
       return &NewField<TFloatField>;
     case TFieldType::ftBoolean:

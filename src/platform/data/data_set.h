@@ -160,6 +160,10 @@ class TDataSet {
   virtual void SetRecNo(int value) { (void)value; }
   // True when record numbers follow the order of the records.
   virtual bool IsSequenced() { return true; }
+  // The code page of the texts the fields give and take: Windows-1252, the
+  // library's own text, unless the dataset holds text of another one (see
+  // field_text.h for the edges where people read and type them).
+  virtual int TextCodePage() const { return 1252; }
 
   // -------------------------------------------------------- bookmarks ---
   // The active record's bookmark; empty when the dataset is empty.

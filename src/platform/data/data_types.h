@@ -19,6 +19,7 @@ enum class TFieldType {
   ftUnknown,
   ftString,
   ftInteger,
+  ftLargeint,
   ftBoolean,
   ftFloat,
   ftDate,

@@ -37,6 +37,15 @@ bool ParseInt32(const std::string& text, std::int32_t* value) {
   return true;
 }
 
+// Decimal integer text (optional sign); false for anything else or a value
+// outside 64 bits.
+bool ParseInt64(const std::string& text, std::int64_t* value) {
+  std::string s = TrimBlanks(text);
+  if (!s.empty() && s[0] == '+') s.erase(0, 1);
+  const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), *value);
+  return !s.empty() && ec == std::errc() && end == s.data() + s.size();
+}
+
 // A decimal number with the decimal separator of os::Formats() (a '.' is
 // accepted as well); false for anything else.
 bool ParseDouble(const std::string& text, double* value) {
@@ -78,7 +87,8 @@ std::size_t ShortDecimalText(double value, int precision, char* out) {
     if (static_cast<double>(m) / kPowers[k] != value) continue;
     char digits[20];
     int n = 0;
-    for (std::uint64_t rest = static_cast<std::uint64_t>(m < 0 ? -m : m); n == 0 || rest > 0; rest /= 10)
+    for (std::uint64_t rest = static_cast<std::uint64_t>(m < 0 ? -m : m); n == 0 || rest > 0;
+         rest /= 10)
       digits[n++] = static_cast<char>('0' + rest % 10);  // lowest digit first
     int significant = n;
     while (significant > 1 && digits[n - significant] == '0') --significant;
@@ -227,6 +237,48 @@ void TIntegerField::SetAsFloat(double value) {
     throw EConvertError(FormatMessage(kNotInteger, FormatFloat(value, 15)));
   }
   SetAsInteger(static_cast<std::int32_t>(r));
+}
+
+std::int64_t TLargeintField::AsLargeInt() const {
+  std::int64_t v = 0;
+  return GetData(&v) ? v : 0;
+}
+
+void TLargeintField::SetAsLargeInt(std::int64_t value) { SetData(&value); }
+
+std::string TLargeintField::AsString() const {
+  std::string text;
+  TLargeintField::GetText(text, false);
+  return text;
+}
+
+void TLargeintField::GetText(std::string& text, bool) const {
+  std::int64_t v = 0;
+  if (!GetData(&v)) return text.clear();
+  char digits[24];
+  text.assign(digits, std::to_chars(digits, digits + sizeof digits, v).ptr);
+}
+
+void TLargeintField::SetAsString(const std::string& value) {
+  if (TrimBlanks(value).empty()) return Clear();
+  std::int64_t v = 0;
+  if (!ParseInt64(value, &v)) throw EConvertError(FormatMessage(kNotInteger, value));
+  SetAsLargeInt(v);
+}
+
+std::int32_t TLargeintField::AsInteger() const {
+  const std::int64_t v = AsLargeInt();
+  if (v < std::numeric_limits<std::int32_t>::min() || v > std::numeric_limits<std::int32_t>::max())
+    ConversionError();
+  return static_cast<std::int32_t>(v);
+}
+
+void TLargeintField::SetAsFloat(double value) {
+  const double r = std::round(value);
+  // 2^63 itself is one past the largest 64-bit integer.
+  if (!(r >= -0x1p63 && r < 0x1p63))
+    throw EConvertError(FormatMessage(kNotInteger, FormatFloat(value, 15)));
+  SetAsLargeInt(static_cast<std::int64_t>(r));
 }
 
 void TFloatField::SetPrecision(int precision) {

@@ -43,6 +43,29 @@ class TIntegerField : public TNumericField {
   int DefaultDisplayWidth() const override { return 11; }
 };
 
+// A 64-bit integer, for integers wider than 32 bits.
+class TLargeintField : public TNumericField {
+ public:
+  TLargeintField() : TNumericField(TFieldType::ftLargeint) {}
+  int DataSize() const override { return 8; }
+  std::int64_t AsLargeInt() const;
+  void SetAsLargeInt(std::int64_t value);
+  std::string AsString() const override;
+  // A decimal integer text (optional sign) within 64 bits; EConvertError
+  // for anything else, blanks clear the field.
+  void SetAsString(const std::string& value) override;
+  // EConvertError when the value does not fit 32 bits.
+  std::int32_t AsInteger() const override;
+  void SetAsInteger(std::int32_t value) override { SetAsLargeInt(value); }
+  double AsFloat() const override { return static_cast<double>(AsLargeInt()); }
+  // Rounded to the nearest integer; EConvertError outside 64 bits.
+  void SetAsFloat(double value) override;
+
+ protected:
+  void GetText(std::string& text, bool display_text) const override;
+  int DefaultDisplayWidth() const override { return 20; }
+};
+
 class TFloatField : public TNumericField {
  public:
   TFloatField() : TNumericField(TFieldType::ftFloat) {}
