@@ -54,7 +54,7 @@ int Eval(const Invocation& call) {
   CenturyOn = call.HasFlag("--century");
   SetDateType(date_type >= 0 ? static_cast<int>(date_type) : DateType);
   if (!table.empty()) {
-    OpenTableForLibrary(call, table, true);
+    OpenTable(call, table, true);
     if (recno != 0) GO(static_cast<std::int32_t>(recno));
   }
   std::string text;

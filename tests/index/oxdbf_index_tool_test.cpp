@@ -64,5 +64,48 @@ TEST_F(OxdbfIndexTest, IndexTagsDumpFindReindex) {
   }
 }
 
+// A character tag takes its key length from the width its expression
+// declares, not from the first record's value; a search text longer than
+// the key finds nothing, and a numeric search text is read whole.
+TEST_F(OxdbfIndexTest, KeyLengthAndSearchTextsBeyondTheKey) {
+  const std::string t = dir_.File("names.dbf");
+  ASSERT_EQ(Run({"create", t, "name, C, 10, 0", "id, N, 5, 0"}).exit_status, 0);
+  ASSERT_EQ(Run({"append", t, "name=ab", "id=7"}).exit_status, 0);
+  ASSERT_EQ(Run({"append", t, "name=abcdef", "id=1000"}).exit_status, 0);
+  ASSERT_EQ(Run({"append", t, "name=abz", "id=100"}).exit_status, 0);
+  ASSERT_EQ(Run({"index", t, "TN", "TRIM(NAME)"}).exit_status, 0);
+  ASSERT_EQ(Run({"index", t, "ID", "ID"}).exit_status, 0);
+  ASSERT_EQ(Run({"index", t, "BIG", "ID*1000000000000000000"}).exit_status, 0);
+  ProcessResult tags = Run({"tags", t});
+  EXPECT_NE(tags.out.find("TN         C     10 no     no          3  TRIM(NAME)"),
+            std::string::npos)
+      << tags.out;
+  EXPECT_EQ(Run({"find", t, "TN", "abz", "--exact"}).out.substr(0, 2), "3 ");
+  EXPECT_EQ(Run({"dump", t, "--order", "TN", "--csv"}).out,
+            "NAME,ID\r\nab,7\r\nabcdef,1000\r\nabz,100\r\n");
+  EXPECT_EQ(Run({"find", t, "TN", "abcdef    XYZ", "--exact"}).exit_status, 1);
+  EXPECT_EQ(Run({"find", t, "TN", "abcdef    XYZ"}).exit_status, 1);
+  EXPECT_EQ(Run({"find", t, "TN", "abcdef    ", "--exact"}).out.substr(0, 2), "2 ");
+  // Keys of 21 digits and more (1e20 and 1e21) keep their order.
+  EXPECT_EQ(Run({"dump", t, "--order", "BIG", "--csv"}).out,
+            "NAME,ID\r\nab,7\r\nabz,100\r\nabcdef,1000\r\n");
+  EXPECT_EQ(Run({"find", t, "ID", "7e9", "--exact"}).exit_status, 1);
+  EXPECT_EQ(Run({"find", t, "ID", "7e0", "--exact"}).out.substr(0, 2), "1 ");
+  EXPECT_EQ(Run({"find", t, "BIG", "1e20", "--exact"}).out.substr(0, 2), "3 ");
+  EXPECT_EQ(Run({"find", t, "ID", "seven", "--exact"}).exit_status, 1);
+  ProcessResult check = Run({"check", t});
+  EXPECT_EQ(check.exit_status, 0) << check.out << check.err;
+}
+
+// A tag whose keys would be longer than a key can be (100) is refused
+// with 266 before anything is built.
+TEST_F(OxdbfIndexTest, KeyThatDoesNotFitIsRefused) {
+  const std::string t = dir_.File("wide.dbf");
+  ASSERT_EQ(Run({"create", t, "a, C, 60, 0", "b, C, 60, 0"}).exit_status, 0);
+  ProcessResult wide = Run({"index", t, "AB", "A+B"});
+  EXPECT_EQ(wide.exit_status, 266 % 256) << wide.err;
+  EXPECT_NE(wide.err.find("Nr. 266"), std::string::npos) << wide.err;
+}
+
 }  // namespace
 }  // namespace orvex::test
