@@ -121,8 +121,8 @@ TEST_F(IndexNavigationTest, EmptyTagsAndEveryRecordHidden) {
     EXPECT_EQ(DbfErrorNo, 0) << ErrorDetail;
     EXPECT_TRUE(dBOF());
   }
-  // Every record deleted and deleted records hidden: GoTop in an index
-  // order ends at end of file.
+  // Every record deleted and deleted records hidden: GoTop and GoBottom in
+  // an index order end at both ends.
   SetOrderToTag("TITLE");
   for (std::int32_t r = 1; r <= 6; ++r) {
     GO(r);
@@ -130,12 +130,15 @@ TEST_F(IndexNavigationTest, EmptyTagsAndEveryRecordHidden) {
     ASSERT_EQ(DbfErrorNo, 0) << ErrorDetail;
   }
   HideDeleted = true;
-  GoTop();
-  EXPECT_TRUE(dEOF());
-  EXPECT_EQ(RecNo(), 7);
-  GoBottom();
-  EXPECT_TRUE(dEOF());
-  EXPECT_EQ(RecNo(), 7);
+  for (bool bottom : {false, true}) {
+    bottom ? GoBottom() : GoTop();
+    EXPECT_TRUE(dEOF());
+    EXPECT_TRUE(dBOF()) << bottom;
+    EXPECT_EQ(RecNo(), 7);
+    SKIP(-1);
+    EXPECT_EQ(DbfErrorNo, 0) << ErrorDetail;
+    EXPECT_TRUE(dBOF());
+  }
 }
 
 TEST_F(IndexNavigationTest, OrderCommandsAndTheirErrors) {
