@@ -107,5 +107,31 @@ TEST_F(OxdbfIndexTest, KeyThatDoesNotFitIsRefused) {
   EXPECT_NE(wide.err.find("Nr. 266"), std::string::npos) << wide.err;
 }
 
+// dump --order on a damaged index stops with an error instead of printing
+// records out of order or twice with status 0.
+TEST_F(OxdbfIndexTest, DumpInOrderStopsAtDamage) {
+  const std::string t = dir_.File("many.dbf");
+  std::vector<TestRecord> records;
+  for (int i = 0; i < 60; ++i) records.push_back({{std::to_string(100000 + i)}});
+  WriteDbf(t, {{"NAME", 'C', 100}}, records);
+  ASSERT_EQ(Run({"index", t, "NAME", "NAME"}).exit_status, 0);
+  const std::string mdx = os::ResolvePath(dir_.File("many.mdx"));
+  std::string bytes = ReadFileBytes(mdx);
+  auto* b = reinterpret_cast<const std::uint8_t*>(bytes.data());
+  std::uint32_t page = Get32(b + Get32(b + 512 + 32) * 512);  // the root
+  while (Get32(b + page * 512 + 8 + Get32(b + page * 512) * 104) != 0) page = Get32(b + page * 512 + 8);
+  const std::size_t first = page * 512 + 8 + 4, second = first + 104;  // two keys of the first leaf swapped
+  const std::string key = bytes.substr(first, 100);
+  bytes.replace(first, 100, bytes.substr(second, 100));
+  bytes.replace(second, 100, key);
+  WriteFileBytes(mdx, bytes);
+  ProcessResult dump = Run({"dump", t, "--order", "NAME"});
+  EXPECT_EQ(dump.exit_status, 254) << dump.out;
+  EXPECT_NE(dump.err.find("beschädigt"), std::string::npos) << dump.err;
+  ProcessResult check = Run({"check", t});
+  EXPECT_EQ(check.exit_status, 1);
+  EXPECT_NE(check.out.find("Baum beschädigt"), std::string::npos) << check.out;
+}
+
 }  // namespace
 }  // namespace orvex::test
