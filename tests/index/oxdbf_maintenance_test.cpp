@@ -82,5 +82,21 @@ TEST_F(OxdbfMaintenanceTest, CheckCountsAsTheBuildAndFindsMissingKeysAndLostTags
   EXPECT_NE(check.out.find("alle Tags verloren"), std::string::npos) << check.out;
 }
 
+// A write whose record's old key the tag lacks (the tag was wrong before)
+// still stores the record and its new key, and then reports the fault.
+TEST_F(OxdbfMaintenanceTest, AKeyTheTagLacksIsReportedByTheWrite) {
+  const std::string table = dir_.File("t.dbf");
+  WriteDbf(table, {{"NAME", 'C', 10}}, {{{"berta"}}, {{"anna"}}, {{"carl"}}});
+  ASSERT_EQ(Run({"index", table, "NAME", "NAME"}).exit_status, 0);
+  std::string bytes = ReadFileBytes(table);
+  bytes.replace(32 + 32 + 1 + 1, 5, "zorro");  // record 1 behind the index's back
+  WriteFileBytes(table, bytes);
+  ProcessResult replace = Run({"replace", table, "1", "name=xaver"});
+  EXPECT_EQ(replace.exit_status, 254);
+  EXPECT_NE(replace.err.find("Schlüssel von Datensatz 1 fehlte im Tag"), std::string::npos) << replace.err;
+  EXPECT_EQ(Run({"find", table, "NAME", "xaver"}).out.substr(0, 2), "1 ");
+  EXPECT_EQ(Run({"check", table}).exit_status, 1);  // the stale key of berta is still there
+}
+
 }  // namespace
 }  // namespace orvex::test
