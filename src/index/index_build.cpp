@@ -290,7 +290,7 @@ bool AddTagTo(IndexFile& index, const TagDefinition& def) {
   layout.key_type = type;
   KeySource source{exprs.key, type, 0, true, table.oem_text};
   if (type == 'C') {
-    source.key_length = CharacterKeyLength(*exprs.key);
+    source.key_length = CharacterKeyLength(*exprs.key, table);
     if (source.key_length < 1) {
       return FailTag(266, Ansi("Ungültige Schlüssellänge von anwender-definiertem KeyMaker geliefert."));
     }

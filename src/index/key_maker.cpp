@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 #include "common/errors.h"
 #include "common/names.h"
@@ -12,6 +13,7 @@
 #include "expr/compiled_expr.h"
 #include "expr/evaluator.h"
 #include "expr/number_text.h"
+#include "index/quiet_errors.h"
 #include "platform/os/codepage.h"
 
 namespace orvex {
@@ -44,11 +46,40 @@ std::string FoldedKeyText(const KeySource& source, std::string text) {
   return text;
 }
 
-int CharacterKeyLength(const CompiledExpr& expr) {
+int CharacterKeyLength(CompiledExpr& expr, WorkArea& table) {
   if (expr.result_type != 'C') return 0;
-  // A width the compiler could not follow through the expression is the
-  // most its work pool can hold.
-  const int width = expr.result_length > 0 ? expr.result_length : expr.pool_size - 1;
+  // The expression is evaluated once over a record of the widest values
+  // each field can hold (no blanks for TRIM to take, no NUL to end a text),
+  // put into the record buffer for that one evaluation; the width that
+  // comes out is the expression's own, whatever the table's records hold.
+  std::vector<char> saved = table.record;
+  for (const FieldDesc& f : table.fields) {
+    char* p = table.record.data() + f.offset;
+    switch (f.type) {
+      case 'C': std::memset(p, 'X', f.length); break;
+      case 'N':
+      case 'F':
+        std::memset(p, '9', f.length);
+        if (f.decimals > 0 && f.decimals < f.length) p[f.length - f.decimals - 1] = '.';
+        break;
+      case 'D': std::memcpy(p, "20001231", std::min<std::size_t>(f.length, 8)); break;
+      case 'L': *p = 'T'; break;
+      default: std::memset(p, ' ', f.length);  // memo and other pointers: none
+    }
+  }
+  // An error of this evaluation only means that no width came out: it is
+  // neither reported nor left behind.
+  const std::uint16_t saved_error = DbfErrorNo;
+  const std::string saved_detail = ErrorDetail;
+  int width = 0;
+  {
+    QuietErrors quiet;
+    DbfErrorNo = 0;
+    if (EvaluateExpr(&expr) != nullptr && DbfErrorNo == 0) width = static_cast<int>(ResultText(&expr).size());
+    DbfErrorNo = saved_error;
+    ErrorDetail = saved_detail;
+  }
+  table.record = std::move(saved);
   return width >= 1 && width <= kMaxKeyLength ? width : 0;
 }
 

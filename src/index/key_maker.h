@@ -50,11 +50,12 @@ bool MakeKey(const KeySource& source, std::string* key);
 // at most 100 characters).
 std::string FoldedKeyText(const KeySource& source, std::string text);
 
-// The key length of a new character tag on `expr`: the width the expression
-// declares (the longest text it gives), never the length of one record's
-// value. 0 when it is not a character expression or its width does not fit
-// a key (1 to 100).
-int CharacterKeyLength(const CompiledExpr& expr);
+// The key length of a new character tag on `expr` over `table`: the width
+// of the text the expression gives for the widest value of every field,
+// never the length of one record's value. 0 when it is not a character
+// expression, cannot be evaluated, or its width does not fit a key (1 to
+// 100). The table's record buffer is as it was afterwards.
+int CharacterKeyLength(CompiledExpr& expr, WorkArea& table);
 
 // The KeySource of an open tag.
 KeySource KeySourceOf(const IndexFile& index, const TagState& tag);
