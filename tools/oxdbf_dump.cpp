@@ -196,7 +196,7 @@ int Dump(const Invocation& call) {
   // Text dumps show every record with its flag; exports leave deleted ones
   // out unless asked for them.
   HideDeleted = call.HasFlag("--hide-deleted") || (format != Format::kText && !with_deleted);
-  OpenTableAsStored(call, call.args[0], true);
+  OpenTable(call, call.args[0], true);
   WarnIfShort(call.args[0]);
   const std::string order = call.FlagValue("--order");
   if (!order.empty()) UseOrder(order);
@@ -262,7 +262,7 @@ int Dump(const Invocation& call) {
   if (!order.empty() || !ReadSnapshot(write_record)) {
     GoTop();
     while (!dEOF() && DbfErrorNo == 0) {
-      write_record(RecNo(), CurrentWorkArea()->record.data());
+      write_record(RecNo(), StoredRecord());
       SKIP(1);
     }
   }

@@ -74,9 +74,9 @@ int Tags(const Invocation& call) {
 
 int FindCommand(const Invocation& call) {
   ExpectArguments(call, 3, 3);
-  // Opened as stored: the record is printed with FieldText, and the search
-  // text is put in the table's code page as its keys are.
-  OpenTableAsStored(call, call.args[0], true);
+  // The search text becomes the library's text, as the keys were made from
+  // it; the record is printed as the file holds it.
+  OpenTable(call, call.args[0], true);
   UseOrder(call.args[1]);
   FindNear = call.HasFlag("--near");
   std::string value;
@@ -88,8 +88,8 @@ int FindCommand(const Invocation& call) {
                  " holds dates: 2024-12-31, 20241231 or " +
                  os::AnsiToUtf8(DateTextFromDText("20241231")) + ")");
     }
-  } else if (!Utf8ToStored(call.args[2], &value)) {
-    Fail(220, "Suchtext nicht im Zeichensatz der Tabelle: " + call.args[2]);
+  } else if (!Utf8ToLibraryText(call.args[2], &value)) {
+    Fail(220, "Suchtext nicht im Zeichensatz der Tabelle: " + Shown(call.args[2]));
   }
   bool found = call.HasFlag("--exact") ? FindExact(value) : Find(value);
   if (DbfErrorNo != 0) Fail(DbfErrorNo, os::AnsiToUtf8(ErrorDetail));

@@ -31,7 +31,7 @@ const char* DialectName(const WorkArea& area) {
 
 int Info(const Invocation& call) {
   ExpectArguments(call, 1, 1);
-  OpenTableAsStored(call, call.args[0], true);
+  OpenTable(call, call.args[0], true);
   const WorkArea& area = *CurrentWorkArea();
   // The engine keeps the name as the upper-cased command gave it; show the
   // file as it is named on disk.

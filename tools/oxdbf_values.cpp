@@ -96,7 +96,7 @@ std::string SetNumber(int n, const std::string& text) {
 
 std::string FieldText(int n) {
   std::string text;
-  FieldTextIn(n, CurrentWorkArea()->record.data(), &text);
+  FieldTextIn(n, StoredRecord(), &text);
   return text;
 }
 
@@ -151,8 +151,7 @@ std::string SetFieldText(int n, const std::string& value) {
       if (static_cast<int>(text.size()) > FieldLen(n)) {
         return "länger als das Feld (" + std::to_string(FieldLen(n)) + " Zeichen)";
       }
-      p[0] = static_cast<std::uint8_t>(text.size());
-      std::memcpy(p + 1, text.data(), text.size());
+      PutGivenText(n, text);
       return "";
     }
     case 'D': {

@@ -290,8 +290,7 @@ bool AddTagTo(IndexFile& index, const TagDefinition& def) {
   layout.key_type = type;
   KeySource source{exprs.key, type, 0, true, table.oem_text};
   if (type == 'C') {
-    if (EvaluateExpr(exprs.key) == nullptr) return false;
-    source.key_length = static_cast<int>(FoldedKeyText(source, std::string(ResultText(exprs.key))).size());
+    source.key_length = CharacterKeyLength(*exprs.key, table);
     if (source.key_length < 1) {
       return FailTag(266, Ansi("Ungültige Schlüssellänge von anwender-definiertem KeyMaker geliefert."));
     }

@@ -13,6 +13,7 @@
 #include <memory>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "engine/work_area.h"
@@ -56,6 +57,11 @@ struct TagState {
   // backward; a walk that goes further than the file has blocks is going
   // round a damaged tree and is stopped.
   long leaf_moves = 0;
+  // The leaves a walk in one direction (1 forward, -1 back, 0 none since the
+  // last descent) has stood on: a walk that comes to one of them again is
+  // going round a damaged tree.
+  std::unordered_set<std::uint32_t> walked_leaves;
+  int walk_direction = 0;
   std::string current_key;          // key bytes of the current record
   std::int32_t current_record = 0;
   // The key and record number stored before an edit (key maintenance).

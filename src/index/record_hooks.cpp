@@ -60,6 +60,7 @@ void CompareKeys(int area) {
   AreaScope scope(area);
   const std::int32_t record = index->Table().record_number;
   bool changed = false;
+  TagState* missing = nullptr;  // a tag that lacked the record's old key
   for (auto& owned : index->tags) {
     TagState& tag = *owned;
     bool member = false;
@@ -72,12 +73,23 @@ void CompareKeys(int area) {
     }
     if (member == tag.stored_member && (!member || key == tag.stored_key)) continue;
     changed = true;
-    if (tag.stored_member && DeleteKey(*index, tag, tag.stored_key, record) == KeyChange::kFailed) break;
+    if (tag.stored_member) {
+      const KeyChange removed = DeleteKey(*index, tag, tag.stored_key, record);
+      if (removed == KeyChange::kFailed) break;
+      // The tag did not hold the key the record gave before this write: it
+      // was wrong already (a deleted record that other software left out is
+      // no fault). The new key still goes in; the fault is reported after.
+      if (removed == KeyChange::kSkipped && !tag.MarkedEmpty() && index->Table().record[0] != '*') missing = &tag;
+    }
     if (member && AppendIndex(*index, tag, key, record, true) == KeyChange::kFailed) break;
     if (member) tag.stored_key = key;
     tag.stored_member = member;
   }
   if (changed) Settle(area, *index, "CompareKeys");
+  if (missing != nullptr && DbfErrorNo == 0) {
+    SetError(254, Ansi("Schlüssel von Datensatz ") + std::to_string(record) + Ansi(" fehlte im Tag: ") +
+                      IndexAndTag(*index, *missing) + " [CompareKeys]");
+  }
 }
 
 void AppendNewKey(int area) {

@@ -7,6 +7,7 @@
 #include "index/build_sort.h"
 #include "platform/os/files.h"
 #include "platform/os/system.h"
+#include "index/key_maker.h"
 #include "index/mdx_format.h"
 #include "index/tag_walk.h"
 #include "index_test_support.h"
@@ -101,6 +102,31 @@ TEST_F(IndexBuildTest, AddingATagReplacesOnlyATagOfTheSameName) {
   ASSERT_EQ(IndexTagLines(Path("t.mdx")), (std::vector<std::string>{"TITLE,F,F,NAME", "", "TIT,F,F,UPPER(NAME)", ""}));
   ASSERT_TRUE(AddIndexTag(Tag("title", "NAME", "", true), false)) << ErrorDetail;
   EXPECT_EQ(IndexTagLines(Path("t.mdx")), (std::vector<std::string>{"TIT,F,F,UPPER(NAME)", "", "TITLE,T,F,NAME", ""}));
+}
+
+// A character tag's key length is the width its expression declares, not
+// the length of the first record's value (which a trimmed value or a NUL
+// byte cuts short); a key longer than a tag's key length is refused with
+// 266, never cut.
+TEST_F(IndexBuildTest, KeyLengthIsTheDeclaredWidth) {
+  WriteNames(Path("t.dbf"), {std::string("a\0c", 3), "ab", "abz"}, 10);
+  Build("t.dbf", {Tag("T", "TRIM(NAME)"), Tag("N", "NAME")});
+  IndexFile& index = *IndexOf(1);
+  EXPECT_EQ(index.tags[0]->layout.key_length, 10);
+  EXPECT_EQ(index.tags[1]->layout.key_length, 10);
+  SetOrderToTag("T");
+  EXPECT_EQ(WalkForward(), (std::vector<std::int32_t>{1, 2, 3}));
+  EXPECT_TRUE(FindExact("abz"));
+  EXPECT_EQ(RecNo(), 3);
+  KeySource narrow = KeySourceOf(index, *index.tags[0]);
+  narrow.key_length = 2;
+  std::string key;
+  GO(2);
+  EXPECT_TRUE(MakeKey(narrow, &key));
+  EXPECT_EQ(key, "ab");
+  GO(3);
+  EXPECT_FALSE(MakeKey(narrow, &key));
+  EXPECT_EQ(DbfErrorNo, 266);
 }
 
 TEST_F(IndexBuildTest, EmptyTableGivesAnEmptyLeafRoot) {
