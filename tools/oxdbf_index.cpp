@@ -104,7 +104,9 @@ int IndexCommand(const Invocation& call) {
   def.for_expr = os::Utf8ToAnsi(call.FlagValue("--for"));
   def.descending = call.HasFlag("--descending");
   def.unique = call.HasFlag("--unique");
-  OpenTable(call, call.args[0], false);
+  // Opened as stored, as append and replace open it: keys are made from the
+  // bytes the table stores, as the records' later keys will be.
+  OpenTableAsStored(call, call.args[0], false);
   bool ok = false;
   if (os::FileExists(IndexFileName(*CurrentWorkArea(), ""))) {
     OpenIndex();
@@ -127,7 +129,8 @@ int IndexCommand(const Invocation& call) {
 
 int ReindexCommand(const Invocation& call) {
   ExpectArguments(call, 1, 1);
-  OpenTable(call, call.args[0], false);
+  // Opened as stored (see IndexCommand): every key comes back as it was.
+  OpenTableAsStored(call, call.args[0], false);
   OpenIndex();
   Reindex();
   if (DbfErrorNo != 0) Fail(DbfErrorNo, os::AnsiToUtf8(ErrorDetail));
