@@ -433,7 +433,7 @@ class NewIndexFile {
     return true;
   }
 
-  // Puts the new file in the index file's place (common/file_utils.h).
+  // Puts the new file in the index file's place (common/file_replace.h).
   bool Commit(const char* routine) {
     const os::Handle file = index_.file;
     index_.file = os::kNoHandle;

@@ -248,6 +248,28 @@ TEST_F(IndexBuildTest, AFailedBuildLeavesTheOldIndexOrNoneAndNoTemporaryFile) {
   EXPECT_FALSE(os::FileExists(Path("t.$MX")));
 }
 
+TEST_F(IndexBuildTest, OxdbfIndexWithATypoChangesNothingAndConditionsWithBlanksWork) {
+  WriteStock(Path("t.dbf"));
+  const std::string oxdbf = BuildProgram("tools/oxdbf");
+  const ProcessResult typo = RunProcess({oxdbf, "index", Path("t.dbf"), "N1", "NAMEX"});
+  EXPECT_NE(typo.exit_status, 0);
+  EXPECT_FALSE(os::FileExists(Path("t.mdx")));
+  EXPECT_EQ(ReadFileBytes(Path("t.dbf"))[28], 0);  // no production index announced
+  for (const char* condition : {".NOT. DELETED()", "FLAG .AND. QTY > 0"}) {
+    const ProcessResult made =
+        RunProcess({oxdbf, "index", Path("t.dbf"), "F", "NAME", "--for", condition});
+    EXPECT_EQ(made.exit_status, 0) << condition << ": " << made.err;
+  }
+  EXPECT_EQ(ReadFileBytes(Path("t.dbf"))[28], 1);
+  EXPECT_EQ(IndexTagLines(Path("t.mdx")),
+            (std::vector<std::string>{"F,F,F,NAME", "FLAG .AND. QTY > 0"}));
+  const ProcessResult appended =
+      RunProcess({oxdbf, "append", Path("t.dbf"), "NAME=e", "FLAG=T", "QTY=1"});
+  EXPECT_EQ(appended.exit_status, 0) << appended.err;
+  // The appended record 5 meets the condition; the deleted record 4 is kept.
+  EXPECT_EQ(PerlWalk(os::ResolvePath(Path("t.mdx")), "F"), (std::vector<std::int32_t>{1, 4, 5}));
+}
+
 TEST_F(IndexBuildTest, BuildsKeepTheCurrentRecordAndOrder) {
   WriteStock(Path("t.dbf"));
   Use("t.dbf");
@@ -280,10 +302,9 @@ TEST_F(IndexBuildTest, BuildsKeepTheCurrentRecordAndOrder) {
 // order is compared: writers may encode the same number differently.)
 std::vector<std::int32_t> TiesInRecordOrder(std::vector<PerlKey> walk) {
   for (auto first = walk.begin(); first != walk.end();) {
-    const auto last = std::find_if(first, walk.end(),
-                                   [&](const PerlKey& key) { return key.key != first->key; });
-    std::sort(first, last,
-              [](const PerlKey& a, const PerlKey& b) { return a.record < b.record; });
+    const auto last =
+        std::find_if(first, walk.end(), [&](const PerlKey& key) { return key.key != first->key; });
+    std::sort(first, last, [](const PerlKey& a, const PerlKey& b) { return a.record < b.record; });
     first = last;
   }
   std::vector<std::int32_t> records;
