@@ -70,8 +70,10 @@ bool MakeIndex(const std::vector<TagDefinition>& tags, const std::string& file_n
 bool AddIndexTag(const TagDefinition& tag, bool reopen_exclusive);
 
 // Reindex: rebuilds the current table's open index file from its tag
-// headers (names, expressions and FOR conditions as stored) and opens it
-// again on the order and the record that were current.
+// headers (names and the texts of expressions and FOR conditions as stored;
+// a character tag keeps its key length, and keys another writer stored
+// unfolded stay unfolded) and opens it again on the order and the record
+// that were current.
 void Reindex();
 
 }  // namespace orvex
