@@ -117,6 +117,8 @@ int IndexCommand(const Invocation& call) {
   def.for_expr = os::Utf8ToAnsi(call.FlagValue("--for"));
   def.descending = call.HasFlag("--descending");
   def.unique = call.HasFlag("--unique");
+  // Opened as stored, as append and replace open it: keys are made from the
+  // bytes the table stores, as the records' later keys will be.
   OpenTable(call, call.args[0], false);
   bool ok = false;
   if (os::FileExists(IndexFileName(*CurrentWorkArea(), ""))) {
@@ -140,6 +142,7 @@ int IndexCommand(const Invocation& call) {
 
 int ReindexCommand(const Invocation& call) {
   ExpectArguments(call, 1, 1);
+  // Opened as stored (see IndexCommand): every key comes back as it was.
   OpenTable(call, call.args[0], false);
   OpenIndex();
   Reindex();

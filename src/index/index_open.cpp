@@ -58,10 +58,10 @@ bool GeometryFits(const TagLayout& t) {
   return 8 + static_cast<std::int64_t>(t.max_keys) * t.item_length + 4 <= kMdxBlockSize;
 }
 
-// Compiles an expression of a tag header in its normalised form, or as it
-// stands when the normalised form does not compile (removing the blanks of
-// ".NOT. DELETED()" leaves a text the lexer reads differently). The text
-// that compiled is left in *text. False when neither compiles.
+char ExpectedResult(char key_type) { return key_type == 'C' ? 'C' : key_type == 'D' ? 'D' : 'N'; }
+
+}  // namespace
+
 bool CompileNormalised(std::string* text, CompiledExpr** expr) {
   QuietErrors quiet;
   std::string normalised = NormaliseExpression(*text);
@@ -82,10 +82,6 @@ bool CompileNormalised(std::string* text, CompiledExpr** expr) {
   DbfErrorNo = 0;
   return *expr != nullptr;
 }
-
-char ExpectedResult(char key_type) { return key_type == 'C' ? 'C' : key_type == 'D' ? 'D' : 'N'; }
-
-}  // namespace
 
 std::string NormaliseExpression(const std::string& text) {
   std::string out;

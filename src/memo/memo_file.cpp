@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "common/errors.h"
+#include "common/file_replace.h"
 #include "common/file_utils.h"
 #include "common/names.h"
 #include "memo/memo_format.h"
@@ -76,12 +77,12 @@ bool CreateMemofile(const std::string& table_name, const std::string& routine) {
   const os::Handle file = os::CreateFile(temp, os::kOpenReadWriteExclusive, &error);
   if (file != os::kNoHandle) {
     error = os::WriteFile(file, header.data(), header.size());
-    if (error == 0) error = os::FlushFileBuffers(file);
-    const int close_error = os::CloseFile(file);
-    if (error == 0) error = close_error;
-    if (error == 0) error = os::ReplaceFile(temp, name);
-    if (error == 0) error = os::FlushDirectory(name);
-    if (error != 0) os::DeleteFile(temp);
+    if (error == 0) {
+      error = ReplaceWithWrittenFile(file, temp, name);
+    } else {
+      os::CloseFile(file);
+      os::DeleteFile(temp);
+    }
   }
   if (error != 0) {
     SetError(error, "Cannot create memo file " + name + " [" + routine + "]");
