@@ -120,7 +120,7 @@ bool Convert(iconv_t cd, std::string_view in, std::string* out, const char* repl
 
 void Open(const Invocation& call, const std::string& file, bool read_only) {
   if (read_only) OpenModeOverride = call.exclusive ? os::kOpenRead : os::kOpenReadDenyNone;
-  USE(os::Utf8ToAnsi(file) + (call.exclusive ? " EXCLUSIVE" : ""));
+  USE(file + (call.exclusive ? " EXCLUSIVE" : ""));
 }
 
 }  // namespace
