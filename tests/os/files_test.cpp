@@ -285,6 +285,35 @@ TEST(Names, ReplaceFileReplacesTheFileALinkNames) {
   EXPECT_TRUE(is_link("loop1"));
 }
 
+// A link to a file on another file system: the new file is copied beside
+// the linked one and renamed into place; the temporary file goes.
+TEST(Names, ReplaceFileThroughALinkToAnotherFileSystem) {
+  TempDir dir;
+  struct stat here, shm;
+  if (stat(dir.Path().c_str(), &here) != 0 || stat("/dev/shm", &shm) != 0 ||
+      here.st_dev == shm.st_dev) {
+    GTEST_SKIP() << "no second file system at /dev/shm";
+  }
+  const std::string other = "/dev/shm/orvex_files_test_" + std::to_string(getpid());
+  ASSERT_EQ(mkdir(other.c_str(), 0755), 0);
+  WriteFileBytes(other + "/mt.dbt", "old");
+  ASSERT_EQ(symlink((other + "/mt.dbt").c_str(), dir.File("link.dbt").c_str()), 0);
+  WriteFileBytes(dir.File("temp"), "new content");
+  ASSERT_EQ(chmod(dir.File("temp").c_str(), 0640), 0);
+  EXPECT_EQ(ReplaceFile(dir.File("temp"), dir.File("link.dbt")), 0);
+  EXPECT_EQ(ReadFileBytes(dir.File("link.dbt")), "new content");
+  struct stat st;
+  EXPECT_EQ(lstat(dir.File("link.dbt").c_str(), &st), 0);
+  EXPECT_TRUE(S_ISLNK(st.st_mode));
+  EXPECT_EQ(stat((other + "/mt.dbt").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0640u);
+  EXPECT_FALSE(FileExists(dir.File("temp")));
+  int error = 0;
+  EXPECT_EQ(FindFiles(other, "*", &error), std::vector<std::string>{"mt.dbt"});
+  unlink((other + "/mt.dbt").c_str());
+  rmdir(other.c_str());
+}
+
 TEST(Files, ErrorsAreWin32Numbers) {
   TempDir dir;
   const std::string path = dir.File("t.dbf");

@@ -292,6 +292,56 @@ int WriteLoop(Handle h, const std::int64_t* offset, const void* buffer, std::siz
   return fault != 0 ? ErrnoToWin32(fault) : 0;
 }
 
+// Copies the file `from` into the open descriptor `to`; 0 or an errno.
+int CopyInto(const std::string& from, int to) {
+  const int in = open(from.c_str(), O_RDONLY | O_CLOEXEC);
+  if (in < 0) return errno;
+  char buffer[64 * 1024];
+  int err = 0;
+  for (;;) {
+    const ssize_t n = read(in, buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      err = n < 0 ? errno : 0;
+      break;
+    }
+    for (ssize_t done = 0; done < n && err == 0;) {
+      const ssize_t w = write(to, buffer + done, static_cast<std::size_t>(n - done));
+      if (w < 0 && errno == EINTR) continue;
+      if (w <= 0) err = w < 0 ? errno : ENOSPC;
+      done += w > 0 ? w : 0;
+    }
+    if (err != 0) break;
+  }
+  close(in);
+  return err;
+}
+
+// ReplaceFile where `source` and `target` lie on different file systems (a
+// link to another disk): the source is copied beside the target under a
+// temporary name, written to the medium and renamed over the target in one
+// step, so that the target is the old file or the new one at any moment;
+// then the source goes. Returns 0 or a Win32 error; the target is untouched
+// on failure.
+int MoveAcrossFileSystems(const std::string& source, const std::string& target) {
+  struct stat st;
+  if (stat(source.c_str(), &st) != 0) return OpenError(errno, source);
+  std::string temp = ParentOf(target) + "/OXRXXXXXX.TMP";
+  const int fd = mkstemps(temp.data(), 4);
+  if (fd < 0) return OpenError(errno, target);
+  int err = CopyInto(source, fd);
+  if (err == 0 && fchmod(fd, st.st_mode & 07777) != 0) err = errno;
+  if (err == 0 && fsync(fd) != 0) err = errno;
+  if (close(fd) != 0 && err == 0) err = errno;
+  if (err == 0 && rename(temp.c_str(), target.c_str()) != 0) err = errno;
+  if (err != 0) {
+    unlink(temp.c_str());
+    return ErrnoToWin32(err);
+  }
+  unlink(source.c_str());
+  return 0;
+}
+
 // A range a handle may lock: not empty, no wrap-around, below the sentinel.
 bool ValidRange(std::uint64_t offset, std::uint64_t length) {
   return length > 0 && offset < kSentinelOffset && length <= kSentinelOffset - offset;
@@ -579,6 +629,7 @@ int ReplaceFile(const std::string& from, const std::string& to) {
   if (HeldElsewhere(source) || HeldElsewhere(target)) return kErrSharingViolation;
   if (const int fault = InjectedFault(kFaultRename); fault != 0) return fault;
   if (rename(source.c_str(), target.c_str()) == 0) return 0;
+  if (errno == EXDEV) return MoveAcrossFileSystems(source, target);
   return OpenError(errno, errno == ENOENT && Exists(source) ? target : source);
 }
 

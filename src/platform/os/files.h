@@ -151,9 +151,10 @@ int RenameFile(const std::string& from, const std::string& to);
 // that name; MoveFileEx with MOVEFILE_REPLACE_EXISTING). 32 while either file
 // is open through this layer. A file is replaced where it really lives: when
 // `to` is a symbolic link (or a chain of them), the file it names is replaced
-// and the link stays a link (3 for a chain of more than 40 links; 17 when
-// that file lies on another file system than `from`). Returns 0 or a Win32
-// error.
+// and the link stays a link (3 for a chain of more than 40 links). When that
+// file lies on another file system than `from`, `from` is copied beside it
+// and renamed into place, as atomic as on one file system. Returns 0 or a
+// Win32 error.
 int ReplaceFile(const std::string& from, const std::string& to);
 
 // True when a regular file of that name exists (case-insensitively resolved).
