@@ -40,7 +40,7 @@ std::map<int, std::string> given_stored;
 
 void Open(const Invocation& call, const std::string& file, bool read_only) {
   if (read_only) OpenModeOverride = call.exclusive ? os::kOpenRead : os::kOpenReadDenyNone;
-  USE(os::Utf8ToAnsi(file) + (call.exclusive ? " EXCLUSIVE" : ""));
+  USE(file + (call.exclusive ? " EXCLUSIVE" : ""));
 }
 
 }  // namespace

@@ -132,7 +132,7 @@ int IndexCommand(const Invocation& call) {
     if (ok && table.dialect != DbfDialect::kDbase2 && table.header[28] == 0) {
       const std::uint8_t flag = 1;
       int err = os::WriteAt(table.file, 28, &flag, 1);
-      if (err != 0) Fail(err, "Fehler beim Schreiben von " + os::AnsiToUtf8(table.file_name) + " [oxdbf index]");
+      if (err != 0) Fail(err, "Fehler beim Schreiben von " + table.file_name + " [oxdbf index]");
       table.header[28] = flag;
     }
   }

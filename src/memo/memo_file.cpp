@@ -60,16 +60,20 @@ std::uint8_t GetMemoType() {
   return area != nullptr ? MemoKindOfVersion(area->header[0], default_kind) : default_kind;
 }
 
+std::string MemoFileName(const std::string& table_name, std::uint8_t kind) {
+  return ForceExt(table_name, ExtLike(table_name, MemoExtension(kind)));
+}
+
 bool CreateMemofile(const std::string& table_name, const std::string& routine) {
   const std::uint8_t kind = MemoKindOfVersion(MemoVersionByte, MemoVersionByte);
-  const std::string name = ForceExt(table_name, ExtLike(table_name, MemoExtension(kind)));
+  const std::string name = MemoFileName(table_name, kind);
   const std::uint16_t block_size = kind == kMemoDbase3 ? kDbase3BlockSize : MemoBlockSize;
   if (block_size == 0 || (kind == kMemoDbase4 && block_size < kMinDbase4BlockSize)) {
     SetError(220, "MemoBlockSize=" + std::to_string(block_size) + " Cannot create memo file " +
                       name + " [" + routine + "]");
     return false;
   }
-  const std::string header = NewMemoHeader(kind, block_size, SplitName(name).name);
+  const std::string header = NewMemoHeader(kind, block_size, NameAsText(SplitName(name).name));
   // Written under a temporary name and renamed over an existing memo file in
   // one step: a program killed meanwhile leaves the old file or the new one.
   const std::string temp = ForceExt(name, "$CM");
