@@ -84,15 +84,16 @@ std::int64_t RecordOffset(const WorkArea& table, std::int32_t n) {
   return table.header_length + static_cast<std::int64_t>(n - 1) * table.record_length;
 }
 
-// Reads the table's record count again after its file was cut back, and
-// its current record when it is still in the table.
+// Reads the table's record count again after its file was put back (from
+// where the open takes it: the header, or the file size), and its current
+// record when it is still in the table.
 void RereadTable(WorkArea& table) {
   table.known_file_size = -1;
   InvalidateReadAhead(table);
   int error = 0;
+  std::uint8_t count[4];
+  std::size_t done = 0;
   if (table.dialect == DbfDialect::kDbase2) {
-    std::uint8_t count[2];
-    std::size_t done = 0;
     if (os::ReadAt(table.file, 1, count, 2, &done) == 0 && done == 2)
       table.record_count = count[0] | (count[1] << 8);
   } else if (CountFromFileSize || !table.exclusive) {
@@ -101,6 +102,9 @@ void RereadTable(WorkArea& table) {
       table.record_count = static_cast<std::int32_t>(std::clamp<std::int64_t>(
           (size - table.header_length) / table.record_length, 0, 0x7FFFFFFF));
     }
+  } else if (os::ReadAt(table.file, 4, count, 4, &done) == 0 && done == 4) {
+    table.record_count =
+        static_cast<std::int32_t>(std::min<std::uint32_t>(Get32(count), 0x7FFFFFFF));
   }
   if (table.record_number >= 1 && table.record_number <= table.record_count &&
       GetDbfRecord(table, table.record_number)) {

@@ -58,7 +58,7 @@ const std::vector<TagDefinition> kTags = {
     {"UNAME", "UPPER(NAME)", "", false, false},
     {"QTY", "QTY", "", false, false},
     {"QTYD", "QTY", "", true, false},
-    {"LIVE", "NAME", "IIF(DELETED(), 0, QTY) > 30", false, false},
+    {"LIVE", "NAME", "DELETED() = .F.", false, false},
 };
 
 // "ß" (E1), "ı" (D5) and box-drawing bytes (B3, C4, DA) of code page 850.
@@ -156,6 +156,7 @@ std::string KeyedState(const std::string& dir) {
 
   const ProcessResult check = RunProcess({BuildProgram("tools/oxdbf"), "check", TablePath(dir)});
   out += "check: " + std::to_string(check.exit_status) + "\n";
+  if (check.exit_status != 0) out += check.out + check.err;
   return out;
 }
 
