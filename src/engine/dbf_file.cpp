@@ -264,8 +264,8 @@ bool MayWriteMarker(WorkArea& area, bool* release) {
   return false;
 }
 
-// Header (today, record count) and, after appends, the 0x1A marker. Returns
-// 0 or the I/O error.
+}  // namespace
+
 int WriteBackHeader(WorkArea& area) {
   bool release = false;
   bool marker = area.status == TableStatus::kRecordsAppended && MayWriteMarker(area, &release);
@@ -291,8 +291,6 @@ int WriteBackHeader(WorkArea& area) {
   if (release) LockRange(area.file, false, LockBase + 1, 1);
   return err;
 }
-
-}  // namespace
 
 std::string LastUpdateText(int year_byte, int month, int day) {
   char text[16];

@@ -31,10 +31,10 @@ struct PathEntry {
 };
 
 struct TagState {
-  int number = 0;                   // 1..47
+  int number = 0;  // 1..47
   std::string name;
   std::uint32_t header_page = 0;
-  Block anchor{};                   // the tag header (first 983 bytes used)
+  Block anchor{};  // the tag header (first 983 bytes used)
   bool anchor_dirty = false;
   TagLayout layout;
   NodeGeometry geometry;
@@ -76,6 +76,9 @@ struct TagState {
   ~TagState();
 };
 
+// The undo journal of a keyed write under way (index_journal.h).
+struct KeyedWriteJournal;
+
 struct IndexFile {
   int area = 0;
   std::string file_name;
@@ -84,14 +87,21 @@ struct IndexFile {
   MdxHeader header{};
   bool header_dirty = false;
   std::vector<std::unique_ptr<TagState>> tags;
-  int active = 0;                   // 0 = natural order
+  int active = 0;  // 0 = natural order
   // Copies of branch nodes read from the file, by page: a search then reads
   // only its leaf. Dropped with the paths when another program changed the
   // index (change counter); kept current by this program's node writes.
   std::unordered_map<std::uint32_t, Block> branch_cache;
+  // The keyed write under way (null outside one) and the nesting of the
+  // writer's lock bracket around it.
+  std::unique_ptr<KeyedWriteJournal> journal;
+  int write_depth = 0;
+  IndexFile();
   ~IndexFile();
 
-  TagState* Active() { return active > 0 ? tags[static_cast<std::size_t>(active - 1)].get() : nullptr; }
+  TagState* Active() {
+    return active > 0 ? tags[static_cast<std::size_t>(active - 1)].get() : nullptr;
+  }
   WorkArea& Table() { return *WorkAreas[static_cast<std::size_t>(area)]; }
 };
 
@@ -105,6 +115,9 @@ std::string IndexAndTag(const IndexFile& index, const TagState& tag);
 // file or a node that is not well formed report error 254; a failed read
 // the system's error. False after reporting.
 bool ReadNode(IndexFile& index, TagState& tag, std::uint32_t page, Block* node);
+
+// The writes below journal the old bytes first while a keyed write is under
+// way (index_journal.h).
 
 // Writes a tag's header (983 bytes at its page). False after reporting the
 // system's error.

@@ -10,6 +10,7 @@
 #include "engine/locks.h"
 #include "engine/navigation.h"
 #include "expr/compiled_expr.h"
+#include "index/index_journal.h"
 #include "index/quiet_errors.h"
 #include "index/semaphore.h"
 #include "index/tag_walk.h"
@@ -217,7 +218,6 @@ void SetIndexTo(const std::string& file_name) {
   if (NetworkLocking && !table->exclusive) mode |= os::kOpenReadDenyNone;
   if (IndexOpenMode != 0xFFFF) mode = IndexOpenMode & 0xFF;
   int err = 0;
-  index->file = os::OpenFile(name, mode, &err);
   auto fail = [&](int number, const std::string& detail) {
     index.reset();
     table->index_state.reset();
@@ -226,6 +226,8 @@ void SetIndexTo(const std::string& file_name) {
     if (number != 0) SetError(number, detail);
     quiet.ReportHeld();
   };
+  if (!RecoverKeyedWriteAtOpen(area, name)) return fail(0, "");
+  index->file = os::OpenFile(name, mode, &err);
   if (index->file == os::kNoHandle) return fail(err, Ansi("Kann Index nicht öffnen: ") + name);
   std::size_t done = 0;
   if (IndexFileSize(*index) <= 3071 || os::ReadAt(index->file, 0, index->header.data(), kMdxHeaderSize, &done) != 0 ||
