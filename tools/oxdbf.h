@@ -26,6 +26,12 @@
 
 namespace orvex::tool {
 
+// The program (oxdbf_main.cpp calls it): takes argv as the command line, runs
+// the command and answers its exit status. Usage errors end the process with
+// status 2; library failures end it too, unless the library raises its
+// errors (SetRaiseOnError), when they arrive as EOrvexError instead.
+int Run(int argc, char** argv);
+
 // One call of the tool after the common options were taken out.
 struct Invocation {
   std::vector<std::string> args;   // positional arguments after the subcommand

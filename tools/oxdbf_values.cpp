@@ -117,11 +117,13 @@ void FieldTextIn(int n, const char* record, std::string* text) {
     case 'M':
       *text = MemoFieldText(n);
       return;
+    // Dates and digits as stored; a damaged field's other bytes are text of
+    // the table's code page like any other.
     case 'D':  // a date of blanks and zeros is no date
-      if (!OnlyBlanksAndZeros(stored)) text->append(StripBlanks(stored));
+      if (!OnlyBlanksAndZeros(stored)) AppendStoredAsUtf8(StripBlanks(stored), text);
       return;
     default:  // N, F: the stored digits
-      text->append(StripBlanks(stored));
+      AppendStoredAsUtf8(StripBlanks(stored), text);
   }
 }
 

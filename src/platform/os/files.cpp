@@ -51,10 +51,11 @@ std::map<int, HandleInfo> g_handles;
 
 int LastError() { return ErrnoToWin32(errno); }
 
-// The Win32 error an armed test fault gives a call of kind `op`, or 0.
-int InjectedFault(FaultOp op) {
+// The Win32 error an armed test fault gives a call of kind `op` on `handle`
+// (or on the file `name`), or 0.
+int InjectedFault(FaultOp op, Handle handle, const char* name = nullptr) {
   bool partial = false;
-  return ErrnoToWin32(FaultCheck(op, &partial));
+  return ErrnoToWin32(FaultCheck(op, &partial, handle, name));
 }
 
 // The access a handle was opened with; descriptors this layer did not open
@@ -250,7 +251,7 @@ int ReadLoop(Handle h, const std::int64_t* offset, void* buffer, std::size_t cou
   if (h < 0) return kErrInvalidHandle;
   if (AccessOf(h) == 1) return kErrAccessDenied;
   bool partial = false;
-  if (const int fault = FaultCheck(kFaultRead, &partial); fault != 0) {
+  if (const int fault = FaultCheck(kFaultRead, &partial, h); fault != 0) {
     if (!partial) return ErrnoToWin32(fault);
     count /= 2;  // a short read without an error
   }
@@ -273,7 +274,7 @@ int WriteLoop(Handle h, const std::int64_t* offset, const void* buffer, std::siz
   if (h < 0) return kErrInvalidHandle;
   if (AccessOf(h) == 0) return kErrAccessDenied;
   bool partial = false;
-  const int fault = FaultCheck(kFaultWrite, &partial);
+  const int fault = FaultCheck(kFaultWrite, &partial, h);
   if (fault != 0 && !partial) return ErrnoToWin32(fault);
   if (partial) count /= 2;  // half of the bytes reach the file, then the fault
   const char* in = static_cast<const char*>(buffer);
@@ -452,7 +453,7 @@ Handle OpenFile(const std::string& name, int mode, int* error) {
 }
 
 Handle CreateFile(const std::string& name, int mode, int* error) {
-  if (const int fault = InjectedFault(kFaultCreate); fault != 0) {
+  if (const int fault = InjectedFault(kFaultCreate, kNoHandle, name.c_str()); fault != 0) {
     if (error != nullptr) *error = fault;
     return kNoHandle;
   }
@@ -536,19 +537,19 @@ std::int64_t FileSize(Handle h, int* error) {
 int Truncate(Handle h, std::int64_t size) {
   if (h < 0) return kErrInvalidHandle;
   if (AccessOf(h) == 0) return kErrAccessDenied;
-  if (const int fault = InjectedFault(kFaultTruncate); fault != 0) return fault;
+  if (const int fault = InjectedFault(kFaultTruncate, h); fault != 0) return fault;
   return ftruncate(h, static_cast<off_t>(size)) == 0 ? 0 : LastError();
 }
 
 int FlushFileBuffers(Handle h) {
   if (h < 0) return kErrInvalidHandle;
   if (AccessOf(h) == 0) return kErrAccessDenied;
-  if (const int fault = InjectedFault(kFaultFlush); fault != 0) return fault;
+  if (const int fault = InjectedFault(kFaultFlush, h); fault != 0) return fault;
   return fsync(h) == 0 ? 0 : LastError();
 }
 
 int FlushDirectory(const std::string& name) {
-  if (const int fault = InjectedFault(kFaultFlush); fault != 0) return fault;
+  if (const int fault = InjectedFault(kFaultFlush, kNoHandle, name.c_str()); fault != 0) return fault;
   std::string file;
   if (!LinkedFile(ResolvePath(name), &file)) return LastError();
   const int fd = open(ParentOf(file).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -593,7 +594,7 @@ int UnlockFile(Handle h, std::uint64_t offset, std::uint64_t length) {
 int DeleteFile(const std::string& name) {
   const std::string path = ResolvePath(name);
   if (HeldElsewhere(path)) return kErrSharingViolation;
-  if (const int fault = InjectedFault(kFaultDelete); fault != 0) return fault;
+  if (const int fault = InjectedFault(kFaultDelete, kNoHandle, name.c_str()); fault != 0) return fault;
   return unlink(path.c_str()) == 0 ? 0 : OpenError(errno, path);
 }
 
@@ -611,7 +612,7 @@ int RenameFile(const std::string& from, const std::string& to) {
     if (target == source) return 0;
   }
   if (HeldElsewhere(source)) return kErrSharingViolation;
-  if (const int fault = InjectedFault(kFaultRename); fault != 0) return fault;
+  if (const int fault = InjectedFault(kFaultRename, kNoHandle, from.c_str()); fault != 0) return fault;
   if (renameat2(AT_FDCWD, source.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) == 0)
     return 0;
   if (errno == EINVAL) {  // file system without RENAME_NOREPLACE
@@ -627,7 +628,7 @@ int ReplaceFile(const std::string& from, const std::string& to) {
   std::string target;
   if (!LinkedFile(ResolvePath(to), &target)) return LastError();
   if (HeldElsewhere(source) || HeldElsewhere(target)) return kErrSharingViolation;
-  if (const int fault = InjectedFault(kFaultRename); fault != 0) return fault;
+  if (const int fault = InjectedFault(kFaultRename, kNoHandle, from.c_str()); fault != 0) return fault;
   if (rename(source.c_str(), target.c_str()) == 0) return 0;
   if (errno == EXDEV) return MoveAcrossFileSystems(source, target);
   return OpenError(errno, errno == ENOENT && Exists(source) ? target : source);
