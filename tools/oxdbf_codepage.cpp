@@ -78,7 +78,10 @@ void OpenTable(const Invocation& call, const std::string& file, bool read_only) 
     // file as they were given (see PutGivenText).
     WorkArea& opened = *CurrentWorkArea();
     const std::vector<FieldDesc> fields = opened.fields;
+    // The library hands its translator memo texts too; only the record
+    // buffer takes the given values.
     opened.write_translator = [fields](char* bytes, int length) {
+      if (bytes != CurrentWorkArea()->record.data() + 1) return;
       for (const auto& [n, text] : given_stored) {
         const FieldDesc& f = fields[static_cast<std::size_t>(n - 1)];
         if (f.offset - 1 + f.length > length) continue;

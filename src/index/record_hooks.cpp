@@ -77,8 +77,12 @@ void CompareKeys(int area) {
       if (removed == KeyChange::kFailed) break;
       // The tag did not hold the key the record gave before this write: it
       // was wrong already (a deleted record that other software left out is
-      // no fault). The new key still goes in; the fault is reported after.
-      if (removed == KeyChange::kSkipped && !tag.MarkedEmpty() && index->Table().record[0] != '*') missing = &tag;
+      // no fault, nor a record a unique tag leaves out because another holds
+      // its key). The fault is reported after, which undoes the write.
+      if (removed == KeyChange::kSkipped && !tag.MarkedEmpty() && !tag.layout.unique &&
+          index->Table().record[0] != '*') {
+        missing = &tag;
+      }
     }
     if (member && AppendIndex(*index, tag, key, record, true) == KeyChange::kFailed) break;
     if (member) tag.stored_key = key;
