@@ -92,6 +92,11 @@ void Prepare(const std::string& dir) {
     rows.push_back({{Name(i), std::to_string((i * 37) % 101)}, i % 7 == 0});
   }
   WriteDbf(TablePath(dir), {{"NAME", 'C', 12}, {"QTY", 'N', 6}}, rows);
+  // A code page 850 table (language driver 0x02), as the library keys it:
+  // oxdbf then makes its keys the same way.
+  std::string bytes = ReadFileBytes(TablePath(dir));
+  bytes[29] = '\x02';
+  WriteFileBytes(TablePath(dir), bytes);
   ResetLibrary();
   Select(1);
   USE(TablePath(dir) + " EXCLUSIVE");
