@@ -18,6 +18,7 @@
 #include "oxdbf_index.h"
 #include "oxdbf_memo.h"
 #include "platform/os/codepage.h"
+#include "platform/os/display_text.h"
 #include "platform/os/files.h"
 
 namespace orvex::tool {
@@ -238,7 +239,7 @@ int Dump(const Invocation& call) {
         std::fflush(stdout);
         std::fprintf(stderr, "oxdbf: warning: record %d, field %s left empty: %s (%s)\n", recno,
                      names[static_cast<std::size_t>(i - 1)].c_str(), os::AnsiToUtf8(ErrorText(DbfErrorNo)).c_str(),
-                     os::AnsiToUtf8(TakeErrorDetail()).c_str());
+                     os::DisplayText(TakeErrorDetail()).c_str());
         DbfErrorNo = 0;
         ++damaged;
       }
