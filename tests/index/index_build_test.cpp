@@ -6,6 +6,7 @@
 #include <random>
 
 #include "index/build_sort.h"
+#include "platform/os/fault_injection.h"
 #include "platform/os/files.h"
 #include "platform/os/system.h"
 #include "index/key_maker.h"
@@ -189,6 +190,37 @@ void WriteStock(const std::string& path) {
            {{{"b", "T", "3"}}, {{"a", "F", "5"}}, {{"c", "T", "0"}}, {{"d", "T", "2"}, true}});
 }
 
+// A rebuilt index is on the disk before it takes the old one's place, and
+// its folder entry after: a crash at any moment leaves the old index or the
+// whole new one under the name.
+TEST_F(IndexBuildTest, TheNewIndexReachesTheDiskBeforeItReplacesTheOld) {
+  WriteStock(Path("t.dbf"));
+  Build("t.dbf", {Tag("NAME", "NAME")});
+  std::vector<os::FileCall> calls;
+  os::RecordFileCalls(&calls);
+  Reindex();
+  os::RecordFileCalls(nullptr);
+  ASSERT_EQ(DbfErrorNo, 0) << ErrorDetail;
+  auto first = [&](os::FaultOp op, bool on_handle) {
+    std::size_t i = 0;
+    while (i < calls.size() &&
+           !(calls[i].op == op && calls[i].on_handle == on_handle &&
+             std::filesystem::path(calls[i].file).extension() == ".$MX")) {
+      ++i;
+    }
+    return i;
+  };
+  const std::size_t write = first(os::kFaultWrite, true), flush = first(os::kFaultFlush, true),
+                    rename = first(os::kFaultRename, false);
+  ASSERT_LT(rename, calls.size());
+  EXPECT_LT(write, flush);
+  EXPECT_LT(flush, rename) << "the new file's bytes are flushed before the rename";
+  std::size_t folder = rename;
+  while (folder < calls.size() && !(calls[folder].op == os::kFaultFlush && !calls[folder].on_handle))
+    ++folder;
+  EXPECT_LT(folder, calls.size()) << "the folder entry is flushed after the rename";
+}
+
 TEST_F(IndexBuildTest, ConditionsWhoseNormalisedTextReadsOtherwiseAreStoredAsGiven) {
   // Without blanks ".NOT.DELETED()" and "FLAG.AND.QTY>0" do not compile.
   WriteStock(Path("t.dbf"));
@@ -221,12 +253,12 @@ TEST_F(IndexBuildTest, AConditionLongerThanItsRoomIsRefusedBeforeAnythingChanges
   SetIndexTo("");
   std::string condition = "QTY > 0";
   while (condition.size() < 221) condition += " .AND. QTY > 0";
-  condition.resize(221, ' ');
-  condition += "X";  // past the room even after trimming
+  condition.resize(220, ' ');
+  condition += "X";  // one past the room, even after trimming
   EXPECT_FALSE(AddIndexTag(Tag("LONG", "NAME", condition), false));
   EXPECT_EQ(DbfErrorNo, 300);
   EXPECT_NE(ErrorDetail.find("FOR-Bedingung"), std::string::npos) << ErrorDetail;
-  EXPECT_NE(ErrorDetail.find("222 Zeichen"), std::string::npos) << ErrorDetail;
+  EXPECT_NE(ErrorDetail.find("221 Zeichen"), std::string::npos) << ErrorDetail;
   EXPECT_FALSE(AddIndexTag(Tag("LONGKEY", "NAME+" + std::string(300, ' ') + "NAME"), false));
   EXPECT_NE(ErrorDetail.find("Index-Ausdruck"), std::string::npos) << ErrorDetail;
   EXPECT_NE(ErrorDetail.find("309 Zeichen"), std::string::npos) << ErrorDetail;
