@@ -270,15 +270,13 @@ int BeginUnit(IndexFile& index) {
       made ? os::CreateFile(j->name, os::kOpenReadWriteExclusive, &error) : index.journal_file;
   if (j->file == os::kNoHandle) return error;
   if (kept) index.journal_file = j->file;
-  error = os::WriteAt(j->file, 0, kMagic, sizeof kMagic);
-  j->end = sizeof kMagic;
-  // The entries of the start go out in one write.
-  std::string bytes;
+  // The mark and the entries of the start go out in one write.
+  std::string bytes(kMagic, sizeof kMagic);
   for (const SavedBytes& s : start) bytes += EncodeEntry(s);
-  if (error == 0) error = os::WriteAt(j->file, j->end, bytes.data(), bytes.size());
+  error = os::WriteAt(j->file, 0, bytes.data(), bytes.size());
   if (error == 0 && FlushAsked()) error = os::FlushFileBuffers(j->file);
   if (error == 0 && FlushAsked() && made) error = os::FlushDirectory(j->name);
-  j->end += static_cast<std::int64_t>(bytes.size());
+  j->end = static_cast<std::int64_t>(bytes.size());
   j->saved = std::move(start);
   index.journal = std::move(j);
   if (error != 0) {
@@ -389,9 +387,6 @@ void KeyedWriteBracket(int area, bool enter) {
   if (enter) {
     SetLockSemaphoreProc(area, true);
     if (DbfErrorNo != 0 || index == nullptr || index->write_depth++ > 0) return;
-    // A table or index opened read-only takes no write: there is nothing to
-    // undo, and no journal is made beside files this program may not change.
-    if (index->read_only || (index->Table().open_mode & 0x0F) == os::kOpenRead) return;
     const bool auto_report = SetAutoReport(false);
     CheckChangeCounter(*index);
     int error = 0;

@@ -282,6 +282,12 @@ TEST_F(KeyMaintenanceTest, AReadOnlyTableMakesNoJournal) {
   Append();
   EXPECT_NE(DbfErrorNo, 0);
   DbfErrorNo = 0;
+  GO(2);
+  DeleteRec();
+  EXPECT_NE(DbfErrorNo, 0);
+  DbfErrorNo = 0;
+  RecallRec();
+  DbfErrorNo = 0;
   EXPECT_FALSE(os::FileExists(journal));
   CloseAllAreas();
   EXPECT_FALSE(os::FileExists(journal));
