@@ -6,6 +6,8 @@
 // measures:
 //   - building a tag on LOWER(TITLE) (MakeIndex, default sort budget) against
 //     SQLite's CREATE INDEX on lower(title), and rebuilding it (Reindex);
+//   - building a numeric tag on YEAR and a date tag on PREMIERE against
+//     SQLite's CREATE INDEX on year and on premiere;
 //   - walking the table in that order reading every field (GoTop / SKIP(1))
 //     against SELECT * ... ORDER BY lower(title), every column read;
 //   - 10,000 random Find calls (every field of the record found read)
@@ -22,6 +24,7 @@
 #include <cstring>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "bench/bench_support.h"
@@ -41,23 +44,32 @@
 namespace {
 
 using namespace orvex;
-using bench::Check;
-using bench::Movie;
 using bench::BuildSqlite;
 using bench::BuildTable;
+using bench::Check;
 using bench::MakeMovies;
+using bench::Movie;
 using Clock = std::chrono::steady_clock;
 
-double Seconds(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
+double Seconds(Clock::time_point start) {
+  return std::chrono::duration<double>(Clock::now() - start).count();
+}
 
 // Reads every column of the current row; the sum keeps the reads.
 std::size_t ReadRow(sqlite3_stmt* s) {
   std::size_t sum = 0;
   for (int c = 0; c < 8; ++c) {
     switch (sqlite3_column_type(s, c)) {
-      case SQLITE_INTEGER: sum += static_cast<std::size_t>(sqlite3_column_int(s, c)); break;
-      case SQLITE_FLOAT: sum += static_cast<std::size_t>(sqlite3_column_double(s, c)); break;
-      default: sum += static_cast<std::size_t>(sqlite3_column_bytes(s, c)); sqlite3_column_text(s, c); break;
+      case SQLITE_INTEGER:
+        sum += static_cast<std::size_t>(sqlite3_column_int(s, c));
+        break;
+      case SQLITE_FLOAT:
+        sum += static_cast<std::size_t>(sqlite3_column_double(s, c));
+        break;
+      default:
+        sum += static_cast<std::size_t>(sqlite3_column_bytes(s, c));
+        sqlite3_column_text(s, c);
+        break;
     }
   }
   return sum;
@@ -70,8 +82,12 @@ std::size_t ReadRecord() {
     const std::uint8_t* p = FieldAddress(n);
     switch (FieldType(n)) {
       case 'C':
-      case 'D': sum += p[0]; break;
-      case 'L': sum += p[0]; break;
+      case 'D':
+        sum += p[0];
+        break;
+      case 'L':
+        sum += p[0];
+        break;
       default: {
         if (FieldDec(n) > 0) {
           sum += static_cast<std::size_t>(RealToDouble(p));
@@ -87,8 +103,8 @@ std::size_t ReadRecord() {
 }
 
 void Report(const char* what, double ours, double theirs, const char* unit, double per) {
-  std::printf("%-34s %9.3f s %12.0f %s/s   sqlite %9.3f s %12.0f %s/s   ratio %.2f\n", what, ours, per / ours, unit,
-              theirs, per / theirs, unit, theirs / ours);
+  std::printf("%-34s %9.3f s %12.0f %s/s   sqlite %9.3f s %12.0f %s/s   ratio %.2f\n", what, ours,
+              per / ours, unit, theirs, per / theirs, unit, theirs / ours);
 }
 
 }  // namespace
@@ -117,9 +133,35 @@ int main(int argc, char** argv) {
   double sqlite_build = bench::BestOf(3, [&] {
     sqlite3_exec(db, "DROP INDEX IF EXISTS by_title", nullptr, nullptr, nullptr);
     auto t = Clock::now();
-    Check(sqlite3_exec(db, "CREATE INDEX by_title ON movies(lower(title))", nullptr, nullptr, nullptr), db);
+    Check(sqlite3_exec(db, "CREATE INDEX by_title ON movies(lower(title))", nullptr, nullptr,
+                       nullptr),
+          db);
     return -Seconds(t);
   });
+
+  // Numeric and date keys: a tag on YEAR (N) and on PREMIERE (D), each
+  // built alone into a fresh file, best of three.
+  auto build_alone = [&](const char* tag, const char* expr, const char* sqlite_index) {
+    double ours = bench::BestOf(3, [&] {
+      auto t = Clock::now();
+      if (!MakeIndex({TagDefinition{tag, expr, "", false, false}}, "")) std::exit(1);
+      return -Seconds(t);
+    });
+    double theirs = bench::BestOf(3, [&] {
+      sqlite3_exec(db, "DROP INDEX IF EXISTS by_other", nullptr, nullptr, nullptr);
+      auto t = Clock::now();
+      Check(sqlite3_exec(
+                db, (std::string("CREATE INDEX by_other ON movies(") + sqlite_index + ")").c_str(),
+                nullptr, nullptr, nullptr),
+            db);
+      return -Seconds(t);
+    });
+    return std::make_pair(-ours, -theirs);
+  };
+  const auto year_build = build_alone("YEAR", "YEAR", "year");
+  const auto date_build = build_alone("PREMIERE", "PREMIERE", "premiere");
+  // The TITLE tag again, for the rebuild and the walk.
+  if (!MakeIndex({TagDefinition{"TITLE", "LOWER(TITLE)", "", false, false}}, "")) std::exit(1);
 
   // Rebuild of the open index (the same tag again, through Reindex).
   SetIndexTo("");
@@ -147,7 +189,8 @@ int main(int argc, char** argv) {
     return -Seconds(t);
   });
   sqlite3_stmt* ordered = nullptr;
-  Check(sqlite3_prepare_v2(db, "SELECT * FROM movies ORDER BY lower(title)", -1, &ordered, nullptr), db);
+  Check(sqlite3_prepare_v2(db, "SELECT * FROM movies ORDER BY lower(title)", -1, &ordered, nullptr),
+        db);
   std::int64_t sqlite_walked = 0;
   double sqlite_walk = bench::BestOf(3, [&] {
     auto t = Clock::now();
@@ -178,7 +221,9 @@ int main(int argc, char** argv) {
     return -Seconds(t);
   });
   sqlite3_stmt* point = nullptr;
-  Check(sqlite3_prepare_v2(db, "SELECT * FROM movies WHERE lower(title) = lower(?)", -1, &point, nullptr), db);
+  Check(sqlite3_prepare_v2(db, "SELECT * FROM movies WHERE lower(title) = lower(?)", -1, &point,
+                           nullptr),
+        db);
   int sqlite_found = 0;
   double sqlite_finds = bench::BestOf(3, [&] {
     auto t = Clock::now();
@@ -194,13 +239,18 @@ int main(int argc, char** argv) {
     return -Seconds(t);
   });
 
-  std::printf("\n%-34s %11s %19s   %16s %19s   %s\n", "", "orvex", "", "", "", "sqlite time / orvex time");
+  std::printf("\n%-34s %11s %19s   %16s %19s   %s\n", "", "orvex", "", "", "",
+              "sqlite time / orvex time");
   Report("build tag on LOWER(TITLE)", -build, -sqlite_build, "rec", records);
-  std::printf("%-34s %9.3f s %12.0f rec/s\n", "rebuild the index (Reindex)", -rebuild, records / -rebuild);
+  Report("build tag on YEAR (N)", year_build.first, year_build.second, "rec", records);
+  Report("build tag on PREMIERE (D)", date_build.first, date_build.second, "rec", records);
+  std::printf("%-34s %9.3f s %12.0f rec/s\n", "rebuild the index (Reindex)", -rebuild,
+              records / -rebuild);
   Report("walk in key order, every field", -walk, -sqlite_walk, "rec", static_cast<double>(walked));
   Report("10,000 random Find", -finds, -sqlite_finds, "find", lookups);
-  std::printf("\nwalked %lld / %lld records, found %d / %d (checksum %zu)\n", static_cast<long long>(walked),
-              static_cast<long long>(sqlite_walked), found, sqlite_found, sum);
+  std::printf("\nwalked %lld / %lld records, found %d / %d (checksum %zu)\n",
+              static_cast<long long>(walked), static_cast<long long>(sqlite_walked), found,
+              sqlite_found, sum);
   sqlite3_finalize(ordered);
   sqlite3_finalize(point);
   sqlite3_close(db);
@@ -208,7 +258,8 @@ int main(int argc, char** argv) {
   std::remove(name.c_str());
   std::remove((name.substr(0, name.size() - 3) + "dbt").c_str());
   std::remove((name.substr(0, name.size() - 3) + "mdx").c_str());
-  bool ok = walked == records && sqlite_walked == records && found == lookups && sqlite_found == lookups;
+  bool ok =
+      walked == records && sqlite_walked == records && found == lookups && sqlite_found == lookups;
   if (!ok) std::printf("MISMATCH\n");
   return ok ? 0 : 1;
 }
