@@ -1,9 +1,7 @@
-// The movie table shared by the index benchmarks: the same rows as a table
-// of the engine and as an in-memory SQLite table, so that both are measured
-// on the same data in the same run.
+// The movie table shared by the index benchmarks: the rows made once, so
+// that the table of the engine and its peers (bench/sqlite_peer.h) hold the
+// same data in the same run.
 #pragma once
-
-#include <sqlite3.h>
 
 #include <cstdint>
 #include <cstdio>
@@ -88,39 +86,6 @@ inline void BuildTable(const std::string& name, const std::vector<Movie>& movies
   CreateMovieTable(name);
   for (const Movie& m : movies) AppendMovie(m);
   USE("");
-}
-
-inline void Check(int rc, sqlite3* db) {
-  if (rc != SQLITE_OK && rc != SQLITE_DONE && rc != SQLITE_ROW) {
-    std::fprintf(stderr, "sqlite: %s\n", sqlite3_errmsg(db));
-    std::exit(1);
-  }
-}
-
-inline sqlite3* BuildSqlite(const std::vector<Movie>& movies) {
-  sqlite3* db = nullptr;
-  Check(sqlite3_open(":memory:", &db), db);
-  Check(sqlite3_exec(db,
-                     "CREATE TABLE movies(title TEXT, year INTEGER, color INTEGER, runtime INTEGER, stars TEXT,"
-                     " director TEXT, plot TEXT, premiere TEXT); BEGIN",
-                     nullptr, nullptr, nullptr),
-        db);
-  sqlite3_stmt* insert = nullptr;
-  Check(sqlite3_prepare_v2(db, "INSERT INTO movies VALUES(?,?,?,?,?,?,'',?)", -1, &insert, nullptr), db);
-  for (const Movie& m : movies) {
-    sqlite3_bind_text(insert, 1, m.title.c_str(), -1, SQLITE_STATIC);
-    sqlite3_bind_int(insert, 2, m.year);
-    sqlite3_bind_int(insert, 3, m.color);
-    sqlite3_bind_int(insert, 4, m.runtime);
-    sqlite3_bind_text(insert, 5, m.stars.c_str(), -1, SQLITE_STATIC);
-    sqlite3_bind_text(insert, 6, m.director.c_str(), -1, SQLITE_STATIC);
-    sqlite3_bind_text(insert, 7, m.premiere.c_str(), -1, SQLITE_STATIC);
-    Check(sqlite3_step(insert), db);
-    sqlite3_reset(insert);
-  }
-  sqlite3_finalize(insert);
-  Check(sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr), db);
-  return db;
 }
 
 }  // namespace orvex::bench
