@@ -29,13 +29,15 @@ struct Movie {
 // Titles of two or three words with a number: mostly distinct, sorted by
 // more than their first letters.
 inline std::vector<Movie> MakeMovies(int count) {
-  static const char* const kWords[] = {"Der", "Die", "Das", "Nacht", "Stadt", "Tod", "Liebe", "Blaue", "Engel",
-                                       "Himmel", "Berlin", "Lola", "Rennt", "Kabinett", "Doktor", "Mabuse", "Zeit",
-                                       "Wind", "Reise", "Ende", "Spiel", "Morgen", "Stern", "Fluss"};
-  static const char* const kDirectors[] = {"Fritz Lang", "Robert Wiene", "Tom Tykwer", "Wim Wenders",
-                                           "Werner Herzog", "Margarethe von Trotta"};
-  static const char* const kStars[] = {"Marlene Dietrich", "Emil Jannings", "Brigitte Helm", "Hanna Schygulla",
-                                       "Bruno Ganz", "Franka Potente", "Klaus Kinski", "Romy Schneider"};
+  static const char* const kWords[] = {"Der",   "Die",      "Das",    "Nacht",  "Stadt",  "Tod",
+                                       "Liebe", "Blaue",    "Engel",  "Himmel", "Berlin", "Lola",
+                                       "Rennt", "Kabinett", "Doktor", "Mabuse", "Zeit",   "Wind",
+                                       "Reise", "Ende",     "Spiel",  "Morgen", "Stern",  "Fluss"};
+  static const char* const kDirectors[] = {"Fritz Lang",  "Robert Wiene",  "Tom Tykwer",
+                                           "Wim Wenders", "Werner Herzog", "Margarethe von Trotta"};
+  static const char* const kStars[] = {"Marlene Dietrich", "Emil Jannings", "Brigitte Helm",
+                                       "Hanna Schygulla",  "Bruno Ganz",    "Franka Potente",
+                                       "Klaus Kinski",     "Romy Schneider"};
   std::mt19937 random(42);
   std::vector<Movie> movies(static_cast<std::size_t>(count));
   for (Movie& m : movies) {
@@ -63,8 +65,14 @@ inline const std::vector<TagDefinition> kMovieTags = {{"TITLE", "LOWER(TITLE)", 
 
 // Creates the movie table and opens it exclusively in the current area.
 inline void CreateMovieTable(const std::string& name) {
-  CreateDbf(name, {{"title", 'C', 30, 0}, {"year", 'N', 4, 0}, {"color", 'L', 1, 0}, {"runtime", 'N', 3, 0},
-                   {"stars", 'C', 50, 0}, {"director", 'C', 35, 0}, {"plot", 'M', 10, 0}, {"premiere", 'D', 8, 0}});
+  CreateDbf(name, {{"title", 'C', 30, 0},
+                   {"year", 'N', 4, 0},
+                   {"color", 'L', 1, 0},
+                   {"runtime", 'N', 3, 0},
+                   {"stars", 'C', 50, 0},
+                   {"director", 'C', 35, 0},
+                   {"plot", 'M', 10, 0},
+                   {"premiere", 'D', 8, 0}});
   USE(name + " EXCLUSIVE");
 }
 
@@ -78,7 +86,8 @@ inline void AppendMovie(const Movie& m) {
   SetText(6, m.director);
   std::int32_t no_plot = 0;
   std::memcpy(FieldAddress(7), &no_plot, 4);
-  SetText(8, m.premiere.substr(4, 2) + "/" + m.premiere.substr(6, 2) + "/" + m.premiere.substr(2, 2));
+  SetText(8,
+          m.premiere.substr(4, 2) + "/" + m.premiere.substr(6, 2) + "/" + m.premiere.substr(2, 2));
   Append();
 }
 

@@ -23,8 +23,8 @@ inline void ReportPeer(const std::string& what, double ours, const std::string& 
     return;
   }
   const double ratio = better == Better::kHigher ? ours / theirs : theirs / ours;
-  std::printf("peer: %s; orvex %.4g %s; %s %.4g %s; ratio %.2f\n", what.c_str(), ours, unit, peer.c_str(), theirs,
-              unit, ratio);
+  std::printf("peer: %s; orvex %.4g %s; %s %.4g %s; ratio %.2f\n", what.c_str(), ours, unit,
+              peer.c_str(), theirs, unit, ratio);
 }
 
 }  // namespace orvex::bench

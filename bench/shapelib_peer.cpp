@@ -21,9 +21,11 @@ double ShapelibScan(const std::string& name, long* checksum) {
   const int fields = DBFGetFieldCount(table);
   long sum = 0;
   for (int r = 0; r < records; ++r) {
-    for (int f = 0; f < fields; ++f) sum += static_cast<long>(std::strlen(DBFReadStringAttribute(table, r, f)));
+    for (int f = 0; f < fields; ++f)
+      sum += static_cast<long>(std::strlen(DBFReadStringAttribute(table, r, f)));
   }
-  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  const double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   DBFClose(table);
   *checksum = sum;
   return records / seconds;

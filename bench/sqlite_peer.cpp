@@ -5,7 +5,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
-#include <iterator>
 
 #include "bench/movie_table.h"
 
@@ -21,7 +20,9 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-double Since(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
+double Since(Clock::time_point start) {
+  return std::chrono::duration<double>(Clock::now() - start).count();
+}
 
 // A field of a DBF file as the import reads it.
 struct DbfColumn {
@@ -37,23 +38,27 @@ struct DbfLayout {
   std::size_t header_length = 0, record_length = 0, count = 0;
 };
 
-DbfLayout ReadLayout(const std::string& bytes, const std::string& dbf) {
+DbfLayout ReadLayout(std::ifstream& in, const std::string& dbf) {
   DbfLayout layout;
-  const auto u8 = [&](std::size_t at) { return static_cast<unsigned char>(bytes[at]); };
-  if (bytes.size() < 32 || (u8(0) & 7) == 4) {
+  unsigned char head[32] = {};
+  in.read(reinterpret_cast<char*>(head), 32);
+  if (!in || (head[0] & 7) == 4) {
     std::fprintf(stderr, "sqlite peer: %s is no dBASE III/IV table\n", dbf.c_str());
     std::exit(1);
   }
-  layout.count = u8(4) | u8(5) << 8 | u8(6) << 16 | static_cast<std::size_t>(u8(7)) << 24;
-  layout.header_length = u8(8) | u8(9) << 8;
-  layout.record_length = u8(10) | u8(11) << 8;
+  layout.count = head[4] | head[5] << 8 | head[6] << 16 | static_cast<std::size_t>(head[7]) << 24;
+  layout.header_length = head[8] | head[9] << 8;
+  layout.record_length = head[10] | head[11] << 8;
   int offset = 1;
-  for (std::size_t at = 32; at + 32 <= layout.header_length && u8(at) != 0x0D; at += 32) {
-    DbfColumn column{std::string(bytes.c_str() + at, strnlen(bytes.c_str() + at, 11)),
-                     static_cast<char>(u8(at + 11)), offset, u8(at + 16), u8(at + 17)};
+  char field[32];
+  for (std::size_t at = 32; at + 32 <= layout.header_length; at += 32) {
+    if (!in.read(field, 32) || field[0] == 0x0D) break;
+    DbfColumn column{std::string(field, strnlen(field, 11)), field[11], offset,
+                     static_cast<unsigned char>(field[16]), static_cast<unsigned char>(field[17])};
     offset += column.length;
     layout.columns.push_back(column);
   }
+  in.seekg(static_cast<std::streamoff>(layout.header_length));
   return layout;
 }
 
@@ -72,13 +77,22 @@ sqlite3_stmt* Prepare(void* db, const std::string& sql) {
   return statement;
 }
 
-// Every column of the current row as text; the total length.
-long ReadRowTexts(sqlite3_stmt* statement) {
+// Every column of the current row; a sum of what was read (the texts'
+// lengths, the numbers).
+long ReadRow(sqlite3_stmt* statement, SqlitePeer::Columns how) {
   long sum = 0;
   const int columns = sqlite3_column_count(statement);
   for (int c = 0; c < columns; ++c) {
-    sqlite3_column_text(statement, c);
-    sum += sqlite3_column_bytes(statement, c);
+    const int type =
+        how == SqlitePeer::Columns::kText ? SQLITE_TEXT : sqlite3_column_type(statement, c);
+    if (type == SQLITE_INTEGER) {
+      sum += sqlite3_column_int(statement, c);
+    } else if (type == SQLITE_FLOAT) {
+      sum += static_cast<long>(sqlite3_column_double(statement, c));
+    } else {
+      sqlite3_column_text(statement, c);
+      sum += sqlite3_column_bytes(statement, c);
+    }
   }
   return sum;
 }
@@ -102,7 +116,9 @@ SqlitePeer::~SqlitePeer() {
 
 bool SqlitePeer::Available() { return true; }
 
-void SqlitePeer::Exec(const std::string& sql) { Check(sqlite3_exec(Db(db_), sql.c_str(), nullptr, nullptr, nullptr), db_); }
+void SqlitePeer::Exec(const std::string& sql) {
+  Check(sqlite3_exec(Db(db_), sql.c_str(), nullptr, nullptr, nullptr), db_);
+}
 
 double SqlitePeer::Time(const std::string& sql) {
   const auto start = Clock::now();
@@ -112,23 +128,23 @@ double SqlitePeer::Time(const std::string& sql) {
 
 void SqlitePeer::ImportDbf(const std::string& dbf, const std::string& table) {
   std::ifstream in(dbf, std::ios::binary);
-  const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  const DbfLayout layout = ReadLayout(bytes, dbf);
+  const DbfLayout layout = ReadLayout(in, dbf);
   std::string create = "CREATE TABLE " + table + "(", insert = "INSERT INTO " + table + " VALUES(";
   for (const DbfColumn& column : layout.columns) {
     const bool first = &column == &layout.columns.front();
     const char* type = column.type == 'C' || column.type == 'D' || column.type == 'M' ? "TEXT"
-                       : column.decimals > 0 && column.type != 'L'                   ? "REAL"
+                       : column.decimals > 0 && column.type != 'L'                    ? "REAL"
                                                                                       : "INTEGER";
     create += (first ? "" : ", ") + column.name + " " + type;
     insert += first ? "?" : ",?";
   }
   Exec(create + "); BEGIN");
   sqlite3_stmt* statement = Prepare(db_, insert + ")");
-  for (std::size_t r = 0; r < layout.count; ++r) {
-    const std::size_t at = layout.header_length + r * layout.record_length;
-    if (at + layout.record_length > bytes.size()) break;
-    const char* record = bytes.data() + at;
+  std::vector<char> buffer(layout.record_length);
+  for (std::size_t r = 0;
+       r < layout.count && in.read(buffer.data(), static_cast<std::streamsize>(buffer.size()));
+       ++r) {
+    const char* record = buffer.data();
     for (std::size_t i = 0; i < layout.columns.size(); ++i) {
       const DbfColumn& column = layout.columns[i];
       const char* field = record + column.offset;
@@ -139,7 +155,8 @@ void SqlitePeer::ImportDbf(const std::string& dbf, const std::string& table) {
       const std::string text(field + begin, static_cast<std::size_t>(length - begin));
       const int index = static_cast<int>(i) + 1;
       if (column.type == 'L') {
-        sqlite3_bind_int(statement, index, text == "T" || text == "t" || text == "Y" || text == "y");
+        sqlite3_bind_int(statement, index,
+                         text == "T" || text == "t" || text == "Y" || text == "y");
       } else if ((column.type == 'N' || column.type == 'F') && text.empty()) {
         sqlite3_bind_null(statement, index);
       } else if ((column.type == 'N' || column.type == 'F') && column.decimals > 0) {
@@ -147,7 +164,8 @@ void SqlitePeer::ImportDbf(const std::string& dbf, const std::string& table) {
       } else if (column.type == 'N' || column.type == 'F') {
         sqlite3_bind_int64(statement, index, std::atoll(text.c_str()));
       } else {
-        sqlite3_bind_text(statement, index, text.c_str(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
+        sqlite3_bind_text(statement, index, text.c_str(), static_cast<int>(text.size()),
+                          SQLITE_TRANSIENT);
       }
     }
     Check(sqlite3_step(statement), db_);
@@ -188,13 +206,30 @@ double SqlitePeer::InsertMovies(const std::vector<Movie>& movies, int indexes, b
   return seconds;
 }
 
-double SqlitePeer::StepAll(const std::string& query, long* rows, long* checksum) {
+double SqlitePeer::RunForEach(const std::string& sql,
+                              const std::vector<std::pair<std::string, long>>& rows) {
+  sqlite3_stmt* statement = Prepare(db_, sql);
+  const auto start = Clock::now();
+  Exec("BEGIN");
+  for (const auto& [text, number] : rows) {
+    sqlite3_bind_text(statement, 1, text.c_str(), static_cast<int>(text.size()), SQLITE_STATIC);
+    sqlite3_bind_int64(statement, 2, number);
+    Check(sqlite3_step(statement), db_);
+    sqlite3_reset(statement);
+  }
+  Exec("COMMIT");
+  const double seconds = Since(start);
+  sqlite3_finalize(statement);
+  return seconds;
+}
+
+double SqlitePeer::StepAll(const std::string& query, Columns columns, long* rows, long* checksum) {
   sqlite3_stmt* statement = Prepare(db_, query);
   long sum = 0, count = 0;
   const auto start = Clock::now();
   int rc;
   while ((rc = sqlite3_step(statement)) == SQLITE_ROW) {
-    sum += ReadRowTexts(statement);
+    sum += ReadRow(statement, columns);
     ++count;
   }
   const double seconds = Since(start);
@@ -205,8 +240,8 @@ double SqlitePeer::StepAll(const std::string& query, long* rows, long* checksum)
   return count / seconds;
 }
 
-double SqlitePeer::Lookups(const std::string& query, const std::vector<std::string>& keys, int* found,
-                           long* checksum) {
+double SqlitePeer::Lookups(const std::string& query, const std::vector<std::string>& keys,
+                           Columns columns, int* found, long* checksum) {
   sqlite3_stmt* statement = Prepare(db_, query);
   long sum = 0;
   int hits = 0;
@@ -215,7 +250,7 @@ double SqlitePeer::Lookups(const std::string& query, const std::vector<std::stri
     sqlite3_bind_text(statement, 1, key.c_str(), static_cast<int>(key.size()), SQLITE_STATIC);
     if (sqlite3_step(statement) == SQLITE_ROW) {
       ++hits;
-      sum += ReadRowTexts(statement);
+      sum += ReadRow(statement, columns);
     }
     sqlite3_reset(statement);
   }
@@ -235,11 +270,16 @@ void SqlitePeer::Exec(const std::string&) {}
 double SqlitePeer::Time(const std::string&) { return -1; }
 void SqlitePeer::ImportDbf(const std::string&, const std::string&) {}
 double SqlitePeer::InsertMovies(const std::vector<Movie>&, int, bool) { return -1; }
-double SqlitePeer::StepAll(const std::string&, long* rows, long* checksum) {
+double SqlitePeer::RunForEach(const std::string&,
+                              const std::vector<std::pair<std::string, long>>&) {
+  return -1;
+}
+double SqlitePeer::StepAll(const std::string&, Columns, long* rows, long* checksum) {
   *rows = *checksum = 0;
   return -1;
 }
-double SqlitePeer::Lookups(const std::string&, const std::vector<std::string>&, int* found, long*) {
+double SqlitePeer::Lookups(const std::string&, const std::vector<std::string>&, Columns, int* found,
+                           long*) {
   *found = 0;
   return -1;
 }

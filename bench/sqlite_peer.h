@@ -13,6 +13,7 @@
 #pragma once
 
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace orvex::bench {
@@ -52,17 +53,28 @@ class SqlitePeer {
   // Answers the seconds the inserts took (-1 without SQLite).
   double InsertMovies(const std::vector<Movie>& movies, int indexes, bool per_row);
 
-  // Steps through `query` to its end reading every column of every row as
-  // text (sqlite3_column_text), as a program showing the rows does. Answers
-  // rows per second; *rows gets the rows and *checksum the total length of
-  // the texts. -1 without SQLite.
-  double StepAll(const std::string& query, long* rows, long* checksum);
+  // Runs `sql`, whose parameters are a text (?1) and an integer (?2), once
+  // for each pair of `rows` bound to them, all in one transaction. Answers
+  // the seconds (-1 without SQLite).
+  double RunForEach(const std::string& sql, const std::vector<std::pair<std::string, long>>& rows);
+
+  // How the rows' columns are read: every one as text
+  // (sqlite3_column_text), as a program showing the rows does, or each as
+  // the type it holds (integer, real, text), as a program computing with
+  // the values does.
+  enum class Columns { kText, kNative };
+
+  // Steps through `query` to its end reading every column of every row.
+  // Answers rows per second; *rows gets the rows and *checksum a sum of
+  // what was read. -1 without SQLite.
+  double StepAll(const std::string& query, Columns columns, long* rows, long* checksum);
 
   // Runs `query`, which has one parameter, once for each of `keys` bound
-  // to it, every column of the first row read as text. Answers the
-  // seconds; *found gets the keys that found a row. -1 without SQLite.
-  double Lookups(const std::string& query, const std::vector<std::string>& keys, int* found,
-                 long* checksum);
+  // to it, every column of the first row read. Answers the seconds; *found
+  // gets the keys that found a row, *checksum grows by a sum of what was
+  // read. -1 without SQLite.
+  double Lookups(const std::string& query, const std::vector<std::string>& keys, Columns columns,
+                 int* found, long* checksum);
 
  private:
   void* db_ = nullptr;  // sqlite3*
