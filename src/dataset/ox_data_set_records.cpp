@@ -195,7 +195,9 @@ TGetResult TOxDataSet::GetRecord(RecordBuffer buffer, TGetMode mode, bool) {
   if (kept_open) {
     // The reads above leave the dataset's area selected, and nothing ran
     // since that could select another one: the engine is asked directly.
-    const std::int32_t count = RecCount();
+    // They also brought the record count up to date as they moved, so the
+    // count the area holds is taken, not asked of the file once more.
+    const std::int32_t count = CurrentWorkArea()->record_count;
     rec_no = RecNo();
     if (rec_no > count) rec_no = count;
     if (rec_no < 1) rec_no = 1;
@@ -222,8 +224,10 @@ TGetResult TOxDataSet::ReadCurrent(RecordBuffer buffer) {
 TGetResult TOxDataSet::ReadNext(RecordBuffer buffer) {
   if (!SelectArea("s_IsEmpty")) return TGetResult::grEOF;
   do {
-    if (RecCount() == 0) return TGetResult::grEOF;
+    // An empty table ends the walk at once: from an empty ring through the
+    // count, from a record through dEOF below (the engine at the end).
     if (Eof() && Bof()) {
+      if (RecCount() == 0) return TGetResult::grEOF;
       s_GoTopWhile();
     } else if (!dEOF()) {
       SkipSelected(1);
