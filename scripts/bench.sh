@@ -15,16 +15,17 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh
 cmake -S . -B build/release -DCMAKE_BUILD_TYPE=Release -DORVEX_TESTS=OFF >/dev/null
-cmake --build build/release -j "$(nproc)"
 bin="$PWD/build/release/bench"
 results="$bin/results"
-mkdir -p "$results"
 if [ $# -gt 0 ]; then
+  cmake --build build/release -j "$(nproc)" --target "$@"
   names=("$@")
 else
+  cmake --build build/release -j "$(nproc)" --target benchmarks
   names=()
   for program in "$bin"/*_bench; do names+=("$(basename "$program")"); done
 fi
+mkdir -p "$results"
 table="$results/ratios.md"
 {
   echo "| benchmark | measured | orvex | peer | peer figure | ratio |"
