@@ -86,8 +86,10 @@ void Report(const char* what, double ours, double memory, double disk, const cha
             double per) {
   std::printf("%-34s %9.3f s %12.0f %s/s   sqlite %9.3f s (memory) %9.3f s (disk)\n", what, ours,
               per / ours, unit, memory, disk);
-  bench::ReportPeer(what, per / ours, "sqlite in memory", memory < 0 ? -1 : per / memory, unit);
-  bench::ReportPeer(what, per / ours, "sqlite on disk", disk < 0 ? -1 : per / disk, unit);
+  const std::string rate = std::string(unit) + "/s";
+  bench::ReportPeer(what, per / ours, "sqlite in memory", memory < 0 ? -1 : per / memory,
+                    rate.c_str());
+  bench::ReportPeer(what, per / ours, "sqlite on disk", disk < 0 ? -1 : per / disk, rate.c_str());
 }
 
 }  // namespace
