@@ -77,9 +77,24 @@ double RoundedToDecimals(double value, int decimals) {
 }
 
 // The date-time value of a D field as stored (YYYYMMDD); 0 for an empty
-// or invalid date.
+// or invalid date. Eight digits, the form nearly every stored date has, go
+// straight to DayNumberFromYMD: DayNumberFromDText reads them the same way
+// (year 0 is the empty date), after the general trimming other texts need.
 double DateTimeFromStored(const char* stored, std::size_t length) {
-  const DayNumber day = DayNumberFromDText(std::string_view(stored, length < 8 ? length : 8));
+  DayNumber day = EmptyDayNumber;
+  int digits[8];
+  int n = 0;
+  while (n < 8 && static_cast<std::size_t>(n) < length && stored[n] >= '0' && stored[n] <= '9') {
+    digits[n] = stored[n] - '0';
+    ++n;
+  }
+  if (n == 8) {
+    const int year = digits[0] * 1000 + digits[1] * 100 + digits[2] * 10 + digits[3];
+    if (year != 0)
+      day = DayNumberFromYMD(year, digits[4] * 10 + digits[5], digits[6] * 10 + digits[7]);
+  } else {
+    day = DayNumberFromDText(std::string_view(stored, length < 8 ? length : 8));
+  }
   return IsValidDayNumber(day) ? day - kDateTimeEpoch : 0.0;
 }
 
