@@ -35,26 +35,42 @@ void RecordCache::MakeNewest(int slot) {
   if (oldest_ < 0) oldest_ = slot;
 }
 
-int RecordCache::TakeSlot(std::int64_t block) {
+int RecordCache::TakeSlot(std::int64_t block, bool walk) {
   const std::size_t most = std::max<std::size_t>(1, RecordCacheBudget / block_bytes_);
-  int slot;
-  if (slots_.size() < most || oldest_ < 0) {
+  // A walk with two blocks of its own reuses the older one.
+  int slot = walk && walk_slots_[1] >= 0 ? walk_slots_[0] : -1;
+  if (slot < 0 && (slots_.size() < most || oldest_ < 0)) {
     slots_.emplace_back();
     slot = static_cast<int>(slots_.size() - 1);
     slots_.back().bytes = std::make_unique_for_overwrite<char[]>(block_bytes_);
   } else {
-    slot = oldest_;
+    if (slot < 0) slot = oldest_;
     // The dropped block was asked for: a later jump to it reads it whole
     // again while the budget has room.
     block_state_[static_cast<std::size_t>(slots_[static_cast<std::size_t>(slot)].block)] =
         kAskedOnce;
+    Release(slot);
   }
   Slot& s = slots_[static_cast<std::size_t>(slot)];
   s.block = block;
   s.size = 0;
+  if (walk) {
+    s.walk = true;
+    walk_slots_[walk_slots_[0] < 0 ? 0 : 1] = slot;
+  }
   block_state_[static_cast<std::size_t>(block)] = slot;
   MakeNewest(slot);
   return slot;
+}
+
+void RecordCache::Release(int slot) {
+  Slot& s = slots_[static_cast<std::size_t>(slot)];
+  if (!s.walk) return;
+  s.walk = false;
+  for (int& w : walk_slots_) {
+    if (w == slot) w = -1;
+  }
+  if (walk_slots_[0] < 0) std::swap(walk_slots_[0], walk_slots_[1]);
 }
 
 int RecordCache::ReadBlock(os::Handle file, const RecordGeometry& geometry, int slot) {
@@ -93,6 +109,7 @@ int RecordCache::Read(os::Handle file, const RecordGeometry& geometry, std::int3
   int slot = state;
   if (slot >= 0) {
     MakeNewest(slot);
+    if (!sequential) Release(slot);  // a jump to one of the walk's blocks: keep it
     // A held block that ends before the record was read before the file
     // grew past it: read it again.
     if (slots_[static_cast<std::size_t>(slot)].size < at + length) {
@@ -101,7 +118,7 @@ int RecordCache::Read(os::Handle file, const RecordGeometry& geometry, std::int3
   } else if (sequential ||
              (state == kAskedOnce &&
               slots_.size() < std::max<std::size_t>(1, RecordCacheBudget / block_bytes_))) {
-    slot = TakeSlot(block);
+    slot = TakeSlot(block, sequential);
     if (int err = ReadBlock(file, geometry, slot); err != 0) return err;
   } else {
     state = kAskedOnce;

@@ -9,12 +9,16 @@
 //   - by reading its whole block when the access is sequential, that is when
 //     the record lies near the one read before (a walk in file order,
 //     forwards or backwards, or in an index order that mostly follows the
-//     file); when the budget is used up, the least recently used block makes
-//     room, one block at a time;
+//     file). A walk passes through the table with two blocks of its own,
+//     taking turns: it does not fill the budget with blocks it will not come
+//     back to, nor pay for fresh memory at every block (reading a block again
+//     from the system's file cache costs less than holding it). A jump to a
+//     record in one of them keeps that block like one read for a jump;
 //   - by reading its whole block when the access jumps but the block was
 //     asked for before and the budget still has room: a table within the
 //     budget ends up held whole after at most two reads per block, whatever
-//     the order of access;
+//     the order of access; when the budget is used up and a block must make
+//     room, it is the least recently used one, one block at a time;
 //   - otherwise by reading the record alone: a jump to a block asked for the
 //     first time (a seek, a walk in key order on a table far larger than the
 //     budget) reads the record's bytes and nothing more.
@@ -76,6 +80,7 @@ class RecordCache {
     std::unique_ptr<char[]> bytes;
     std::size_t size = 0;     // bytes read (the file's last block may be short)
     std::int64_t block = -1;  // its block number
+    bool walk = false;        // one of the two blocks of walks
     int newer = -1, older = -1;
   };
 
@@ -85,9 +90,12 @@ class RecordCache {
 
   void Unlink(int slot);
   void MakeNewest(int slot);
-  // A slot for `block`: a new one while the budget allows, else the least
-  // recently used one, whose block is dropped.
-  int TakeSlot(std::int64_t block);
+  // A slot for `block`: for a walk the older of its two blocks once it has
+  // two; else a new one while the budget allows, else the least recently
+  // used one. The block the slot held is dropped.
+  int TakeSlot(std::int64_t block, bool walk);
+  // Takes the slot out of the walk's two, to be kept like any other.
+  void Release(int slot);
   int ReadBlock(os::Handle file, const RecordGeometry& geometry, int slot);
 
   std::size_t block_records_ = 0;  // records per block
@@ -95,6 +103,7 @@ class RecordCache {
   std::vector<int> block_state_;  // by block number: its slot, or kNeverAsked / kAskedOnce
   std::vector<Slot> slots_;
   int newest_ = -1, oldest_ = -1;
+  int walk_slots_[2] = {-1, -1};  // the walk's blocks; the next to reuse first
   std::int64_t last_record_ = -(std::int64_t{1} << 40);  // the previous read's record
 };
 

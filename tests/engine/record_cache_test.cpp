@@ -104,6 +104,31 @@ TEST_F(RecordCacheTest, WalksAndJumpsStayExactOnATableLargerThanTheBudget) {
   EXPECT_LE(Held(), std::size_t{3} * 65536);
 }
 
+// A walk in file order passes through with two blocks, forwards and
+// backwards; a jump into one of them keeps it.
+TEST_F(RecordCacheTest, AWalkInFileOrderHoldsTwoBlocks) {
+  const int count = 20 * kBlockRecords;
+  MakeTable(count);
+  GoTop();
+  for (int n = 1; n <= count; ++n, SKIP(1)) ASSERT_EQ(Name(), Expected(n)) << n;
+  EXPECT_EQ(Held(), std::size_t{2} * kBlockRecords * 41);
+  GoBottom();
+  for (int n = count; n >= 1; --n, SKIP(-1)) ASSERT_EQ(Name(), Expected(n)) << n;
+  EXPECT_EQ(Held(), std::size_t{2} * kBlockRecords * 41);
+  GO(kBlockRecords + 7);  // in the walk's second block, now kept
+  EXPECT_EQ(Name(), Expected(kBlockRecords + 7));
+  // GoBottom jumps to a block asked for before: kept as well; the walk
+  // from there takes two blocks again.
+  GoBottom();
+  for (int n = count; n > count - 3 * kBlockRecords; --n, SKIP(-1))
+    ASSERT_EQ(Name(), Expected(n)) << n;
+  EXPECT_EQ(Held(), std::size_t{4} * kBlockRecords * 41);
+  long before = BytesReadByProcess();
+  GO(kBlockRecords + 9);
+  EXPECT_EQ(Name(), Expected(kBlockRecords + 9));
+  EXPECT_LT(BytesReadByProcess() - before, 4096);
+}
+
 TEST_F(RecordCacheTest, WritesAreReadBackAfterTheirBlockWasDropped) {
   const int count = 10 * kBlockRecords;
   MakeTable(count);
