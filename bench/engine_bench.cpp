@@ -1,8 +1,9 @@
-// Natural-order scan of a large table against the physical limit.
+// Reading records of a large table: the natural scan against the physical
+// limit, and the record cache under walks in key order and seeks.
 //
-// Builds a 1,000,000-record table with the movie table's fields (without the
-// memo): title C(30), year N(4), color L, runtime N(3), stars N(4,1),
-// director C(25), premiere D. Then it measures
+// Builds a table (default 1,000,000 records) with the movie table's fields
+// (without the memo): title C(30), year N(4), color L, runtime N(3), stars
+// N(4,1), director C(25), premiere D. Then it measures
 //   - the engine scan: GoTop and SKIP(1) to the end, every field unpacked and
 //     read, on a table opened exclusively, read-only, and shared;
 //   - the raw pass: the file read in one pass with large reads and walked
@@ -11,8 +12,12 @@
 //   - for comparison, a plain stdio loop reading one record at a time, and a
 //     loop with one read call per record;
 //   - shapelib's DBF reader reading every field of every record
-//     (bench/shapelib_peer.h).
-// and prints records per second of each and the ratio to the raw pass and
+//     (bench/shapelib_peer.h);
+//   - with a tag whose order scatters the records over the file: a walk in
+//     that order reading every field, right after opening (cold) and again
+//     (warm), and 10,000 seeks (Find, every field of the record read) cold
+//     and warm, each with its read calls, bytes read and peak memory;
+// and prints records per second of each and the ratios to the raw pass and
 // to shapelib.
 //
 // Usage: engine_bench [records] [folder]   (defaults 1000000, $TMPDIR)
@@ -24,6 +29,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -38,6 +45,9 @@
 #include "engine/record_pack.h"
 #include "engine/tables.h"
 #include "engine/work_area.h"
+#include "index/index_build.h"
+#include "index/index_open.h"
+#include "index/index_search.h"
 
 namespace {
 
@@ -127,6 +137,128 @@ double ReadPerRecord(const std::string& name, long* checksum) {
   return records / seconds;
 }
 
+// The tag of the keyed measurements: runtime and year cycle with periods 120
+// and 125 (see BuildMovieTable), so that consecutive keys lie 3,000 records
+// apart and a walk in key order crosses the file again and again, as with
+// most keys of real tables; the title's number makes every key unique.
+const char kScatterKey[] = "STR(RUNTIME)+STR(YEAR)+SUBSTR(TITLE,13,8)";
+
+std::string ScatterKeyOf(int i) {
+  char key[40];
+  std::snprintf(key, sizeof key, "%10d%10d%-8d", 60 + i % 120, 1900 + i % 125, i);
+  return key;
+}
+
+// A value from /proc/self/<file> (such as "rchar:" in io, "VmHWM:" in
+// status); 0 when absent.
+long ProcValue(const char* file, const std::string& key) {
+  std::ifstream in(std::string("/proc/self/") + file);
+  std::string word;
+  while (in >> word) {
+    if (word == key) {
+      long value = 0;
+      in >> value;
+      return value;
+    }
+  }
+  return 0;
+}
+
+// One keyed measurement: time, read calls, bytes read and the peak resident
+// memory while it ran.
+struct Phase {
+  double seconds = 0;
+  long read_calls = 0;
+  long bytes_read = 0;
+  long peak_kib = 0;
+};
+
+template <typename Run>
+Phase Measure(Run run) {
+  std::ofstream("/proc/self/clear_refs") << "5";  // peak memory from now on
+  const long calls = ProcValue("io", "syscr:"), bytes = ProcValue("io", "rchar:");
+  const auto start = Clock::now();
+  run();
+  Phase phase;
+  phase.seconds = std::chrono::duration<double>(Clock::now() - start).count();
+  phase.read_calls = ProcValue("io", "syscr:") - calls;
+  phase.bytes_read = ProcValue("io", "rchar:") - bytes;
+  phase.peak_kib = ProcValue("status", "VmHWM:");
+  return phase;
+}
+
+// Every field of the current record, as the caller sees it.
+long ReadFields() {
+  long sum = FieldAddress(1)[1] + FieldAddress(3)[0] + FieldAddress(6)[1] + FieldAddress(7)[1];
+  std::int32_t year, runtime;
+  std::memcpy(&year, FieldAddress(2), 4);
+  std::memcpy(&runtime, FieldAddress(4), 4);
+  return sum + year + runtime + static_cast<long>(RealToDouble(FieldAddress(5)) * 10);
+}
+
+void PrintPhase(const char* what, const Phase& phase, long count, const char* unit) {
+  std::printf("%-28s %8.3f s %12.0f %s/s  %9ld read calls %9.1f MiB read  peak %7.1f MiB\n", what,
+              phase.seconds, count / phase.seconds, unit, phase.read_calls,
+              phase.bytes_read / 1048576.0, phase.peak_kib / 1024.0);
+}
+
+// Walks and seeks in the scattered key order (the table opened anew, so
+// that its cache starts empty; the file itself stays in the page cache).
+void KeyedMeasurements(const std::string& name, int records) {
+  auto start = Clock::now();
+  USE(name + " EXCLUSIVE");
+  if (!MakeIndex({TagDefinition{"SCATTER", kScatterKey, "", false, false}}, "")) std::exit(1);
+  USE("");
+  std::printf("\ntag on %s built in %.2f s\n", kScatterKey,
+              std::chrono::duration<double>(Clock::now() - start).count());
+
+  long sum = 0, walked = 0;
+  auto walk = [&] {
+    walked = 0;
+    for (GoTop(); !dEOF(); SKIP(1)) {
+      sum += ReadFields();
+      ++walked;
+    }
+  };
+  USE(name + " EXCLUSIVE");
+  SetIndexTo("");
+  Phase cold_walk = Measure(walk);
+  Phase warm_walk = Measure(walk);
+  const long cold_walked = walked;
+
+  const int seeks = 10000;
+  std::mt19937 random(7);
+  std::vector<std::string> keys;
+  for (int i = 0; i < seeks; ++i)
+    keys.push_back(ScatterKeyOf(static_cast<int>(random() % static_cast<unsigned>(records))));
+  int found = 0;
+  auto seek = [&] {
+    found = 0;
+    for (const std::string& key : keys) {
+      if (Find(key)) {
+        ++found;
+        sum += ReadFields();
+      }
+    }
+  };
+  USE(name + " EXCLUSIVE");
+  SetIndexTo("");
+  Phase cold_seek = Measure(seek);
+  Phase warm_seek = Measure(seek);
+  USE("");
+
+  PrintPhase("walk in key order, cold", cold_walk, cold_walked, "rec");
+  PrintPhase("walk in key order, warm", warm_walk, walked, "rec");
+  PrintPhase("10,000 seeks, cold", cold_seek, seeks, "seek");
+  PrintPhase("10,000 seeks, warm", warm_seek, seeks, "seek");
+  std::printf("walked %ld and %ld of %d records, found %d of %d keys (checksum %ld)\n", cold_walked,
+              walked, records, found, seeks, sum);
+  if (cold_walked != records || walked != records || found != seeks) {
+    std::printf("MISMATCH\n");
+    std::exit(1);
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -172,6 +304,9 @@ int main(int argc, char** argv) {
   bench::ReportPeer("natural scan, shared (target 0.8)", shared, "natural scan, exclusive",
                     exclusive, "rec/s");
   std::printf("(checksums %ld %ld %ld)\n", raw_sum, sum, shapelib_sum);
+
+  KeyedMeasurements(name, records);
   std::remove(name.c_str());
+  std::remove((name.substr(0, name.size() - 3) + "mdx").c_str());
   return 0;
 }

@@ -340,7 +340,7 @@ bool OpenDbf(WorkArea& area) {
     area.last_update = LastUpdateText(area.header[1], area.header[2], area.header[3]);
   }
   area.status = TableStatus::kClean;
-  area.read_ahead = ReadAhead{};
+  area.record_cache.Clear();
   area.unshared = (area.open_mode & 0xF0) != 0x40;
   if (area.record_count > 0) {
     area.record_number = 1;
@@ -504,7 +504,7 @@ void CloseDbf(WorkArea& area) {
   area.record.clear();
   area.fields.clear();
   area.field_count = 0;
-  area.read_ahead = ReadAhead{};
+  area.record_cache.Clear();
   if (err != 0) SetError(err, "Datei:  " + area.file_name + " [CloseDbf(" + area.file_name + ")]");
 }
 

@@ -114,6 +114,7 @@ bool ALock() {
   if (area->lock_state != LockState::kNone) return false;
   if (UsesOsLocks(*area) && !LockWithRetries(area->file, LockBase + 1, 1)) return false;
   area->lock_state = LockState::kAppend;
+  RefreshRecCount(*area);  // what others appended before the lock counts now
   return true;
 }
 
@@ -146,6 +147,7 @@ bool RLock() {
   area->lock_list.push_back(n);
   area->lock_state = LockState::kRecords;
   ++area->lock_count;
+  RefreshRecCount(*area);  // what others appended before the lock counts now
   return true;
 }
 

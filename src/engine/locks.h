@@ -52,7 +52,9 @@ void Unlock();
 int ReopenShared(bool exclusive);
 
 // For an area that is not exclusive: the record count from the file size
-// (so that records other programs appended become visible).
+// (so that records other programs appended become visible). Asked where a
+// walk reaches the last record it knows of, when a lock is taken, and by the
+// commands that need the count of the moment (RecCount, GoBottom, appends).
 void RefreshRecCount(WorkArea& area);
 
 }  // namespace orvex

@@ -241,7 +241,10 @@ void SKIP(std::int32_t n) {
             break;
           }
         } else {
-          if (!indexed) RefreshRecCount(*area);
+          // Other programs' appends are looked for only when the walk
+          // reaches the last record it knows of: asking the file system at
+          // every step would cost more than reading the record.
+          if (!indexed && After(current) > area->record_count) RefreshRecCount(*area);
           candidate =
               indexed ? IndexRecord(IndexEngine.next_record, a, After(current)) : After(current);
           if (candidate == current || candidate > area->record_count) {
@@ -347,7 +350,11 @@ void Dbf4RawGoRelated(std::int32_t n) {
 bool dEOF() {
   WorkArea* area = CurrentWorkArea();
   if (area == nullptr) return true;
-  RefreshRecCount(*area);
+  // The count is asked again only at the end the area knows: before it, a
+  // grown file changes nothing here (and tables in shared use are not cut
+  // by others), so a walk that tests for the end at every record does not
+  // ask the file system at every record.
+  if (area->eof || area->record_number > area->record_count) RefreshRecCount(*area);
   if (area->record_number > area->record_count) area->eof = true;
   int a = CurrentArea;
   return IndexOrderActive(a) ? IndexFlag(IndexEngine.eof, a, area->eof) : area->eof;

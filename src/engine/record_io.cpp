@@ -15,75 +15,23 @@ namespace orvex {
 
 namespace {
 
-constexpr std::size_t kReadAheadBytes = 64 * 1024;
-
 std::int64_t RecordOffset(const WorkArea& area, std::int32_t n) {
   return static_cast<std::int64_t>(area.header_length) +
          static_cast<std::int64_t>(n - 1) * static_cast<std::int64_t>(area.record_length);
 }
 
-// Points `stored` at record n's bytes in its read-ahead block, reading the
-// block first when it is not held (or was read before the file grew past
-// the record). Returns 0, an I/O error or 213 for a short read.
-int ReadThroughBlock(WorkArea& area, std::int32_t n, const char** stored) {
-  ReadAhead& ra = area.read_ahead;
-  const std::size_t length = area.record_length;
-  if (ra.block_records == 0) ra.block_records = std::max<std::size_t>(1, kReadAheadBytes / length);
-  const std::size_t index = static_cast<std::size_t>(n - 1);
-  const std::size_t number = index / ra.block_records;
-  const std::size_t at = (index % ra.block_records) * length;
-  if (number >= ra.blocks.size()) ra.blocks.resize(number + 1);
-  std::vector<char>* block = &ra.blocks[number];
-  if (block->size() < at + length) {
-    const std::size_t size = ra.block_records * length;
-    if (ra.held + size > ReadAheadLimit) {
-      // Over the limit: start over with this block alone.
-      ra.blocks.assign(number + 1, {});
-      ra.held = 0;
-      block = &ra.blocks[number];
-    }
-    ra.held -= block->size();
-    block->resize(size);
-    std::size_t done = 0;
-    int err = os::ReadAt(area.file, RecordOffset(area, static_cast<std::int32_t>(number * ra.block_records + 1)),
-                         block->data(), size, &done);
-    block->resize(err == 0 ? done : 0);
-    ra.held += block->size();
-    if (err != 0) return err;
-    if (block->size() < at + length) return 213;
-  }
-  *stored = block->data() + at;
-  return 0;
-}
+RecordGeometry Geometry(const WorkArea& area) { return {area.header_length, area.record_length}; }
 
 // Reads record n as stored: for areas nobody else changes through the
-// read-ahead block (*block then points at the bytes there), otherwise from
-// the file into `into`. Returns 0, an I/O error or 213.
+// record cache (*block then points at the bytes there when a held block
+// serves them), otherwise from the file into `into`. Returns 0, an I/O
+// error or 213.
 int ReadStored(WorkArea& area, std::int32_t n, char* into, const char** block) {
   *block = nullptr;
-  if (area.unshared) return ReadThroughBlock(area, n, block);
+  if (area.unshared) return area.record_cache.Read(area.file, Geometry(area), n, into, block);
   std::size_t done = 0;
   int err = os::ReadAt(area.file, RecordOffset(area, n), into, area.record_length, &done);
   return err == 0 && done != area.record_length ? 213 : err;
-}
-
-// Copies bytes this process wrote into the read-ahead blocks that hold them.
-void PatchReadAhead(WorkArea& area, std::int64_t offset, const char* bytes, std::size_t length) {
-  ReadAhead& ra = area.read_ahead;
-  if (ra.block_records == 0 || offset < area.header_length) return;
-  const std::int64_t block_bytes = static_cast<std::int64_t>(ra.block_records * area.record_length);
-  for (std::int64_t from = offset; from < offset + static_cast<std::int64_t>(length);) {
-    std::int64_t relative = from - area.header_length;
-    std::size_t number = static_cast<std::size_t>(relative / block_bytes);
-    std::int64_t within = relative % block_bytes;
-    std::int64_t count = std::min(block_bytes - within, offset + static_cast<std::int64_t>(length) - from);
-    if (number < ra.blocks.size()) {
-      std::vector<char>& block = ra.blocks[number];
-      std::int64_t held = std::min<std::int64_t>(count, static_cast<std::int64_t>(block.size()) - within);
-      if (held > 0) std::memcpy(block.data() + within, bytes + (from - offset), static_cast<std::size_t>(held));
-    }
-    from += count;
-  }
 }
 
 // Writes the first `length` bytes of the record buffer as record n (append
@@ -123,7 +71,7 @@ bool WriteRecord(WorkArea& area, std::int32_t n, std::size_t length, bool whole,
   int err = os::WriteAtUndoable(area.file, offset, area.record.data(), length,
                                 area.unshared ? area.known_file_size : -1);
   if (err == 0) {
-    PatchReadAhead(area, offset, area.record.data(), length);
+    area.record_cache.Patch(Geometry(area), offset, area.record.data(), length);
     if (area.known_file_size >= 0) {
       area.known_file_size = std::max(area.known_file_size, offset + static_cast<std::int64_t>(length));
     }
@@ -164,7 +112,7 @@ bool WriteRecord(WorkArea& area, std::int32_t n, std::size_t length, bool whole,
 
 }  // namespace
 
-void InvalidateReadAhead(WorkArea& area) { area.read_ahead = ReadAhead{}; }
+void InvalidateReadAhead(WorkArea& area) { area.record_cache.Clear(); }
 
 bool GetDbfRecord(WorkArea& area, std::int32_t n, const char** read_form) {
   if (n < 1 || n > area.record_count) {

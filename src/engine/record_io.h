@@ -3,10 +3,10 @@
 // DeleteRec, RecallRec and ClearRecord.
 //
 // Reads of areas that nobody else can change (opened with any share mode but
-// deny-none: exclusively, or read-only without sharing) are served from a
-// read-ahead block of consecutive records; shared areas read the file on
+// deny-none: exclusively, or read-only without sharing) are served through
+// the area's record cache (record_cache.h); shared areas read the file on
 // every call so that other programs' changes are seen. Writes of this
-// process keep the read-ahead current.
+// process keep the cache current.
 #pragma once
 
 #include <cstdint>
@@ -23,7 +23,7 @@ namespace orvex {
 //
 // `read_form`, when given, receives where the record's bytes in read form
 // are best read until the area's next read or write: the record buffer, or
-// the same bytes in the read-ahead block when the record needs no read
+// the same bytes in a cached block when the record needs no read
 // conversion (reading them there, rather than the copy just made, spares the
 // processor a wait on that copy).
 bool GetDbfRecord(WorkArea& area, std::int32_t n, const char** read_form = nullptr);
@@ -37,7 +37,7 @@ struct KeptFields {
 
 // Writes the record buffer as record n; n above the record count appends it
 // as record count + 1. Fields marked in `kept` are written with their stored
-// bytes instead. Status, FlushEachWrite and read-ahead as described in the
+// bytes instead. Status, FlushEachWrite and record cache as described in the
 // file comment. True on success.
 bool PutDbfRecord(WorkArea& area, std::int32_t n, const KeptFields* kept = nullptr);
 
@@ -49,7 +49,7 @@ bool ReadStoredRecord(WorkArea& area, std::int32_t n, std::vector<char>* stored)
 // append and status rules). True on success.
 bool WriteDeletionFlag(WorkArea& area, std::int32_t n);
 
-// Drops the area's read-ahead (after outside writes into the file).
+// Drops the area's record cache (after outside writes into the file).
 void InvalidateReadAhead(WorkArea& area);
 
 // Fills the record buffer with blanks (for a virtual area, which has no

@@ -23,6 +23,7 @@
 #include <utility>
 #include <vector>
 
+#include "engine/record_cache.h"
 #include "platform/os/files.h"
 
 namespace orvex {
@@ -79,17 +80,6 @@ struct MemoState {
   std::uint16_t block_size = 0;
   bool locked = false;
   std::shared_ptr<void> blob;       // the memo store's BLOB descriptor, if any
-};
-
-// Read-ahead for areas nobody else can change (see WorkArea::unshared):
-// blocks of whole records (about 64 KiB each), read once and kept, so that a
-// walk in file order reads block by block and a walk in index order (records
-// all over the file) reads each block only once. Holds file bytes as stored.
-// Up to ReadAheadLimit bytes are kept; beyond that the blocks start over.
-struct ReadAhead {
-  std::vector<std::vector<char>> blocks;  // by block number; empty = not read
-  std::size_t block_records = 0;          // records per block
-  std::size_t held = 0;                   // bytes in all blocks
 };
 
 // The record of one open table.
@@ -158,10 +148,10 @@ struct WorkArea {
 
   // True when the open mode keeps every other program out of the file (any
   // share mode but deny-none), so that it changes only through this area:
-  // reads are then served from a read-ahead block, and the file size that
+  // reads are then served through the record cache, and the file size that
   // re-counting needs is asked once and then followed through own writes.
   bool unshared = false;
-  ReadAhead read_ahead;
+  RecordCache record_cache;
   std::int64_t known_file_size = -1;  // unshared areas; -1 = not asked yet
 };
 
@@ -195,7 +185,6 @@ extern std::bitset<256> AllowedFieldTypes;  // C D F L M N (+ B G P read as M)
 extern bool FlushEachWrite;               // false
 extern bool ReplaceUpdatesIndexes;        // true
 extern bool HideDeleted;                  // false
-extern std::size_t ReadAheadLimit;        // 128 MiB: read-ahead kept per unshared area
 
 // Puts the work-area table, every option above (and those of locks.h), the
 // Peek cache and the search state back to their start-up values. Open areas

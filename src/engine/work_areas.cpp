@@ -23,7 +23,6 @@ std::uint8_t MemoVersionByte = 0x8B;
 bool FlushEachWrite = false;
 bool ReplaceUpdatesIndexes = true;
 bool HideDeleted = false;
-std::size_t ReadAheadLimit = 128u << 20;
 
 namespace {
 
@@ -55,7 +54,7 @@ void ResetEngineState() {
   FlushEachWrite = false;
   ReplaceUpdatesIndexes = true;
   HideDeleted = false;
-  ReadAheadLimit = 128u << 20;
+  RecordCacheBudget = std::size_t{128} << 20;
   LockBase = 0x40000000;
   TableLockLength = 0x3FFFFFFF;
   MaxRecordLocks = 0;

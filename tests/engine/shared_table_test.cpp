@@ -88,6 +88,33 @@ TEST_F(SharedTableTest, AppendsAndChangesOfTheOtherProgramAreSeen) {
   EXPECT_EQ(Ask(other, "gobottom"), "4 late");
 }
 
+// A walk in file order that the other program appends to: the records it
+// appends while the walk is under way, and those appended when the walk
+// stands on the last record, are walked too (also with dEOF asked between
+// the steps, as a loop does).
+TEST_F(SharedTableTest, AWalkSeesRecordsAppendedDuringIt) {
+  USE(Path("shared.dbf"));
+  for (const char* name : {"a", "b", "c"}) AppendHere(name);
+  ChildProcess other({Helper()});
+  ASSERT_EQ(Ask(other, "use " + Path("shared.dbf")), "ok");
+  ASSERT_EQ(Ask(other, "alock"), "yes");
+  std::vector<std::string> walked;
+  for (GoTop(); !dEOF(); SKIP(1)) {
+    std::string name = CharField(1);
+    walked.push_back(name.substr(0, name.find(' ')));
+    if (walked.size() == 1 || walked.size() == 4) {
+      ASSERT_EQ(Ask(other, walked.size() == 1 ? "append d" : "append e"), "ok");
+    }
+  }
+  EXPECT_EQ(walked, (std::vector<std::string>{"a", "b", "c", "d", "e"}));
+  EXPECT_EQ(RecNo(), 6);
+  // Standing at the end: a record appended now is found by the next look.
+  ASSERT_EQ(Ask(other, "append f"), "ok");
+  EXPECT_EQ(RecCount(), 6);
+  GO(6);
+  EXPECT_EQ(CharField(1).substr(0, 1), "f");
+}
+
 TEST_F(SharedTableTest, ExclusiveOpenExcludesOthers) {
   USE(Path("shared.dbf") + " EXCLUSIVE");
   ChildProcess other({Helper()});
