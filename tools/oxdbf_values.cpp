@@ -9,6 +9,7 @@
 
 #include "common/decimal_text.h"
 #include "dates/date_text.h"
+#include "engine/field_values.h"
 #include "engine/record_pack.h"
 #include "engine/work_area.h"
 #include "oxdbf.h"
@@ -100,28 +101,40 @@ std::string FieldText(int n) {
   return text;
 }
 
-void FieldTextIn(int n, const char* record, std::string* text) {
-  const FieldDesc& f = CurrentWorkArea()->fields[static_cast<std::size_t>(n - 1)];
+bool FieldTextIn(int n, const char* record, std::string* text) {
+  const WorkArea& area = *CurrentWorkArea();
+  const FieldDesc& f = area.fields[static_cast<std::size_t>(n - 1)];
   const std::string_view stored(record + f.offset, f.length);
   text->clear();
+  if (f.raw) {
+    FieldValue value = RawFieldValue(area, f, record);
+    if (RawFieldHoldsText(f)) {
+      AppendStoredAsUtf8(WithoutPadding(value.text), text);
+    } else {
+      *text = std::move(value.text);
+    }
+    return !value.null;
+  }
   switch (f.type) {
     case 'C':
-      return AppendStoredAsUtf8(WithoutPadding(stored), text);
+      AppendStoredAsUtf8(WithoutPadding(stored), text);
+      return true;
     case 'L': {
       char c = stored.empty() ? ' ' : stored[0];
       text->append(c == 'T' || c == 't' || c == 'Y' || c == 'y'   ? "T"
                    : c == 'F' || c == 'f' || c == 'N' || c == 'n' ? "F"
                                                                   : "");
-      return;
+      return true;
     }
     case 'M':
       *text = MemoFieldText(n);
-      return;
+      return true;
     case 'D':  // a date of blanks and zeros is no date
       if (!OnlyBlanksAndZeros(stored)) text->append(StripBlanks(stored));
-      return;
+      return true;
     default:  // N, F: the stored digits
       text->append(StripBlanks(stored));
+      return true;
   }
 }
 
@@ -144,6 +157,9 @@ void ShowIsoDate(std::string* text) {
 
 std::string SetFieldText(int n, const std::string& value) {
   std::uint8_t* p = FieldAddress(n);
+  // FoxPro and level-7 types are read, not yet written: refused rather than
+  // stored in a form their programs would read differently.
+  if (CurrentWorkArea()->fields[static_cast<std::size_t>(n - 1)].raw) return "Feldtyp kann noch nicht geschrieben werden";
   switch (FieldType(n)) {
     case 'C': {
       std::string text;

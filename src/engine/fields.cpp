@@ -24,6 +24,7 @@ const FieldDesc* FieldOf(int n, const char* query) {
 }  // namespace
 
 int UnpackedFieldSize(const FieldDesc& field) {
+  if (field.raw) return field.length;  // the stored bytes
   switch (field.type) {
     case 'C': return field.length + 1;
     case 'D': return 11;

@@ -1,0 +1,224 @@
+// Values of the FoxPro, Visual FoxPro and level-7 field types.
+#include "engine/field_values.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+#include "dates/day_number.h"
+
+namespace orvex {
+
+namespace {
+
+constexpr double kMsPerDay = 86400000.0;
+
+std::uint32_t Little32(const char* p) {
+  std::uint32_t v = 0;
+  for (int i = 3; i >= 0; --i) v = (v << 8) | static_cast<unsigned char>(p[i]);
+  return v;
+}
+
+std::uint64_t Little64(const char* p) {
+  std::uint64_t v = 0;
+  for (int i = 7; i >= 0; --i) v = (v << 8) | static_cast<unsigned char>(p[i]);
+  return v;
+}
+
+std::uint64_t Big64(const char* p) {
+  std::uint64_t v = 0;
+  for (int i = 0; i < 8; ++i) v = (v << 8) | static_cast<unsigned char>(p[i]);
+  return v;
+}
+
+double DoubleOf(std::uint64_t bits) {
+  double d;
+  std::memcpy(&d, &bits, 8);
+  return d;
+}
+
+// The shortest "%.*g" text that reads back as the same double.
+std::string DoubleText(double v) {
+  char text[40];
+  for (int digits = 1; digits <= 17; ++digits) {
+    std::snprintf(text, sizeof text, "%.*g", digits, v);
+    if (std::strtod(text, nullptr) == v) break;
+  }
+  return text;
+}
+
+// Day number (Julian) and milliseconds since midnight as
+// "YYYY-MM-DD HH:MM:SS[.mmm]"; null outside years 1 to 9999.
+FieldValue DateTimeText(double day, double ms) {
+  const CalendarDate date = YMDFromDayNumber(day);
+  if (!IsValidDayNumber(day) || ms < 0 || ms >= kMsPerDay) return FieldValue{true, {}};
+  const auto whole = static_cast<long long>(ms);
+  char text[40];
+  int n =
+      std::snprintf(text, sizeof text, "%04d-%02d-%02d %02lld:%02lld:%02lld", date.year, date.month,
+                    date.day, whole / 3600000, whole / 60000 % 60, whole / 1000 % 60);
+  if (whole % 1000 != 0)
+    std::snprintf(text + n, sizeof text - static_cast<std::size_t>(n), ".%03lld", whole % 1000);
+  return FieldValue{false, text};
+}
+
+std::string HexText(const char* p, std::size_t n) {
+  static const char kDigits[] = "0123456789abcdef";
+  std::string text;
+  for (std::size_t i = 0; i < n; ++i) {
+    text += kDigits[static_cast<unsigned char>(p[i]) >> 4];
+    text += kDigits[static_cast<unsigned char>(p[i]) & 15];
+  }
+  return text;
+}
+
+bool NullFlagSet(const WorkArea& area, int bit, const char* record) {
+  if (bit < 0 || area.null_flags_field < 0) return false;
+  const FieldDesc& flags = area.fields[static_cast<std::size_t>(area.null_flags_field)];
+  if (bit / 8 >= flags.length) return false;
+  return (static_cast<unsigned char>(record[flags.offset + bit / 8]) >> (bit % 8) & 1) != 0;
+}
+
+FieldValue VisualFoxProValue(const WorkArea& area, const FieldDesc& f, const char* p,
+                             const char* record) {
+  switch (f.type) {
+    case 'I':
+      return FieldValue{false, std::to_string(static_cast<std::int32_t>(Little32(p)))};
+    case 'B':
+      return FieldValue{false, DoubleText(DoubleOf(Little64(p)))};
+    case 'Y': {
+      const auto units = static_cast<std::int64_t>(Little64(p));
+      const std::uint64_t magnitude =
+          units < 0 ? 0 - static_cast<std::uint64_t>(units) : static_cast<std::uint64_t>(units);
+      char text[32];
+      std::snprintf(text, sizeof text, "%s%llu.%04llu", units < 0 ? "-" : "",
+                    static_cast<unsigned long long>(magnitude / 10000),
+                    static_cast<unsigned long long>(magnitude % 10000));
+      return FieldValue{false, text};
+    }
+    case 'T': {
+      const std::uint32_t day = Little32(p);
+      // Blanks and day 0 are the empty date-time.
+      if (day == 0 || day == 0x20202020) return FieldValue{true, {}};
+      return DateTimeText(day, Little32(p + 4));
+    }
+    case 'V':
+    case 'Q': {
+      std::size_t used = f.length;
+      if (NullFlagSet(area, f.size_bit, record) && f.length > 0) {
+        used = std::min<std::size_t>(static_cast<unsigned char>(p[f.length - 1]), f.length - 1u);
+      }
+      return FieldValue{false, f.type == 'V' ? std::string(p, used) : HexText(p, used)};
+    }
+    case 'M':
+    case 'G':
+    case 'P':
+    case 'W':
+      return FieldValue{false, HexText(p, f.length)};
+    default:  // _NullFlags
+      return FieldValue{true, {}};
+  }
+}
+
+FieldValue Level7Value(const FieldDesc& f, const char* p) {
+  switch (f.type) {
+    case 'I':
+    case '+': {
+      std::uint32_t v = 0;
+      for (int i = 0; i < 4; ++i) v = (v << 8) | static_cast<unsigned char>(p[i]);
+      return FieldValue{false, std::to_string(static_cast<std::int32_t>(v ^ 0x80000000u))};
+    }
+    case 'O': {
+      std::uint64_t bits = Big64(p);
+      bits = (bits >> 63) != 0 ? bits ^ (std::uint64_t{1} << 63) : ~bits;
+      return FieldValue{false, DoubleText(DoubleOf(bits))};
+    }
+    default: {  // '@'
+      const double ms = DoubleOf(Big64(p));
+      if (ms == 0 || !std::isfinite(ms)) return FieldValue{true, {}};
+      const double days = std::floor(ms / kMsPerDay);
+      return DateTimeText(days + DayNumberOffset, ms - days * kMsPerDay);
+    }
+  }
+}
+
+}  // namespace
+
+bool IsRawFieldType(const WorkArea& area, char type, int length) {
+  if (length == 0) return true;
+  if (area.visual_foxpro) {
+    switch (type) {
+      case 'I':
+        return length == 4;
+      case 'B':
+      case 'Y':
+      case 'T':
+        return length == 8;
+      case 'M':
+      case 'G':
+      case 'P':
+      case 'W':
+        return length == 4;
+      case 'V':
+      case 'Q':
+      case '0':
+        return true;
+      default:
+        return false;
+    }
+  }
+  if (area.dialect == DbfDialect::kLevel7) {
+    switch (type) {
+      case 'I':
+      case '+':
+        return length == 4;
+      case 'O':
+      case '@':
+        return length == 8;
+      default:
+        return false;
+    }
+  }
+  return false;
+}
+
+bool RawFieldHoldsText(const FieldDesc& field) { return field.type == 'V' || field.type == 'C'; }
+
+bool RawValueIsNumber(const FieldDesc& field) {
+  switch (field.type) {
+    case 'I':
+    case 'Y':
+    case '+':
+    case 'O':
+      return field.length > 0;
+    case 'B':
+      return field.raw && field.length == 8;
+    default:
+      return false;
+  }
+}
+
+void AssignNullBits(WorkArea& area) {
+  area.null_flags_field = -1;
+  if (!area.visual_foxpro) return;
+  std::int16_t bit = 0;
+  for (std::size_t i = 0; i < area.fields.size(); ++i) {
+    FieldDesc& f = area.fields[i];
+    if (f.type == '0' && f.length > 0) {
+      area.null_flags_field = static_cast<int>(i);
+      continue;
+    }
+    if (f.type == 'V' || f.type == 'Q') f.size_bit = bit++;
+    if ((f.flags & 0x02) != 0) f.null_bit = bit++;
+  }
+}
+
+FieldValue RawFieldValue(const WorkArea& area, const FieldDesc& field, const char* record) {
+  if (field.length == 0 || NullFlagSet(area, field.null_bit, record)) return FieldValue{true, {}};
+  const char* p = record + field.offset;
+  if (field.type == 'C') return FieldValue{false, std::string(p, field.length)};  // wide C
+  if (area.visual_foxpro) return VisualFoxProValue(area, field, p, record);
+  return Level7Value(field, p);
+}
+
+}  // namespace orvex
