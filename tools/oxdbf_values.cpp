@@ -159,7 +159,10 @@ std::string SetFieldText(int n, const std::string& value) {
   std::uint8_t* p = FieldAddress(n);
   // FoxPro and level-7 types are read, not yet written: refused rather than
   // stored in a form their programs would read differently.
-  if (CurrentWorkArea()->fields[static_cast<std::size_t>(n - 1)].raw) return "Feldtyp kann noch nicht geschrieben werden";
+  // So are fields _NullFlags may mark null: a value written under a set
+  // null bit would still read as null.
+  const FieldDesc& field = CurrentWorkArea()->fields[static_cast<std::size_t>(n - 1)];
+  if (field.raw || field.null_bit >= 0) return "Feldtyp kann noch nicht geschrieben werden";
   switch (FieldType(n)) {
     case 'C': {
       std::string text;

@@ -101,7 +101,8 @@ struct SlotLayout {
 // terminator in the slots, the byte behind the last descriptor must end the
 // list: a header length that leaves exactly one byte behind it (and the
 // backlink area of Visual FoxPro) names the count itself, whatever that byte
-// holds; else inside the header a terminator (some programs write 0x00 there),
+// holds, when the record length agrees (the fields fill it exactly); else
+// inside the header a terminator (some programs write 0x00 there),
 // at the header length the first record's deletion flag (blank or "*"), the
 // end-of-file marker or the end of the file. Anything else is the next
 // descriptor, which a header length too short has cut off.
@@ -109,7 +110,11 @@ bool DescriptorsEndInHeader(WorkArea& area, const std::vector<std::uint8_t>& slo
                             bool terminated) {
   if (terminated) return true;
   const std::size_t behind = area.fields.size() * static_cast<std::size_t>(layout.slot_size);
-  if (behind + 1 + (area.visual_foxpro ? kBacklinkLength : 0) == slots.size()) return true;
+  if (behind + 1 + (area.visual_foxpro ? kBacklinkLength : 0) == slots.size()) {
+    int filled = 1;
+    for (const FieldDesc& f : area.fields) filled += f.length;
+    if (filled == area.record_length) return true;
+  }
   if (behind < slots.size()) return slots[behind] == 0x0D || slots[behind] == 0x00;
   std::uint8_t next = 0;
   std::size_t done = 0;

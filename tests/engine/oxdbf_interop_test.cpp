@@ -347,11 +347,11 @@ std::string ExpectedRefusal(const std::string& s) {
   // The byte behind the last descriptor must end the list: a 0x0D (or 0x00)
   // inside the header, a record's deletion flag after it; any byte when the
   // header length leaves exactly that byte (and Visual FoxPro's 263-byte
-  // backlink) behind the descriptors.
+  // backlink) behind the descriptors and the fields fill the record.
   std::size_t behind = first + fields * slot;
   char end = behind < s.size() ? s[behind] : 0x1A;
-  const bool exact = !two && behind + 1 + (fox ? 263 : 0) == header;
   if (sum != record && wide == record) sum = wide;
+  const bool exact = !two && behind + 1 + (fox ? 263 : 0) == header && sum == record;
   if (!terminated && !exact && (behind < header ? end != 0x0D && end != 0x00 : end != ' ' && end != '*' && end != 0x1A)) {
     return "Header-Länge kleiner als die Feldbeschreibungen";
   }
@@ -421,6 +421,72 @@ TEST_F(OxdbfInteropTest, RealTablesDumpWhatDbfreadReadsOrAreRefusedByTheHeaderRu
   }
   EXPECT_GT(compared, 90);
   EXPECT_GT(refused, 3);
+}
+
+// Level-7 binary types, read by hand from the bytes: I is big-endian with
+// the sign bit flipped (80 00 00 01 = 1, 7F FF FF FF = -1), O a big-endian
+// double whose sign bit is flipped when positive and whose bits are all
+// inverted when negative (C0 45 D3 33 .. = 43.65, 3F 97 00 51 .. = -199.99),
+// @ a big-endian double of milliseconds where day 1 is 1 January of year 1
+// (42 C6 F5 F3 4E 66 00 00 = 50491209600000 = 584389 days = 1601-01-01).
+TEST_F(OxdbfInteropTest, LevelSevenBinaryTypesShowTheirValues) {
+  ORVEX_REQUIRE_TESTDATA();
+  const std::string dir = TestdataDir() + "/php-xbase/";
+  ProcessResult r = Oxdbf({"dump", dir + "dBaseVII_int.dbf", "--json"});
+  ASSERT_EQ(r.exit_status, 0) << r.err;
+  EXPECT_EQ(r.out,
+            "{\"INT\":1}\n{\"INT\":-1}\n{\"INT\":5000000}\n{\"INT\":-5000000}\n{\"INT\":2147483647}\n"
+            "{\"INT\":-2147483647}\n");
+  r = Oxdbf({"dump", dir + "dBaseVII_double.dbf", "--csv"});
+  ASSERT_EQ(r.exit_status, 0) << r.err;
+  EXPECT_EQ(r.out, "DOUBLE\r\n-199.99\r\n-74.62\r\n43.65\r\n150.48\r\n0\r\n");
+  r = Oxdbf({"dump", dir + "dBaseVII_ts.dbf", "--json", "--with-deleted"});
+  ASSERT_EQ(r.exit_status, 0) << r.err;
+  EXPECT_EQ(r.out.substr(0, r.out.find('\n')), "{\"_deleted\":true,\"TS\":\"1601-01-01 00:00:00\"}");
+  EXPECT_NE(r.out.find("{\"_deleted\":false,\"TS\":\"1900-01-01 00:00:00\"}"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("{\"_deleted\":false,\"TS\":\"2000-01-10 00:00:00\"}"), std::string::npos) << r.out;
+}
+
+// Visual FoxPro: nulls by _NullFlags are null in JSON and blank in CSV;
+// currency, integers and date-times are values; a replace changes only the
+// field it names (and the header date); types and nullable fields that are
+// not written yet are refused, and so is an append, without touching the
+// file.
+TEST_F(OxdbfInteropTest, VisualFoxProValuesNullsAndWrites) {
+  ORVEX_REQUIRE_TESTDATA();
+  const std::string original = TestdataDir() + "/javadbf/fixtures/foxpro-xsource/payments.dbf";
+  const std::string table = Path("payments.dbf");
+  WriteFileBytes(table, ReadFileBytes(original));
+  ProcessResult r = Oxdbf({"dump", table, "--json"});
+  ASSERT_EQ(r.exit_status, 0) << r.err;
+  EXPECT_EQ(r.out.substr(0, r.out.find('\n')),
+            "{\"PAYMENTID\":1,\"PROJECTID\":2,\"PAYMENTAMO\":1000.0000,\"PAYMENTDAT\":\"1995-01-03 00:00:00\","
+            "\"CREDITCARD\":\"\",\"CARDHOLDER\":\"\",\"CREDITCAR2\":null,\"CREDITCAR3\":\"\",\"PAYMENTMET\":1,"
+            "\"_NULLFLAGS\":null}");
+  r = Oxdbf({"dump", table, "--csv"});
+  EXPECT_NE(r.out.find("\r\n1,2,1000.0000,1995-01-03 00:00:00,,,,,1,\r\n"), std::string::npos) << r.out;
+
+  const std::string before = ReadFileBytes(table);
+  EXPECT_NE(Oxdbf({"replace", table, "2", "PAYMENTID=7"}).exit_status, 0);
+  EXPECT_NE(Oxdbf({"replace", table, "2", "CREDITCARD=Visa"}).exit_status, 0);  // nullable
+  r = Oxdbf({"append", table});
+  EXPECT_EQ(r.exit_status, 211);
+  EXPECT_NE(r.err.find("Anhängen an Tabellen mit diesem Feldtyp nicht möglich"), std::string::npos) << r.err;
+  EXPECT_EQ(ReadFileBytes(table), before);
+
+  // A table whose C fields may not be null: one field's bytes change.
+  const std::string dates = Path("bdays.dbf");
+  WriteFileBytes(dates, ReadFileBytes(TestdataDir() + "/javadbf/bdays.dbf"));
+  const std::string old_bytes = ReadFileBytes(dates);
+  ASSERT_EQ(Oxdbf({"replace", dates, "1", "FIRSTNAME=Ada"}).exit_status, 0);
+  const std::string new_bytes = ReadFileBytes(dates);
+  ASSERT_EQ(new_bytes.size(), old_bytes.size());
+  const std::size_t header = Get16(old_bytes, 8), first = header + 1;  // record 1, field FIRSTNAME (50 bytes)
+  for (std::size_t i = 4; i < new_bytes.size(); ++i) {
+    if (i >= first && i < first + 50) continue;
+    EXPECT_EQ(new_bytes[i], old_bytes[i]) << "byte " << i;
+  }
+  EXPECT_EQ(new_bytes.substr(first, 50), "Ada" + std::string(47, ' '));
 }
 
 }  // namespace
