@@ -319,8 +319,10 @@ namespace {
 // Unpacks the field at `p` into `out`; answers where the next part begins.
 std::uint8_t* UnpackField(const FieldDesc& f, const char* p, std::uint8_t* out) {
   if (f.raw) {
+    const int size = UnpackedFieldSize(f);
     std::memcpy(out, p, f.length);
-    return out + f.length;
+    std::memset(out + f.length, 0, static_cast<std::size_t>(size - f.length));
+    return out + size;
   }
   switch (f.type) {
     case 'C':
@@ -393,7 +395,7 @@ std::vector<bool> UnchangedFields(WorkArea& area, const char* stored) {
   // The largest unpacked part: 255 characters and their length byte, or a
   // raw field's bytes (a wide C field's beyond that).
   std::size_t largest = 256;
-  for (const FieldDesc& f : area.fields) largest = std::max<std::size_t>(largest, f.length);
+  for (const FieldDesc& f : area.fields) largest = std::max<std::size_t>(largest, UnpackedFieldSize(f));
   std::vector<std::uint8_t> buffer(largest);
   std::uint8_t* part = buffer.data();
   const std::uint8_t* in = area.unpacked + 1;
@@ -416,7 +418,7 @@ void PackRecord(WorkArea& area) {
     char* p = rec + f.offset;
     if (f.raw) {
       std::memcpy(p, in, f.length);
-      in += f.length;
+      in += UnpackedFieldSize(f);
       continue;
     }
     switch (f.type) {
