@@ -11,10 +11,10 @@
 #include <vector>
 
 #include "common/errors.h"
+#include "engine/field_values.h"
 #include "engine/navigation.h"
 #include "engine/record_io.h"
 #include "engine/work_area.h"
-#include "engine/field_values.h"
 #include "oxdbf.h"
 #include "oxdbf_index.h"
 #include "oxdbf_memo.h"
