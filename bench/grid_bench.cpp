@@ -16,6 +16,11 @@
 // The grid is 800 x 600 pixels (about 30 rows) and shows every field.
 // Each figure is the best of three runs.
 //
+// Then the plain grid alone (no data): Ctrl+End from the first of 10,000,
+// 100,000 and 1,000,000 rows and Ctrl+Home back, each jump scrolled into
+// view and painted (once the rows are so many that a jump takes more than
+// 10 s, the larger counts are skipped).
+//
 // Usage: grid_bench [records] [folder]   (defaults 1000000, $TMPDIR)
 #include <unistd.h>
 
@@ -34,6 +39,7 @@
 #include "dates/date_settings.h"
 #include "platform/data/data_link.h"
 #include "platform/widgets/application.h"
+#include "platform/widgets/custom_grid.h"
 
 namespace {
 
@@ -113,6 +119,24 @@ Result Run(const std::string& name, const std::string& tag) {
   return result;
 }
 
+// Seconds for Ctrl+End then Ctrl+Home on a plain grid of `rows` rows.
+double PlainGridJumps(int rows) {
+  ui::TCustomGrid grid;
+  grid.resize(800, 600);
+  grid.SetColCount(8);
+  grid.SetRowCount(rows);
+  grid.show();
+  QApplication::processEvents();
+  QKeyEvent end(QEvent::KeyPress, Qt::Key_End, Qt::ControlModifier);
+  QKeyEvent home(QEvent::KeyPress, Qt::Key_Home, Qt::ControlModifier);
+  const auto start = Clock::now();
+  for (QKeyEvent* key : {&end, &home}) {
+    QApplication::sendEvent(&grid, key);
+    grid.viewport()->repaint();
+  }
+  return Seconds(start);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -148,6 +172,15 @@ int main(int argc, char** argv) {
                 first_page_ms);
     std::printf("%-14s Page Down/Up with repaint, %d pages: %8.0f pages/s  (target 60, %.1fx)\n",
                 order, best.pages, best.pages_per_second, best.pages_per_second / 60);
+  }
+  for (int rows = 10000; rows <= 1000000; rows *= 10) {
+    const double seconds = PlainGridJumps(rows);
+    std::printf("plain grid     Ctrl+End, Ctrl+Home on %7d rows:   %8.3f ms\n", rows,
+                seconds * 1000);
+    if (seconds > 10) {
+      std::printf("plain grid     larger row counts skipped\n");
+      break;
+    }
   }
   std::remove(name.c_str());
   std::remove((dir + "/grid_bench_" + std::to_string(getpid()) + ".mdx").c_str());

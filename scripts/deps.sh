@@ -2,7 +2,9 @@
 # Installs the Debian packages the build, the tests and the tools need, when
 # any is missing. Safe to run again: it does nothing when all are present.
 set -euo pipefail
-packages=(cmake g++ make clang libgtest-dev libgmock-dev libbenchmark-dev bison
+# libclang-rt-14-dev holds the runtimes clang links for libFuzzer and the
+# sanitizers (scripts/fuzz.sh).
+packages=(cmake g++ make clang libclang-rt-14-dev libgtest-dev libgmock-dev libbenchmark-dev bison
           qt6-base-dev fonts-dejavu-core xvfb xauth xdotool x11-apps python3 python3-dbfread python3-dbf
           libdbd-xbase-perl libsqlite3-dev gdal-bin)
 missing=()

@@ -121,7 +121,7 @@ int Main(int argc, char** argv) {
   OpenModeOverride = 64;  // read-only, others may share: the demo changes nothing
   SetRaiseOnError(true);
   try {
-    USE(os::Utf8ToAnsi(args[1].toStdString()));
+    USE(args[1].toStdString());
   } catch (const std::exception& error) {
     std::fprintf(stderr, "%s\n", os::AnsiToUtf8(error.what()).c_str());
     return 1;

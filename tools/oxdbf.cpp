@@ -1,4 +1,4 @@
-// oxdbf: main, the subcommand registry, common options and the helpers the
+// oxdbf: the command line, the subcommand registry, common options and the helpers the
 // subcommands share.
 #include "oxdbf.h"
 
@@ -142,7 +142,7 @@ std::int32_t RecordArgument(const std::string& text, const char* what) {
 
 }  // namespace orvex::tool
 
-int main(int argc, char** argv) {
+int orvex::tool::Run(int argc, char** argv) {
   using namespace orvex;
   using namespace orvex::tool;
   // Messages go to stderr as UTF-8; a user who does not read German gets

@@ -26,6 +26,12 @@
 
 namespace orvex::tool {
 
+// The program (oxdbf_main.cpp calls it): takes argv as the command line, runs
+// the command and answers its exit status. Usage errors end the process with
+// status 2; library failures end it too, unless the library raises its
+// errors (SetRaiseOnError), when they arrive as EOrvexError instead.
+int Run(int argc, char** argv);
+
 // One call of the tool after the common options were taken out.
 struct Invocation {
   std::vector<std::string> args;   // positional arguments after the subcommand
@@ -70,19 +76,31 @@ void ExpectArguments(const Invocation& call, std::size_t least, std::size_t most
 
 // Opens `file` (UTF-8) in the current work area, exclusively when the call
 // says so; `read_only` opens it without write access (commands that only
-// look). Failures end the program through the library's path.
+// look). Every command opens a table this one way, so that whatever it
+// hands to the library (keys, FOR conditions, search texts, expressions)
+// is the same text for all of them and for the programs of the library: a
+// table whose code page is 850 (named by its language-driver byte, or by
+// --oem / --codepage 850) goes through the library's conversion to its
+// Windows-1252 text; any other table (one in another code page, or one that
+// names none) is handed to the library as stored. Failures end the program
+// through the library's path.
 void OpenTable(const Invocation& call, const std::string& file, bool read_only);
-// The same, but the library leaves the table's text as stored (no code-page
-// conversion): the tool converts between UTF-8 and the table's code page
-// itself, so that no character changes on the way.
-void OpenTableAsStored(const Invocation& call, const std::string& file, bool read_only);
-
-// Opens `file` for commands that hand the table's text to the library's own
-// routines (Locate, expressions, index keys). A table in code page 850 goes
-// through the library's conversion to its Windows-1252 text, so that its
-// case rules (NOCASE, UPPER) see the real letters; a table in any other
-// code page is opened as stored, its bytes handed to the library unchanged.
-void OpenTableForLibrary(const Invocation& call, const std::string& file, bool read_only);
+// The current record as the file holds it (deletion flag first): the record
+// buffer, or for a table the library converts, the record read once more
+// as stored. Valid until the next call.
+const char* StoredRecord();
+// Puts the C value `stored` (in the table's code page, at most the field's
+// length) into field n of the unpacked buffer: for a table the library
+// converts, as the library's text of those bytes, the bytes themselves
+// remembered so that the record's writes put them into the file as given
+// (the library's own conversion would turn the code page 850 characters
+// that Windows-1252 lacks into look-alikes).
+void PutGivenText(int n, const std::string& stored);
+// After a write of the current record: where the file does not hold the C
+// values given as given (a replace keeps the stored bytes of a field whose
+// library text did not change), writes the record once more with them. Its
+// keys do not change: they come from the library's text, the same for both.
+void KeepGivenText();
 // True when the library's case rules (those of Windows-1252) hold for the
 // text of the table opened last: code page 850 and 1252 tables.
 bool LibraryCaseRulesFit();
@@ -107,8 +125,8 @@ std::string StoredToUtf8(std::string_view stored);
 void AppendStoredAsUtf8(std::string_view stored, std::string* out);
 bool Utf8ToStored(const std::string& utf8, std::string* stored);
 
-// The value of field n of the current record, opened as stored, in UTF-8,
-// exactly as the file holds it: C without trailing blanks and NUL bytes,
+// The value of field n of the current record in UTF-8, exactly as the file
+// holds it: C without trailing blanks and NUL bytes,
 // N/F the stored digits, L as T, F or "" (blank or unknown), D the stored
 // YYYYMMDD or "" when blank or zero, M the whole memo text (line ends as "\n").
 std::string FieldText(int n);
@@ -120,7 +138,7 @@ std::string FieldText(int n);
 bool FieldTextIn(int n, const char* record, std::string* text);
 
 // Puts a UTF-8 value given on the command line into field n of the unpacked
-// buffer of a table opened as stored. A value the field cannot hold exactly
+// buffer (a C value through PutGivenText). A value the field cannot hold exactly
 // (not of its type, too long, too large, more decimals than the field,
 // beyond what the unpacked form carries, characters outside the code page)
 // is refused: the answer is the reason, and nothing changes. An M value is

@@ -1,17 +1,22 @@
-// oxdbf and code pages: which code page a table's text is in, and the
-// conversions between it and UTF-8. The library opens tables for the tool
-// without converting their text; the tool converts here, so that any code
-// page the platform knows can be read and written without a character
-// changing on the way.
+// oxdbf and code pages: which code page a table's text is in, how the
+// library is handed that text (the one way every command opens a table),
+// and the conversions between it and UTF-8. What the tool shows and stores
+// is the bytes of the file, converted here, so that any code page the
+// platform knows can be read and written without a character changing on
+// the way.
 #include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <map>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "common/errors.h"
 #include "engine/dbf_file.h"
+#include "engine/record_io.h"
 #include "engine/tables.h"
 #include "engine/work_area.h"
 #include "oxdbf.h"
@@ -28,10 +33,14 @@ int codepage = 1252;
 // True when the library converts that table's text (code page 850) to its
 // Windows-1252 itself; false when it sees the bytes as stored.
 bool library_converts = false;
+// The C values given for the record being written, by field number, as the
+// file must hold them (padded to the field's length); only for a table whose
+// text the library converts.
+std::map<int, std::string> given_stored;
 
 void Open(const Invocation& call, const std::string& file, bool read_only) {
   if (read_only) OpenModeOverride = call.exclusive ? os::kOpenRead : os::kOpenReadDenyNone;
-  USE(os::Utf8ToAnsi(file) + (call.exclusive ? " EXCLUSIVE" : ""));
+  USE(file + (call.exclusive ? " EXCLUSIVE" : ""));
 }
 
 }  // namespace
@@ -39,37 +48,91 @@ void Open(const Invocation& call, const std::string& file, bool read_only) {
 int TableCodePage() { return codepage; }
 
 void OpenTable(const Invocation& call, const std::string& file, bool read_only) {
-  // The library converts OEM text to ANSI itself; the tool's code page
-  // choice decides which of the two it takes the table for.
-  bool ansi = AnsiTables;
-  if (call.codepage != 0) AnsiTables = call.codepage != 850;
-  codepage = AnsiTables ? 1252 : 850;
-  library_converts = codepage == 850;
-  Open(call, file, read_only);
-  AnsiTables = ansi;
-}
-
-void OpenTableAsStored(const Invocation& call, const std::string& file, bool read_only) {
   bool ansi = AnsiTables;
   AnsiTables = true;  // no conversion by the library
   Open(call, file, read_only);
   AnsiTables = ansi;
   const WorkArea& area = *CurrentWorkArea();
   int named = area.dialect == DbfDialect::kDbase2 ? 0 : os::CodePageOfDriver(area.header[29]);
-  codepage = call.codepage != 0 ? call.codepage : named != 0 && os::CodePageSupported(named) ? named : 850;
+  codepage = call.codepage != 0                       ? call.codepage
+             : named != 0 && os::CodePageSupported(named) ? named
+                                                      : 850;
   library_converts = false;
-}
-
-void OpenTableForLibrary(const Invocation& call, const std::string& file, bool read_only) {
-  OpenTableAsStored(call, file, read_only);
-  if (codepage != 850) return;
+  given_stored.clear();
+  // The library's text of a code page 850 table is what its own conversion
+  // makes of it: the tool hands such a table to the library that way, as
+  // every program of the library does, so that keys come out alike. A table
+  // that names no code page is handed over as stored: the programs that
+  // write such tables (without a language driver) made their keys from the
+  // bytes as they stand. --oem or --codepage 850 says it is code page 850.
+  if (codepage != 850 || (call.codepage != 850 && named != 850)) return;
   // Opened once more, with the library's own conversion (USE closes the
   // area first).
-  bool ansi = AnsiTables;
+  ansi = AnsiTables;
   AnsiTables = false;
   Open(call, file, read_only);
   AnsiTables = ansi;
   library_converts = true;
+  if (!read_only) {
+    // Every write of a record puts the C values the tool was given into the
+    // file as they were given (see PutGivenText).
+    WorkArea& opened = *CurrentWorkArea();
+    const std::vector<FieldDesc> fields = opened.fields;
+    // The library hands its translator memo texts too; only the record
+    // buffer takes the given values.
+    opened.write_translator = [fields](char* bytes, int length) {
+      if (bytes != CurrentWorkArea()->record.data() + 1) return;
+      for (const auto& [n, text] : given_stored) {
+        const FieldDesc& f = fields[static_cast<std::size_t>(n - 1)];
+        if (f.offset - 1 + f.length > length) continue;
+        std::memcpy(bytes + f.offset - 1, text.data(), f.length);
+      }
+    };
+  }
+}
+
+const char* StoredRecord() {
+  WorkArea& area = *CurrentWorkArea();
+  if (!library_converts || area.record_number < 1 || area.record_number > area.record_count) {
+    return area.record.data();
+  }
+  static std::vector<char> stored;
+  if (!ReadStoredRecord(area, area.record_number, &stored))
+    Fail(DbfErrorNo, os::AnsiToUtf8(ErrorDetail));
+  return stored.data();
+}
+
+void PutGivenText(int n, const std::string& stored) {
+  std::uint8_t* p = FieldAddress(n);
+  std::string text = stored;
+  if (library_converts) {
+    os::OemToCharBuff(text.data(), text.size());
+    std::string padded = stored;
+    padded.resize(static_cast<std::size_t>(FieldLen(n)), ' ');
+    given_stored[n] = padded;
+  }
+  p[0] = static_cast<std::uint8_t>(text.size());
+  std::memcpy(p + 1, text.data(), text.size());
+}
+
+void KeepGivenText() {
+  if (given_stored.empty()) return;
+  WorkArea& area = *CurrentWorkArea();
+  std::vector<char> stored;
+  if (!ReadStoredRecord(area, area.record_number, &stored))
+    Fail(DbfErrorNo, os::AnsiToUtf8(ErrorDetail));
+  KeptFields kept;
+  kept.unchanged.assign(area.fields.size(), false);
+  bool differs = false;
+  for (const auto& [n, text] : given_stored) {
+    const FieldDesc& f = area.fields[static_cast<std::size_t>(n - 1)];
+    differs = differs || std::memcmp(stored.data() + f.offset, text.data(), f.length) != 0;
+    std::memcpy(stored.data() + f.offset, text.data(), f.length);
+    kept.unchanged[static_cast<std::size_t>(n - 1)] = true;
+  }
+  if (!differs) return;
+  kept.stored = stored.data();
+  if (!PutDbfRecord(area, area.record_number, &kept)) Fail(DbfErrorNo, os::AnsiToUtf8(ErrorDetail));
 }
 
 bool LibraryCaseRulesFit() { return library_converts || codepage == 1252; }
@@ -97,7 +160,8 @@ std::string Shown(const std::string& utf8) {
     } else {
       char code[16];
       std::uint32_t cp = static_cast<unsigned char>(one[0]) & (n == 1 ? 0x7F : 0x3F >> (n - 1));
-      for (std::size_t k = 1; k < n; ++k) cp = (cp << 6) | (static_cast<unsigned char>(one[k]) & 0x3F);
+      for (std::size_t k = 1; k < n; ++k)
+        cp = (cp << 6) | (static_cast<unsigned char>(one[k]) & 0x3F);
       std::snprintf(code, sizeof code, "U+%04X", static_cast<unsigned>(cp));
       shown += code;
     }
@@ -141,7 +205,8 @@ const ByteTable* CurrentByteTable() {
     const std::string utf8 = ConvertToUtf8(std::string_view(&byte, 1));
     if (utf8.size() > 4) table.usable = false;
     table.size[static_cast<std::size_t>(b)] = static_cast<unsigned char>(utf8.size());
-    std::copy(utf8.begin(), utf8.begin() + static_cast<std::ptrdiff_t>(std::min<std::size_t>(utf8.size(), 4)),
+    std::copy(utf8.begin(),
+              utf8.begin() + static_cast<std::ptrdiff_t>(std::min<std::size_t>(utf8.size(), 4)),
               table.utf8[static_cast<std::size_t>(b)].begin());
   }
   return table.usable ? &table : nullptr;

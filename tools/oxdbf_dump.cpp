@@ -146,7 +146,7 @@ void WarnIfShort(const std::string& file) {
   std::uint32_t said = 0;
   std::memcpy(&said, area.header.data() + 4, 4);
   std::error_code error;
-  auto size = std::filesystem::file_size(os::AnsiToUtf8(os::ResolvePath(area.file_name)), error);
+  auto size = std::filesystem::file_size(os::ResolvePath(area.file_name), error);
   if (error || size < static_cast<std::uintmax_t>(area.header_length)) return;
   std::uintmax_t held = (size - static_cast<std::uintmax_t>(area.header_length)) / area.record_length;
   if (held < said) {
@@ -179,7 +179,7 @@ bool ReadSnapshot(const Each& each) {
     std::size_t got = 0;
     const std::int64_t at = area.header_length + static_cast<std::int64_t>(first - 1) * area.record_length;
     int error = os::ReadAt(area.file, at, block.data(), length * static_cast<std::size_t>(wanted), &got);
-    if (error != 0) Fail(error, "Lesefehler in " + os::AnsiToUtf8(area.file_name) + " [oxdbf dump]");
+    if (error != 0) Fail(error, "Lesefehler in " + area.file_name + " [oxdbf dump]");
     const std::int32_t records = static_cast<std::int32_t>(got / length);
     for (std::int32_t i = 0; i < records; ++i) {
       const char* record = block.data() + static_cast<std::size_t>(i) * length;
@@ -201,7 +201,7 @@ int Dump(const Invocation& call) {
   // Text dumps show every record with its flag; exports leave deleted ones
   // out unless asked for them.
   HideDeleted = call.HasFlag("--hide-deleted") || (format != Format::kText && !with_deleted);
-  OpenTableAsStored(call, call.args[0], true);
+  OpenTable(call, call.args[0], true);
   WarnIfShort(call.args[0]);
   const std::string order = call.FlagValue("--order");
   if (!order.empty()) UseOrder(order);
@@ -269,7 +269,7 @@ int Dump(const Invocation& call) {
   if (!order.empty() || !ReadSnapshot(write_record)) {
     GoTop();
     while (!dEOF() && DbfErrorNo == 0) {
-      write_record(RecNo(), CurrentWorkArea()->record.data());
+      write_record(RecNo(), StoredRecord());
       SKIP(1);
     }
   }

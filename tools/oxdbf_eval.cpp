@@ -55,7 +55,7 @@ int Eval(const Invocation& call) {
   CenturyOn = call.HasFlag("--century");
   SetDateType(date_type >= 0 ? static_cast<int>(date_type) : DateType);
   if (!table.empty()) {
-    OpenTableForLibrary(call, table, true);
+    OpenTable(call, table, true);
     if (!recno.empty()) GO(RecordArgument(recno, "--recno"));
   }
   std::string text;

@@ -74,9 +74,9 @@ int Tags(const Invocation& call) {
 
 int FindCommand(const Invocation& call) {
   ExpectArguments(call, 3, 3);
-  // Opened as stored: the record is printed with FieldText, and the search
-  // text is put in the table's code page as its keys are.
-  OpenTableAsStored(call, call.args[0], true);
+  // The search text becomes the library's text, as the keys were made from
+  // it; the record is printed as the file holds it.
+  OpenTable(call, call.args[0], true);
   UseOrder(call.args[1]);
   FindNear = call.HasFlag("--near");
   std::string value;
@@ -88,8 +88,8 @@ int FindCommand(const Invocation& call) {
                  " holds dates: 2024-12-31, 20241231 or " +
                  os::AnsiToUtf8(DateTextFromDText("20241231")) + ")");
     }
-  } else if (!Utf8ToStored(call.args[2], &value)) {
-    Fail(220, "Suchtext nicht im Zeichensatz der Tabelle: " + call.args[2]);
+  } else if (!Utf8ToLibraryText(call.args[2], &value)) {
+    Fail(220, "Suchtext nicht im Zeichensatz der Tabelle: " + Shown(call.args[2]));
   }
   bool found = call.HasFlag("--exact") ? FindExact(value) : Find(value);
   if (DbfErrorNo != 0) Fail(DbfErrorNo, os::AnsiToUtf8(ErrorDetail));
@@ -117,6 +117,8 @@ int IndexCommand(const Invocation& call) {
   def.for_expr = os::Utf8ToAnsi(call.FlagValue("--for"));
   def.descending = call.HasFlag("--descending");
   def.unique = call.HasFlag("--unique");
+  // Opened as stored, as append and replace open it: keys are made from the
+  // bytes the table stores, as the records' later keys will be.
   OpenTable(call, call.args[0], false);
   bool ok = false;
   if (os::FileExists(IndexFileName(*CurrentWorkArea(), ""))) {
@@ -130,7 +132,7 @@ int IndexCommand(const Invocation& call) {
     if (ok && table.dialect != DbfDialect::kDbase2 && table.header[28] == 0) {
       const std::uint8_t flag = 1;
       int err = os::WriteAt(table.file, 28, &flag, 1);
-      if (err != 0) Fail(err, "Fehler beim Schreiben von " + os::AnsiToUtf8(table.file_name) + " [oxdbf index]");
+      if (err != 0) Fail(err, "Fehler beim Schreiben von " + table.file_name + " [oxdbf index]");
       table.header[28] = flag;
     }
   }
@@ -140,6 +142,7 @@ int IndexCommand(const Invocation& call) {
 
 int ReindexCommand(const Invocation& call) {
   ExpectArguments(call, 1, 1);
+  // Opened as stored (see IndexCommand): every key comes back as it was.
   OpenTable(call, call.args[0], false);
   OpenIndex();
   Reindex();

@@ -72,7 +72,7 @@ std::string LibraryValue(const std::string& field, const std::string& utf8, bool
 int LocateCommand(const Invocation& call) {
   ExpectArguments(call, 3, 3);
   HideDeleted = call.HasFlag("--hide-deleted");
-  OpenTableForLibrary(call, call.args[0], true);
+  OpenTable(call, call.args[0], true);
   PeekCacheLimit = 65520;
   std::vector<std::string> fields = SplitAtSemicolons(call.args[1]);
   std::vector<std::string> texts = SplitAtSemicolons(call.args[2]);

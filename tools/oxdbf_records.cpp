@@ -69,7 +69,7 @@ void BlankFieldsNotGiven(const std::vector<bool>& given) {
 
 int AppendRecord(const Invocation& call) {
   ExpectArguments(call, 1, ~std::size_t{0});
-  OpenTableAsStored(call, call.args[0], false);
+  OpenTable(call, call.args[0], false);
   OpenProductionIndex();
   ClearRecord();
   const std::vector<bool> given = AssignFields(call, 1, "append");
@@ -78,6 +78,7 @@ int AppendRecord(const Invocation& call) {
   StorePendingMemos();
   Append();
   BlankFieldsNotGiven(given);
+  KeepGivenText();
   Unlock();
   return 0;
 }
@@ -87,7 +88,7 @@ int AppendRecord(const Invocation& call) {
 // may have written meanwhile.
 int ReplaceRecord(const Invocation& call) {
   ExpectArguments(call, 2, ~std::size_t{0});
-  OpenTableAsStored(call, call.args[0], false);
+  OpenTable(call, call.args[0], false);
   OpenProductionIndex();
   const std::int32_t recno = RecordArgument(call.args[1], "RECNO");
   GO(recno);
@@ -100,17 +101,17 @@ int ReplaceRecord(const Invocation& call) {
   AssignFields(call, 2, "replace");
   StorePendingMemos();
   Replace();
+  KeepGivenText();
   Unlock();
   return 0;
 }
 
 // delete / recall: the record must be locked against other programs. Only
-// the flag byte is written; the table is opened as the library reads its
-// code page, so that index tags whose key reads the flag find their keys.
+// the flag byte is written.
 int ChangeFlag(const Invocation& call, bool deleted) {
   const char* name = deleted ? "delete" : "recall";
   ExpectArguments(call, 2, 2);
-  OpenTableForLibrary(call, call.args[0], false);
+  OpenTable(call, call.args[0], false);
   OpenProductionIndex();
   GO(RecordArgument(call.args[1], "RECNO"));
   PatientLocks();

@@ -2,15 +2,17 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
-#include <filesystem>
 #include <string>
 
 #include "common/errors.h"
+#include "common/file_utils.h"
 #include "common/names.h"
 #include "engine/dbf_file.h"
 #include "engine/navigation.h"
 #include "engine/record_io.h"
 #include "engine/work_area.h"
+#include "index/index_open.h"
+#include "memo/memo_file.h"
 #include "memo/memo_format.h"
 #include "oxdbf.h"
 #include "oxdbf_index.h"
@@ -31,11 +33,11 @@ const char* DialectName(const WorkArea& area) {
 
 int Info(const Invocation& call) {
   ExpectArguments(call, 1, 1);
-  OpenTableAsStored(call, call.args[0], true);
+  OpenTable(call, call.args[0], true);
   const WorkArea& area = *CurrentWorkArea();
   // The engine keeps the name as the upper-cased command gave it; show the
   // file as it is named on disk.
-  std::printf("File:          %s\n", os::AnsiToUtf8(os::ResolvePath(area.file_name)).c_str());
+  std::printf("File:          %s\n", os::ResolvePath(area.file_name).c_str());
   std::printf("Dialect:       %s, version byte 0x%02X\n", DialectName(area), area.header[0]);
   std::printf("Last update:   %s\n", area.last_update.c_str());
   std::printf("Records:       %d\n", RecCount());
@@ -116,23 +118,54 @@ std::string DefinitionProblem(const FieldDef& def) {
 // Writes the language-driver byte of the table's code page into the new
 // file, so that other readers know its text without being told.
 void MarkCodePage(const std::string& file, unsigned char driver) {
-  std::FILE* f = std::fopen(file.c_str(), "r+b");
-  bool written = f != nullptr && std::fseek(f, 29, SEEK_SET) == 0 && std::fputc(driver, f) != EOF;
-  if (f != nullptr && std::fclose(f) != 0) written = false;
-  if (!written) Fail(101, "Sprachtreiber-Byte nicht schreibbar: " + file + " [oxdbf create]");
+  int error = 0;
+  const os::Handle table = os::OpenFile(file, os::kOpenReadWriteExclusive, &error);
+  if (table != os::kNoHandle) {
+    error = os::WriteAt(table, 29, &driver, 1);
+    const int close_error = os::CloseFile(table);
+    if (error == 0) error = close_error;
+  }
+  if (error != 0) Fail(error, "Sprachtreiber-Byte nicht schreibbar: " + file + " [oxdbf create]");
 }
 
-// `file` with extension `ext` in lower and in upper case (a file without
-// extension is a .dbf table).
-std::vector<std::string> WithExtension(const std::string& file, std::string ext) {
-  std::filesystem::path p(file);
-  if (!p.has_extension()) p += ".dbf";
-  std::vector<std::string> names;
-  for (int upper = 0; upper < 2; ++upper) {
-    for (char& c : ext) c = static_cast<char>(upper ? std::toupper(static_cast<unsigned char>(c)) : std::tolower(static_cast<unsigned char>(c)));
-    names.push_back(std::filesystem::path(p).replace_extension(ext).string());
+// The memo kinds whose files may lie beside a table.
+constexpr std::uint8_t kMemoKinds[] = {kMemoDbase4, kMemoFpt};
+
+// The production index of the table `file` (its name with MDX).
+std::string ProductionIndexOf(const std::string& file) {
+  WorkArea table;
+  table.file_name = file;
+  return IndexFileName(table, "");
+}
+
+// Refuses, before anything is written, to replace a table, the memo file
+// the new table would get, or a production index that would be left beside
+// the new table, each looked up as every open looks (in any letter case).
+void RefuseExisting(const std::string& table, bool has_memo, std::uint8_t kind) {
+  std::vector<std::string> taken{table, ProductionIndexOf(table)};
+  if (has_memo) taken.push_back(MemoFileName(table, kind));
+  for (const std::string& name : taken) {
+    if (os::FileExists(name)) {
+      Fail(5, "Datei besteht schon: " + os::ResolvePath(name) +
+                  " (--force ersetzt sie) [oxdbf create]");
+    }
   }
-  return names;
+}
+
+// After a forced create: the old table's production index and memo files
+// that the new table does not use would be taken for its own by the next
+// open; they go.
+void RemoveStaleFiles(const std::string& table, bool has_memo, std::uint8_t kind) {
+  std::vector<std::string> stale{ProductionIndexOf(table)};
+  for (std::uint8_t other : kMemoKinds) {
+    if (!has_memo || MemoExtension(other) != MemoExtension(kind))
+      stale.push_back(MemoFileName(table, other));
+  }
+  for (const std::string& name : stale) {
+    if (!os::FileExists(name)) continue;
+    DeleteFiles(name);
+    if (DbfErrorNo != 0) std::exit(ExitStatusFor(DbfErrorNo));
+  }
 }
 
 int Create(const Invocation& call) {
@@ -164,24 +197,16 @@ int Create(const Invocation& call) {
     seen.push_back(upper);
     fields.push_back(def);
   }
-  // Making a table replaces its file and memo file: only when asked to.
+  // Making a table replaces its file, memo file and index: only when asked to.
   const bool has_memo = std::any_of(fields.begin(), fields.end(), [](const FieldDef& f) { return f.type == 'M'; });
-  const std::string file = call.args[0];
-  std::vector<std::string> taken = WithExtension(file, "dbf");
-  if (has_memo) {
-    for (const std::string& name : WithExtension(file, MemoExtension(kind))) taken.push_back(name);
-  }
-  for (const std::string& name : taken) {
-    std::error_code error;
-    if (!call.HasFlag("--force") && std::filesystem::exists(name, error)) {
-      Fail(5, "Datei besteht schon: " + name + " (--force ersetzt sie) [oxdbf create]");
-    }
-  }
+  const std::string& file = call.args[0];
+  const std::string table = SplitName(file).ext.empty() ? file + ".dbf" : file;
+  const bool force = call.HasFlag("--force");
+  if (!force) RefuseExisting(table, has_memo, kind);
   MemoVersionByte = kind;
-  if (!CreateDbf(os::Utf8ToAnsi(file), fields)) return ExitStatusFor(DbfErrorNo);
-  std::filesystem::path made(file);
-  if (!made.has_extension()) made += ".dbf";
-  MarkCodePage(made.string(), driver);
+  if (!CreateDbf(table, fields)) return ExitStatusFor(DbfErrorNo);
+  if (force) RemoveStaleFiles(table, has_memo, kind);
+  MarkCodePage(table, driver);
   return 0;
 }
 
@@ -190,8 +215,10 @@ SubcommandRegistration info{{"info", "FILE", {}, Info,
                              "the fields (name, type, length, decimals).\n"
                              "Example:\n  oxdbf info films.dbf\n"}};
 SubcommandRegistration create{
-    {"create", "FILE \"name, type, length, decimals\" ... [--force] [--memo dbt3|dbt4|fpt]",
-     {"--force", "--memo="}, Create,
+    {"create",
+     "FILE \"name, type, length, decimals\" ... [--force] [--memo dbt3|dbt4|fpt]",
+     {"--force", "--memo="},
+     Create,
      "Makes a new, empty table FILE (.dbf added when it has no extension).\n"
      "Each field is one argument \"name, type, length, decimals\":\n"
      "  name      a letter, then letters, digits or _; at most 10; unique in any case\n"
@@ -199,13 +226,15 @@ SubcommandRegistration create{
      "  F 1-20 d    number     L 1 0      logical\n"
      "  D 8 0       date       M 10 0     memo (text in the memo file)\n"
      "  a field of type X is left out (handy in scripts).\n"
-     "  --force          replace an existing table and memo file (refused otherwise)\n"
+     "  --force          replace an existing table, memo file and production index\n"
+     "                   (refused otherwise, whatever the letter case on disk)\n"
      "  --memo KIND      memo file kind: dbt4 (dBASE IV, default), dbt3 (dBASE III),\n"
      "                   fpt (FoxPro)\n"
      "  --codepage N     the table's code page (default 850; --ansi: 1252); its\n"
      "                   language-driver byte is written into the header\n"
      "Example:\n"
-     "  oxdbf create films.dbf \"title, C, 40, 0\" \"year, N, 4, 0\" \"plot, M, 10, 0\" --memo fpt\n"}};
+     "  oxdbf create films.dbf \"title, C, 40, 0\" \"year, N, 4, 0\" \"plot, M, 10, 0\" --memo "
+     "fpt\n"}};
 
 }  // namespace
 }  // namespace orvex::tool

@@ -97,7 +97,7 @@ std::string SetNumber(int n, const std::string& text) {
 
 std::string FieldText(int n) {
   std::string text;
-  FieldTextIn(n, CurrentWorkArea()->record.data(), &text);
+  FieldTextIn(n, StoredRecord(), &text);
   return text;
 }
 
@@ -129,11 +129,13 @@ bool FieldTextIn(int n, const char* record, std::string* text) {
     case 'M':
       *text = MemoFieldText(n);
       return true;
+    // Dates and digits as stored; a damaged field's other bytes are text of
+    // the table's code page like any other.
     case 'D':  // a date of blanks and zeros is no date
-      if (!OnlyBlanksAndZeros(stored)) text->append(StripBlanks(stored));
+      if (!OnlyBlanksAndZeros(stored)) AppendStoredAsUtf8(StripBlanks(stored), text);
       return true;
     default:  // N, F: the stored digits
-      text->append(StripBlanks(stored));
+      AppendStoredAsUtf8(StripBlanks(stored), text);
       return true;
   }
 }
@@ -170,8 +172,7 @@ std::string SetFieldText(int n, const std::string& value) {
       if (static_cast<int>(text.size()) > FieldLen(n)) {
         return "länger als das Feld (" + std::to_string(FieldLen(n)) + " Zeichen)";
       }
-      p[0] = static_cast<std::uint8_t>(text.size());
-      std::memcpy(p + 1, text.data(), text.size());
+      PutGivenText(n, text);
       return "";
     }
     case 'D': {

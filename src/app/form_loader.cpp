@@ -26,29 +26,6 @@ bool ParseInt(const std::string& text, int& value) {
   }
 }
 
-// The colour identifiers the stored form uses, or a TColor number.
-bool ParseColor(const std::string& text, QColor& color) {
-  static const std::pair<const char*, std::uint32_t> kNamed[] = {
-      {"clBlack", 0x000000}, {"clMaroon", 0x000080}, {"clGreen", 0x008000},
-      {"clNavy", 0x800000},  {"clRed", 0x0000FF},    {"clLime", 0x00FF00},
-      {"clBlue", 0xFF0000},  {"clYellow", 0x00FFFF}, {"clWhite", 0xFFFFFF},
-  };
-  if (SameName(text, "clWindowText")) {
-    color = ui::WindowTextColor();
-    return true;
-  }
-  for (const auto& [name, value] : kNamed) {
-    if (SameName(text, name)) {
-      color = ui::ColorFromTColor(value);
-      return true;
-    }
-  }
-  int value = 0;
-  if (!ParseInt(text, value)) return false;
-  color = ui::ColorFromTColor(static_cast<std::uint32_t>(value));
-  return true;
-}
-
 }  // namespace
 
 FormLoader::FormLoader(ui::TForm& form) : form_(form) { controls_["Form1"] = &form; }
@@ -77,8 +54,7 @@ QWidget* FormLoader::Parent(const std::string& name) const {
 
 void FormLoader::Refuse(const std::string& component, const std::string& name,
                         const std::string& value) const {
-  throw Exception("Stored form: " + component + "." + name + " = \"" + value +
-                  "\" cannot be set");
+  throw Exception("Stored form: " + component + "." + name + " = \"" + value + "\" cannot be set");
 }
 
 std::function<void()> FormLoader::Handler(const std::string& name) const {
@@ -134,8 +110,8 @@ void FormLoader::Load() {
       grid->SetFont(TOxFont{font, color});
       const auto title = fonts_.find(name + ".Title");
       const FontParts& t = title != fonts_.end() ? title->second : parts;
-      grid->SetTitleFont(TOxFont{ui::MakeFont(t.name, t.height),
-                                 t.has_color ? t.color : ui::WindowTextColor()});
+      grid->SetTitleFont(
+          TOxFont{ui::MakeFont(t.name, t.height), t.has_color ? t.color : ui::WindowTextColor()});
     } else {
       control->setFont(font);
       ui::SetFontColor(*control, color);
@@ -210,8 +186,7 @@ void FormLoader::SetControlProperty(QWidget& control, const std::string& name,
     // TLabel keeps its stored size: nothing to do.
   } else if (name == "ParentFont" && is_bool) {
     // A control with stored font parts uses them; the others take the form's.
-  } else if ((name == "PixelsPerInch" || name == "TextHeight") && &control == &form_ &&
-             is_number) {
+  } else if ((name == "PixelsPerInch" || name == "TextHeight") && &control == &form_ && is_number) {
     // The stored positions are at 96 dpi, which are Qt's device-independent
     // pixels; nothing to convert.
   } else if (name == "TabOrder" && is_number) {
@@ -248,7 +223,7 @@ void FormLoader::SetFontProperty(const std::string& name, const std::string& val
     parts.name = value;
   } else if (name == "Height" && ParseInt(value, number)) {
     parts.height = number;
-  } else if (name == "Color" && ParseColor(value, parts.color)) {
+  } else if (name == "Color" && ColorFromString(value, parts.color) && parts.color.isValid()) {
     parts.has_color = true;
   } else if (name != "Charset" || value != "DEFAULT_CHARSET") {
     Refuse(current_, (title ? "TitleFont." : "Font.") + name, value);

@@ -51,8 +51,8 @@ NameParts SplitName(std::string_view file_name) {
   std::size_t dot = rest.rfind('.');
   std::string_view base = dot == std::string_view::npos ? rest : rest.substr(0, dot);
   std::string_view ext = dot == std::string_view::npos ? std::string_view{} : rest.substr(dot);
-  parts.name = std::string(base.substr(0, 64));
-  parts.ext = std::string(ext.substr(0, 64));
+  parts.name = std::string(base);
+  parts.ext = std::string(ext);
   return parts;
 }
 
@@ -75,6 +75,10 @@ std::string ExtLike(std::string_view file_name, std::string_view ext) {
     upper = upper || (c >= 'A' && c <= 'Z');
   }
   return lower && !upper ? os::CharLowerString(ext) : std::string(ext);
+}
+
+std::string NameAsText(std::string_view file_name) {
+  return os::IsValidUtf8(file_name) ? os::Utf8ToAnsi(file_name) : std::string(file_name);
 }
 
 std::string ExpandName(std::string_view file_name) { return os::FullPath(std::string(file_name)); }

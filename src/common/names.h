@@ -17,7 +17,9 @@ std::string AnsiToOem(std::string_view s);
 std::string OemToAnsi(std::string_view s);
 
 // The parts of a file name: directory with its trailing separator (or empty),
-// base name (at most 64 characters), extension with its dot (at most 64).
+// base name, extension with its dot. Every byte of the name stays in one of
+// them, so that names derived from the parts (memo, index and semaphore files
+// beside a table) keep the table's name whatever its length or script.
 struct NameParts {
   std::string dir;
   std::string name;
@@ -35,6 +37,12 @@ std::string ForceExt(std::string_view file_name, std::string_view ext);
 // for "DBT"), else as given, so that such files match their table's name
 // on a case-sensitive file system.
 std::string ExtLike(std::string_view file_name, std::string_view ext);
+// A file name as library text (Windows-1252), for what is derived from a
+// name rather than used to reach the file: aliases, the name a memo file
+// records, messages. A UTF-8 name is converted ('?' for characters that
+// Windows-1252 lacks); other names are taken as library text already. The
+// file itself is always reached under the name as given.
+std::string NameAsText(std::string_view file_name);
 // The full path of the name.
 std::string ExpandName(std::string_view file_name);
 

@@ -414,9 +414,11 @@ void TCustomOxGrid::EditingChanged() {
 
 void TCustomOxGrid::UpdateData() {
   if (!link_->Modified()) return;
-  data::TField* field = SelectedField();
+  // A text the field refuses stays pending (and in the editor): a later
+  // post must not pass over it as if nothing had been typed.
+  if (data::TField* field = SelectedField())
+    data::SetFieldTextUtf8(*field, edit_text_.toStdString());
   link_->SetModified(false);
-  if (field != nullptr) data::SetFieldTextUtf8(*field, edit_text_.toStdString());
 }
 
 void TCustomOxGrid::FocusField(data::TField*& field) {
@@ -456,7 +458,12 @@ void TCustomOxGrid::ColWidthsChanged() {
   if (in_layout_) return;
   const int indicator = IndicatorOffset();
   ++layout_lock_;
-  for (int i = 0; i < columns_->Count(); ++i) columns_->Items(i).SetWidth(ColWidth(i + indicator));
+  // Only the columns the user sized: the others keep their widths as
+  // they are, not as they would come back from a conversion.
+  for (int i = 0; i < columns_->Count(); ++i) {
+    TOxColumn& column = columns_->Items(i);
+    if (column.Width() != ColWidth(i + indicator)) column.SetWidth(ColWidth(i + indicator));
+  }
   --layout_lock_;
   LayoutChanged();
 }

@@ -245,6 +245,7 @@ class TCustomOxGrid : public ui::TCustomGrid {
   void MouseDown(QMouseEvent* event, ui::GridCoord cell) override;
   void MouseUp(QMouseEvent* event, ui::GridCoord cell, ui::GridState finished) override;
   void DblClick(QMouseEvent* event, ui::GridCoord cell) override;
+  void MouseWheel(int steps) override;
   void VScroll(ui::ScrollCode code, int position) override;
   void ColumnMoved(int from, int to) override;
   void ColWidthsChanged() override;
@@ -284,12 +285,14 @@ class TCustomOxGrid : public ui::TCustomGrid {
 
   // Keys and moves (ox_grid_input.cpp).
   void MoveBy(int distance);
+  bool CanScroll() const;
   void GoColumn(int index);
   void TabMove(bool back);
   void HandleDown();
   void HandleUp();
   void ToggleLogical();
   bool IsLogicalCell() const;
+  void KeepColumnEdit();
   void CancelEdit();
 
   std::unique_ptr<TOxGridDataLink> link_;
@@ -313,6 +316,13 @@ class TCustomOxGrid : public ui::TCustomGrid {
   bool in_layout_ = false;
   bool syncing_row_ = false;
   QString edit_text_;
+  // Whether the last press toggled a logical cell, and whether the record
+  // was unchanged (browse) before: a double click takes the toggle back.
+  struct ClickToggle {
+    bool done = false;
+    bool from_browse = false;
+  };
+  ClickToggle click_toggle_;
   int scroll_position_ = 1;
   // Drawing looks these up per cell, so they are kept: the type letter of
   // each column's field (rebuilt with the layout) and whether the row being

@@ -248,13 +248,15 @@ void TPassthroughColumn::SetAlignment(TAlignment alignment) {
 }
 
 void TPassthroughColumn::SetWidth(int width) {
-  if (!PassingThrough()) {
-    TOxColumn::SetWidth(width);
-    return;
+  if (PassingThrough()) {
+    // The field's display width counts characters the way DefaultWidth
+    // does, so that a column of the default width gives back its field's
+    // display width.
+    const QFontMetrics metrics(Font().font);
+    const int zero = std::max(1, metrics.horizontalAdvance(QLatin1Char('0')));
+    Field()->SetDisplayWidth(std::max(0, (width - 4 + zero / 2) / zero));
   }
-  const QFontMetrics metrics(Font().font);
-  const int average = std::max(1, metrics.averageCharWidth());
-  Field()->SetDisplayWidth(std::max(0, (width + average / 2 - 3) / average));
+  TOxColumn::SetWidth(width);
 }
 
 void TPassthroughColumn::SetField(data::TField* field) {

@@ -25,7 +25,7 @@
 // Pass-through columns are the ones the grid makes from the fields when it
 // has no persistent columns. While the grid's link is active and the column
 // has its field, they pass changes to the field: Alignment cannot be set,
-// Width sets the field's DisplayWidth, the title caption can be set only
+// Width also sets the field's DisplayWidth, the title caption can be set only
 // then, and a column that loses its field restores its defaults.
 #pragma once
 
@@ -203,8 +203,10 @@ class TPassthroughColumn : public TOxColumn {
  public:
   explicit TPassthroughColumn(TOxGridColumns& collection);
   void SetAlignment(TAlignment alignment) override;
-  // Passing through: the field's DisplayWidth becomes (width + half the
-  // average character width - 3) / average character width.
+  // The column takes the width in pixels as it is given; passing through,
+  // the field's DisplayWidth also becomes the number of "0" characters of
+  // the column's font that fit into it (the inverse of DefaultWidth,
+  // rounded).
   void SetWidth(int width) override;
   // Losing the field restores the defaults.
   void SetField(data::TField* field) override;

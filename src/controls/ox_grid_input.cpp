@@ -76,7 +76,14 @@ void TCustomOxGrid::CancelEdit() {
 
 // ---------------------------------------------------------------- moves ---
 
-bool TCustomOxGrid::SelectCell(int, int row) {
+// The text typed into a cell belongs to that cell's field: before the
+// selection leaves the column (by any key or click), it goes into the field.
+void TCustomOxGrid::KeepColumnEdit() {
+  if (link_->Modified() && link_->Editing()) link_->UpdateRecord();
+}
+
+bool TCustomOxGrid::SelectCell(int col, int row) {
+  if (col != Col() && link_->Active()) KeepColumnEdit();
   if (syncing_row_ || row == Row() || !link_->Active()) return true;
   MoveBy(row - Row());
   return false;
@@ -91,7 +98,7 @@ void TCustomOxGrid::GoColumn(int index) {
   if (columns_->Count() == 0) return;
   index = std::clamp(index, 0, columns_->Count() - 1);
   if (index == SelectedIndex()) return;
-  if (link_->Modified() && link_->Editing()) link_->UpdateRecord();
+  KeepColumnEdit();
   if (OnColExit) OnColExit(*this);
   MoveTo(index + IndicatorOffset(), Row());
   if (OnColEnter) OnColEnter(*this);
@@ -195,6 +202,9 @@ void TCustomOxGrid::KeyDown(QKeyEvent* event) {
       case Qt::Key_Delete:
         ToggleDeleted();
         return;
+      case Qt::Key_Tab:
+      case Qt::Key_Backtab:
+        break;  // as without Ctrl, below
       default:
         ui::TCustomGrid::KeyDown(event);
         return;
@@ -265,6 +275,10 @@ void TCustomOxGrid::KeyDown(QKeyEvent* event) {
         ToggleLogical();
         return;
       }
+      // Enter closes the editor on the text typed: the field takes it now,
+      // so the cell shows what a later post stores. A text the field
+      // refuses keeps the editor open.
+      if (key != Qt::Key_Space && EditorMode()) KeepColumnEdit();
       break;
     case Qt::Key_Backspace:
       if (IsLogicalCell()) return;
@@ -289,12 +303,28 @@ void TCustomOxGrid::MouseDown(QMouseEvent* event, ui::GridCoord cell) {
     return;
   }
   if (event->button() != Qt::LeftButton) return;
+  const ClickToggle toggled = click_toggle_;
+  click_toggle_ = {};
+  if (event->type() == QEvent::MouseButtonDblClick) {
+    // A double click is no edit: it neither toggles a logical cell nor
+    // keeps the toggle its first click made.
+    if (toggled.done && cell.row == Row() && cell.col == Col()) {
+      if (toggled.from_browse) {
+        CancelEdit();
+      } else {
+        ToggleLogical();
+      }
+    }
+    return;
+  }
   const bool current = cell.row == Row() && cell.col == Col();
   if (cell.row != Row()) MoveBy(cell.row - Row());
   GoColumn(cell.col - IndicatorOffset());
   if (!current) return;
   if (IsLogicalCell()) {
+    const bool from_browse = DataSet()->State() == data::TDataSetState::dsBrowse;
     ToggleLogical();
+    click_toggle_ = {link_->Editing(), from_browse};
   } else {
     ShowEditor();
   }
@@ -338,10 +368,22 @@ void TCustomOxGrid::DblClick(QMouseEvent*, ui::GridCoord) {
 
 // ---------------------------------------------------------- scroll bar ---
 
+bool TCustomOxGrid::CanScroll() const {
+  if (focusPolicy() == Qt::NoFocus || !isEnabled() || !link_->Active()) return false;
+  auto* ox = dynamic_cast<TOxDataSet*>(DataSet());
+  return ox == nullptr || ox->TableKeptOpen();
+}
+
+// A notch of the wheel moves the current record by one: the rows are a
+// window onto the dataset that must hold the current record, so the view
+// cannot scroll away from it.
+void TCustomOxGrid::MouseWheel(int steps) {
+  if (CanScroll()) MoveBy(steps);
+}
+
 void TCustomOxGrid::VScroll(ui::ScrollCode code, int position) {
-  if (focusPolicy() == Qt::NoFocus || !isEnabled() || !link_->Active()) return;
+  if (!CanScroll()) return;
   data::TDataSet* data_set = DataSet();
-  if (auto* ox = dynamic_cast<TOxDataSet*>(data_set); ox != nullptr && !ox->TableKeptOpen()) return;
   const int visible = VisibleDataRows();
   const int active = link_->ActiveRecord();
   switch (code) {

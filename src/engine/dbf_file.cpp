@@ -312,8 +312,8 @@ bool MayWriteMarker(WorkArea& area, bool* release) {
   return false;
 }
 
-// Header (today, record count) and, after appends, the 0x1A marker. Returns
-// 0 or the I/O error.
+}  // namespace
+
 int WriteBackHeader(WorkArea& area) {
   bool release = false;
   bool marker = area.status == TableStatus::kRecordsAppended && MayWriteMarker(area, &release);
@@ -340,8 +340,6 @@ int WriteBackHeader(WorkArea& area) {
   return err;
 }
 
-}  // namespace
-
 std::string LastUpdateText(int year_byte, int month, int day) {
   char text[16];
   std::snprintf(text, sizeof text, "%02d/%02d/%02d", month % 100, day % 100, year_byte % 100);
@@ -360,7 +358,8 @@ bool OpenDbf(WorkArea& area) {
   int err = 0;
   area.file = os::OpenFile(name, area.open_mode, &err);
   if (area.file == os::kNoHandle) {
-    return FailOpen(area, err, Ansi("Fehler beim Öffnen von ") + name + " [USE/OpenDbf]");
+    return FailOpen(area, err,
+                    Ansi("Fehler beim Öffnen von ") + NameAsText(name) + " [USE/OpenDbf]");
   }
   std::size_t done = 0;
   err = os::ReadAt(area.file, 0, area.header.data(), 32, &done);
@@ -463,7 +462,8 @@ bool CreateDbf(const std::string& name, const std::vector<FieldDef>& fields) {
   // own name in one atomic rename once its memo file exists, so that a
   // program killed while creating leaves no half table behind.
   const std::string temp_name = ForceExt(file_name, "$CR");
-  const std::string failure = "Fehler beim Schreiben von " + file_name + ". [CreateDbf]";
+  const std::string failure =
+      "Fehler beim Schreiben von " + NameAsText(file_name) + ". [CreateDbf]";
   bool existed = false;
   int err = CheckReplaceable(file_name, &existed);
   if (err == 0) area.file = os::CreateFile(temp_name, os::kOpenReadWriteExclusive, &err);

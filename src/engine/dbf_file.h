@@ -51,6 +51,11 @@ void CloseDbf(WorkArea& area);
 // flushes the file.
 void FlushHeader(WorkArea& area);
 
+// Rewrites the header with today's date and the record count and, when
+// records were appended, writes the 0x1A marker after the last one; no flush,
+// the status stays. Returns 0 or the I/O error.
+int WriteBackHeader(WorkArea& area);
+
 // Asks the platform to write the file's buffers to the medium; failure:
 // "Zurückschreiben (Flush) unmöglich für Datei [FlushFile]".
 void FlushFile(os::Handle file);

@@ -3,6 +3,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "dates/day_number.h"
@@ -62,16 +63,6 @@ FieldValue DateTimeText(double day, double ms) {
   return FieldValue{false, text};
 }
 
-std::string HexText(const char* p, std::size_t n) {
-  static const char kDigits[] = "0123456789abcdef";
-  std::string text;
-  for (std::size_t i = 0; i < n; ++i) {
-    text += kDigits[static_cast<unsigned char>(p[i]) >> 4];
-    text += kDigits[static_cast<unsigned char>(p[i]) & 15];
-  }
-  return text;
-}
-
 bool NullFlagSet(const WorkArea& area, int bit, const char* record) {
   if (bit < 0 || area.null_flags_field < 0) return false;
   const FieldDesc& flags = area.fields[static_cast<std::size_t>(area.null_flags_field)];
@@ -108,13 +99,13 @@ FieldValue VisualFoxProValue(const WorkArea& area, const FieldDesc& f, const cha
       if (NullFlagSet(area, f.size_bit, record) && f.length > 0) {
         used = std::min<std::size_t>(static_cast<unsigned char>(p[f.length - 1]), f.length - 1u);
       }
-      return FieldValue{false, f.type == 'V' ? std::string(p, used) : HexText(p, used)};
+      return FieldValue{false, f.type == 'V' ? std::string(p, used) : HexText(std::string_view(p, used))};
     }
     case 'M':
     case 'G':
     case 'P':
     case 'W':
-      return FieldValue{false, HexText(p, f.length)};
+      return FieldValue{false, HexText(std::string_view(p, f.length))};
     default:  // _NullFlags
       return FieldValue{true, {}};
   }
@@ -182,6 +173,26 @@ bool IsRawFieldType(const WorkArea& area, char type, int length) {
   return false;
 }
 
+std::string HexText(std::string_view bytes) {
+  static const char kDigits[] = "0123456789abcdef";
+  std::string text;
+  text.reserve(2 * bytes.size());
+  for (const char c : bytes) {
+    text += kDigits[static_cast<unsigned char>(c) >> 4];
+    text += kDigits[static_cast<unsigned char>(c) & 15];
+  }
+  return text;
+}
+
+bool HoldsMemoBlock(const WorkArea& area, const FieldDesc& field) {
+  if (!area.visual_foxpro || !field.raw || field.length != 4) return false;
+  return field.type == 'M' || field.type == 'G' || field.type == 'P' || field.type == 'W';
+}
+
+std::uint32_t MemoBlockOf(const FieldDesc& field, const char* record) {
+  return Little32(record + field.offset);
+}
+
 bool RawFieldHoldsText(const FieldDesc& field) { return field.type == 'V' || field.type == 'C'; }
 
 bool RawValueIsNumber(const FieldDesc& field) {
@@ -219,6 +230,51 @@ FieldValue RawFieldValue(const WorkArea& area, const FieldDesc& field, const cha
   if (field.type == 'C') return FieldValue{false, std::string(p, field.length)};  // wide C
   if (area.visual_foxpro) return VisualFoxProValue(area, field, p, record);
   return Level7Value(field, p);
+}
+
+RawKind RawKindOf(const WorkArea& area, const FieldDesc& field) {
+  if (!field.raw || field.length == 0) return RawKind::kNothing;
+  if (HoldsMemoBlock(area, field)) return RawKind::kMemo;
+  switch (field.type) {
+    case 'C':
+    case 'V':
+      return RawKind::kText;
+    case 'Q':
+      return RawKind::kBytes;
+    case 'I':
+    case '+':
+      return RawKind::kInteger;
+    case 'B':
+    case 'O':
+      return RawKind::kDouble;
+    case 'Y':
+      return RawKind::kCurrency;
+    case 'T':
+    case '@':
+      return RawKind::kDateTime;
+    default:  // _NullFlags
+      return RawKind::kNothing;
+  }
+}
+
+FieldNumber RawFieldNumber(const WorkArea& area, const FieldDesc& field, const char* record) {
+  const RawKind kind = RawKindOf(area, field);
+  const FieldValue value = RawFieldValue(area, field, record);
+  if (value.null) return FieldNumber{true, 0};
+  const char* p = record + field.offset;
+  switch (kind) {
+    case RawKind::kInteger:
+    case RawKind::kDouble:
+      // The texts of RawFieldValue read back as the same number.
+      return FieldNumber{false, std::strtod(value.text.c_str(), nullptr)};
+    case RawKind::kCurrency:
+      return FieldNumber{false, static_cast<double>(static_cast<std::int64_t>(Little64(p))) / 10000};
+    case RawKind::kDateTime:
+      if (area.visual_foxpro) return FieldNumber{false, Little32(p) + Little32(p + 4) / kMsPerDay};
+      return FieldNumber{false, DoubleOf(Big64(p)) / kMsPerDay + DayNumberOffset};
+    default:
+      return FieldNumber{true, 0};
+  }
 }
 
 }  // namespace orvex

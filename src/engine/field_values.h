@@ -15,7 +15,9 @@
 // field of length 0 of any type holds nothing.
 #pragma once
 
+#include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "engine/work_area.h"
 
@@ -49,8 +51,35 @@ struct FieldValue {
 };
 FieldValue RawFieldValue(const WorkArea& area, const FieldDesc& field, const char* record);
 
+// True when the raw field holds a Visual FoxPro memo block number (M, G, P
+// and W: 4 bytes, little-endian), and that number in `record`.
+bool HoldsMemoBlock(const WorkArea& area, const FieldDesc& field);
+std::uint32_t MemoBlockOf(const FieldDesc& field, const char* record);
+
+// The bytes as lower-case hex digits, two per byte.
+std::string HexText(std::string_view bytes);
+
 // True when the value is a number (I, B, Y, +, O), so that exports write it
 // without quotes.
 bool RawValueIsNumber(const FieldDesc& field);
+
+// The kind of a raw field's value for callers that hold values rather than
+// texts (the dataset, expressions): integer (I, +), double (B, O),
+// currency (Y), date-time (T, @), text (V, wide C), bytes (Q) or memo
+// (M, G, P, W of Visual FoxPro). Fields of length 0 and _NullFlags hold
+// nothing.
+enum class RawKind { kNothing, kInteger, kDouble, kCurrency, kDateTime, kText, kBytes, kMemo };
+RawKind RawKindOf(const WorkArea& area, const FieldDesc& field);
+
+// The value of a raw field of kind integer, double, currency or date-time
+// as a double: integers and doubles exactly, currency in units (1.5 for
+// 15000 ten-thousandths; exact to 2^53 ten-thousandths), date-times as the
+// day number (Julian) plus the fraction of the day. `null` as
+// RawFieldValue gives it.
+struct FieldNumber {
+  bool null = false;
+  double value = 0;
+};
+FieldNumber RawFieldNumber(const WorkArea& area, const FieldDesc& field, const char* record);
 
 }  // namespace orvex

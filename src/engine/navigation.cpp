@@ -140,8 +140,13 @@ void GoTop() {
         if (IndexFlag(IndexEngine.eof, a, false)) next = PhantomNumber(*area);
       }
       if (next > area->record_count) {
+        // No record to show: both ends, as GoBottom leaves them.
         GoPhantom(*area);
-        if (indexed) IndexCall(IndexEngine.sync_index, a, false);
+        if (indexed) {
+          IndexCall(IndexEngine.sync_index, a, false);
+          SetBOF();
+          SetEOF();
+        }
       } else if (!ReadAndUnpack(*area, next)) {
         break;
       }

@@ -94,9 +94,11 @@ void SetDeletionFlag(bool deleted) {
   }
   if (indexed) {
     EndIndexedEdit(a);
-    // The caller's buffer comes back with the new flag.
+    // The caller's buffer comes back with the flag as stored: the new one,
+    // or the old one when the write was rolled back.
     std::memcpy(area->unpacked, area->swap.data(), area->unpacked_size);
-    area->unpacked[0] = deleted ? 1 : 0;
+    if (DbfErrorNo == 0) area->unpacked[0] = deleted ? 1 : 0;
+    ReportPending();
   }
 }
 

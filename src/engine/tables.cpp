@@ -185,7 +185,10 @@ void USE(const std::string& command, std::uint8_t* buffer, int size, RecordTrans
   // Upper-casing keeps every byte in its place: the name stands at the
   // same offset in what the caller wrote.
   name = written.substr(os::CharUpperString(written).find(name), name.size());
-  if (alias.empty()) alias = os::CharUpperString(SplitName(name).name.substr(0, kMaxAliasLength));
+  // The alias is library text derived from the name; the name itself keeps
+  // its bytes.
+  if (alias.empty())
+    alias = os::CharUpperString(NameAsText(SplitName(name).name).substr(0, kMaxAliasLength));
   name = DefaultExt(ExpandName(name), "DBF");
 
   std::uint16_t mode = exclusive ? os::kOpenReadWriteExclusive : DefaultOpenMode;

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "common/errors.h"
+#include "common/file_replace.h"
 #include "common/file_utils.h"
 #include "common/names.h"
 #include "engine/engine_text.h"
@@ -18,6 +19,7 @@
 #include "index/index_open.h"
 #include "index/index_search.h"
 #include "index/key_maker.h"
+#include "index/quiet_errors.h"
 #include "platform/os/files.h"
 
 namespace orvex {
@@ -33,9 +35,11 @@ constexpr std::size_t kWriteBuffer = 65536;
 class Progress {
  public:
   explicit Progress(std::int32_t records)
-      : every_(std::max<std::int32_t>(2, IndexProgressSteps > 0 ? records / IndexProgressSteps * 2 : 2)) {}
+      : every_(std::max<std::int32_t>(
+            2, IndexProgressSteps > 0 ? records / IndexProgressSteps * 2 : 2)) {}
   void Tick(std::int64_t n) {
-    if (IndexProgress && IndexProgressSteps > 0 && n % every_ == 0 && calls_ < IndexProgressSteps) Call();
+    if (IndexProgress && IndexProgressSteps > 0 && n % every_ == 0 && calls_ < IndexProgressSteps)
+      Call();
   }
   void Complete() {
     while (IndexProgress && calls_ < IndexProgressSteps) Call();
@@ -67,7 +71,8 @@ class TreeWriter {
     Block& leaf = levels_[0];
     NodeView v(leaf, g_);
     if (v.Count() == g_.max_keys) {
-      std::string last(reinterpret_cast<const char*>(v.Key(v.Count() - 1)), static_cast<std::size_t>(g_.key_length));
+      std::string last(reinterpret_cast<const char*>(v.Key(v.Count() - 1)),
+                       static_cast<std::size_t>(g_.key_length));
       std::uint32_t page = Emit(leaf);
       v.Clear();
       if (!PushUp(1, page, reinterpret_cast<const std::uint8_t*>(last.data()))) return false;
@@ -145,7 +150,11 @@ class TreeWriter {
 class RecordKeeper {
  public:
   explicit RecordKeeper(WorkArea& table)
-      : table_(table), record_(table.record), number_(table.record_number), eof_(table.eof), bof_(table.bof) {}
+      : table_(table),
+        record_(table.record),
+        number_(table.record_number),
+        eof_(table.eof),
+        bof_(table.bof) {}
   ~RecordKeeper() {
     table_.record = std::move(record_);
     table_.record_number = number_;
@@ -164,11 +173,12 @@ class RecordKeeper {
 
 bool EnoughDiskSpace(const IndexFile& index, std::int64_t records, int entry_size, int max_keys) {
   std::int64_t needed = records * entry_size;
-  for (std::int64_t level = records; level > 0; level /= std::max(max_keys, 2)) needed += level / max_keys * 1024 + 1024;
+  for (std::int64_t level = records; level > 0; level /= std::max(max_keys, 2))
+    needed += level / max_keys * 1024 + 1024;
   std::int32_t free_kb = DiskFree(SplitName(index.file_name).dir);
   if (free_kb >= needed / 1024) return true;
-  SetError(227, Ansi("Verfügbarer Plattenplatz: ") + std::to_string(free_kb) + " KBytes;\n" + Ansi("benötigt: ") +
-                    std::to_string(needed / 1024) + " KBytes [MakeIndex]");
+  SetError(227, Ansi("Verfügbarer Plattenplatz: ") + std::to_string(free_kb) + " KBytes;\n" +
+                    Ansi("benötigt: ") + std::to_string(needed / 1024) + " KBytes [MakeIndex]");
   return false;
 }
 
@@ -186,7 +196,8 @@ bool ReadKeys(WorkArea& table, const KeySource& source, CompiledExpr* for_expr, 
   for (std::int32_t first = 1; first <= count; first += static_cast<std::int32_t>(per_block)) {
     std::size_t n = std::min<std::size_t>(per_block, static_cast<std::size_t>(count - first + 1));
     std::size_t done = 0;
-    std::int64_t offset = table.header_length + static_cast<std::int64_t>(first - 1) * static_cast<std::int64_t>(length);
+    std::int64_t offset = table.header_length +
+                          static_cast<std::int64_t>(first - 1) * static_cast<std::int64_t>(length);
     int err = os::ReadAt(table.file, offset, block.data(), n * length, &done);
     if (err == 0 && done != n * length) err = 213;
     if (err != 0) {
@@ -205,7 +216,8 @@ bool ReadKeys(WorkArea& table, const KeySource& source, CompiledExpr* for_expr, 
       }
       if (!MakeKey(source, &key)) return false;
       *any = true;
-      if (!sorter.Add(reinterpret_cast<const std::uint8_t*>(key.data()), table.record_number)) return false;
+      if (!sorter.Add(reinterpret_cast<const std::uint8_t*>(key.data()), table.record_number))
+        return false;
     }
   }
   return true;
@@ -218,7 +230,8 @@ bool BuildTree(IndexFile& index, WorkArea& table, const TagLayout& layout, const
   RefreshRecCount(table);
   const NodeGeometry geometry{layout.key_length, layout.item_length, layout.max_keys};
   const KeyOrder order{layout.key_type, layout.key_length, layout.descending};
-  if (!EnoughDiskSpace(index, table.record_count, layout.key_length + 4, layout.max_keys)) return false;
+  if (!EnoughDiskSpace(index, table.record_count, layout.key_length + 4, layout.max_keys))
+    return false;
   EntrySorter sorter(order, layout.key_length);
   Progress progress(table.record_count);
   *any = false;
@@ -235,7 +248,9 @@ bool BuildTree(IndexFile& index, WorkArea& table, const TagLayout& layout, const
         order.Compare(key, reinterpret_cast<const std::uint8_t*>(previous.data())) == 0) {
       continue;
     }
-    if (layout.unique) previous.assign(reinterpret_cast<const char*>(key), static_cast<std::size_t>(layout.key_length));
+    if (layout.unique)
+      previous.assign(reinterpret_cast<const char*>(key),
+                      static_cast<std::size_t>(layout.key_length));
     if (!writer.Add(key, record)) return false;
   }
   if (sorter.Failed() || !writer.Finish(root)) return false;
@@ -258,42 +273,86 @@ bool FailTag(int number, const std::string& text) {
   return false;
 }
 
-// Builds one tag into an open index file (the current area's table).
-bool AddTagTo(IndexFile& index, const TagDefinition& def) {
+// Refuses a key expression or FOR condition that does not fit the room the
+// tag header has for it (error 300, naming which and its length).
+bool FitsStoredRoom(const std::string& text, const char* what) {
+  if (text.size() <= static_cast<std::size_t>(kMaxExprLength)) return true;
+  return FailTag(300, std::string(what) + Ansi(" länger als ") + std::to_string(kMaxExprLength) +
+                          " Zeichen: " + std::to_string(text.size()) + " Zeichen");
+}
+
+// Compiles a tag's expression as opening the tag will compile it again
+// (CompileNormalised). Unless `keep_text`, *text becomes the form that
+// compiled, the one to store. Null when no form compiles.
+CompiledExpr* CompileForTag(std::string* text, bool keep_text) {
+  std::string compiled = *text;
+  CompiledExpr* expr = nullptr;
+  if (!CompileNormalised(&compiled, &expr)) return nullptr;
+  if (!keep_text) *text = compiled;
+  return expr;
+}
+
+// What a rebuild keeps of a tag as the file holds it: its header, and
+// whether its keys are folded (another writer may store them as the
+// expression gives them, and programs search them so).
+struct StoredTag {
+  TagLayout layout;
+  bool fold_keys = true;
+};
+
+// Builds one tag into an index file being written (the current area's
+// table). A new tag stores its expressions in the form that compiled, takes
+// a character key's length from the first record and folds its keys. A
+// rebuild passes the tag as `stored`: the texts stay as the definition gives
+// them (another program may have written them otherwise), a character key
+// keeps its length and the keys their folding, so that the tag holds the
+// keys it held.
+bool AddTagTo(IndexFile& index, const TagDefinition& def, const StoredTag* stored) {
+  const bool keep_texts = stored != nullptr;
   WorkArea& table = index.Table();
   const std::string name = UpperCase(TrimBoth(def.name).substr(0, kMaxTagNameLength));
   if (name.empty()) return FailTag(220, "Kein Tag-Name");
-  std::string condition = TrimBoth(def.for_expr);
-  if (!condition.empty()) {
-    int code = CheckExprText(condition, false);
-    if (code != 0) return FailTag(code, "Invalid FOR expression for " + name);
-  }
-  if (TrimBoth(def.key_expr).size() > static_cast<std::size_t>(kMaxExprLength)) {
-    return FailTag(300, Ansi("Index-Ausdruck länger als 100 Bytes"));
+  TagLayout layout;
+  layout.key_expr = TrimBoth(def.key_expr);
+  layout.for_expr = TrimBoth(def.for_expr);
+  layout.has_for = !layout.for_expr.empty();
+  if (!FitsStoredRoom(layout.key_expr, "Index-Ausdruck") ||
+      !FitsStoredRoom(layout.for_expr, "FOR-Bedingung")) {
+    return false;
   }
   int existing = FindTagEntry(index.header, name);
   if (TagCount(index.header) - (existing != 0 ? 1 : 0) >= kMaxTags) {
     return FailTag(220, "Die Index-Datei hat schon " + std::to_string(kMaxTags) + " Tags: " + name);
   }
-  TagLayout layout;
-  layout.key_expr = NormaliseExpression(TrimBoth(def.key_expr));
-  layout.has_for = !condition.empty();
-  layout.for_expr = layout.has_for ? NormaliseExpression(condition) : "";
   layout.descending = def.descending;
   layout.unique = def.unique;
   ExprHolder exprs;
-  exprs.key = AssignExpr(layout.key_expr);
-  if (exprs.key == nullptr) return false;
-  if (layout.has_for && (exprs.condition = AssignExpr(layout.for_expr)) == nullptr) return false;
+  if ((exprs.key = CompileForTag(&layout.key_expr, keep_texts)) == nullptr) {
+    FreeExpr(AssignExpr(layout.key_expr));  // reports why the text does not compile
+    return false;
+  }
+  if (layout.has_for) {
+    exprs.condition = CompileForTag(&layout.for_expr, keep_texts);
+    if (exprs.condition == nullptr || exprs.condition->result_type != 'L') {
+      const int code = CheckExprText(layout.for_expr, false);
+      return FailTag(code != 0 ? code : 362, "Invalid FOR expression for " + name);
+    }
+  }
   char type = exprs.key->result_type;
-  if (type != 'C' && type != 'N' && type != 'D') return FailTag(254, Ansi("Ungültiger Parser-Return-Typ"));
+  if (type != 'C' && type != 'N' && type != 'D')
+    return FailTag(254, Ansi("Ungültiger Parser-Return-Typ"));
   layout.key_type = type;
   KeySource source{exprs.key, type, 0, true, table.oem_text};
+  if (stored != nullptr) source.fold = stored->fold_keys;
   if (type == 'C') {
-    if (EvaluateExpr(exprs.key) == nullptr) return false;
-    source.key_length = static_cast<int>(FoldedKeyText(source, std::string(ResultText(exprs.key))).size());
+    // The width the expression declares; a rebuild keeps a wider length that
+    // the file's writer chose, so that its keys keep every byte.
+    source.key_length = CharacterKeyLength(*exprs.key, table);
+    if (stored != nullptr && stored->layout.key_type == 'C')
+      source.key_length = std::max(source.key_length, stored->layout.key_length);
     if (source.key_length < 1) {
-      return FailTag(266, Ansi("Ungültige Schlüssellänge von anwender-definiertem KeyMaker geliefert."));
+      return FailTag(266,
+                     Ansi("Ungültige Schlüssellänge von anwender-definiertem KeyMaker geliefert."));
     }
   } else {
     source.key_length = type == 'D' ? kDateKeyLength : kNumericKeyLength;
@@ -304,7 +363,8 @@ bool AddTagTo(IndexFile& index, const TagDefinition& def) {
   std::uint32_t root = 0, page = 0;
   bool any = false;
   if (!BuildTree(index, table, layout, source, exprs.condition, &root, &any)) return false;
-  if (!AppendBlock(index, nullptr, NewTagHeader(layout, root, any), &page, "AddIndexTag()")) return false;
+  if (!AppendBlock(index, nullptr, NewTagHeader(layout, root, any), &page, "AddIndexTag()"))
+    return false;
   if (existing != 0) RemoveTagEntry(index.header, existing);
   AddTagEntry(index.header, page, name, type);
   Put32(index.header.data() + kHdrPageCounter, root + 2);
@@ -312,59 +372,219 @@ bool AddTagTo(IndexFile& index, const TagDefinition& def) {
   return WriteHeaderIfDirty(index, "AddIndexTag()");
 }
 
+// The index file a build writes beside the table, under the index file's
+// name with the extension "$MX". It takes the index file's place only in
+// Commit, after every tag is built, in one atomic rename: a failure, a full
+// disk or a program killed at any moment leaves the old index file (or no
+// index file) exactly as it was. Unless committed, the new file is removed.
+class NewIndexFile {
+ public:
+  NewIndexFile(int area, const std::string& name) : temp_(ForceExt(name, "$MX")) {
+    index_.area = area;
+    // Messages name the index file that the build is for.
+    index_.file_name = name;
+  }
+  ~NewIndexFile() {
+    if (index_.file == os::kNoHandle) return;
+    os::CloseFile(index_.file);
+    index_.file = os::kNoHandle;
+    os::DeleteFile(temp_);
+  }
+  NewIndexFile(const NewIndexFile&) = delete;
+  NewIndexFile& operator=(const NewIndexFile&) = delete;
+
+  IndexFile& Index() { return index_; }
+
+  // Starts the new file with an empty index of the table `table_file`.
+  bool CreateEmpty(const std::string& table_file, const char* routine) {
+    if (!Create(routine)) return false;
+    index_.header = NewMdxHeader(SplitName(os::ResolvePath(table_file)).name);
+    index_.header_dirty = true;
+    return WriteHeaderIfDirty(index_, routine);
+  }
+
+  // Starts the new file as a copy of the index file `old` (closed by this
+  // program, so that its tag headers are all written).
+  bool CreateCopy(const std::string& old, const char* routine) {
+    if (!Create(routine)) return false;
+    int err = 0;
+    const os::Handle from = os::OpenFile(old, os::kOpenReadDenyNone, &err);
+    if (from == os::kNoHandle) {
+      SetError(err, Ansi("Kann Index nicht öffnen: ") + old + " [" + routine + "]");
+      return false;
+    }
+    std::vector<std::uint8_t> buffer(kWriteBuffer);
+    std::int64_t offset = 0;
+    std::size_t done = buffer.size();
+    while (err == 0 && done == buffer.size()) {
+      err = os::ReadAt(from, offset, buffer.data(), buffer.size(), &done);
+      if (err == 0 && done > 0) err = os::WriteAt(index_.file, offset, buffer.data(), done);
+      offset += static_cast<std::int64_t>(done);
+    }
+    os::CloseFile(from);
+    if (err == 0 && (os::ReadAt(index_.file, 0, index_.header.data(), kMdxHeaderSize, &done) != 0 ||
+                     done != kMdxHeaderSize)) {
+      err = 222;
+    }
+    if (err != 0) {
+      SetError(err, "Fehler beim Kopieren der Index-Datei: " + old + " [" + routine + "]");
+      return false;
+    }
+    return true;
+  }
+
+  // Puts the new file in the index file's place (common/file_replace.h).
+  bool Commit(const char* routine) {
+    const os::Handle file = index_.file;
+    index_.file = os::kNoHandle;
+    const int err = ReplaceWithWrittenFile(file, temp_, index_.file_name);
+    if (err != 0) {
+      SetError(err,
+               "Fehler beim Ersetzen der Index-Datei: " + index_.file_name + " [" + routine + "]");
+      return false;
+    }
+    return true;
+  }
+
+ private:
+  bool Create(const char* routine) {
+    int err = 0;
+    index_.file = os::CreateFile(temp_, os::kOpenReadWriteExclusive, &err);
+    if (index_.file != os::kNoHandle) return true;
+    SetError(err, Ansi("Kann Index nicht öffnen: ") + temp_ + " [" + routine + "]");
+    return false;
+  }
+
+  IndexFile index_;
+  std::string temp_;
+};
+
+// True when another program holds the index file `name` open, so that it
+// cannot be replaced while the table is shared.
+bool HeldElsewhere(const std::string& name) {
+  int err = 0;
+  const os::Handle probe = os::OpenFile(name, os::kOpenReadWriteExclusive, &err);
+  if (probe != os::kNoHandle) os::CloseFile(probe);
+  return err == 5 || err == 32;
+}
+
+// What a build that closes the table's index changes for the caller: the
+// index is opened again afterwards on the order that was active, standing on
+// the record it stood on.
+class KeptPosition {
+ public:
+  explicit KeptPosition(const IndexFile& index, const WorkArea& table)
+      : active_(index.active > 0 ? index.tags[static_cast<std::size_t>(index.active - 1)]->name
+                                 : ""),
+        record_(table.record_number),
+        on_record_(!table.eof && table.record_number >= 1 &&
+                   table.record_number <= table.record_count) {}
+
+  // Opens `file` again as it was; the error of the build (DbfErrorNo when
+  // this is called) stays the one reported.
+  void Reopen(const std::string& file) const {
+    const int error = DbfErrorNo;
+    const std::string detail = ErrorDetail;
+    DbfErrorNo = 0;
+    SetIndexTo(file);
+    if (DbfErrorNo == 0) {
+      if (active_.empty()) {
+        Set_Order_To(0);
+      } else {
+        SetOrderToTag(active_);
+      }
+    }
+    if (DbfErrorNo == 0 && on_record_) GO(record_);
+    if (error != 0) {
+      DbfErrorNo = static_cast<std::uint16_t>(error);
+      ErrorDetail = detail;
+    }
+  }
+
+ private:
+  std::string active_;
+  std::int32_t record_;
+  bool on_record_;
+};
+
+// The definitions of the open index's tags and their headers as the file
+// stores them (opening a tag keeps the form of the expressions that
+// compiled). False after reporting a failed read.
+bool StoredDefinitions(IndexFile& index, std::vector<TagDefinition>* defs,
+                       std::vector<StoredTag>* stored) {
+  for (const auto& tag : index.tags) {
+    Block anchor{};
+    std::size_t done = 0;
+    int err = os::ReadAt(index.file, static_cast<std::int64_t>(tag->header_page) * kMdxPageSize,
+                         anchor.data(), kAnchorBytes, &done);
+    if (err == 0 && done != kAnchorBytes) err = os::kErrShortRead;
+    if (err != 0) {
+      SetError(err,
+               "Fehler beim Lesen der Index-Datei: " + IndexAndTag(index, *tag) + " [Reindex()]");
+      return false;
+    }
+    const TagLayout layout = ReadTagLayout(anchor);
+    const TagLayout& t = tag->layout;
+    defs->push_back(
+        {tag->name, layout.key_expr, t.has_for ? layout.for_expr : "", t.descending, t.unique});
+    stored->push_back({layout, tag->fold_keys});
+  }
+  return true;
+}
+
+// Reopens a table that a build had reopened exclusively as shared again.
+bool ReopenSharedAfterBuild(const std::string& what) {
+  if (ReopenShared(false) == 0) return true;
+  SetError(DbfErrorNo != 0 ? DbfErrorNo : 225, "Cannot_Reopen_Database_Sharable " + what);
+  return false;
+}
+
 }  // namespace
 
-bool MakeIndex(const std::vector<TagDefinition>& tags, const std::string& file_name) {
+namespace {
+
+// MakeIndex, and given the tags' `stored` headers the rebuild of Reindex
+// (see AddTagTo).
+bool BuildIndex(const std::vector<TagDefinition>& tags, const std::string& file_name,
+                const std::vector<StoredTag>& stored) {
   DbfErrorNo = 0;
   WorkArea* table = RequireTable("MakeIndex");
   if (table == nullptr) return false;
+  QuietErrors quiet;
   const int area = CurrentArea;
   const std::string name = IndexFileName(*table, file_name);
   if (IndexOf(area) != nullptr) CloseIndex(area);
-  if (DbfErrorNo != 0) return false;
+  if (DbfErrorNo != 0) {
+    quiet.ReportHeld();
+    return false;
+  }
   bool reopened = false;
-  if (!table->exclusive && os::FileExists(name)) {
-    int err = os::DeleteFile(name);
-    if (err == 5 || err == 32) {
-      if (ReopenShared(true) != 0) {
-        SetError(225, table->file_name + " MakeIndex(" + name + ")");
-        return false;
-      }
-      reopened = true;
+  if (!table->exclusive && os::FileExists(name) && HeldElsewhere(name)) {
+    if (ReopenShared(true) != 0) {
+      SetError(225, table->file_name + " MakeIndex(" + name + ")");
+      quiet.ReportHeld();
+      return false;
     }
+    reopened = true;
   }
-  if (os::FileExists(name)) {
-    DeleteFiles(name);
-    if (DbfErrorNo != 0) return false;
-  }
-  IndexFile index;
-  index.area = area;
-  index.file_name = name;
-  int err = 0;
-  index.file = os::CreateFile(name, os::kOpenReadWrite, &err);
-  bool ok = index.file != os::kNoHandle;
-  if (!ok) {
-    SetError(err, Ansi("Kann Index nicht öffnen: ") + name + " [MakeIndex]");
-  } else {
-    index.header = NewMdxHeader(SplitName(os::ResolvePath(table->file_name)).name);
-    index.header_dirty = true;
-    ok = WriteHeaderIfDirty(index, "MakeIndex");
-    for (const TagDefinition& def : tags) {
-      if (!ok) break;
-      ok = AddTagTo(index, def);
+  bool ok = false;
+  {
+    NewIndexFile target(area, name);
+    ok = target.CreateEmpty(table->file_name, "MakeIndex");
+    for (std::size_t n = 0; ok && n < tags.size(); ++n) {
+      ok = AddTagTo(target.Index(), tags[n], n < stored.size() ? &stored[n] : nullptr);
     }
-    int close_err = os::CloseFile(index.file);
-    index.file = os::kNoHandle;
-    if (ok && close_err != 0) {
-      SetError(close_err, Ansi("Fehler beim Schließen der Index-Datei:  ") + name);
-      ok = false;
-    }
+    ok = ok && target.Commit("MakeIndex");
   }
-  if (reopened && ReopenShared(false) != 0) {
-    SetError(DbfErrorNo != 0 ? DbfErrorNo : 225, "Cannot_Reopen_Database_Sharable MakeIndex(" + name + ")");
-    ok = false;
-  }
+  if (reopened && !ReopenSharedAfterBuild("MakeIndex(" + name + ")")) ok = false;
+  quiet.ReportHeld();
   return ok;
+}
+
+}  // namespace
+
+bool MakeIndex(const std::vector<TagDefinition>& tags, const std::string& file_name) {
+  return BuildIndex(tags, file_name, {});
 }
 
 bool AddIndexTag(const TagDefinition& tag, bool reopen_exclusive) {
@@ -376,36 +596,30 @@ bool AddIndexTag(const TagDefinition& tag, bool reopen_exclusive) {
     SetError(221, Ansi("Index nicht geöffnet. (DBF=") + table->file_name + ") [AddIndexTag()]");
     return false;
   }
+  QuietErrors quiet;
   const std::string file = index->file_name;
-  const std::string active = index->Active() != nullptr ? index->Active()->name : "";
+  const KeptPosition position(*index, *table);
+  // Closing writes every tag header, so that the copy holds them.
+  CloseIndex(CurrentArea);
   bool reopened = false;
-  if (reopen_exclusive && !table->exclusive) {
-    CloseIndex(CurrentArea);
+  if (DbfErrorNo == 0 && reopen_exclusive && !table->exclusive) {
     if (ReopenShared(true) != 0) {
       SetError(225, table->file_name + " [AddIndexTag()]");
-      return false;
+    } else {
+      reopened = true;
     }
-    reopened = true;
-    SetIndexTo(file);
-    index = IndexOf(CurrentArea);
-    if (index == nullptr) return false;
   }
-  bool ok = AddTagTo(*index, tag);
-  // The build's error outlives the reopening below.
-  const int error = DbfErrorNo;
-  const std::string detail = ErrorDetail;
-  CloseIndex(CurrentArea);
-  if (reopened && ReopenShared(false) != 0) {
-    SetError(225, "Cannot_Reopen_Database_Sharable " + table->file_name);
-    return false;
+  bool ok = DbfErrorNo == 0;
+  if (ok) {
+    NewIndexFile target(CurrentArea, file);
+    ok = target.CreateCopy(file, "AddIndexTag()") && AddTagTo(target.Index(), tag, nullptr) &&
+         target.Commit("AddIndexTag()");
   }
-  SetIndexTo(file);
-  if (DbfErrorNo == 0 && !active.empty()) SetOrderToTag(active);
-  if (!ok && DbfErrorNo == 0) {
-    DbfErrorNo = static_cast<std::uint16_t>(error);
-    ErrorDetail = detail;
-  }
-  return ok && DbfErrorNo == 0;
+  if (reopened && !ReopenSharedAfterBuild(table->file_name)) ok = false;
+  position.Reopen(file);
+  ok = ok && DbfErrorNo == 0;
+  quiet.ReportHeld();
+  return ok;
 }
 
 void Reindex() {
@@ -417,21 +631,15 @@ void Reindex() {
     SetError(221, Ansi("Index nicht geöffnet. (DBF=") + table->file_name + ") [Reindex()]");
     return;
   }
+  QuietErrors quiet;
   const std::string file = index->file_name;
-  const std::string active = index->Active() != nullptr ? index->Active()->name : "";
+  const KeptPosition position(*index, *table);
   std::vector<TagDefinition> defs;
-  for (const auto& tag : index->tags) {
-    TagDefinition def;
-    def.name = tag->name;
-    def.key_expr = tag->layout.key_expr;
-    def.for_expr = tag->layout.has_for ? tag->layout.for_expr : "";
-    def.descending = tag->layout.descending;
-    def.unique = tag->layout.unique;
-    defs.push_back(std::move(def));
-  }
-  if (!MakeIndex(defs, file)) return;
-  SetIndexTo(file);
-  if (DbfErrorNo == 0 && !active.empty()) SetOrderToTag(active);
+  std::vector<StoredTag> stored;
+  if (StoredDefinitions(*index, &defs, &stored)) BuildIndex(defs, file, stored);
+  // The old index file is still in place when the build failed.
+  position.Reopen(file);
+  quiet.ReportHeld();
 }
 
 }  // namespace orvex

@@ -4,6 +4,7 @@
 #include "index/build_sort.h"
 #include "index/index_build.h"
 #include "index/index_file.h"
+#include "index/index_journal.h"
 #include "index/index_open.h"
 #include "index/key_maintenance.h"
 #include "index/index_search.h"
@@ -54,7 +55,7 @@ void InstallIndexEngine() {
   IndexEngine.after_edit = CompareKeys;
   IndexEngine.append_new_key = AppendNewKey;
   IndexEngine.read_bracket = SetReadSemaphoreProc;
-  IndexEngine.lock_bracket = SetLockSemaphoreProc;
+  IndexEngine.lock_bracket = KeyedWriteBracket;
   IndexEngine.close_index = CloseIndex;
   IndexEngine.set_index_to = [](int area, const std::string& name) { InArea(area, [&] { SetIndexTo(name); }); };
   IndexEngine.reindex = [](int area) { InArea(area, [] { Reindex(); }); };

@@ -3,6 +3,7 @@
 #include "common/errors.h"
 #include "engine/engine_text.h"
 #include "expr/compiled_expr.h"
+#include "index/index_journal.h"
 
 namespace orvex {
 
@@ -19,12 +20,15 @@ TagState::~TagState() {
   FreeExpr(for_expr);
 }
 
+IndexFile::IndexFile() = default;
+
 IndexFile::~IndexFile() {
   if (file != os::kNoHandle) os::CloseFile(file);
 }
 
 IndexFile* IndexOf(int area) {
-  if (area < 1 || area > kWorkAreaSlots || !WorkAreas[static_cast<std::size_t>(area)]) return nullptr;
+  if (area < 1 || area > kWorkAreaSlots || !WorkAreas[static_cast<std::size_t>(area)])
+    return nullptr;
   return static_cast<IndexFile*>(WorkAreas[static_cast<std::size_t>(area)]->index_state.get());
 }
 
@@ -44,8 +48,9 @@ void ReportDamaged(const IndexFile& index, const TagState& tag, const char* rout
 
 bool ReadNode(IndexFile& index, TagState& tag, std::uint32_t page, Block* node) {
   if (page == 0) {
-    SetError(254, "Ungültige Knotennummer (0) in DBF-Bereich " + std::to_string(index.area) + "\n, Ordnung " +
-                      std::to_string(tag.number) + " " + IndexAndTag(index, tag) + " [GetNode]");
+    SetError(254, "Ungültige Knotennummer (0) in DBF-Bereich " + std::to_string(index.area) +
+                      "\n, Ordnung " + std::to_string(tag.number) + " " + IndexAndTag(index, tag) +
+                      " [GetNode]");
     return false;
   }
   // A node copy on the path is as good as the file's (the path is dropped
@@ -62,9 +67,11 @@ bool ReadNode(IndexFile& index, TagState& tag, std::uint32_t page, Block* node) 
     return true;
   }
   std::size_t done = 0;
-  int err = os::ReadAt(index.file, static_cast<std::int64_t>(page) * kMdxPageSize, node->data(), kMdxBlockSize, &done);
+  int err = os::ReadAt(index.file, static_cast<std::int64_t>(page) * kMdxPageSize, node->data(),
+                       kMdxBlockSize, &done);
   if (err != 0) {
-    SetError(err, "Fehler beim Lesen der Index-Datei: " + IndexAndTag(index, tag) + " [SeekAndRead]");
+    SetError(err,
+             "Fehler beim Lesen der Index-Datei: " + IndexAndTag(index, tag) + " [SeekAndRead]");
     return false;
   }
   if (done != kMdxBlockSize || !CheckNode(*node, tag.geometry)) {
@@ -79,10 +86,12 @@ bool ReadNode(IndexFile& index, TagState& tag, std::uint32_t page, Block* node) 
 }
 
 bool WriteAnchor(IndexFile& index, TagState& tag) {
-  int err = os::WriteAt(index.file, static_cast<std::int64_t>(tag.header_page) * kMdxPageSize, tag.anchor.data(),
-                        kAnchorBytes);
+  const std::int64_t offset = static_cast<std::int64_t>(tag.header_page) * kMdxPageSize;
+  if (!JournalIndexBytes(index, offset, kAnchorBytes)) return false;
+  int err = os::WriteAt(index.file, offset, tag.anchor.data(), kAnchorBytes);
   if (err != 0) {
-    SetError(err, "Fehler beim Schreiben der Index-Datei:  " + IndexAndTag(index, tag) + " [WriteAnchor]");
+    SetError(err, "Fehler beim Schreiben der Index-Datei:  " + IndexAndTag(index, tag) +
+                      " [WriteAnchor]");
     return false;
   }
   tag.anchor_dirty = false;
@@ -92,10 +101,13 @@ bool WriteAnchor(IndexFile& index, TagState& tag) {
 bool WriteBlock(IndexFile& index, const TagState* tag, std::uint32_t page, const Block& block,
                 const char* routine) {
   index.branch_cache.erase(page);
-  int err = os::WriteAt(index.file, static_cast<std::int64_t>(page) * kMdxPageSize, block.data(), kMdxBlockSize);
+  const std::int64_t offset = static_cast<std::int64_t>(page) * kMdxPageSize;
+  if (!JournalIndexBytes(index, offset, kMdxBlockSize)) return false;
+  int err = os::WriteAt(index.file, offset, block.data(), kMdxBlockSize);
   if (err != 0) {
     SetError(err, "Fehler beim Schreiben der Index-Datei: " +
-                      (tag != nullptr ? IndexAndTag(index, *tag) : index.file_name) + " [" + routine + "]");
+                      (tag != nullptr ? IndexAndTag(index, *tag) : index.file_name) + " [" +
+                      routine + "]");
     return false;
   }
   return true;
@@ -106,7 +118,8 @@ bool AppendBlock(IndexFile& index, const TagState* tag, const Block& block, std:
   int error = 0;
   std::int64_t size = os::FileSize(index.file, &error);
   if (size < 0) {
-    SetError(error, "Fehler beim Schreiben der Index-Datei: " + index.file_name + " [" + routine + "]");
+    SetError(error,
+             "Fehler beim Schreiben der Index-Datei: " + index.file_name + " [" + routine + "]");
     return false;
   }
   *page = static_cast<std::uint32_t>(size / kMdxPageSize);
@@ -116,9 +129,11 @@ bool AppendBlock(IndexFile& index, const TagState* tag, const Block& block, std:
 bool WriteHeaderIfDirty(IndexFile& index, const char* routine) {
   if (!index.header_dirty) return true;
   StampUpdateDate(index.header);
+  if (!JournalIndexBytes(index, 0, kMdxHeaderSize)) return false;
   int err = os::WriteAt(index.file, 0, index.header.data(), kMdxHeaderSize);
   if (err != 0) {
-    SetError(err, "Fehler beim Schreiben der Index-Datei: " + index.file_name + " [" + routine + "]");
+    SetError(err,
+             "Fehler beim Schreiben der Index-Datei: " + index.file_name + " [" + routine + "]");
     return false;
   }
   index.header_dirty = false;

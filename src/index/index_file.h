@@ -13,6 +13,7 @@
 #include <memory>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "engine/work_area.h"
@@ -30,10 +31,10 @@ struct PathEntry {
 };
 
 struct TagState {
-  int number = 0;                   // 1..47
+  int number = 0;  // 1..47
   std::string name;
   std::uint32_t header_page = 0;
-  Block anchor{};                   // the tag header (first 983 bytes used)
+  Block anchor{};  // the tag header (first 983 bytes used)
   bool anchor_dirty = false;
   TagLayout layout;
   NodeGeometry geometry;
@@ -56,6 +57,11 @@ struct TagState {
   // backward; a walk that goes further than the file has blocks is going
   // round a damaged tree and is stopped.
   long leaf_moves = 0;
+  // The leaves a walk in one direction (1 forward, -1 back, 0 none since the
+  // last descent) has stood on: a walk that comes to one of them again is
+  // going round a damaged tree.
+  std::unordered_set<std::uint32_t> walked_leaves;
+  int walk_direction = 0;
   std::string current_key;          // key bytes of the current record
   std::int32_t current_record = 0;
   // The key and record number stored before an edit (key maintenance).
@@ -70,6 +76,9 @@ struct TagState {
   ~TagState();
 };
 
+// The undo journal of a keyed write under way (index_journal.h).
+struct KeyedWriteJournal;
+
 struct IndexFile {
   int area = 0;
   std::string file_name;
@@ -78,14 +87,21 @@ struct IndexFile {
   MdxHeader header{};
   bool header_dirty = false;
   std::vector<std::unique_ptr<TagState>> tags;
-  int active = 0;                   // 0 = natural order
+  int active = 0;  // 0 = natural order
   // Copies of branch nodes read from the file, by page: a search then reads
   // only its leaf. Dropped with the paths when another program changed the
   // index (change counter); kept current by this program's node writes.
   std::unordered_map<std::uint32_t, Block> branch_cache;
+  // The keyed write under way (null outside one) and the nesting of the
+  // writer's lock bracket around it.
+  std::unique_ptr<KeyedWriteJournal> journal;
+  int write_depth = 0;
+  IndexFile();
   ~IndexFile();
 
-  TagState* Active() { return active > 0 ? tags[static_cast<std::size_t>(active - 1)].get() : nullptr; }
+  TagState* Active() {
+    return active > 0 ? tags[static_cast<std::size_t>(active - 1)].get() : nullptr;
+  }
   WorkArea& Table() { return *WorkAreas[static_cast<std::size_t>(area)]; }
 };
 
@@ -99,6 +115,9 @@ std::string IndexAndTag(const IndexFile& index, const TagState& tag);
 // file or a node that is not well formed report error 254; a failed read
 // the system's error. False after reporting.
 bool ReadNode(IndexFile& index, TagState& tag, std::uint32_t page, Block* node);
+
+// The writes below journal the old bytes first while a keyed write is under
+// way (index_journal.h).
 
 // Writes a tag's header (983 bytes at its page). False after reporting the
 // system's error.

@@ -10,6 +10,7 @@
 #include "engine/locks.h"
 #include "engine/navigation.h"
 #include "expr/compiled_expr.h"
+#include "index/index_journal.h"
 #include "index/quiet_errors.h"
 #include "index/semaphore.h"
 #include "index/tag_walk.h"
@@ -58,10 +59,10 @@ bool GeometryFits(const TagLayout& t) {
   return 8 + static_cast<std::int64_t>(t.max_keys) * t.item_length + 4 <= kMdxBlockSize;
 }
 
-// Compiles an expression of a tag header in its normalised form, or as it
-// stands when the normalised form does not compile (removing the blanks of
-// ".NOT. DELETED()" leaves a text the lexer reads differently). The text
-// that compiled is left in *text. False when neither compiles.
+char ExpectedResult(char key_type) { return key_type == 'C' ? 'C' : key_type == 'D' ? 'D' : 'N'; }
+
+}  // namespace
+
 bool CompileNormalised(std::string* text, CompiledExpr** expr) {
   QuietErrors quiet;
   std::string normalised = NormaliseExpression(*text);
@@ -82,10 +83,6 @@ bool CompileNormalised(std::string* text, CompiledExpr** expr) {
   DbfErrorNo = 0;
   return *expr != nullptr;
 }
-
-char ExpectedResult(char key_type) { return key_type == 'C' ? 'C' : key_type == 'D' ? 'D' : 'N'; }
-
-}  // namespace
 
 std::string NormaliseExpression(const std::string& text) {
   std::string out;
@@ -221,7 +218,6 @@ void SetIndexTo(const std::string& file_name) {
   if (NetworkLocking && !table->exclusive) mode |= os::kOpenReadDenyNone;
   if (IndexOpenMode != 0xFFFF) mode = IndexOpenMode & 0xFF;
   int err = 0;
-  index->file = os::OpenFile(name, mode, &err);
   auto fail = [&](int number, const std::string& detail) {
     index.reset();
     table->index_state.reset();
@@ -230,6 +226,8 @@ void SetIndexTo(const std::string& file_name) {
     if (number != 0) SetError(number, detail);
     quiet.ReportHeld();
   };
+  if (!RecoverKeyedWriteAtOpen(area, name)) return fail(0, "");
+  index->file = os::OpenFile(name, mode, &err);
   if (index->file == os::kNoHandle) return fail(err, Ansi("Kann Index nicht öffnen: ") + name);
   std::size_t done = 0;
   if (IndexFileSize(*index) <= 3071 || os::ReadAt(index->file, 0, index->header.data(), kMdxHeaderSize, &done) != 0 ||

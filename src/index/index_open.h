@@ -59,6 +59,14 @@ std::vector<std::string> IndexTagLines(const std::string& file_name);
 // header or an expression that does not compile. Null after an error.
 std::unique_ptr<TagState> OpenTag(IndexFile& index, int number);
 
+// Compiles a key expression or FOR condition as the index stores and reads
+// it: in its normalised form (NormaliseExpression), or as it stands when the
+// normalised form does not compile (removing the blanks of ".NOT. DELETED()"
+// leaves a text the lexer reads differently), or with dBASE IV's .TRUE. and
+// .FALSE. written as .T. and .F. The text that compiled is left in *text.
+// Quiet: false, with DbfErrorNo 0 and *expr null, when no form compiles.
+bool CompileNormalised(std::string* text, CompiledExpr** expr);
+
 // Puts the key expression and FOR condition texts in the form the index
 // stores: outside quotes ASCII letters upper-cased, blanks and tabs removed,
 // quote characters as double quotes.

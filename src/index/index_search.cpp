@@ -4,10 +4,10 @@
 #include <cstring>
 
 #include "common/errors.h"
+#include "common/file_utils.h"
 #include "common/names.h"
 #include "engine/engine_text.h"
 #include "engine/locks.h"
-#include "common/file_utils.h"
 #include "engine/navigation.h"
 #include "engine/record_io.h"
 #include "index/index_file.h"
@@ -41,7 +41,8 @@ class ReadScope {
 bool TakeItem(IndexFile& index, TagState& tag, const char* routine) {
   WorkArea& table = index.Table();
   const PathEntry& leaf = tag.path.back();
-  if (leaf.index < 0 || leaf.index >= NodeView(const_cast<Block&>(leaf.node), tag.geometry).Count()) {
+  if (leaf.index < 0 ||
+      leaf.index >= NodeView(const_cast<Block&>(leaf.node), tag.geometry).Count()) {
     ReportDamaged(index, tag, routine);
     return false;
   }
@@ -52,7 +53,8 @@ bool TakeItem(IndexFile& index, TagState& tag, const char* routine) {
     return false;
   }
   tag.current_record = record;
-  tag.current_key.assign(reinterpret_cast<const char*>(ItemKey(tag)), static_cast<std::size_t>(tag.geometry.key_length));
+  tag.current_key.assign(reinterpret_cast<const char*>(ItemKey(tag)),
+                         static_cast<std::size_t>(tag.geometry.key_length));
   tag.positioned = true;
   tag.on_gap = false;
   return true;
@@ -82,8 +84,8 @@ bool Reposition(IndexFile& index, TagState& tag, const char* routine) {
   if (tag.positioned) return true;
   if (tag.current_key.empty()) return TakeEdge(index, tag, false, routine);
   bool found = false;
-  if (!PlaceOnRecord(index, tag, reinterpret_cast<const std::uint8_t*>(tag.current_key.data()), tag.current_record,
-                     &found)) {
+  if (!PlaceOnRecord(index, tag, reinterpret_cast<const std::uint8_t*>(tag.current_key.data()),
+                     tag.current_record, &found)) {
     return false;
   }
   tag.positioned = true;
@@ -99,7 +101,8 @@ std::int32_t Edge(int area, bool last) {
   IndexFile* index = nullptr;
   TagState* tag = ActiveTag(area, &index);
   WorkArea* table = WorkAreas[static_cast<std::size_t>(area)].get();
-  if (tag == nullptr) return last && table != nullptr && table->record_count > 0 ? table->record_count : 1;
+  if (tag == nullptr)
+    return last && table != nullptr && table->record_count > 0 ? table->record_count : 1;
   CheckChangeCounter(*index);
   AreaScope scope(area);
   if (NothingToWalk(*index, *tag)) return table->record_count + 1;
@@ -127,7 +130,8 @@ void SyncTag(IndexFile& index, TagState& tag, bool active) {
   std::string key;
   if (!MakeKey(KeySourceOf(index, tag), &key)) return;
   bool found = false;
-  if (!PlaceOnRecord(index, tag, reinterpret_cast<const std::uint8_t*>(key.data()), record, &found)) return;
+  if (!PlaceOnRecord(index, tag, reinterpret_cast<const std::uint8_t*>(key.data()), record, &found))
+    return;
   tag.current_key = key;
   tag.current_record = record;
   tag.positioned = true;
@@ -166,7 +170,8 @@ bool FindText(const std::string& text, bool exact) {
     return false;
   }
   int compare_length = 0;
-  std::string key = SearchKey(*index, *tag, text.substr(0, kMaxKeyLength), exact, &compare_length);
+  bool can_match = true;
+  std::string key = SearchKey(*index, *tag, text, exact, &compare_length, &can_match);
   const auto* search = reinterpret_cast<const std::uint8_t*>(key.data());
   if (!DescendToKey(*index, *tag, search)) return false;
   bool past_end = false;
@@ -190,11 +195,12 @@ bool FindText(const std::string& text, bool exact) {
     }
   }
   const auto* item = reinterpret_cast<const std::uint8_t*>(tag->current_key.data());
-  bool found = !past_end;
+  bool found = !past_end && can_match;
   if (found) {
     char type = tag->layout.key_type;
-    found = type == 'N' || type == 'F' ? CompareNumericKeys(item, search) == 0
-                                       : std::memcmp(item, search, static_cast<std::size_t>(compare_length)) == 0;
+    found = type == 'N' || type == 'F'
+                ? CompareNumericKeys(item, search) == 0
+                : std::memcmp(item, search, static_cast<std::size_t>(compare_length)) == 0;
   }
   if (found || (FindNear && RecordVisible(*table) && table->record_number == tag->current_record)) {
     tag->bof = tag->eof = false;
@@ -300,7 +306,8 @@ void StoreKeys(int area, bool all_tags) {
   for (auto& tag : index->tags) {
     if (!all_tags && tag->number != index->active) continue;
     if (!in_table) {
-      tag->stored_key.assign(static_cast<std::size_t>(tag->geometry.key_length), tag->layout.key_type == 'C' ? ' ' : '\0');
+      tag->stored_key.assign(static_cast<std::size_t>(tag->geometry.key_length),
+                             tag->layout.key_type == 'C' ? ' ' : '\0');
     } else if (tag->positioned && !tag->on_gap && tag->current_record == record) {
       tag->stored_key = tag->current_key;
     } else if (!MakeKey(KeySourceOf(*index, *tag), &tag->stored_key)) {
@@ -322,7 +329,8 @@ void Set_Order_To(int n) {
     return;
   }
   if (n < 0 || n > static_cast<int>(index->tags.size())) {
-    SetError(220, Ansi("Ungültige Index-Ordnung angegeben: SET_ORDER_TO. ") + routine + " (DBF=" + table->file_name + ")");
+    SetError(220, Ansi("Ungültige Index-Ordnung angegeben: SET_ORDER_TO. ") + routine +
+                      " (DBF=" + table->file_name + ")");
     return;
   }
   if (n == 0) {
@@ -331,7 +339,8 @@ void Set_Order_To(int n) {
   }
   ReadScope bracket(area);
   TagState* old = index->Active();
-  bool at_end = (old != nullptr ? old->eof : table->eof) || table->record_number > table->record_count;
+  bool at_end =
+      (old != nullptr ? old->eof : table->eof) || table->record_number > table->record_count;
   if (!at_end && table->record_number >= 1) Dbf4RawGo(table->record_number);
   if (DbfErrorNo != 0) return;
   index->active = n;
@@ -360,7 +369,8 @@ void SetOrderToTag(const std::string& name) {
   for (auto& tag : index->tags) {
     if (tag->name.compare(0, wanted.size(), wanted) == 0) return Set_Order_To(tag->number);
   }
-  SetError(220, Ansi("Ungültige Index-Ordnung angegeben: SET_ORDER_TO. ") + routine + " (DBF=" + table->file_name + ")");
+  SetError(220, Ansi("Ungültige Index-Ordnung angegeben: SET_ORDER_TO. ") + routine +
+                    " (DBF=" + table->file_name + ")");
 }
 
 bool Find(const std::string& text) { return FindText(text, false); }
@@ -368,7 +378,9 @@ bool FindExact(const std::string& text) { return FindText(text, true); }
 
 std::string KeyText(int area, int order) {
   IndexFile* index = IndexOf(area);
-  WorkArea* table = area >= 1 && area <= kWorkAreaSlots ? WorkAreas[static_cast<std::size_t>(area)].get() : nullptr;
+  WorkArea* table = area >= 1 && area <= kWorkAreaSlots
+                        ? WorkAreas[static_cast<std::size_t>(area)].get()
+                        : nullptr;
   if (table == nullptr) return "";
   if (index == nullptr || order < 1 || order > static_cast<int>(index->tags.size())) {
     std::string number = std::to_string(table->record_number);

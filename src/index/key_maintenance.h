@@ -47,9 +47,9 @@ KeyChange DeleteKey(IndexFile& index, TagState& tag, const std::string& key, std
 // The record hooks (IndexEngine.before_edit, after_edit, append_new_key).
 // BeforeEdit remembers every tag's key and FOR membership of the current
 // record; AfterEdit (CompareKeys) moves the keys that changed;
-// AppendNewKey inserts the new record's key into every tag and, when an
-// insertion fails, removes the keys already inserted again (254 "Index-Datei
-// beschädigt." when that removal fails too).
+// AppendNewKey inserts the new record's key into every tag. Each runs inside
+// the keyed write's lock bracket (index_journal.h): a failure stops at once
+// and leaving the bracket puts the record and every tag back as they were.
 void BeforeEdit(int area);
 void CompareKeys(int area);
 void AppendNewKey(int area);

@@ -12,6 +12,11 @@ namespace {
 constexpr unsigned char kOemAUml = 132, kOemOUml = 148, kOemUUml = 129, kOemSharpS = 225;
 constexpr unsigned char kOemAUmlUpper = 142, kOemOUmlUpper = 153, kOemUUmlUpper = 154;
 
+// The exponent byte of a numeric key counts the digits before the point
+// from 0x34 on; numbers of more digits than the byte can count (10^203 and
+// above) all take its largest value.
+constexpr int kLargestExponent = 255;
+
 }  // namespace
 
 namespace {
@@ -46,11 +51,20 @@ void FoldKeyText(std::string& text) {
   for (std::size_t i = 0; i < text.size(); ++i) {
     const char* pair = nullptr;
     switch (static_cast<unsigned char>(text[i])) {
-      case kOemAUml: pair = "ae"; break;
-      case kOemOUml: pair = "oe"; break;
-      case kOemUUml: pair = "ue"; break;
-      case kOemSharpS: pair = "ss"; break;
-      default: continue;
+      case kOemAUml:
+        pair = "ae";
+        break;
+      case kOemOUml:
+        pair = "oe";
+        break;
+      case kOemUUml:
+        pair = "ue";
+        break;
+      case kOemSharpS:
+        pair = "ss";
+        break;
+      default:
+        continue;
     }
     text.replace(i, 1, pair);
     ++i;  // past the inserted pair
@@ -93,7 +107,10 @@ std::array<std::uint8_t, kNumericKeyLength> EncodeNumericText(std::string_view t
   }
   int digits = 0;
   int trailing_zeros = 0;
-  for (; i < n && digits < 20; ++i) {
+  // The key holds the first 20 digits; the digits before the point beyond
+  // them still count in the exponent, so that 1e20 and 1e21 stay apart and
+  // in order.
+  for (; i < n; ++i) {
     char c = text[i];
     if (c == '.') {
       if (seen_point) break;
@@ -101,11 +118,12 @@ std::array<std::uint8_t, kNumericKeyLength> EncodeNumericText(std::string_view t
       continue;
     }
     if (c < '0' || c > '9') break;
+    if (!seen_point && exponent < kLargestExponent) ++exponent;
+    if (digits == 20) continue;
     int d = c - '0';
     k[2 + digits / 2] |= static_cast<std::uint8_t>(digits % 2 == 0 ? d << 4 : d);
     ++digits;
     trailing_zeros = d == 0 ? trailing_zeros + 1 : 0;
-    if (!seen_point) ++exponent;
   }
   int count = digits - trailing_zeros;
   if (count == 0) {  // zero: one encoding whatever the sign and text

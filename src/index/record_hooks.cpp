@@ -1,8 +1,5 @@
 // The record hooks of key maintenance: what the table engine calls before
 // and after an edit and after an append (see key_maintenance.h).
-#include <utility>
-#include <vector>
-
 #include "common/errors.h"
 #include "engine/engine_text.h"
 #include "index/index_open.h"
@@ -24,7 +21,8 @@ bool KeyOfRecord(IndexFile& index, TagState& tag, bool* member, std::string* key
   *member = InTable(index.Table()) && MeetsFor(tag);
   if (DbfErrorNo != 0) return false;
   // Some evaluation errors (division by 0) still yield a value.
-  return DbfErrorNo == 0 && (!*member || (MakeKey(KeySourceOf(index, tag), key) && DbfErrorNo == 0));
+  return DbfErrorNo == 0 &&
+         (!*member || (MakeKey(KeySourceOf(index, tag), key) && DbfErrorNo == 0));
 }
 
 // After a change: the file header when a split changed it, then the active
@@ -60,24 +58,41 @@ void CompareKeys(int area) {
   AreaScope scope(area);
   const std::int32_t record = index->Table().record_number;
   bool changed = false;
+  TagState* missing = nullptr;  // a tag that lacked the record's old key
   for (auto& owned : index->tags) {
     TagState& tag = *owned;
     bool member = false;
     std::string key;
     if (!KeyOfRecord(*index, tag, &member, &key)) break;
     if (tag.stored_record != record) {
-      SetError(254, Ansi("Gespeicherter Schlüssel gehört nicht zu Datensatz ") + std::to_string(record) + ": " +
-                        IndexAndTag(*index, tag) + " [CompareKeys]");
+      SetError(254, Ansi("Gespeicherter Schlüssel gehört nicht zu Datensatz ") +
+                        std::to_string(record) + ": " + IndexAndTag(*index, tag) +
+                        " [CompareKeys]");
       break;
     }
     if (member == tag.stored_member && (!member || key == tag.stored_key)) continue;
     changed = true;
-    if (tag.stored_member && DeleteKey(*index, tag, tag.stored_key, record) == KeyChange::kFailed) break;
+    if (tag.stored_member) {
+      const KeyChange removed = DeleteKey(*index, tag, tag.stored_key, record);
+      if (removed == KeyChange::kFailed) break;
+      // The tag did not hold the key the record gave before this write: it
+      // was wrong already (a deleted record that other software left out is
+      // no fault, nor a record a unique tag leaves out because another holds
+      // its key). The fault is reported after, which undoes the write.
+      if (removed == KeyChange::kSkipped && !tag.MarkedEmpty() && !tag.layout.unique &&
+          index->Table().record[0] != '*') {
+        missing = &tag;
+      }
+    }
     if (member && AppendIndex(*index, tag, key, record, true) == KeyChange::kFailed) break;
     if (member) tag.stored_key = key;
     tag.stored_member = member;
   }
   if (changed) Settle(area, *index, "CompareKeys");
+  if (missing != nullptr && DbfErrorNo == 0) {
+    SetError(254, Ansi("Schlüssel von Datensatz ") + std::to_string(record) + Ansi(" fehlte im Tag: ") +
+                      IndexAndTag(*index, *missing) + " [CompareKeys]");
+  }
 }
 
 void AppendNewKey(int area) {
@@ -87,31 +102,15 @@ void AppendNewKey(int area) {
   CheckChangeCounter(*index);
   AreaScope scope(area);
   const std::int32_t record = index->Table().record_number;
-  std::vector<std::pair<TagState*, std::string>> entered;
-  bool failed = false;
   for (auto& owned : index->tags) {
     TagState& tag = *owned;
     bool member = false;
     std::string key;
-    KeyChange result = KeyChange::kSkipped;
+    // A failure ends the loop; the keyed write's roll-back takes out the
+    // record and the keys already inserted (index_journal.h).
     if (!KeyOfRecord(*index, tag, &member, &key) ||
-        (member && (result = AppendIndex(*index, tag, key, record, true, true)) == KeyChange::kFailed)) {
-      failed = true;
+        (member && AppendIndex(*index, tag, key, record, true, true) == KeyChange::kFailed)) {
       break;
-    }
-    if (result == KeyChange::kDone) entered.emplace_back(&tag, std::move(key));
-  }
-  if (failed) {
-    // Take the keys out again so that every tag holds what it held before.
-    std::uint16_t error = DbfErrorNo;
-    std::string detail = ErrorDetail;
-    for (auto it = entered.rbegin(); it != entered.rend(); ++it) {
-      if (DeleteKey(*index, *it->first, it->second, record) != KeyChange::kDone) {
-        SetError(254, Ansi("Index-Datei beschädigt. ") + IndexAndTag(*index, *it->first) + " [AppendNewKey]");
-        break;
-      }
-      DbfErrorNo = error;
-      ErrorDetail = detail;
     }
   }
   Settle(area, *index, "AppendNewKey");

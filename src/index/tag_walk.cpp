@@ -37,11 +37,49 @@ bool DescendFrom(IndexFile& index, TagState& tag, std::uint32_t page, bool last)
   }
 }
 
+// Forgets the leaves of the last walk (a new descent starts a new one).
+void StartWalk(TagState& tag) {
+  tag.leaf_moves = 0;
+  tag.walked_leaves.clear();
+  tag.walk_direction = 0;
+}
+
+// True when the keys `before` and `after`, met in that order walking
+// forward, are in the tag's order; a walk that meets keys out of order is
+// in a damaged tree and must not go on as if the order held.
+bool InOrder(const TagState& tag, const std::uint8_t* before, const std::uint8_t* after) {
+  return tag.order.Compare(before, after) <= 0;
+}
+
+// Notes the leaf a walk in one direction arrives on; false (reported) when
+// the walk stood on it before or its first key (going forward; its last
+// going back) is out of order with the leaf it came from.
+bool ArriveOnLeaf(IndexFile& index, TagState& tag, bool forward, const PathEntry& from,
+                  const char* routine) {
+  const int direction = forward ? 1 : -1;
+  if (tag.walk_direction != direction) {
+    tag.walked_leaves.clear();
+    tag.walk_direction = direction;
+    tag.walked_leaves.insert(from.page);
+  }
+  const PathEntry& leaf = tag.path.back();
+  bool sound = tag.walked_leaves.insert(leaf.page).second;
+  NodeView was(const_cast<Block&>(from.node), tag.geometry),
+      now(const_cast<Block&>(leaf.node), tag.geometry);
+  if (sound && was.Count() > 0 && now.Count() > 0) {
+    sound = forward ? InOrder(tag, was.Key(was.Count() - 1), now.Key(0))
+                    : InOrder(tag, now.Key(now.Count() - 1), was.Key(0));
+  }
+  if (!sound) ReportDamaged(index, tag, routine);
+  return sound;
+}
+
 // Moves to the neighbouring leaf that holds an item: its first item going
 // forward, its last going back. Empty leaves on the way are passed over. At
 // the end of the tag the path is restored as it was.
 Step CrossLeaf(IndexFile& index, TagState& tag, bool forward) {
   std::vector<PathEntry> saved = tag.path;
+  const char* routine = forward ? "_FindNextRec" : "_FindPriorRec";
   const long limit = static_cast<long>(IndexFileSize(index) / kMdxBlockSize) + 2;
   for (;;) {
     int level = static_cast<int>(tag.path.size()) - 2;
@@ -62,11 +100,12 @@ Step CrossLeaf(IndexFile& index, TagState& tag, bool forward) {
     tag.path.resize(static_cast<std::size_t>(level) + 1);
     tag.leaf_moves += forward ? 1 : -1;
     if (std::labs(tag.leaf_moves) > limit) {
-      ReportDamaged(index, tag, forward ? "_FindNextRec" : "_FindPriorRec");
+      ReportDamaged(index, tag, routine);
       tag.path = std::move(saved);
       return Step::kError;
     }
-    if (!DescendFrom(index, tag, child, !forward)) {
+    if (!DescendFrom(index, tag, child, !forward) ||
+        !ArriveOnLeaf(index, tag, forward, saved.back(), routine)) {
       tag.path = std::move(saved);
       return Step::kError;
     }
@@ -95,7 +134,7 @@ int Bound(const NodeView& v, const KeyOrder& order, const std::uint8_t* key, boo
 // key is at or above (above when `above`) `key`.
 bool DescendToBound(IndexFile& index, TagState& tag, const std::uint8_t* key, bool above) {
   tag.path.clear();
-  tag.leaf_moves = 0;
+  StartWalk(tag);
   tag.on_gap = false;
   std::uint32_t page = tag.Root();
   for (;;) {
@@ -125,7 +164,7 @@ bool TagHoldsNoKeys(IndexFile& index, TagState& tag, bool* failed) {
 
 bool DescendToEdge(IndexFile& index, TagState& tag, bool last) {
   tag.path.clear();
-  tag.leaf_moves = 0;
+  StartWalk(tag);
   tag.on_gap = false;
   if (!DescendFrom(index, tag, tag.Root(), last)) return false;
   // A damaged or half-emptied tree may hold empty leaves at its edge.
@@ -146,21 +185,31 @@ bool PlaceAfterKey(IndexFile& index, TagState& tag, const std::uint8_t* key) {
   return true;
 }
 
+// Moves within the current leaf from item `from` to item `to` (a neighbour),
+// the two keys checked for order; kError (reported) when they are not.
+Step StepInLeaf(IndexFile& index, TagState& tag, int from, int to) {
+  PathEntry& leaf = tag.path.back();
+  NodeView v(leaf.node, tag.geometry);
+  const bool forward = to > from;
+  if (from >= 0 && from < v.Count() &&
+      !(forward ? InOrder(tag, v.Key(from), v.Key(to)) : InOrder(tag, v.Key(to), v.Key(from)))) {
+    ReportDamaged(index, tag, forward ? "_FindNextRec" : "_FindPriorRec");
+    return Step::kError;
+  }
+  leaf.index = to;
+  return Step::kMoved;
+}
+
 Step StepForward(IndexFile& index, TagState& tag) {
   PathEntry& leaf = tag.path.back();
-  if (leaf.index + 1 < NodeView(leaf.node, tag.geometry).Count()) {
-    ++leaf.index;
-    return Step::kMoved;
-  }
+  if (leaf.index + 1 < NodeView(leaf.node, tag.geometry).Count())
+    return StepInLeaf(index, tag, leaf.index, leaf.index + 1);
   return CrossLeaf(index, tag, true);
 }
 
 Step StepBackward(IndexFile& index, TagState& tag) {
   PathEntry& leaf = tag.path.back();
-  if (leaf.index > 0) {
-    --leaf.index;
-    return Step::kMoved;
-  }
+  if (leaf.index > 0) return StepInLeaf(index, tag, leaf.index, leaf.index - 1);
   return CrossLeaf(index, tag, false);
 }
 
@@ -172,10 +221,7 @@ Step SettleForward(IndexFile& index, TagState& tag) {
 
 Step SettleBackward(IndexFile& index, TagState& tag) {
   PathEntry& leaf = tag.path.back();
-  if (leaf.index > 0) {
-    --leaf.index;
-    return Step::kMoved;
-  }
+  if (leaf.index > 0) return StepInLeaf(index, tag, leaf.index, leaf.index - 1);
   return CrossLeaf(index, tag, false);
 }
 
@@ -199,7 +245,8 @@ bool CountKeys(IndexFile& index, TagState& tag, std::int64_t* count) {
 
 std::int32_t ItemRecord(const TagState& tag) {
   const PathEntry& leaf = tag.path.back();
-  return static_cast<std::int32_t>(Get32(leaf.node.data() + 8 + leaf.index * tag.geometry.item_length));
+  return static_cast<std::int32_t>(
+      Get32(leaf.node.data() + 8 + leaf.index * tag.geometry.item_length));
 }
 
 const std::uint8_t* ItemKey(const TagState& tag) {
@@ -207,7 +254,8 @@ const std::uint8_t* ItemKey(const TagState& tag) {
   return leaf.node.data() + 8 + leaf.index * tag.geometry.item_length + 4;
 }
 
-bool PlaceOnRecord(IndexFile& index, TagState& tag, const std::uint8_t* key, std::int32_t record, bool* found) {
+bool PlaceOnRecord(IndexFile& index, TagState& tag, const std::uint8_t* key, std::int32_t record,
+                   bool* found) {
   *found = false;
   // Quick look first: the record is most often the last of its key (just
   // appended, or the key is unique), found by one descent.

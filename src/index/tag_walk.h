@@ -3,9 +3,11 @@
 // leaves, and placing the tag on a given record. These are the building
 // blocks of navigation and search (index_search.h); they work on the tag's
 // own path and report damaged trees (error 254) instead of following them:
-// a path deeper than any real tree, a node that is not well formed, or a
-// walk that crosses more leaves than the file has blocks all end with an
-// error, so a cycle in a damaged file cannot make a walk loop.
+// a path deeper than any real tree, a node that is not well formed, a walk
+// that crosses more leaves than the file has blocks, comes to a leaf it
+// stood on before or meets two keys out of the tag's order all end with an
+// error, so a cycle in a damaged file cannot make a walk loop or show a
+// record twice.
 #pragma once
 
 #include <cstdint>
@@ -60,6 +62,7 @@ const std::uint8_t* ItemKey(const TagState& tag);
 // Places the tag on the item of `record` among the items of `key`. When
 // there is none, the tag stands in the gap where that item would be
 // (on_gap) and *found is false. False after an error.
-bool PlaceOnRecord(IndexFile& index, TagState& tag, const std::uint8_t* key, std::int32_t record, bool* found);
+bool PlaceOnRecord(IndexFile& index, TagState& tag, const std::uint8_t* key, std::int32_t record,
+                   bool* found);
 
 }  // namespace orvex

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "common/errors.h"
+#include "common/file_replace.h"
 #include "common/file_utils.h"
 #include "common/names.h"
 #include "memo/memo_format.h"
@@ -59,16 +60,20 @@ std::uint8_t GetMemoType() {
   return area != nullptr ? MemoKindOfVersion(area->header[0], default_kind) : default_kind;
 }
 
+std::string MemoFileName(const std::string& table_name, std::uint8_t kind) {
+  return ForceExt(table_name, ExtLike(table_name, MemoExtension(kind)));
+}
+
 bool CreateMemofile(const std::string& table_name, const std::string& routine) {
   const std::uint8_t kind = MemoKindOfVersion(MemoVersionByte, MemoVersionByte);
-  const std::string name = ForceExt(table_name, ExtLike(table_name, MemoExtension(kind)));
+  const std::string name = MemoFileName(table_name, kind);
   const std::uint16_t block_size = kind == kMemoDbase3 ? kDbase3BlockSize : MemoBlockSize;
   if (block_size == 0 || (kind == kMemoDbase4 && block_size < kMinDbase4BlockSize)) {
     SetError(220, "MemoBlockSize=" + std::to_string(block_size) + " Cannot create memo file " +
                       name + " [" + routine + "]");
     return false;
   }
-  const std::string header = NewMemoHeader(kind, block_size, SplitName(name).name);
+  const std::string header = NewMemoHeader(kind, block_size, NameAsText(SplitName(name).name));
   // Written under a temporary name and renamed over an existing memo file in
   // one step: a program killed meanwhile leaves the old file or the new one.
   const std::string temp = ForceExt(name, "$CM");
@@ -76,12 +81,12 @@ bool CreateMemofile(const std::string& table_name, const std::string& routine) {
   const os::Handle file = os::CreateFile(temp, os::kOpenReadWriteExclusive, &error);
   if (file != os::kNoHandle) {
     error = os::WriteFile(file, header.data(), header.size());
-    if (error == 0) error = os::FlushFileBuffers(file);
-    const int close_error = os::CloseFile(file);
-    if (error == 0) error = close_error;
-    if (error == 0) error = os::ReplaceFile(temp, name);
-    if (error == 0) error = os::FlushDirectory(name);
-    if (error != 0) os::DeleteFile(temp);
+    if (error == 0) {
+      error = ReplaceWithWrittenFile(file, temp, name);
+    } else {
+      os::CloseFile(file);
+      os::DeleteFile(temp);
+    }
   }
   if (error != 0) {
     SetError(error, "Cannot create memo file " + name + " [" + routine + "]");

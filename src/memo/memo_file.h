@@ -27,6 +27,10 @@ WorkArea* RequireMemo(const std::string& operation);
 // kind of MemoVersionByte when no table is open.
 std::uint8_t GetMemoType();
 
+// The memo file of kind `kind` beside the table `table_name`: its extension
+// replaced by DBT or FPT, written in the case of the table's extension.
+std::string MemoFileName(const std::string& table_name, std::uint8_t kind);
+
 // Creates an empty memo file for the table `table_name` (extension ignored)
 // of the kind of MemoVersionByte with MemoBlockSize, replacing an existing
 // file in one atomic rename (it is written as "<name>.$CM" first). Errors: 220 for a block size the kind cannot hold; the I/O error (101

@@ -38,7 +38,8 @@ bool IsMemoField(const FieldDesc& field) {
 bool CreateTarget(WorkArea& area, PackTarget* target) {
   MemoState& memo = area.memo;
   const std::string name = PackTempName(memo.name);
-  std::string header = NewMemoHeader(memo.kind, memo.block_size, SplitName(area.file_name).name);
+  std::string header =
+      NewMemoHeader(memo.kind, memo.block_size, NameAsText(SplitName(area.file_name).name));
   if (memo.kind == kMemoDbase4) {
     // The name field goes over as the old file has it.
     char old_header[16] = {};

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "common/errors.h"
+#include "common/journal_bytes.h"
 #include "common/names.h"
 #include "engine/record_io.h"
 #include "engine/record_pack.h"
@@ -18,22 +19,6 @@ namespace {
 // integers little-endian.
 constexpr char kMagic[8] = {'O', 'X', 'P', 'A', 'C', 'K', '1', '\n'};
 
-std::uint32_t Checksum(const std::string& bytes) {
-  std::uint32_t hash = 2166136261u;
-  for (unsigned char c : bytes) hash = (hash ^ c) * 16777619u;
-  return hash;
-}
-
-void PutLe(std::string* out, std::uint64_t value, int bytes) {
-  for (int i = 0; i < bytes; ++i) out->push_back(static_cast<char>(value >> (8 * i)));
-}
-
-std::uint64_t GetLe(const std::string& in, std::size_t at, int bytes) {
-  std::uint64_t value = 0;
-  for (int i = 0; i < bytes; ++i) value |= std::uint64_t{static_cast<unsigned char>(in[at + i])} << (8 * i);
-  return value;
-}
-
 std::string EncodeJournal(const std::vector<FieldUpdate>& updates) {
   std::string out(kMagic, sizeof kMagic);
   PutLe(&out, updates.size(), 4);
@@ -42,7 +27,7 @@ std::string EncodeJournal(const std::vector<FieldUpdate>& updates) {
     PutLe(&out, update.old_text.size(), 1);
     out += update.old_text;
   }
-  PutLe(&out, Checksum(out), 4);
+  PutLe(&out, JournalChecksum(out), 4);
   return out;
 }
 
@@ -51,7 +36,7 @@ std::string EncodeJournal(const std::vector<FieldUpdate>& updates) {
 bool DecodeJournal(const std::string& in, std::vector<FieldUpdate>* updates) {
   if (in.size() < sizeof kMagic + 8 || std::memcmp(in.data(), kMagic, sizeof kMagic) != 0) return false;
   const std::size_t body = in.size() - 4;
-  if (GetLe(in, body, 4) != Checksum(in.substr(0, body))) return false;
+  if (GetLe(in, body, 4) != JournalChecksum(in.substr(0, body))) return false;
   const std::uint64_t count = GetLe(in, sizeof kMagic, 4);
   std::size_t at = sizeof kMagic + 4;
   for (std::uint64_t i = 0; i < count; ++i) {
@@ -64,21 +49,6 @@ bool DecodeJournal(const std::string& in, std::vector<FieldUpdate>* updates) {
     at += length;
   }
   return at == body;
-}
-
-// Reads a whole (small) file; false on an I/O error, with *error set.
-bool ReadWholeFile(const std::string& name, std::string* bytes, int* error) {
-  const os::Handle file = os::OpenFile(name, os::kOpenRead, error);
-  if (file == os::kNoHandle) return false;
-  const std::int64_t size = os::FileSize(file, error);
-  if (size >= 0) {
-    bytes->resize(static_cast<std::size_t>(size));
-    std::size_t done = 0;
-    *error = os::ReadAt(file, 0, bytes->data(), bytes->size(), &done);
-    bytes->resize(done);
-  }
-  os::CloseFile(file);
-  return *error == 0;
 }
 
 }  // namespace

@@ -89,6 +89,24 @@ TEST_F(FileUtilsTest, NameHelpers) {
   EXPECT_EQ(DefaultExt("data/movie.x", "dbf"), "data/movie.x");
   EXPECT_EQ(ForceExt("data/movie.dbf", "MDX"), "data/movie.MDX");
   EXPECT_EQ(TrimBoth("\t a b \r\n"), "a b");
+
+  // Names derived from a table's name keep all of its bytes.
+  std::string long_name;
+  for (int i = 0; i < 30; ++i) long_name += "長";
+  EXPECT_EQ(SplitName("d/" + long_name + ".dbf").name, long_name);
+  EXPECT_EQ(ForceExt("d/" + long_name + ".dbf", "dbt"), "d/" + long_name + ".dbt");
+  EXPECT_EQ(DefaultExt(long_name + std::string(70, 'x'), "DBF"),
+            long_name + std::string(70, 'x') + ".DBF");
+  EXPECT_EQ(SplitName("a." + std::string(70, 'e')).ext, "." + std::string(70, 'e'));
+  // What is derived as library text: UTF-8 names converted, others kept.
+  EXPECT_EQ(NameAsText("Bücher"),
+            "B\xFC"
+            "cher");
+  EXPECT_EQ(NameAsText("表格"), "??");
+  EXPECT_EQ(NameAsText("B\xFC"
+                       "cher"),
+            "B\xFC"
+            "cher");
 }
 
 TEST_F(FileUtilsTest, DeleteFilesByNameAndPattern) {

@@ -1,6 +1,8 @@
 // Grid columns: assigned values against their defaults, the stored column
 // descriptions, titles, fixed columns and pressed titles.
+#include <QFontInfo>
 #include <QFontMetrics>
+#include <iterator>
 
 #include "controls_test_support.h"
 
@@ -28,7 +30,7 @@ TEST_F(ColumnsTest, SavedColumnsCreateColumnsAndSetTheirValues) {
   EXPECT_EQ(columns.Items(1).Title().Caption(), "Amount");
   TOxColumn& last = columns.Items(3);
   const TOxFont font = last.Font();
-  EXPECT_EQ(font.font.family(), "Courier");
+  EXPECT_EQ(font.font.family(), "DejaVu Sans Mono");  // the installed font of its kind
   EXPECT_EQ(font.color, QColor(Qt::red));
   EXPECT_EQ(font.font.pointSize(), 10);  // 778 = 10 + bold + italic
   EXPECT_TRUE(font.font.bold());
@@ -43,6 +45,87 @@ TEST_F(ColumnsTest, SavedColumnsCreateColumnsAndSetTheirValues) {
   EXPECT_EQ(last.FieldName(), "NUM");
   EXPECT_TRUE(grid.WriteSavedColumns().empty());
   EXPECT_EQ(columns.Items(0).Color(), grid_color);
+}
+
+// Every colour a stored form may carry: the classic names, the system
+// colours by name and by number (new and old spelling), "no colour"; and
+// the classic font names as installed fonts of the same kind.
+TEST_F(ColumnsTest, SavedColumnsReadEveryColourAndClassicFonts) {
+  ShownGrid grid;
+  const QPalette palette = QApplication::palette();
+  struct Case {
+    const char* text;
+    QColor color;
+  };
+  const Case cases[] = {
+      {"clMoneyGreen", QColor(0xC0, 0xDC, 0xC0)},
+      {"clSkyBlue", QColor(0xA6, 0xCA, 0xF0)},
+      {"clCream", QColor(0xFF, 0xFB, 0xF0)},
+      {"clMedGray", QColor(0xA0, 0xA0, 0xA4)},
+      {"clMenuText", palette.color(QPalette::Active, QPalette::WindowText)},
+      {"cl3DLight", palette.color(QPalette::Active, QPalette::Midlight)},
+      {"cl3DDkShadow", palette.color(QPalette::Active, QPalette::Shadow)},
+      {"clAppWorkSpace", palette.color(QPalette::Active, QPalette::Mid)},
+      {"clInfoBk", palette.color(QPalette::Active, QPalette::ToolTipBase)},
+      {"-16777211", palette.color(QPalette::Active, QPalette::Base)},         // clWindow
+      {"$FF00000F", palette.color(QPalette::Active, QPalette::Button)},       // clBtnFace
+      {"-2147483635", palette.color(QPalette::Active, QPalette::Highlight)},  // old clHighlight
+      {"$80000012", palette.color(QPalette::Active, QPalette::ButtonText)},   // old clBtnText
+      {"-16777199", palette.color(QPalette::Disabled, QPalette::Text)},       // clGrayText
+      {"32768", QColor(0, 128, 0)},
+  };
+  std::vector<std::string> lines;
+  for (std::size_t i = 0; i < std::size(cases); ++i) {
+    lines.push_back("cvColumn=" + std::to_string(i));
+    lines.push_back(std::string("cvColorStr=") + cases[i].text);
+    lines.push_back(std::string("cvTitleColorStr=") + cases[i].text);
+  }
+  const int plain = static_cast<int>(std::size(cases));
+  for (const char* none : {"clNone", "clDefault", "536870911", "$20000000"}) {
+    lines.push_back("cvColumn=" + std::to_string(plain));  // adds nothing after the first
+    lines.push_back(std::string("cvColorStr=") + none);
+  }
+  // Not colours: an unused system colour number, one beyond the list, a
+  // value above 24 bits, garbage.
+  lines.push_back("cvColumn=" + std::to_string(plain + 1));
+  for (const char* bad : {"-16777191", "$FF000040", "$01000000", "clNoSuch", "12x"}) {
+    lines.push_back(std::string("cvColorStr=") + bad);
+  }
+  const std::pair<const char*, const char*> fonts[] = {
+      {"Courier New", "DejaVu Sans Mono"},
+      {"Times New Roman", "DejaVu Serif"},
+      {"Arial", "DejaVu Sans"},
+      {"MS Sans Serif", "DejaVu Sans"},
+      {"Lucida Console", "DejaVu Sans Mono"},
+      {"MS Serif", "DejaVu Serif"},
+  };
+  const int font_columns = plain + 2;
+  for (std::size_t i = 0; i < std::size(fonts); ++i) {
+    lines.push_back("cvColumn=" + std::to_string(font_columns + static_cast<int>(i)));
+    lines.push_back(std::string("cvFontStr=") + fonts[i].first + ",clNone,8");
+  }
+  grid.ReadSavedColumns(lines);
+  TOxGridColumns& columns = grid.Columns();
+  ASSERT_EQ(columns.Count(), font_columns + static_cast<int>(std::size(fonts)));
+  for (std::size_t i = 0; i < std::size(cases); ++i) {
+    TOxColumn& column = columns.Items(static_cast<int>(i));
+    EXPECT_EQ(column.Color(), cases[i].color) << cases[i].text;
+    EXPECT_EQ(column.Title().Color(), cases[i].color) << cases[i].text;
+    EXPECT_TRUE(column.AssignedValues() & cvColor) << cases[i].text;
+  }
+  for (const int untouched : {plain, plain + 1}) {
+    EXPECT_EQ(columns.Items(untouched).AssignedValues(), 0u) << untouched;
+    EXPECT_EQ(columns.Items(untouched).Color(), grid.Color()) << untouched;
+  }
+  for (std::size_t i = 0; i < std::size(fonts); ++i) {
+    const TOxFont font = columns.Items(font_columns + static_cast<int>(i)).Font();
+    EXPECT_EQ(font.font.family(), fonts[i].second) << fonts[i].first;
+    EXPECT_EQ(QFontInfo(font.font).family(), fonts[i].second) << "installed: " << fonts[i].first;
+    EXPECT_EQ(QFontInfo(font.font).fixedPitch(),
+              std::string(fonts[i].second).find("Mono") != std::string::npos)
+        << fonts[i].first;
+    EXPECT_EQ(font.color, grid.Font().color) << "clNone keeps the colour";
+  }
 }
 
 TEST_F(ColumnsTest, UnassignedValuesFollowTheirDefaults) {
@@ -70,9 +153,17 @@ TEST_F(ColumnsTest, UnassignedValuesFollowTheirDefaults) {
             std::max(zero * 10 + 4,
                      QFontMetrics(name.Title().Font().font).horizontalAdvance("NAME") + 4));
   EXPECT_EQ(grid.ColWidth(1), name.Width());
-  // A pass-through column hands its width to the field.
-  num.SetWidth(QFontMetrics(num.Font().font).averageCharWidth() * 12);
+  // A pass-through column keeps the width it is given and hands the
+  // field the number of "0" characters that fit, which gives that width
+  // back as the default.
+  const int num_zero = QFontMetrics(num.Font().font).horizontalAdvance('0');
+  num.SetWidth(num_zero * 12 + 4 + 2);
   EXPECT_EQ(table->FieldByName("NUM")->DisplayWidth(), 12);
+  EXPECT_EQ(num.Width(), num_zero * 12 + 4 + 2);
+  EXPECT_EQ(grid.ColWidth(2), num.Width());
+  num.SetWidth(num_zero * 9 + 4);
+  EXPECT_EQ(table->FieldByName("NUM")->DisplayWidth(), 9);
+  EXPECT_EQ(num.Width(), num.DefaultWidth());
   num.SetAlignment(TAlignment::taCenter);  // passes through: cannot be set
   EXPECT_EQ(num.Alignment(), TAlignment::taLeftJustify);
 

@@ -3,6 +3,7 @@
 // independent reader while scrolling every way, the colours and boxes it
 // draws (pixels of grabbed pictures), deleting and restoring with their
 // questions, editing through to the file.
+#include <QLineEdit>
 #include <QWheelEvent>
 #include <algorithm>
 
@@ -53,6 +54,29 @@ class GridTest : public ControlsTest {
     EXPECT_EQ(rows[static_cast<std::size_t>(grid.DataLink().ActiveRecord())],
               table->FieldByName("NUM")->AsInteger())
         << step;
+  }
+  // A table of people, VORNAME | NAME | ORT | NUM, first record
+  // "Anna|Berg|Bonn|1", then "Ben|Roth|Ulm|2".
+  std::string MakePeople() {
+    const std::string path = Path("people4.dbf");
+    BuildTable(
+        path,
+        {{"VORNAME", 'C', 10, 0}, {"NAME", 'C', 10, 0}, {"ORT", 'C', 10, 0}, {"NUM", 'N', 7, 0}}, 2,
+        [](int i) {
+          SetText(1, i == 1 ? "Anna" : "Ben");
+          SetText(2, i == 1 ? "Berg" : "Roth");
+          SetText(3, i == 1 ? "Bonn" : "Ulm");
+          SetInt(4, i);
+        });
+    return path;
+  }
+  // Turns the wheel over the grid by `delta` (120 a notch; positive away
+  // from the user), vertically or horizontally.
+  void Wheel(ShownGrid& grid, int delta, bool horizontal = false) {
+    const QPoint angle = horizontal ? QPoint(delta, 0) : QPoint(0, delta);
+    QWheelEvent wheel(QPointF(50, 50), grid.mapToGlobal(QPointF(50, 50)), {}, angle, Qt::NoButton,
+                      {}, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(grid.Surface(), &wheel);
   }
   void MoveThumb(QScrollBar* bar, int position) {
     bar->setSliderDown(true);
@@ -148,12 +172,25 @@ TEST_F(GridTest, RowsFollowTheTableWhileScrollingEveryWayInEveryOrder) {
     ExpectRowsMatchReader(grid, all, tag + "bar bottom");
     bar->triggerAction(QAbstractSlider::SliderToMinimum);
 
-    // The wheel: one notch towards the user moves below the last row.
-    QWheelEvent wheel(QPointF(50, 50), grid.mapToGlobal(QPointF(50, 50)), {}, QPoint(0, -120),
-                      Qt::NoButton, {}, Qt::NoScrollPhase, false);
-    QApplication::sendEvent(grid.Surface(), &wheel);
+    // The wheel: a notch moves the current record by one, the rows stay
+    // while it is on screen; from the last row a notch up goes one up.
+    const std::vector<int> first_rows = RowValues(grid.DataLink(), "NUM");
+    Wheel(grid, -120);
+    EXPECT_EQ(Position(all), 2) << tag;
+    EXPECT_EQ(RowValues(grid.DataLink(), "NUM"), first_rows) << tag;
+    ExpectRowsMatchReader(grid, all, tag + "wheel down");
+    QTest::keyClick(&grid, Qt::Key_Down, Qt::ControlModifier);  // the last row
+    Wheel(grid, 120);
+    EXPECT_EQ(Position(all), visible - 1) << tag;
+    EXPECT_EQ(RowValues(grid.DataLink(), "NUM"), first_rows) << tag;
+    Wheel(grid, -60);  // half a notch does nothing yet, the other half moves
+    EXPECT_EQ(Position(all), visible - 1) << tag;
+    Wheel(grid, -60);
+    EXPECT_EQ(Position(all), visible) << tag;
+    Wheel(grid, -120);  // below the last row: the rows scroll by one
     EXPECT_EQ(Position(all), visible + 1) << tag;
-    ExpectRowsMatchReader(grid, all, tag + "wheel");
+    ExpectRowsMatchReader(grid, all, tag + "wheel below");
+    table->First();
 
     // A click on a row makes its record current.
     QTest::mouseClick(grid.Surface(), Qt::LeftButton, {}, grid.Center(2, 3));
@@ -161,6 +198,30 @@ TEST_F(GridTest, RowsFollowTheTableWhileScrollingEveryWayInEveryOrder) {
     EXPECT_EQ(grid.Row(), 3);
     grid.SetDataSource(nullptr);
   }
+}
+
+// The grid holds as many records as rows fit, also when a scroll bar
+// comes or goes without the grid being resized: at open, and when the
+// columns are made narrower.
+TEST_F(GridTest, EveryRowThatFitsIsShown) {
+  const std::string path = MakeTable(100);
+  TOxGrid grid;
+  grid.resize(150, 300);  // the columns do not fit: a horizontal bar
+  Open(path, grid);
+  grid.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&grid));
+  QApplication::processEvents();
+  ASSERT_TRUE(grid.horizontalScrollBar()->isVisible());
+  EXPECT_EQ(grid.DataLink().RecordCount(), grid.VisibleDataRows());
+  EXPECT_EQ(grid.RowCount(), 1 + grid.VisibleDataRows());
+  const int with_bar = grid.VisibleDataRows();
+  for (int i = 0; i < grid.Columns().Count(); ++i) grid.Columns().Items(i).SetWidth(30);
+  QApplication::processEvents();
+  ASSERT_FALSE(grid.horizontalScrollBar()->isVisible());
+  EXPECT_GT(grid.VisibleDataRows(), with_bar);
+  EXPECT_EQ(grid.DataLink().RecordCount(), grid.VisibleDataRows());
+  EXPECT_EQ(RowValues(grid.DataLink(), "NUM").back(), grid.VisibleDataRows());
+  grid.SetDataSource(nullptr);
 }
 
 TEST_F(GridTest, ScrollBarGoesWhenAllRowsFit) {
@@ -357,6 +418,190 @@ TEST_F(GridTest, EditingPostsToTheFileAppendsAndCancels) {
   for (table->First(); !table->Eof(); table->Next())
     names.push_back(table->FieldByName("NAME")->AsString());
   EXPECT_EQ(names, (std::vector<std::string>{"Added", "Name 2", "Zed"}));
+}
+
+// Whatever leaves a column after typing (Tab, Ctrl+Tab, a click on another
+// cell, a column key) first hands the typed text to that column's field.
+TEST_F(GridTest, TypedTextStaysInItsColumnWhateverMovesAway) {
+  const std::string path = MakePeople();
+  ShownGrid grid;
+  Open(path, grid);
+  struct Leave {
+    const char* name;
+    std::function<void()> go;
+  };
+  const Leave leaves[] = {
+      {"Ctrl+Tab", [&] { QTest::keyClick(&grid, Qt::Key_Tab, Qt::ControlModifier); }},
+      {"Ctrl+Shift+Tab", [&] { QTest::keyClick(&grid, Qt::Key_Backtab, Qt::ControlModifier); }},
+      {"Tab", [&] { QTest::keyClick(&grid, Qt::Key_Tab); }},
+      {"Right", [&] { QTest::keyClick(&grid, Qt::Key_Right); }},
+      {"click", [&] { QTest::mouseClick(grid.Surface(), Qt::LeftButton, {}, grid.Center(3, 1)); }},
+      {"plain grid's move", [&] { grid.MoveTo(3, 1); }},
+  };
+  for (const Leave& leave : leaves) {
+    table->First();
+    grid.SetSelectedIndex(1);  // NAME
+    grid.setFocus();
+    QTest::keyClicks(&grid, "Zoe");
+    leave.go();
+    EXPECT_NE(grid.SelectedIndex(), 1) << leave.name;
+    EXPECT_EQ(table->FieldByName("NAME")->AsString(), "Zoe") << leave.name;
+    QTest::keyClick(&grid, Qt::Key_Down);  // posts
+    const std::vector<std::string> lines = DbfRead(path);
+    ASSERT_EQ(lines.size(), 2u) << leave.name;
+    EXPECT_EQ(lines[0], "R|Anna|Zoe|Bonn|1") << leave.name;
+    // Back to the stored start for the next way.
+    table->First();
+    table->Edit();
+    table->FieldByName("NAME")->SetAsString("Berg");
+    table->Post();
+    ASSERT_EQ(DbfRead(path)[0], "R|Anna|Berg|Bonn|1");
+  }
+}
+
+// Enter closes the editor on the typed text: the field (what the cell
+// draws) holds it at once, and the post stores that.
+TEST_F(GridTest, EnterShowsTheTypedTextThatIsStored) {
+  const std::string path = MakePeople();
+  ShownGrid grid;
+  Open(path, grid);
+  grid.SetSelectedIndex(1);
+  grid.setFocus();
+  const QImage before = grid.Picture().copy(grid.CellRect(2, 1));
+  QTest::keyClicks(&grid, "Zoe");
+  ASSERT_TRUE(grid.EditorMode());
+  QTest::keyClick(grid.InplaceEditor(), Qt::Key_Return);
+  EXPECT_FALSE(grid.EditorMode());
+  EXPECT_EQ(table->FieldByName("NAME")->AsString(), "Zoe");
+  EXPECT_NE(grid.Picture().copy(grid.CellRect(2, 1)), before) << "the cell shows the new text";
+  EXPECT_EQ(table->State(), data::TDataSetState::dsEdit);
+  QTest::keyClick(&grid, Qt::Key_Down);
+  EXPECT_EQ(DbfRead(path)[0], "R|Anna|Zoe|Bonn|1");
+
+  // Enter in a cell whose field refuses the text keeps the editor on it.
+  ShownGrid numbers;
+  const std::string table_path = MakeTable(2);
+  Open(table_path, numbers);
+  std::vector<std::string> errors;
+  GuiApp().OnException = [&](const std::exception& error) { errors.push_back(error.what()); };
+  numbers.SetSelectedIndex(1);  // NUM
+  numbers.setFocus();
+  QTest::keyClicks(&numbers, "12x");
+  QTest::keyClick(numbers.InplaceEditor(), Qt::Key_Return);
+  EXPECT_EQ(errors.size(), 1u);
+  EXPECT_TRUE(numbers.EditorMode());
+  EXPECT_EQ(numbers.InplaceEditor()->text(), "12x");
+  EXPECT_EQ(table->FieldByName("NUM")->AsInteger(), 1);
+  // Leaving the row does not pass over the refused text either.
+  QTest::keyClick(numbers.InplaceEditor(), Qt::Key_Down);
+  GuiApp().OnException = &ui::TApplication::ShowException;
+  EXPECT_EQ(errors.size(), 2u);
+  EXPECT_EQ(table->GetRecNo(), 1);
+  EXPECT_EQ(DbfRead(table_path)[0], "R|Name 1|1|T");
+  QTest::keyClick(numbers.InplaceEditor(), Qt::Key_Escape);
+  EXPECT_EQ(DbfRead(table_path)[0], "R|Name 1|1|T");
+}
+
+// Send a double click as a window system does: press, release, double
+// click (instead of the second press), release.
+void DoubleClick(QWidget* surface, const QPoint& at) {
+  QTest::mousePress(surface, Qt::LeftButton, {}, at);
+  QTest::mouseRelease(surface, Qt::LeftButton, {}, at);
+  QMouseEvent twice(QEvent::MouseButtonDblClick, QPointF(at), surface->mapToGlobal(QPointF(at)),
+                    Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(surface, &twice);
+  QTest::mouseRelease(surface, Qt::LeftButton, {}, at);
+}
+
+// Neither Alt with a letter (a shortcut) nor a double click is an edit;
+// a single click on the current logical cell toggles it.
+TEST_F(GridTest, ShortcutsAndDoubleClicksChangeNoData) {
+  const std::string path = MakeTable(3);
+  const std::string stored = ReadFileBytes(path);
+  ShownGrid grid;
+  Open(path, grid);
+  int double_clicks = 0;
+  grid.OnDblClick = [&](TCustomOxGrid&) { ++double_clicks; };
+  grid.setFocus();
+  QTest::keyClick(&grid, Qt::Key_X, Qt::AltModifier);
+  EXPECT_FALSE(grid.EditorMode());
+  EXPECT_EQ(table->State(), data::TDataSetState::dsBrowse);
+  EXPECT_EQ(table->FieldByName("NAME")->AsString(), "Name 1");
+
+  // FLAG of record 2 (false): first not the current cell, then the current one.
+  const QPoint flag = grid.Center(3, 2);
+  for (const char* which : {"not current", "current"}) {
+    DoubleClick(grid.Surface(), flag);
+    EXPECT_EQ(table->State(), data::TDataSetState::dsBrowse) << which;
+    EXPECT_FALSE(table->FieldByName("FLAG")->AsBoolean()) << which;
+  }
+  EXPECT_EQ(double_clicks, 2);
+  EXPECT_EQ(grid.Row(), 2);
+  QTest::keyClick(&grid, Qt::Key_Up);
+  DropTable();
+  EXPECT_EQ(ReadFileBytes(path), stored);
+
+  // A single click on the current logical cell still toggles it; a double
+  // click in a record already being edited takes only its own toggle back.
+  ShownGrid again;
+  Open(path, again);
+  table->Next();
+  again.SetSelectedIndex(2);
+  again.setFocus();
+  QTest::mouseClick(again.Surface(), Qt::LeftButton, {}, again.Center(3, 2));
+  EXPECT_TRUE(table->FieldByName("FLAG")->AsBoolean());
+  EXPECT_EQ(table->State(), data::TDataSetState::dsEdit);
+  DoubleClick(again.Surface(), again.Center(3, 2));
+  EXPECT_TRUE(table->FieldByName("FLAG")->AsBoolean());
+  EXPECT_EQ(table->State(), data::TDataSetState::dsEdit);
+  QTest::keyClick(&again, Qt::Key_Up);
+  EXPECT_EQ(DbfRead(path)[1], "R|Name 2|2|T");
+}
+
+// Dragging a title border sizes that column by the distance dragged; the
+// others keep their widths, and a click on a border changes nothing.
+TEST_F(GridTest, DraggingATitleBorderSizesOnlyThatColumn) {
+  ShownGrid grid;
+  grid.resize(600, 200);
+  Open(MakeTable(3), grid);
+  auto widths = [&] {
+    std::vector<int> w;
+    for (int i = 0; i < grid.Columns().Count(); ++i) {
+      w.push_back(grid.Columns().Items(i).Width());
+      EXPECT_EQ(grid.ColWidth(i + 1), w.back()) << "column " << i;
+    }
+    return w;
+  };
+  const std::vector<int> before = widths();
+  auto drag = [&](int col, int distance) {
+    const QRect title = grid.CellRect(col, 0);
+    const QPoint edge(title.right() + 1, title.center().y());
+    ASSERT_TRUE(grid.IsSizingArea(edge));
+    QTest::mousePress(grid.Surface(), Qt::LeftButton, {}, edge);
+    for (int step = 1; step <= 3; ++step) {
+      QMouseEvent move(QEvent::MouseMove, QPointF(edge + QPoint(distance * step / 3, 0)),
+                       grid.Surface()->mapToGlobal(QPointF(edge)), Qt::LeftButton, Qt::LeftButton,
+                       Qt::NoModifier);
+      QApplication::sendEvent(grid.Surface(), &move);
+    }
+    QTest::mouseRelease(grid.Surface(), Qt::LeftButton, {}, edge + QPoint(distance, 0));
+  };
+  drag(2, 25);  // NUM
+  std::vector<int> expected = before;
+  expected[1] += 25;
+  EXPECT_EQ(widths(), expected);
+  drag(1, -9);  // NAME
+  expected[0] -= 9;
+  EXPECT_EQ(widths(), expected);
+  for (int i = 0; i < 3; ++i) {  // clicks on every border, again and again
+    for (int col = 1; col <= 3; ++col) {
+      const QRect title = grid.CellRect(col, 0);
+      QTest::mouseClick(grid.Surface(), Qt::LeftButton, {},
+                        QPoint(title.right() + 1, title.center().y()));
+    }
+  }
+  EXPECT_EQ(widths(), expected);
+  EXPECT_EQ(table->State(), data::TDataSetState::dsBrowse);
 }
 
 TEST_F(GridTest, IndicatorShowsTheStateAndHandlersSeeTheDrawnRecordInTheEngine) {

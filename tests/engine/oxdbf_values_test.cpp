@@ -123,5 +123,22 @@ TEST_F(OxdbfValuesTest, DumpAndEvalShowWhatIsStored) {
   EXPECT_EQ(eval.out, "M 256 0\n\"Grüße\r\nzurück\"\n");
 }
 
+// A damaged N or D field holds bytes beyond ASCII: exports show them as the
+// characters of the table's code page (850 here), so that CSV and JSON stay
+// UTF-8 like the rest of the output.
+TEST_F(OxdbfValuesTest, DamagedNumbersAndDatesAreExportedAsText) {
+  const std::string table = MakeTable();
+  std::string bytes = ReadFileBytes(table);
+  const std::size_t record = 32 + 32 * 6 + 1;
+  bytes.replace(record + 1 + 8, 15, std::string(10, ' ') + "12\xD5" + "50");  // amount
+  bytes.replace(record + 1 + 8 + 15 + 4 + 1, 8, std::string("19\x8E") + "50508");  // day
+  WriteFileBytes(table, bytes);
+  ProcessResult csv = Oxdbf({"dump", table, "--csv", "--lf"});
+  EXPECT_EQ(csv.out, "NAME,AMOUNT,COUNT,OK,DAY,NOTES\nÖl,12ı50,,,19Ä50508,alt\n");
+  ProcessResult json = Oxdbf({"dump", table, "--json"});
+  EXPECT_NE(json.out.find("\"AMOUNT\":\"12ı50\""), std::string::npos) << json.out;
+  EXPECT_NE(json.out.find("\"DAY\":\"19Ä50508\""), std::string::npos) << json.out;
+}
+
 }  // namespace
 }  // namespace orvex::test

@@ -84,5 +84,26 @@ TEST_F(DamagedIndexTest, ARecordNumberTheTableLacksIsReported) {
   EXPECT_EQ(WalkError(), 254);
 }
 
+// A walk that would show records twice or out of order stops with 254: a
+// branch naming one child twice, and two keys of a leaf swapped.
+TEST_F(DamagedIndexTest, AChildGivenTwiceIsReported) {
+  auto* b = reinterpret_cast<const std::uint8_t*>(bytes_.data());
+  Put(root_ * 512 + 8 + 104, Get32(b + root_ * 512 + 8));  // second child = first
+  EXPECT_EQ(WalkError(), 254);
+}
+
+TEST_F(DamagedIndexTest, KeysOutOfOrderAreReported) {
+  std::uint32_t page = root_;
+  auto* b = reinterpret_cast<const std::uint8_t*>(bytes_.data());
+  while (Get32(b + page * 512 + 8 + Get32(b + page * 512) * 104) != 0)
+    page = Get32(b + page * 512 + 8 + 104);
+  ASSERT_GE(Get32(b + page * 512), 3u);
+  const std::size_t first = page * 512 + 8 + 4, second = first + 104;
+  std::string key = bytes_.substr(first, 100);
+  bytes_.replace(first, 100, bytes_.substr(second, 100));
+  bytes_.replace(second, 100, key);
+  EXPECT_EQ(WalkError(), 254);
+}
+
 }  // namespace
 }  // namespace orvex::test

@@ -109,6 +109,38 @@ TEST_F(IndexNavigationTest, FindAndFindExact) {
   EXPECT_FALSE(Find("abcd"));  // the only abcd is deleted and hidden
 }
 
+TEST_F(IndexNavigationTest, EmptyTagsAndEveryRecordHidden) {
+  // A FOR tag no record meets: GoTop and GoBottom end at both ends.
+  ASSERT_TRUE(AddIndexTag(Tag("NONE", "YEAR", "YEAR > 3000"), true)) << ErrorDetail;
+  SetOrderToTag("NONE");
+  for (bool bottom : {false, true}) {
+    bottom ? GoBottom() : GoTop();
+    EXPECT_TRUE(dEOF());
+    EXPECT_TRUE(dBOF());
+    SKIP(-1);
+    EXPECT_EQ(DbfErrorNo, 0) << ErrorDetail;
+    EXPECT_TRUE(dBOF());
+  }
+  // Every record deleted and deleted records hidden: GoTop and GoBottom in
+  // an index order end at both ends.
+  SetOrderToTag("TITLE");
+  for (std::int32_t r = 1; r <= 6; ++r) {
+    GO(r);
+    DeleteRec();
+    ASSERT_EQ(DbfErrorNo, 0) << ErrorDetail;
+  }
+  HideDeleted = true;
+  for (bool bottom : {false, true}) {
+    bottom ? GoBottom() : GoTop();
+    EXPECT_TRUE(dEOF());
+    EXPECT_TRUE(dBOF()) << bottom;
+    EXPECT_EQ(RecNo(), 7);
+    SKIP(-1);
+    EXPECT_EQ(DbfErrorNo, 0) << ErrorDetail;
+    EXPECT_TRUE(dBOF());
+  }
+}
+
 TEST_F(IndexNavigationTest, OrderCommandsAndTheirErrors) {
   SetOrderToTag("TIT");
   EXPECT_EQ(CurrentOrder(), 1);

@@ -1,12 +1,18 @@
 // Key maintenance: appends that split nodes and grow the tree, a random
 // workload against a fresh build, the bytes an unchanged key leaves alone,
-// FOR and unique tags, and the roll-back of a failed append.
+// FOR and unique tags, and the roll-back of a failed append (in every error
+// mode).
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <cstdio>
 #include <random>
 #include <set>
 
 #include "dates/date_text.h"
+#include "index/index_journal.h"
 #include "index/key_maintenance.h"
+#include "platform/os/files.h"
 #include "index_test_support.h"
 
 namespace orvex::test {
@@ -198,20 +204,58 @@ TEST_F(KeyMaintenanceTest, AUniqueTagKeepsTheFirstRecordOfAKey) {
   EXPECT_EQ(WalkForward(), (std::vector<std::int32_t>{1}));
 }
 
-TEST_F(KeyMaintenanceTest, AFailedAppendLeavesEveryTagAsItWas) {
-  // Tag 3's key cannot be made for a record whose NUM is 0 (division by 0).
+// Tag 3's key cannot be made for a record whose NUM is 0 (division by 0):
+// the append fails after tags 1 and 2 took the record's keys.
+constexpr const char* kFailingAppend = "c";
+
+TEST_F(KeyMaintenanceTest, AFailedAppendLeavesTableAndEveryTagAsTheyWere) {
   Make({{{"b", "1", "x"}}, {{"a", "2", "y"}}}, {Tag("NAME", "NAME"), Tag("NUM", "VAL(NUM)"), Tag("INV", "100/VAL(NUM)")});
   Walks before = WalkAll(3);
-  std::string mdx = Mdx();
-  SetText(1, "c");
+  const std::string mdx = Mdx();
+  const std::string dbf = ReadFileBytes(Path("t.dbf"));
+  SetText(1, kFailingAppend);
   SetText(2, "0");
   SetText(3, "z");
   Append();
   EXPECT_EQ(DbfErrorNo, 358);
-  EXPECT_EQ(RecCount(), 3);
-  Walks after = WalkAll(2);
-  EXPECT_EQ(after[0], before[0]);
-  EXPECT_EQ(after[1], before[1]);
+  EXPECT_EQ(RecCount(), 2);
+  EXPECT_EQ(Mdx(), mdx);
+  EXPECT_EQ(ReadFileBytes(Path("t.dbf")), dbf);
+  EXPECT_FALSE(os::FileExists(KeyedWriteJournalName(os::ResolvePath(Path("t.mdx")))));
+  DbfErrorNo = 0;
+  EXPECT_EQ(WalkAll(3), before);
+}
+
+TEST_F(KeyMaintenanceTest, AnAppendThatStopsTheProgramLeavesTheRecordOutAfterTheNextOpen) {
+  // The default error mode ends the program at the first error: the
+  // roll-back cannot wait for the command to finish.
+  Make({{{"b", "1", "x"}}, {{"a", "2", "y"}}}, {Tag("NAME", "NAME"), Tag("NUM", "VAL(NUM)"), Tag("INV", "100/VAL(NUM)")});
+  Walks before = WalkAll(3);
+  CloseAllAreas();
+  const std::string dbf = ReadFileBytes(Path("t.dbf"));
+  const std::string mdx = Mdx();
+  const pid_t child = fork();
+  if (child == 0) {
+    Use("t.dbf");
+    SetIndexTo("");
+    SetAutoReport(true);
+    SetText(1, kFailingAppend);
+    SetText(2, "0");
+    Append();
+    _exit(0);  // not reached: the error stops the program
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 358 & 0xFF);
+  Use("t.dbf");
+  SetIndexTo("");
+  ASSERT_EQ(DbfErrorNo, 0) << ErrorDetail;
+  EXPECT_EQ(RecCount(), 2);
+  EXPECT_EQ(WalkAll(3), before);
+  CloseAllAreas();
+  EXPECT_EQ(Mdx(), mdx);
+  EXPECT_EQ(ReadFileBytes(Path("t.dbf")).substr(32), dbf.substr(32));
 }
 
 }  // namespace

@@ -45,6 +45,25 @@ TEST(NumericKeys, OrderAndOtherDigitCounts) {
   EXPECT_EQ(CompareNumericKeys(other.data(), EncodeNumber(277, 0).data()), 0);
 }
 
+// Numbers of more than 20 digits before the point keep their order; two
+// numbers of one exponent that differ only in an odd last digit differ.
+TEST(NumericKeys, LargeNumbersAndOddDigitCounts) {
+  const double ascending[] = {1e19, 1e20, 2e20, 1e21, 1e25, 1e100};
+  for (std::size_t i = 0; i + 1 < std::size(ascending); ++i) {
+    auto a = EncodeNumber(ascending[i], 0), b = EncodeNumber(ascending[i + 1], 0);
+    EXPECT_LT(CompareNumericKeys(a.data(), b.data()), 0)
+        << ascending[i] << " < " << ascending[i + 1];
+    auto na = EncodeNumber(-ascending[i], 0), nb = EncodeNumber(-ascending[i + 1], 0);
+    EXPECT_GT(CompareNumericKeys(na.data(), nb.data()), 0)
+        << -ascending[i] << " > " << -ascending[i + 1];
+  }
+  auto a = EncodeNumber(1.25, 2), b = EncodeNumber(1.27, 2);
+  EXPECT_LT(CompareNumericKeys(a.data(), b.data()), 0);
+  auto c = EncodeNumericText("12345678901", 0), d = EncodeNumericText("12345678902", 0);
+  EXPECT_LT(CompareNumericKeys(c.data(), d.data()), 0);
+  EXPECT_GT(CompareNumericKeys(d.data(), c.data()), 0);
+}
+
 TEST(CharacterKeys, FoldingKeepsTheLength) {
   struct Case {
     std::string in, out;

@@ -64,5 +64,74 @@ TEST_F(OxdbfIndexTest, IndexTagsDumpFindReindex) {
   }
 }
 
+// A character tag takes its key length from the width its expression
+// declares, not from the first record's value; a search text longer than
+// the key finds nothing, and a numeric search text is read whole.
+TEST_F(OxdbfIndexTest, KeyLengthAndSearchTextsBeyondTheKey) {
+  const std::string t = dir_.File("names.dbf");
+  ASSERT_EQ(Run({"create", t, "name, C, 10, 0", "id, N, 5, 0"}).exit_status, 0);
+  ASSERT_EQ(Run({"append", t, "name=ab", "id=7"}).exit_status, 0);
+  ASSERT_EQ(Run({"append", t, "name=abcdef", "id=1000"}).exit_status, 0);
+  ASSERT_EQ(Run({"append", t, "name=abz", "id=100"}).exit_status, 0);
+  ASSERT_EQ(Run({"index", t, "TN", "TRIM(NAME)"}).exit_status, 0);
+  ASSERT_EQ(Run({"index", t, "ID", "ID"}).exit_status, 0);
+  ASSERT_EQ(Run({"index", t, "BIG", "ID*1000000000000000000"}).exit_status, 0);
+  ProcessResult tags = Run({"tags", t});
+  EXPECT_NE(tags.out.find("TN         C     10 no     no          3  TRIM(NAME)"),
+            std::string::npos)
+      << tags.out;
+  EXPECT_EQ(Run({"find", t, "TN", "abz", "--exact"}).out.substr(0, 2), "3 ");
+  EXPECT_EQ(Run({"dump", t, "--order", "TN", "--csv"}).out,
+            "NAME,ID\r\nab,7\r\nabcdef,1000\r\nabz,100\r\n");
+  EXPECT_EQ(Run({"find", t, "TN", "abcdef    XYZ", "--exact"}).exit_status, 1);
+  EXPECT_EQ(Run({"find", t, "TN", "abcdef    XYZ"}).exit_status, 1);
+  EXPECT_EQ(Run({"find", t, "TN", "abcdef    ", "--exact"}).out.substr(0, 2), "2 ");
+  // Keys of 21 digits and more (1e20 and 1e21) keep their order.
+  EXPECT_EQ(Run({"dump", t, "--order", "BIG", "--csv"}).out,
+            "NAME,ID\r\nab,7\r\nabz,100\r\nabcdef,1000\r\n");
+  EXPECT_EQ(Run({"find", t, "ID", "7e9", "--exact"}).exit_status, 1);
+  EXPECT_EQ(Run({"find", t, "ID", "7e0", "--exact"}).out.substr(0, 2), "1 ");
+  EXPECT_EQ(Run({"find", t, "BIG", "1e20", "--exact"}).out.substr(0, 2), "3 ");
+  EXPECT_EQ(Run({"find", t, "ID", "seven", "--exact"}).exit_status, 1);
+  ProcessResult check = Run({"check", t});
+  EXPECT_EQ(check.exit_status, 0) << check.out << check.err;
+}
+
+// A tag whose keys would be longer than a key can be (100) is refused
+// with 266 before anything is built.
+TEST_F(OxdbfIndexTest, KeyThatDoesNotFitIsRefused) {
+  const std::string t = dir_.File("wide.dbf");
+  ASSERT_EQ(Run({"create", t, "a, C, 60, 0", "b, C, 60, 0"}).exit_status, 0);
+  ProcessResult wide = Run({"index", t, "AB", "A+B"});
+  EXPECT_EQ(wide.exit_status, 266 % 256) << wide.err;
+  EXPECT_NE(wide.err.find("Nr. 266"), std::string::npos) << wide.err;
+}
+
+// dump --order on a damaged index stops with an error instead of printing
+// records out of order or twice with status 0.
+TEST_F(OxdbfIndexTest, DumpInOrderStopsAtDamage) {
+  const std::string t = dir_.File("many.dbf");
+  std::vector<TestRecord> records;
+  for (int i = 0; i < 60; ++i) records.push_back({{std::to_string(100000 + i)}});
+  WriteDbf(t, {{"NAME", 'C', 100}}, records);
+  ASSERT_EQ(Run({"index", t, "NAME", "NAME"}).exit_status, 0);
+  const std::string mdx = os::ResolvePath(dir_.File("many.mdx"));
+  std::string bytes = ReadFileBytes(mdx);
+  auto* b = reinterpret_cast<const std::uint8_t*>(bytes.data());
+  std::uint32_t page = Get32(b + Get32(b + 512 + 32) * 512);  // the root
+  while (Get32(b + page * 512 + 8 + Get32(b + page * 512) * 104) != 0) page = Get32(b + page * 512 + 8);
+  const std::size_t first = page * 512 + 8 + 4, second = first + 104;  // two keys of the first leaf swapped
+  const std::string key = bytes.substr(first, 100);
+  bytes.replace(first, 100, bytes.substr(second, 100));
+  bytes.replace(second, 100, key);
+  WriteFileBytes(mdx, bytes);
+  ProcessResult dump = Run({"dump", t, "--order", "NAME"});
+  EXPECT_EQ(dump.exit_status, 254) << dump.out;
+  EXPECT_NE(dump.err.find("beschädigt"), std::string::npos) << dump.err;
+  ProcessResult check = Run({"check", t});
+  EXPECT_EQ(check.exit_status, 1);
+  EXPECT_NE(check.out.find("Baum beschädigt"), std::string::npos) << check.out;
+}
+
 }  // namespace
 }  // namespace orvex::test

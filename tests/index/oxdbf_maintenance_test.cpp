@@ -1,5 +1,7 @@
 // oxdbf append, delete and replace keep a production index written by other
 // software, and oxdbf check tells a consistent index from a stale one.
+#include <filesystem>
+
 #include "index_test_support.h"
 #include "platform/os/files.h"
 
@@ -50,6 +52,51 @@ TEST_F(OxdbfMaintenanceTest, CheckReportsAKeyTheRecordNoLongerGives) {
   EXPECT_EQ(check.exit_status, 1);
   EXPECT_NE(check.out.find("NAME: Datensatz 1 hat Schlüssel berta"), std::string::npos) << check.out;
   EXPECT_NE(check.out.find("1 Befunde"), std::string::npos) << check.out;
+}
+
+// check counts the records as the build does (from the file's size, not a
+// stale header count), finds a record missing from a tag, and names a
+// production index that the table's header promises but that is gone.
+TEST_F(OxdbfMaintenanceTest, CheckCountsAsTheBuildAndFindsMissingKeysAndLostTags) {
+  const std::string table = dir_.File("t.dbf");
+  WriteDbf(table, {{"NAME", 'C', 10}}, {{{"berta"}}, {{"anna"}}, {{"carl"}}});
+  ASSERT_EQ(Run({"index", table, "NAME", "NAME"}).exit_status, 0);
+  std::string bytes = ReadFileBytes(table);
+  bytes[4] = 2;  // the header says 2 records; the file holds 3
+  WriteFileBytes(table, bytes);
+  ProcessResult check = Run({"check", table});
+  EXPECT_EQ(check.exit_status, 0) << check.out << check.err;
+  EXPECT_NE(check.out.find("3 Datensätze, konsistent"), std::string::npos) << check.out;
+  // A record added behind the index's back.
+  bytes = ReadFileBytes(table);
+  if (bytes.back() == 0x1A) bytes.pop_back();
+  bytes += " dora      ";
+  WriteFileBytes(table, bytes);
+  check = Run({"check", table});
+  EXPECT_EQ(check.exit_status, 1);
+  EXPECT_NE(check.out.find("NAME: Datensatz 4 fehlt (Schlüssel dora"), std::string::npos) << check.out;
+  // The index file gone while the header still names it.
+  std::filesystem::remove(os::ResolvePath(dir_.File("t.mdx")));
+  check = Run({"check", table});
+  EXPECT_EQ(check.exit_status, 1);
+  EXPECT_NE(check.out.find("alle Tags verloren"), std::string::npos) << check.out;
+}
+
+// A write whose record's old key the tag lacks (the tag was wrong before)
+// is reported and, being one unit with its keys, undone.
+TEST_F(OxdbfMaintenanceTest, AKeyTheTagLacksIsReportedByTheWrite) {
+  const std::string table = dir_.File("t.dbf");
+  WriteDbf(table, {{"NAME", 'C', 10}}, {{{"berta"}}, {{"anna"}}, {{"carl"}}});
+  ASSERT_EQ(Run({"index", table, "NAME", "NAME"}).exit_status, 0);
+  std::string bytes = ReadFileBytes(table);
+  bytes.replace(32 + 32 + 1 + 1, 5, "zorro");  // record 1 behind the index's back
+  WriteFileBytes(table, bytes);
+  ProcessResult replace = Run({"replace", table, "1", "name=xaver"});
+  EXPECT_EQ(replace.exit_status, 254);
+  EXPECT_NE(replace.err.find("Schlüssel von Datensatz 1 fehlte im Tag"), std::string::npos) << replace.err;
+  EXPECT_EQ(Run({"find", table, "NAME", "xaver"}).exit_status, 1);
+  EXPECT_EQ(ReadFileBytes(table).substr(32 + 32 + 1 + 1, 5), "zorro");
+  EXPECT_EQ(Run({"check", table}).exit_status, 1);  // the stale key of berta is still there
 }
 
 }  // namespace

@@ -221,5 +221,39 @@ TEST_F(MemoPackRulesTest, TheNextOpenRollsBackAPackKilledBeforeItsRename) {
   }
 }
 
+// The journal is what lets the next open undo a pack killed half way, so its
+// bytes and its folder entry must be on the disk before the first M field of
+// the table changes: a crash in between would leave new references and no
+// way back.
+TEST_F(MemoPackRulesTest, TheJournalReachesTheDiskBeforeTheTableChanges) {
+  CreateAndUse("t", kMemoDbase4);
+  AddMemo("unreferenced");
+  AppendWithMemo("one", AddMemo("first"));
+  FlushHeader(*CurrentWorkArea());
+  std::vector<os::FileCall> calls;
+  os::RecordFileCalls(&calls);
+  PackMemofile();
+  os::RecordFileCalls(nullptr);
+  ASSERT_EQ(DbfErrorNo, 0) << ErrorDetail;
+  // The position of the first call of kind `op` on `file`; calls.size() when none.
+  auto first = [&](os::FaultOp op, const char* file, bool on_handle) {
+    std::size_t i = 0;
+    while (i < calls.size() && !(calls[i].op == op && calls[i].on_handle == on_handle &&
+                                 std::filesystem::path(calls[i].file).filename() == file)) {
+      ++i;
+    }
+    return i;
+  };
+  const std::size_t table_write = first(os::kFaultWrite, "t.DBF", true);
+  const std::size_t journal_write = first(os::kFaultWrite, "t.$PK", true);
+  const std::size_t journal_flush = first(os::kFaultFlush, "t.$PK", true);
+  const std::size_t folder_flush = first(os::kFaultFlush, "t.$PK", false);
+  const std::size_t none = calls.size();
+  ASSERT_LT(table_write, none) << "the pack rewrites the M field";
+  EXPECT_LT(journal_write, journal_flush);
+  EXPECT_LT(journal_flush, table_write) << "the journal's bytes are flushed first";
+  EXPECT_LT(folder_flush, table_write) << "the journal's folder entry is flushed first";
+}
+
 }  // namespace
 }  // namespace orvex::test

@@ -216,14 +216,102 @@ TEST(Names, ResolveCaseInsensitivelyAndCreateAsGiven) {
   EXPECT_EQ(CloseFile(h), 0);
   EXPECT_EQ(ReadFileBytes(dir.File("sub/NEW.DBF")), "");
 
-  // Library names are Windows-1252; on disk they are UTF-8.
-  const std::string ansi_name = Utf8ToAnsi("Bücher.dbf");
-  h = CreateFile(dir.Path() + "/" + ansi_name, kOpenReadWrite, &error);
+  // A name reaches the file system as the bytes given, in any script; the
+  // letters Windows-1252 holds compare without case, in its form too.
+  h = CreateFile(dir.File("Bücher.dbf"), kOpenReadWrite, &error);
   ASSERT_NE(h, kNoHandle) << error;
   EXPECT_EQ(CloseFile(h), 0);
-  EXPECT_TRUE(FileExists(dir.File("Bücher.dbf")));
+  EXPECT_TRUE(FileExists(dir.File("BÜCHER.DBF")));
   EXPECT_TRUE(FileExists(dir.Path() + "/" + Utf8ToAnsi("BÜCHER.DBF")));
-  EXPECT_EQ(FindFiles(dir.Path(), "b*.dbf", &error), std::vector<std::string>{ansi_name});
+  EXPECT_EQ(ResolvePath(dir.File("bÜcher.DBF")), dir.File("Bücher.dbf"));
+  EXPECT_EQ(FindFiles(dir.Path(), "b*.dbf", &error), std::vector<std::string>{"Bücher.dbf"});
+  EXPECT_EQ(FindFiles(dir.Path(), "BÜ*", &error), std::vector<std::string>{"Bücher.dbf"});
+  ASSERT_EQ(mkdir(dir.File("数据").c_str(), 0755), 0);
+  for (const char* name : {"表格.dbf", "数据.dbf", "数据/mt.dbf"}) {
+    h = CreateFile(dir.File(name), kOpenReadWrite, &error);
+    ASSERT_NE(h, kNoHandle) << name << " " << error;
+    EXPECT_EQ(WriteFile(h, name, 4), 0);
+    EXPECT_EQ(CloseFile(h), 0);
+  }
+  EXPECT_EQ(ReadFileBytes(dir.File("表格.dbf")), std::string("表格.dbf", 4));
+  EXPECT_EQ(ReadFileBytes(dir.File("数据.dbf")), std::string("数据.dbf", 4));
+  EXPECT_FALSE(FileExists(dir.File("??.dbf")));
+  h = OpenFile(dir.File("数据/MT.DBF"), kOpenRead, &error);
+  ASSERT_NE(h, kNoHandle) << error;
+  EXPECT_EQ(CloseFile(h), 0);
+  // Characters without a Windows-1252 form are compared as they are.
+  EXPECT_FALSE(FileExists(dir.File("数据x.dbf")));
+  EXPECT_EQ(FindFiles(dir.File("数据"), "*.dbf", &error), std::vector<std::string>{"mt.dbf"});
+}
+
+// A file replaced by a rename is replaced where it lives: a symbolic link
+// (relative or absolute, alone or in a chain) stays a link, and the file it
+// names takes the new content.
+TEST(Names, ReplaceFileReplacesTheFileALinkNames) {
+  TempDir dir;
+  ASSERT_EQ(mkdir(dir.File("real").c_str(), 0755), 0);
+  ASSERT_EQ(mkdir(dir.File("sub").c_str(), 0755), 0);
+  WriteFileBytes(dir.File("real/mt.dbt"), "old");
+  ASSERT_EQ(symlink("real/mt.dbt", dir.File("link.dbt").c_str()), 0);
+  ASSERT_EQ(symlink("../link.dbt", dir.File("sub/chain.dbt").c_str()), 0);
+  ASSERT_EQ(symlink(dir.File("real/new.dbt").c_str(), dir.File("dangling.dbt").c_str()), 0);
+  auto is_link = [&](const std::string& name) {
+    struct stat st;
+    return lstat(dir.File(name).c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+  };
+
+  WriteFileBytes(dir.File("temp1"), "new");
+  EXPECT_EQ(ReplaceFile(dir.File("temp1"), dir.File("LINK.DBT")), 0);
+  EXPECT_TRUE(is_link("link.dbt"));
+  EXPECT_EQ(ReadFileBytes(dir.File("real/mt.dbt")), "new");
+  EXPECT_EQ(FlushDirectory(dir.File("link.dbt")), 0);
+
+  WriteFileBytes(dir.File("sub/temp2"), "newer");
+  EXPECT_EQ(ReplaceFile(dir.File("sub/temp2"), dir.File("sub/chain.dbt")), 0);
+  EXPECT_TRUE(is_link("sub/chain.dbt"));
+  EXPECT_TRUE(is_link("link.dbt"));
+  EXPECT_EQ(ReadFileBytes(dir.File("real/mt.dbt")), "newer");
+
+  WriteFileBytes(dir.File("temp3"), "made");
+  EXPECT_EQ(ReplaceFile(dir.File("temp3"), dir.File("dangling.dbt")), 0);
+  EXPECT_TRUE(is_link("dangling.dbt"));
+  EXPECT_EQ(ReadFileBytes(dir.File("real/new.dbt")), "made");
+
+  // A loop of links is no file to replace.
+  ASSERT_EQ(symlink("loop2", dir.File("loop1").c_str()), 0);
+  ASSERT_EQ(symlink("loop1", dir.File("loop2").c_str()), 0);
+  WriteFileBytes(dir.File("temp4"), "x");
+  EXPECT_EQ(ReplaceFile(dir.File("temp4"), dir.File("loop1")), kErrPathNotFound);
+  EXPECT_TRUE(is_link("loop1"));
+}
+
+// A link to a file on another file system: the new file is copied beside
+// the linked one and renamed into place; the temporary file goes.
+TEST(Names, ReplaceFileThroughALinkToAnotherFileSystem) {
+  TempDir dir;
+  struct stat here, shm;
+  if (stat(dir.Path().c_str(), &here) != 0 || stat("/dev/shm", &shm) != 0 ||
+      here.st_dev == shm.st_dev) {
+    GTEST_SKIP() << "no second file system at /dev/shm";
+  }
+  const std::string other = "/dev/shm/orvex_files_test_" + std::to_string(getpid());
+  ASSERT_EQ(mkdir(other.c_str(), 0755), 0);
+  WriteFileBytes(other + "/mt.dbt", "old");
+  ASSERT_EQ(symlink((other + "/mt.dbt").c_str(), dir.File("link.dbt").c_str()), 0);
+  WriteFileBytes(dir.File("temp"), "new content");
+  ASSERT_EQ(chmod(dir.File("temp").c_str(), 0640), 0);
+  EXPECT_EQ(ReplaceFile(dir.File("temp"), dir.File("link.dbt")), 0);
+  EXPECT_EQ(ReadFileBytes(dir.File("link.dbt")), "new content");
+  struct stat st;
+  EXPECT_EQ(lstat(dir.File("link.dbt").c_str(), &st), 0);
+  EXPECT_TRUE(S_ISLNK(st.st_mode));
+  EXPECT_EQ(stat((other + "/mt.dbt").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0640u);
+  EXPECT_FALSE(FileExists(dir.File("temp")));
+  int error = 0;
+  EXPECT_EQ(FindFiles(other, "*", &error), std::vector<std::string>{"mt.dbt"});
+  unlink((other + "/mt.dbt").c_str());
+  rmdir(other.c_str());
 }
 
 TEST(Files, ErrorsAreWin32Numbers) {

@@ -192,20 +192,29 @@ void WriteFileBytes(const std::string& path, const std::string& bytes) {
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
-std::vector<std::int32_t> PerlWalk(const std::string& mdx, const std::string& tag) {
+std::vector<PerlKey> PerlWalkKeys(const std::string& mdx, const std::string& tag) {
   static const char* const kPerlWalk = R"(
 use strict;
 use XBase::Index;
 my ($file, $tag) = @ARGV;
 my $index = XBase::Index->new($file, 'tag' => $tag) or die XBase::Index->errstr;
 $index->prepare_select or die $index->errstr;
-while (my ($key, $record) = $index->fetch) { print "$record\n"; }
+while (my ($key, $record) = $index->fetch) { print "$record " . unpack('H*', $key) . "\n"; }
 )";
   const ProcessResult r = RunProcess({"/usr/bin/perl", "-e", kPerlWalk, mdx, tag});
   EXPECT_EQ(r.exit_status, 0) << r.err;
-  std::vector<std::int32_t> records;
+  std::vector<PerlKey> keys;
   std::istringstream in(r.out);
-  for (std::int32_t n; in >> n;) records.push_back(n);
+  for (std::string line; std::getline(in, line);) {
+    const std::size_t blank = line.find(' ');
+    keys.push_back({line.substr(blank + 1), std::stoi(line.substr(0, blank))});
+  }
+  return keys;
+}
+
+std::vector<std::int32_t> PerlWalk(const std::string& mdx, const std::string& tag) {
+  std::vector<std::int32_t> records;
+  for (const PerlKey& key : PerlWalkKeys(mdx, tag)) records.push_back(key.record);
   return records;
 }
 

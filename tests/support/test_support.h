@@ -67,6 +67,12 @@ std::string BuildProgram(const std::string& relative_path);
 // Perl's XBase::Index (Debian libdbd-xbase-perl) walks it: an independent
 // reading of our index files. A failing Perl run fails the test.
 std::vector<std::int32_t> PerlWalk(const std::string& mdx, const std::string& tag);
+// The same walk with each key as Perl reads it (its bytes in hex).
+struct PerlKey {
+  std::string key;
+  std::int32_t record = 0;
+};
+std::vector<PerlKey> PerlWalkKeys(const std::string& mdx, const std::string& tag);
 
 // The shared folder beside the clone (holds testdata/).
 std::string SharedDir();

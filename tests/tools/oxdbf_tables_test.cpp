@@ -1,6 +1,7 @@
 // oxdbf on the bytes of tables: code pages chosen by the language-driver
 // byte and written by create, create's refusals, the value forms of append,
 // find's dates, and dump's export formats, damaged memos and short files.
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -357,6 +358,157 @@ TEST_F(OxdbfTablesTest, DamagedMemoAndShortFileWarnAndGoOn) {
   EXPECT_NE(r.err.find("shorter than its header says: 3 records in the header, 2 in the file"), std::string::npos)
       << r.err;
   EXPECT_EQ(r.out, "NAME\na\nb\n");
+}
+
+// create looks for every file it would write as opening does: in any letter
+// case, under the name as given (not with its extension swapped for .dbf),
+// and under the bytes of a name in any script.
+TEST_F(OxdbfTablesTest, CreateRefusesEveryExistingFileOfTheNameInAnyCase) {
+  const std::string films = dir_.File("films.dbf");
+  ASSERT_EQ(Run({"create", films, "title,C,10,0"}).exit_status, 0);
+  ASSERT_EQ(Run({"append", films, "title=precious"}).exit_status, 0);
+  const std::string kept = ReadFileBytes(films);
+  ProcessResult r = Run({"create", dir_.File("FILMS.dbf"), "other,N,2,0"});
+  EXPECT_EQ(r.exit_status, 5) << r.err;
+  EXPECT_NE(r.err.find("films.dbf (--force"), std::string::npos) << r.err;
+  EXPECT_EQ(ReadFileBytes(films), kept);
+  EXPECT_FALSE(std::filesystem::exists(dir_.File("FILMS.dbf")));
+  EXPECT_EQ(
+      Python("import sys, dbfread; print([dict(r) for r in dbfread.DBF(sys.argv[1])])", films).out,
+      "[{'TITLE': 'precious'}]\n");
+
+  const std::string tab = dir_.File("b.tab");
+  ASSERT_EQ(Run({"create", tab, "id,N,3,0"}).exit_status, 0);
+  ASSERT_EQ(Run({"append", tab, "id=5"}).exit_status, 0);
+  EXPECT_EQ(Run({"create", tab, "x,C,3,0"}).exit_status, 5);
+  EXPECT_EQ(Run({"create", dir_.File("B.TAB"), "x,C,3,0"}).exit_status, 5);
+  EXPECT_EQ(Run({"dump", tab, "--csv", "--lf"}).out, "ID\n5\n");
+
+  // Names outside Windows-1252: two tables, each under its own name.
+  const std::string table = dir_.File("表格.dbf"), data = dir_.File("数据.dbf");
+  r = Run({"create", table, "name,C,10,0"});
+  ASSERT_EQ(r.exit_status, 0) << r.err;
+  ASSERT_EQ(Run({"append", table, "name=Tabelle"}).exit_status, 0);
+  r = Run({"create", data, "other,N,3,0"});
+  ASSERT_EQ(r.exit_status, 0) << r.err;
+  EXPECT_EQ(Run({"create", table, "x,C,3,0"}).exit_status, 5);
+  EXPECT_FALSE(std::filesystem::exists(dir_.File("??.dbf")));
+  EXPECT_EQ(
+      Python("import sys, dbfread; print([dict(r) for r in dbfread.DBF(sys.argv[1])])", table).out,
+      "[{'NAME': 'Tabelle'}]\n");
+  EXPECT_EQ(Run({"dump", data, "--csv", "--lf"}).out, "OTHER\n");
+
+  // A memo file or production index left without its table would be taken
+  // by the new table for its own.
+  const std::string memo_table = dir_.File("m.dbf");
+  ASSERT_EQ(Run({"create", memo_table, "plot,M,10,0"}).exit_status, 0);
+  ASSERT_EQ(Run({"append", memo_table, "plot=old text"}).exit_status, 0);
+  const std::string memo = ReadFileBytes(dir_.File("m.dbt"));
+  std::filesystem::remove(memo_table);
+  r = Run({"create", dir_.File("M.DBF"), "plot,M,10,0"});
+  EXPECT_EQ(r.exit_status, 5);
+  EXPECT_NE(r.err.find("m.dbt"), std::string::npos) << r.err;
+  EXPECT_EQ(ReadFileBytes(dir_.File("m.dbt")), memo);
+  EXPECT_FALSE(std::filesystem::exists(dir_.File("M.DBF")));
+  WriteFileBytes(dir_.File("I.MDX"), "an index");
+  EXPECT_EQ(Run({"create", dir_.File("i.dbf"), "n,N,2,0"}).exit_status, 5);
+  EXPECT_FALSE(std::filesystem::exists(dir_.File("i.dbf")));
+}
+
+// A forced create leaves no file of the old table that the new one would
+// take for its own: the production index and the old memo file go.
+TEST_F(OxdbfTablesTest, ForcedCreateRemovesTheOldMemoAndIndex) {
+  const std::string t = dir_.File("films.dbf");
+  ASSERT_EQ(Run({"create", t, "title,C,20,0", "plot,M,10,0"}).exit_status, 0);
+  for (const std::string title : {"one", "two", "three"}) {
+    ASSERT_EQ(Run({"append", t, "title=" + title, "plot=about " + title}).exit_status, 0);
+  }
+  ProcessResult r = Run({"index", t, "TITLE", "TITLE"});
+  ASSERT_EQ(r.exit_status, 0) << r.err;
+  ASSERT_TRUE(std::filesystem::exists(dir_.File("films.mdx")));
+
+  r = Run({"create", dir_.File("Films.dbf"), "year,N,4,0", "--force"});
+  ASSERT_EQ(r.exit_status, 0) << r.err;
+  EXPECT_FALSE(std::filesystem::exists(dir_.File("films.mdx")));
+  EXPECT_FALSE(std::filesystem::exists(dir_.File("films.dbt")));
+  EXPECT_FALSE(std::filesystem::exists(dir_.File("Films.dbf")));  // the table kept its name
+  r = Run({"append", t, "year=1999"});
+  EXPECT_EQ(r.exit_status, 0) << r.err;
+  EXPECT_EQ(Run({"dump", t, "--csv", "--lf"}).out, "YEAR\n1999\n");
+  EXPECT_EQ(
+      Python("import sys, dbfread; print([dict(r) for r in dbfread.DBF(sys.argv[1])])", t).out,
+      "[{'YEAR': 1999}]\n");
+
+  // A new memo table replaces the memo file of the other kind too.
+  ASSERT_EQ(Run({"create", t, "plot,M,10,0", "--memo", "fpt"}).exit_status, 5);
+  ASSERT_EQ(Run({"create", t, "plot,M,10,0", "--force"}).exit_status, 0);
+  ASSERT_EQ(Run({"append", t, "plot=dbt text"}).exit_status, 0);
+  ASSERT_EQ(Run({"create", t, "plot,M,10,0", "--memo", "fpt", "--force"}).exit_status, 0);
+  EXPECT_FALSE(std::filesystem::exists(dir_.File("films.dbt")));
+  EXPECT_TRUE(std::filesystem::exists(dir_.File("films.fpt")));
+}
+
+// A folder whose name holds characters outside Windows-1252 works like any
+// other, and the memo file beside a long table name keeps that name.
+TEST_F(OxdbfTablesTest, NamesInAnyScriptReachTheFileSystemAsGiven) {
+  std::filesystem::create_directory(dir_.File("数据"));
+  const std::string t = dir_.File("数据/mt.dbf");
+  ProcessResult r = Run({"create", t, "name,C,10,0", "plot,M,10,0"});
+  ASSERT_EQ(r.exit_status, 0) << r.err;
+  r = Run({"append", dir_.File("数据/MT.DBF"), "name=Zeile", "plot=Text"});
+  ASSERT_EQ(r.exit_status, 0) << r.err;
+  EXPECT_EQ(Run({"dump", t, "--csv", "--lf"}).out, "NAME,PLOT\nZeile,Text\n");
+  EXPECT_TRUE(std::filesystem::exists(dir_.File("数据/mt.dbt")));
+
+  std::string long_name;
+  for (int i = 0; i < 30; ++i) long_name += "長";  // 90 bytes
+  const std::string l = dir_.File(long_name + ".dbf");
+  ASSERT_EQ(Run({"create", l, "plot,M,10,0"}).exit_status, 0);
+  EXPECT_TRUE(std::filesystem::exists(dir_.File(long_name + ".dbt")));
+  r = Run({"append", l, "plot=lang"});
+  ASSERT_EQ(r.exit_status, 0) << r.err;
+  EXPECT_EQ(Run({"dump", l, "--csv", "--lf"}).out, "PLOT\nlang\n");
+  r = Run({"info", l});
+  EXPECT_NE(r.out.find(long_name + ".dbf"), std::string::npos) << r.out;
+}
+
+// A file replaced by a rename is replaced where it lives: the links stay
+// links and the linked files hold the new content.
+TEST_F(OxdbfTablesTest, ReplacementsThroughSymlinksReplaceTheLinkedFiles) {
+  namespace fs = std::filesystem;
+  fs::create_directory(dir_.File("real"));
+  const std::string real = dir_.File("real/mt.dbf");
+  ASSERT_EQ(Run({"create", real, "name,C,4,0", "plot,M,10,0"}).exit_status, 0);
+  for (const std::string name : {"a", "b", "c"}) {
+    ASSERT_EQ(
+        Run({"append", real, "name=" + name, "plot=" + std::string(600, name[0])}).exit_status, 0);
+  }
+  ASSERT_EQ(Run({"replace", real, "2", "plot=second"}).exit_status, 0);  // leaves a dead memo
+  fs::create_symlink("real/mt.dbf", dir_.File("link.dbf"));
+  fs::create_symlink("real/mt.dbt", dir_.File("link.dbt"));
+  const auto before = fs::file_size(dir_.File("real/mt.dbt"));
+
+  ProcessResult r = Run({"pack-memo", dir_.File("link.dbf")});
+  ASSERT_EQ(r.exit_status, 0) << r.err;
+  EXPECT_TRUE(fs::is_symlink(dir_.File("link.dbt")));
+  EXPECT_TRUE(fs::is_symlink(dir_.File("link.dbf")));
+  EXPECT_EQ(fs::read_symlink(dir_.File("link.dbt")), "real/mt.dbt");
+  EXPECT_LT(fs::file_size(dir_.File("real/mt.dbt")), before);
+  const std::string expected =
+      "NAME,PLOT\na," + std::string(600, 'a') + "\nb,second\nc," + std::string(600, 'c') + "\n";
+  EXPECT_EQ(Run({"dump", real, "--csv", "--lf"}).out, expected);
+  EXPECT_EQ(
+      Python("import sys, dbfread; print([r['PLOT'][:6] for r in dbfread.DBF(sys.argv[1])])", real)
+          .out,
+      "['aaaaaa', 'second', 'cccccc']\n");
+
+  // A forced create through the links replaces the linked table and memo.
+  r = Run({"create", dir_.File("link.dbf"), "note,M,10,0", "--force"});
+  ASSERT_EQ(r.exit_status, 0) << r.err;
+  EXPECT_TRUE(fs::is_symlink(dir_.File("link.dbf")));
+  EXPECT_TRUE(fs::is_symlink(dir_.File("link.dbt")));
+  ASSERT_EQ(Run({"append", dir_.File("link.dbf"), "note=new"}).exit_status, 0);
+  EXPECT_EQ(Run({"dump", real, "--csv", "--lf"}).out, "NOTE\nnew\n");
 }
 
 }  // namespace

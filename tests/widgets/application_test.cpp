@@ -5,6 +5,7 @@
 #include <QFontInfo>
 #include <QTest>
 #include <QTimer>
+#include <vector>
 
 #include "common/errors.h"
 #include "platform/os/codepage.h"
@@ -107,6 +108,38 @@ TEST(Application, ExceptionsFromEventsReachTheHandlerAndTheLoopGoesOn) {
   app.OnException = &TApplication::ShowException;
 }
 
+// The main form is activated when Run shows it, whether or not a window
+// manager focuses it; the window system's activation that may follow is
+// the same one, and a later one after another window had the focus is new.
+TEST(Forms, MainFormIsActivatedWhenRunShowsIt) {
+  TApplication& app = test::GuiApp();
+  TForm form;
+  int activations = 0;
+  bool shown_when_activated = false;
+  form.OnActivate = [&] {
+    ++activations;
+    shown_when_activated = form.isVisible();
+  };
+  std::vector<int> seen;
+  QTimer::singleShot(0, &form, [&] {
+    seen.push_back(activations);
+    form.activateWindow();
+    EXPECT_TRUE(QTest::qWaitForWindowActive(&form));
+    seen.push_back(activations);
+    TForm other;
+    other.show();
+    other.activateWindow();
+    EXPECT_TRUE(QTest::qWaitForWindowActive(&other));
+    form.activateWindow();
+    EXPECT_TRUE(QTest::qWaitForWindowActive(&form));
+    seen.push_back(activations);
+    form.close();
+  });
+  EXPECT_EQ(app.Run(form), 0);
+  EXPECT_EQ(seen, (std::vector<int>{1, 1, 2}));
+  EXPECT_TRUE(shown_when_activated);
+}
+
 TEST(Forms, BuiltFromStoredProperties) {
   test::GuiApp();
   TForm form;
@@ -146,6 +179,9 @@ TEST(Forms, FontsAndColours) {
   EXPECT_EQ(QFontInfo(font).family(), MapFontFamily("MS Sans Serif")) << "the font is installed";
   EXPECT_EQ(MapFontFamily("MS Sans Serif"), "DejaVu Sans");
   EXPECT_EQ(MapFontFamily("Courier New"), "DejaVu Sans Mono");
+  EXPECT_EQ(MapFontFamily("Times New Roman"), "DejaVu Serif");
+  EXPECT_EQ(MapFontFamily("Arial"), "DejaVu Sans");
+  EXPECT_TRUE(QFontInfo(MakeFont("Courier New", -12)).fixedPitch());
   EXPECT_TRUE(MakeFont("System", 16).bold());
   const QFont cell = MakeFont("MS Sans Serif", 20);  // positive: the cell height
   EXPECT_NEAR(QFontMetrics(cell).height(), 20, 1);

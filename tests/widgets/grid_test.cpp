@@ -6,6 +6,8 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTest>
+#include <QWheelEvent>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -222,6 +224,58 @@ TEST(GridScroll, SelectionScrollsIntoView) {
   EXPECT_EQ(grid.TopRow(), 1);
 }
 
+// Going to the last of many rows costs what one screen costs: the work of
+// Ctrl+End, then Ctrl+Home, on 20,000 rows is that on 200 rows (before,
+// the view crept down one row at a time, measuring every row in between
+// each time).
+TEST(GridScroll, JumpingToTheEndCostsOneScreen) {
+  auto jump_work = [](int rows) {
+    TextGrid grid;
+    grid.SetRowCount(rows);
+    grid.SetRowHeight(rows - 3, 45);  // rows of their own height near the end
+    const std::uint64_t start = grid.MeasuredCells();
+    QTest::keyClick(&grid, Qt::Key_End, Qt::ControlModifier);
+    EXPECT_EQ(grid.Row(), rows - 1);
+    const QRect last = grid.CellRect(1, rows - 1);
+    EXPECT_FALSE(last.isEmpty());
+    EXPECT_LE(last.bottom(), grid.Surface()->height());
+    EXPECT_EQ(grid.TopRow(), grid.verticalScrollBar()->maximum()) << "the last screenful";
+    QTest::keyClick(&grid, Qt::Key_Home, Qt::ControlModifier);
+    EXPECT_EQ(grid.TopRow(), 1);
+    return grid.MeasuredCells() - start;
+  };
+  const std::uint64_t few = jump_work(200);
+  const std::uint64_t many = jump_work(20000);
+  EXPECT_GT(few, 0u);
+  EXPECT_LE(many, few + 10) << "few rows: " << few;
+}
+
+// The plain grid's wheel: three rows a notch, summed from parts of notches;
+// the horizontal wheel scrolls the columns.
+TEST(GridScroll, WheelScrollsRowsAndColumns) {
+  TextGrid grid;
+  grid.SetColCount(20);
+  grid.SetRowCount(50);
+  auto wheel = [&](QPoint angle) {
+    QWheelEvent event(QPointF(10, 10), grid.mapToGlobal(QPointF(10, 10)), QPoint(), angle,
+                      Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(grid.Surface(), &event);
+  };
+  wheel(QPoint(0, -120));
+  EXPECT_EQ(grid.TopRow(), 4);
+  wheel(QPoint(0, -40));
+  wheel(QPoint(0, -40));
+  EXPECT_EQ(grid.TopRow(), 4);
+  wheel(QPoint(0, -40));
+  EXPECT_EQ(grid.TopRow(), 7);
+  wheel(QPoint(-240, 0));
+  EXPECT_EQ(grid.LeftCol(), 3);
+  wheel(QPoint(120, 0));
+  EXPECT_EQ(grid.LeftCol(), 2);
+  EXPECT_EQ(grid.Row(), 1) << "the selection stays";
+  EXPECT_EQ(grid.Col(), 1);
+}
+
 TEST(GridMouse, DraggingAColumnEdgeSizesIt) {
   TextGrid grid;
   const QRect title = grid.CellRect(2, 0);
@@ -237,6 +291,22 @@ TEST(GridMouse, DraggingAColumnEdgeSizesIt) {
   EXPECT_EQ(grid.ColWidth(2), 85);
   EXPECT_EQ(grid.log.back(), "widths");
   EXPECT_EQ(grid.last_finished, GridState::kColSizing);
+
+  // Pressed off the exact edge (inside the sizing area), the width follows
+  // the distance dragged; a click without dragging changes nothing.
+  grid.log.clear();
+  const QRect sized = grid.CellRect(2, 0);
+  const QPoint near(sized.right() - 1, sized.center().y());
+  ASSERT_TRUE(grid.IsSizingArea(near));
+  QTest::mouseClick(grid.Surface(), Qt::LeftButton, {}, near);
+  EXPECT_EQ(grid.ColWidth(2), 85);
+  EXPECT_TRUE(grid.log.empty()) << "no width changed";
+  QTest::mousePress(grid.Surface(), Qt::LeftButton, {}, near);
+  QMouseEvent back(QEvent::MouseMove, QPointF(near - QPoint(10, 0)), QPointF(), Qt::LeftButton,
+                   Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(grid.Surface(), &back);
+  QTest::mouseRelease(grid.Surface(), Qt::LeftButton, {}, near - QPoint(10, 0));
+  EXPECT_EQ(grid.ColWidth(2), 75);
 }
 
 TEST(GridMouse, DraggingATitleMovesTheColumn) {
@@ -279,6 +349,9 @@ TEST(GridEditor, ShowTypeAndCancel) {
   EXPECT_EQ(grid.edited, "2,3") << "Esc puts the first text back";
   EXPECT_TRUE(grid.hasFocus());
 
+  QTest::keyClick(&grid, Qt::Key_X, Qt::AltModifier);  // a shortcut, not typing
+  EXPECT_FALSE(grid.EditorMode());
+  EXPECT_EQ(grid.edited, "2,3");
   QTest::keyClicks(&grid, "7");  // typing over a cell starts the editor
   ASSERT_TRUE(grid.EditorMode());
   EXPECT_EQ(grid.InplaceEditor()->text(), "7");

@@ -3,6 +3,8 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <climits>
+
 namespace orvex::os {
 
 namespace {
@@ -11,6 +13,15 @@ bool g_armed = false;
 FaultPlan g_plan;
 long g_calls = 0;
 std::int64_t g_free_space_limit = -1;
+std::vector<FileCall>* g_log = nullptr;
+
+// The path `handle` was opened on, as the kernel knows it.
+std::string PathOfHandle(int handle) {
+  char path[PATH_MAX];
+  const std::string link = "/proc/self/fd/" + std::to_string(handle);
+  const ssize_t n = readlink(link.c_str(), path, sizeof path);
+  return n > 0 ? std::string(path, static_cast<std::size_t>(n)) : std::string();
+}
 
 }  // namespace
 
@@ -31,8 +42,14 @@ std::int64_t FreeSpaceLimit() { return g_free_space_limit; }
 
 long FaultCallsSeen() { return g_armed ? g_calls : 0; }
 
-int FaultCheck(FaultOp op, bool* partial) {
+void RecordFileCalls(std::vector<FileCall>* log) { g_log = log; }
+
+int FaultCheck(FaultOp op, bool* partial, int handle, const char* name) {
   *partial = false;
+  if (g_log != nullptr) {
+    g_log->push_back(
+        {op, handle >= 0, handle >= 0 ? PathOfHandle(handle) : std::string(name ? name : "")});
+  }
   if (!g_armed || (g_plan.ops & op) == 0) return 0;
   const long n = ++g_calls;
   if (g_plan.fail_at == 0 || n < g_plan.fail_at || (n > g_plan.fail_at && !g_plan.sticky)) return 0;

@@ -22,6 +22,8 @@
 
 #include <cerrno>
 #include <cstdint>
+#include <string>
+#include <vector>
 
 namespace orvex::os {
 
@@ -54,8 +56,8 @@ struct FaultPlan {
   long fail_at = 0;             // the counted call (1-based) that fails; 0 = none
   FaultAction action = FaultAction::kError;
   int error = ENOSPC;
-  bool sticky = false;          // every counted call after fail_at fails too
-                                // (a disk that stays full)
+  bool sticky = false;  // every counted call after fail_at fails too
+                        // (a disk that stays full)
 };
 
 // Starts counting the plan's calls from 0 and arms its fault.
@@ -71,10 +73,26 @@ void LimitFreeSpace(std::int64_t bytes);
 // The limit set, or -1.
 std::int64_t FreeSpaceLimit();
 
-// Called by the file layer at the start of each call of kind `op`. Returns 0
-// to go on, or the errno the call must fail with; sets *partial when a write
-// must store half of its bytes (or a read return half) first. Ends the
-// process for kExit and kKill.
-int FaultCheck(FaultOp op, bool* partial);
+// One call of the file layer as a recording saw it: its kind and the file it
+// concerned, the name given for calls on a name and the path the handle was
+// opened on (from /proc/self/fd) for calls on a handle. A flush on a handle
+// flushes the file's bytes; one on a name (FlushDirectory) its folder entry.
+struct FileCall {
+  FaultOp op;
+  bool on_handle;
+  std::string file;
+};
+
+// Appends every following call of the file layer, in order, to *log (counted
+// or not, armed or not), so that a test can check the order of writes and
+// flushes across files; nullptr stops the recording.
+void RecordFileCalls(std::vector<FileCall>* log);
+
+// Called by the file layer at the start of each call of kind `op` on `handle`
+// (or, for calls on a name, with handle -1 and the `name`). Returns 0 to go
+// on, or the errno the call must fail with; sets *partial when a write must
+// store half of its bytes (or a read return half) first. Ends the process for
+// kExit and kKill.
+int FaultCheck(FaultOp op, bool* partial, int handle, const char* name = nullptr);
 
 }  // namespace orvex::os

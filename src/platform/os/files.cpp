@@ -51,10 +51,11 @@ std::map<int, HandleInfo> g_handles;
 
 int LastError() { return ErrnoToWin32(errno); }
 
-// The Win32 error an armed test fault gives a call of kind `op`, or 0.
-int InjectedFault(FaultOp op) {
+// The Win32 error an armed test fault gives a call of kind `op` on `handle`
+// (or on the file `name`), or 0.
+int InjectedFault(FaultOp op, Handle handle, const char* name = nullptr) {
   bool partial = false;
-  return ErrnoToWin32(FaultCheck(op, &partial));
+  return ErrnoToWin32(FaultCheck(op, &partial, handle, name));
 }
 
 // The access a handle was opened with; descriptors this layer did not open
@@ -81,24 +82,29 @@ std::string Join(const std::string& dir, const std::string& name) {
   return dir + "/" + name;
 }
 
-bool IsAscii(const std::string& text) {
-  return std::all_of(text.begin(), text.end(),
-                     [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-}
-
-// The library's (Windows-1252) view of a directory entry: UTF-8 names that
-// Windows-1252 can hold are converted, other names stay as they are.
-std::string LibraryName(const std::string& entry) {
-  if (IsAscii(entry) || !IsValidUtf8(entry)) return entry;
-  std::string ansi = Utf8ToAnsi(entry);
-  return AnsiToUtf8(ansi) == entry ? ansi : entry;
-}
-
-// The on-disk name of a new component: library text is Windows-1252, the file
-// system's names are UTF-8. Names that are already UTF-8 stay as given.
-std::string DiskName(const std::string& component) {
-  if (IsAscii(component) || IsValidUtf8(component)) return component;
-  return AnsiToUtf8(component);
+// The form in which two names compare case-insensitively. A name that is not
+// UTF-8 is taken as Windows-1252 (library text) and read as UTF-8 first, so
+// that such a name still finds the file its UTF-8 form names. Each character
+// that Windows-1252 holds is upper-cased by its rules; other characters are
+// kept as they are.
+std::string NameKey(const std::string& name) {
+  const std::string utf8 = IsValidUtf8(name) ? name : AnsiToUtf8(name);
+  std::string key;
+  key.reserve(utf8.size());
+  std::size_t pos = 0;
+  while (pos < utf8.size()) {
+    const auto lead = static_cast<unsigned char>(utf8[pos]);
+    const std::size_t length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+    const std::string character = utf8.substr(pos, length);
+    pos += length;
+    const std::string ansi = length == 1 ? character : Utf8ToAnsi(character);
+    if (ansi.size() == 1 && (ansi != "?" || character == "?")) {
+      key += AnsiToUtf8(CharUpperString(ansi));
+    } else {
+      key += character;
+    }
+  }
+  return key;
 }
 
 // The entry of `dir` that equals `component` case-insensitively (the first in
@@ -106,12 +112,12 @@ std::string DiskName(const std::string& component) {
 std::string FindEntry(const std::string& dir, const std::string& component) {
   DIR* d = opendir(dir.empty() ? "." : dir.c_str());
   if (d == nullptr) return {};
-  const std::string wanted = CharUpperString(component);
+  const std::string wanted = NameKey(component);
   std::string best;
   while (dirent* e = readdir(d)) {
     const std::string entry = e->d_name;
     if (entry == "." || entry == "..") continue;
-    if (CharUpperString(LibraryName(entry)) != wanted && CharUpperString(entry) != wanted) continue;
+    if (NameKey(entry) != wanted) continue;
     if (best.empty() || entry < best) best = entry;
   }
   closedir(d);
@@ -123,6 +129,31 @@ std::string ParentOf(const std::string& path) {
   if (slash == std::string::npos) return ".";
   if (slash == 0) return "/";
   return path.substr(0, slash);
+}
+
+// The file that a replacement of `path` must land on: `path` itself, or,
+// while it is a symbolic link, the name the link holds (taken from the
+// link's directory when relative). Renaming onto that name replaces the
+// linked file and leaves every link a link; a dangling link's file is made
+// where the link points. False (ELOOP) for a chain of more than 40 links.
+bool LinkedFile(std::string path, std::string* file) {
+  for (int links = 0; links <= 40; ++links) {
+    struct stat st;
+    if (lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) {
+      *file = path;
+      return true;
+    }
+    std::vector<char> text(static_cast<std::size_t>(st.st_size) + 256);
+    const ssize_t n = readlink(path.c_str(), text.data(), text.size());
+    if (n < 0 || static_cast<std::size_t>(n) >= text.size()) {
+      errno = n < 0 ? errno : ENAMETOOLONG;
+      return false;
+    }
+    const std::string target(text.data(), static_cast<std::size_t>(n));
+    path = !target.empty() && target[0] == '/' ? target : Join(ParentOf(path), target);
+  }
+  errno = ELOOP;
+  return false;
 }
 
 // ENOENT means 2 when the directory exists and 3 when it does not.
@@ -220,7 +251,7 @@ int ReadLoop(Handle h, const std::int64_t* offset, void* buffer, std::size_t cou
   if (h < 0) return kErrInvalidHandle;
   if (AccessOf(h) == 1) return kErrAccessDenied;
   bool partial = false;
-  if (const int fault = FaultCheck(kFaultRead, &partial); fault != 0) {
+  if (const int fault = FaultCheck(kFaultRead, &partial, h); fault != 0) {
     if (!partial) return ErrnoToWin32(fault);
     count /= 2;  // a short read without an error
   }
@@ -243,7 +274,7 @@ int WriteLoop(Handle h, const std::int64_t* offset, const void* buffer, std::siz
   if (h < 0) return kErrInvalidHandle;
   if (AccessOf(h) == 0) return kErrAccessDenied;
   bool partial = false;
-  const int fault = FaultCheck(kFaultWrite, &partial);
+  const int fault = FaultCheck(kFaultWrite, &partial, h);
   if (fault != 0 && !partial) return ErrnoToWin32(fault);
   if (partial) count /= 2;  // half of the bytes reach the file, then the fault
   const char* in = static_cast<const char*>(buffer);
@@ -260,6 +291,56 @@ int WriteLoop(Handle h, const std::int64_t* offset, const void* buffer, std::siz
     done += static_cast<std::size_t>(n);
   }
   return fault != 0 ? ErrnoToWin32(fault) : 0;
+}
+
+// Copies the file `from` into the open descriptor `to`; 0 or an errno.
+int CopyInto(const std::string& from, int to) {
+  const int in = open(from.c_str(), O_RDONLY | O_CLOEXEC);
+  if (in < 0) return errno;
+  char buffer[64 * 1024];
+  int err = 0;
+  for (;;) {
+    const ssize_t n = read(in, buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      err = n < 0 ? errno : 0;
+      break;
+    }
+    for (ssize_t done = 0; done < n && err == 0;) {
+      const ssize_t w = write(to, buffer + done, static_cast<std::size_t>(n - done));
+      if (w < 0 && errno == EINTR) continue;
+      if (w <= 0) err = w < 0 ? errno : ENOSPC;
+      done += w > 0 ? w : 0;
+    }
+    if (err != 0) break;
+  }
+  close(in);
+  return err;
+}
+
+// ReplaceFile where `source` and `target` lie on different file systems (a
+// link to another disk): the source is copied beside the target under a
+// temporary name, written to the medium and renamed over the target in one
+// step, so that the target is the old file or the new one at any moment;
+// then the source goes. Returns 0 or a Win32 error; the target is untouched
+// on failure.
+int MoveAcrossFileSystems(const std::string& source, const std::string& target) {
+  struct stat st;
+  if (stat(source.c_str(), &st) != 0) return OpenError(errno, source);
+  std::string temp = ParentOf(target) + "/OXRXXXXXX.TMP";
+  const int fd = mkstemps(temp.data(), 4);
+  if (fd < 0) return OpenError(errno, target);
+  int err = CopyInto(source, fd);
+  if (err == 0 && fchmod(fd, st.st_mode & 07777) != 0) err = errno;
+  if (err == 0 && fsync(fd) != 0) err = errno;
+  if (close(fd) != 0 && err == 0) err = errno;
+  if (err == 0 && rename(temp.c_str(), target.c_str()) != 0) err = errno;
+  if (err != 0) {
+    unlink(temp.c_str());
+    return ErrnoToWin32(err);
+  }
+  unlink(source.c_str());
+  return 0;
 }
 
 // A range a handle may lock: not empty, no wrap-around, below the sentinel.
@@ -361,7 +442,7 @@ std::string ResolvePath(const std::string& name) {
         continue;
       }
     }
-    done = Join(done, existing ? component : DiskName(component));
+    done = Join(done, component);
   }
   if (path.back() == '/' && !done.empty() && done.back() != '/') done += '/';
   return done;
@@ -372,7 +453,7 @@ Handle OpenFile(const std::string& name, int mode, int* error) {
 }
 
 Handle CreateFile(const std::string& name, int mode, int* error) {
-  if (const int fault = InjectedFault(kFaultCreate); fault != 0) {
+  if (const int fault = InjectedFault(kFaultCreate, kNoHandle, name.c_str()); fault != 0) {
     if (error != nullptr) *error = fault;
     return kNoHandle;
   }
@@ -456,20 +537,22 @@ std::int64_t FileSize(Handle h, int* error) {
 int Truncate(Handle h, std::int64_t size) {
   if (h < 0) return kErrInvalidHandle;
   if (AccessOf(h) == 0) return kErrAccessDenied;
-  if (const int fault = InjectedFault(kFaultTruncate); fault != 0) return fault;
+  if (const int fault = InjectedFault(kFaultTruncate, h); fault != 0) return fault;
   return ftruncate(h, static_cast<off_t>(size)) == 0 ? 0 : LastError();
 }
 
 int FlushFileBuffers(Handle h) {
   if (h < 0) return kErrInvalidHandle;
   if (AccessOf(h) == 0) return kErrAccessDenied;
-  if (const int fault = InjectedFault(kFaultFlush); fault != 0) return fault;
+  if (const int fault = InjectedFault(kFaultFlush, h); fault != 0) return fault;
   return fsync(h) == 0 ? 0 : LastError();
 }
 
 int FlushDirectory(const std::string& name) {
-  if (const int fault = InjectedFault(kFaultFlush); fault != 0) return fault;
-  const int fd = open(ParentOf(ResolvePath(name)).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (const int fault = InjectedFault(kFaultFlush, kNoHandle, name.c_str()); fault != 0) return fault;
+  std::string file;
+  if (!LinkedFile(ResolvePath(name), &file)) return LastError();
+  const int fd = open(ParentOf(file).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) return LastError();
   const int result = fsync(fd) == 0 ? 0 : LastError();
   close(fd);
@@ -511,7 +594,7 @@ int UnlockFile(Handle h, std::uint64_t offset, std::uint64_t length) {
 int DeleteFile(const std::string& name) {
   const std::string path = ResolvePath(name);
   if (HeldElsewhere(path)) return kErrSharingViolation;
-  if (const int fault = InjectedFault(kFaultDelete); fault != 0) return fault;
+  if (const int fault = InjectedFault(kFaultDelete, kNoHandle, name.c_str()); fault != 0) return fault;
   return unlink(path.c_str()) == 0 ? 0 : OpenError(errno, path);
 }
 
@@ -525,12 +608,11 @@ int RenameFile(const std::string& from, const std::string& to) {
     const std::size_t slash = given.find_last_of('/');
     const std::string last = slash == std::string::npos ? given : given.substr(slash + 1);
     const std::size_t target_slash = target.find_last_of('/');
-    target = (target_slash == std::string::npos ? "" : target.substr(0, target_slash + 1)) +
-             DiskName(last);
+    target = (target_slash == std::string::npos ? "" : target.substr(0, target_slash + 1)) + last;
     if (target == source) return 0;
   }
   if (HeldElsewhere(source)) return kErrSharingViolation;
-  if (const int fault = InjectedFault(kFaultRename); fault != 0) return fault;
+  if (const int fault = InjectedFault(kFaultRename, kNoHandle, from.c_str()); fault != 0) return fault;
   if (renameat2(AT_FDCWD, source.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) == 0)
     return 0;
   if (errno == EINVAL) {  // file system without RENAME_NOREPLACE
@@ -543,10 +625,12 @@ int RenameFile(const std::string& from, const std::string& to) {
 
 int ReplaceFile(const std::string& from, const std::string& to) {
   const std::string source = ResolvePath(from);
-  const std::string target = ResolvePath(to);
+  std::string target;
+  if (!LinkedFile(ResolvePath(to), &target)) return LastError();
   if (HeldElsewhere(source) || HeldElsewhere(target)) return kErrSharingViolation;
-  if (const int fault = InjectedFault(kFaultRename); fault != 0) return fault;
+  if (const int fault = InjectedFault(kFaultRename, kNoHandle, from.c_str()); fault != 0) return fault;
   if (rename(source.c_str(), target.c_str()) == 0) return 0;
+  if (errno == EXDEV) return MoveAcrossFileSystems(source, target);
   return OpenError(errno, errno == ENOENT && Exists(source) ? target : source);
 }
 
@@ -575,8 +659,7 @@ std::vector<std::string> FindFiles(const std::string& directory, const std::stri
     const std::string entry = e->d_name;
     struct stat st;
     if (stat(Join(dir, entry).c_str(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
-    const std::string name = LibraryName(entry);
-    if (WildcardMatch(name, pattern)) names.push_back(name);
+    if (WildcardMatch(NameKey(entry), NameKey(pattern))) names.push_back(entry);
   }
   closedir(d);
   std::sort(names.begin(), names.end());

@@ -13,10 +13,12 @@
 //
 // Names: when a path does not exist exactly as given, each component is looked
 // up case-insensitively (MOVIE_R.DBF finds movie_r.dbf). Both '/' and '\\'
-// separate directories. New files are created with the name as given.
-// Names are library text (Windows-1252); on disk, non-ASCII names are UTF-8:
-// lookups match either form and new names are written in UTF-8 (names that
-// already are valid UTF-8 pass unchanged).
+// separate directories. A name is not table text: it reaches the system as
+// the bytes the caller gave (UTF-8 here), and new files are created under
+// exactly those bytes. The case-insensitive lookup upper-cases the characters
+// Windows-1252 holds and compares the others as they are; a name that is not
+// UTF-8 is read as Windows-1252 there, so library text still finds the file
+// its UTF-8 form names.
 //
 // Tests can make chosen calls fail (fault_injection.h).
 //
@@ -125,7 +127,8 @@ int Truncate(Handle h, std::int64_t size);
 int FlushFileBuffers(Handle h);
 
 // Writes the directory entry changes (creations, renames, deletions) of the
-// directory that holds `name` to the medium, so that a rename that must
+// directory that holds `name` (the linked file's, when `name` is a symbolic
+// link, as ReplaceFile replaces) to the medium, so that a rename that must
 // survive a power loss does. Returns 0 or a Win32 error.
 int FlushDirectory(const std::string& name);
 
@@ -146,15 +149,21 @@ int RenameFile(const std::string& from, const std::string& to);
 // Renames `from` to `to`, replacing an existing `to` in one atomic step (a
 // program killed at any moment leaves either the old or the new file under
 // that name; MoveFileEx with MOVEFILE_REPLACE_EXISTING). 32 while either file
-// is open through this layer. Returns 0 or a Win32 error.
+// is open through this layer. A file is replaced where it really lives: when
+// `to` is a symbolic link (or a chain of them), the file it names is replaced
+// and the link stays a link (3 for a chain of more than 40 links). When that
+// file lies on another file system than `from`, `from` is copied beside it
+// and renamed into place, as atomic as on one file system. Returns 0 or a
+// Win32 error.
 int ReplaceFile(const std::string& from, const std::string& to);
 
 // True when a regular file of that name exists (case-insensitively resolved).
 bool FileExists(const std::string& name);
 
-// Names (without directory) of the regular files in `directory` whose names
-// match the DOS wildcard `pattern` ('*' and '?', case-insensitive, "*.*"
-// matches names without a dot too). *error gets 0, or 3 when the directory
+// Names (without directory, as they are on disk) of the regular files in
+// `directory` whose names match the DOS wildcard `pattern` ('*' and '?',
+// case-insensitive as the lookup of names is, "*.*" matches names without a
+// dot too). *error gets 0, or 3 when the directory
 // cannot be read.
 // The DOS wildcard match used by FindFiles.
 bool WildcardMatch(const std::string& name, const std::string& pattern);

@@ -4,6 +4,7 @@
 
 #include "platform/os/system.h"
 #include "platform/widgets/dialogs.h"
+#include "platform/widgets/forms.h"
 #include "platform/widgets/qt_text.h"
 
 namespace orvex::ui {
@@ -83,6 +84,7 @@ int TApplication::Run(QWidget& main_form) {
   CloseWatch watch(*this, main_form);
   main_form.installEventFilter(&watch);
   main_form.show();
+  if (auto* form = dynamic_cast<TForm*>(&main_form)) form->ShownAsMainWindow();
   const int code = QApplication::exec();
   main_form.removeEventFilter(&watch);
   return code;

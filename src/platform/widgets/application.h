@@ -28,8 +28,9 @@ class TApplication {
   TApplication(const TApplication&) = delete;
   TApplication& operator=(const TApplication&) = delete;
 
-  // Shows the main form and runs the message loop until the main form is
-  // closed or Terminate is called. Returns the loop's exit code.
+  // Shows the main form (a TForm gets its first activation then, see
+  // TForm) and runs the message loop until the main form is closed or
+  // Terminate is called. Returns the loop's exit code.
   int Run(QWidget& main_form);
 
   // Ends the message loop at the next opportunity.

@@ -2,6 +2,7 @@
 // in-place editor are in grid_input.cpp.
 #include "platform/widgets/custom_grid.h"
 
+#include <QEvent>
 #include <QLineEdit>
 #include <QPainter>
 #include <QScrollBar>
@@ -127,23 +128,33 @@ int TCustomGrid::HorzGap() const {
   return options_ & (goFixedHorzLine | goHorzLine) ? line_width_ : 0;
 }
 
-int TCustomGrid::ColAdvance(int col) const { return ColWidth(col) + VertGap(); }
-int TCustomGrid::RowAdvance(int row) const { return RowHeight(row) + HorzGap(); }
+int TCustomGrid::ColAdvance(int col) const {
+  ++measured_cells_;
+  return ColWidth(col) + VertGap();
+}
+
+int TCustomGrid::RowAdvance(int row) const {
+  ++measured_cells_;
+  return RowHeight(row) + HorzGap();
+}
 
 int TCustomGrid::ColLeft(int col) const {
   if (col < 0 || col >= ColCount() || (col >= fixed_cols_ && col < left_col_)) return -1;
   int x = 0;
   for (int c = 0; c < std::min(col, fixed_cols_); ++c) x += ColAdvance(c);
-  for (int c = left_col_; c < col; ++c) x += ColAdvance(c);
-  return x < viewport()->width() ? x : -1;
+  // Stops at the screen's edge: a column far to the right costs no more.
+  const int width = viewport()->width();
+  for (int c = left_col_; c < col && x < width; ++c) x += ColAdvance(c);
+  return x < width ? x : -1;
 }
 
 int TCustomGrid::RowTop(int row) const {
   if (row < 0 || row >= RowCount() || (row >= fixed_rows_ && row < top_row_)) return -1;
   int y = 0;
   for (int r = 0; r < std::min(row, fixed_rows_); ++r) y += RowAdvance(r);
-  for (int r = top_row_; r < row; ++r) y += RowAdvance(r);
-  return y < viewport()->height() ? y : -1;
+  const int height = viewport()->height();
+  for (int r = top_row_; r < row && y < height; ++r) y += RowAdvance(r);
+  return y < height ? y : -1;
 }
 
 int TCustomGrid::LastLeftCol() const {
@@ -267,25 +278,37 @@ void TCustomGrid::SetTopRow(int row) {
   TopLeftChanged();
 }
 
+namespace {
+
+// The first scrollable cell to show (LeftCol or TopRow) so that `cell`,
+// `size` pixels large, is wholly in `room`: `cell` itself when it lies
+// before `first`; otherwise the smallest start from `first` on from which
+// it fits (`cell` itself when it is larger than the room). The room is
+// walked once from `cell` back, never further than one screen reaches, so a
+// jump across a million rows costs what one screenful costs.
+template <typename Advance>
+int FirstToShow(int cell, int first, int fixed, int room, int size, Advance advance) {
+  if (cell < fixed) return first;
+  if (cell <= first) return cell;
+  int start = cell;
+  int used = size;
+  while (start > first && used + advance(start - 1) <= room) used += advance(--start);
+  return start;
+}
+
+}  // namespace
+
 void TCustomGrid::ScrollIntoView(int col, int row) {
   const int left = left_col_;
   const int top = top_row_;
-  auto col_fits = [this](int c) {
-    const int x = ColLeft(c);
-    return x >= 0 && x + ColWidth(c) <= viewport()->width();
-  };
-  auto row_fits = [this](int r) {
-    const int y = RowTop(r);
-    return y >= 0 && y + RowHeight(r) <= viewport()->height();
-  };
-  if (col >= fixed_cols_) {
-    left_col_ = std::min(left_col_, col);
-    while (left_col_ < col && !col_fits(col)) ++left_col_;
-  }
-  if (row >= fixed_rows_) {
-    top_row_ = std::min(top_row_, row);
-    while (top_row_ < row && !row_fits(row)) ++top_row_;
-  }
+  int room_x = viewport()->width();
+  for (int c = 0; c < fixed_cols_; ++c) room_x -= ColAdvance(c);
+  int room_y = viewport()->height();
+  for (int r = 0; r < fixed_rows_; ++r) room_y -= RowAdvance(r);
+  left_col_ = FirstToShow(col, left_col_, fixed_cols_, room_x, ColWidth(col),
+                          [this](int c) { return ColAdvance(c); });
+  top_row_ = FirstToShow(row, top_row_, fixed_rows_, room_y, RowHeight(row),
+                         [this](int r) { return RowAdvance(r); });
   Changed();
   if (left != left_col_ || top != top_row_) TopLeftChanged();
 }
@@ -371,6 +394,22 @@ void TCustomGrid::VScrollReleased() {
 
 void TCustomGrid::resizeEvent(QResizeEvent* event) {
   QAbstractScrollArea::resizeEvent(event);
+  ViewportSized();
+}
+
+bool TCustomGrid::event(QEvent* event) {
+  const bool handled = QAbstractScrollArea::event(event);
+  // A scroll bar that comes or goes resizes the viewport in the scroll
+  // area's layout pass, which does not always tell the viewport: the
+  // rows that fit are counted again here.
+  if (event->type() == QEvent::LayoutRequest && viewport()->size() != laid_out_size_) {
+    ViewportSized();
+  }
+  return handled;
+}
+
+void TCustomGrid::ViewportSized() {
+  laid_out_size_ = viewport()->size();
   Changed();
   Guarded([&] { ClientResized(); });
 }

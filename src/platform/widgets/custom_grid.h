@@ -17,13 +17,19 @@
 // it into view. With goRowSelect the whole current row counts as selected.
 //
 // By mouse, with goColSizing, the right edge of a column in a fixed row can be
-// dragged (GridLineWidth + 2 pixels either side; scrollable columns only);
+// dragged (GridLineWidth + 2 pixels either side; scrollable columns only):
+// the column grows or shrinks by the distance dragged, and ColWidthsChanged
+// follows when its width changed;
 // with goColMoving a press on
 // a fixed-row cell of a scrollable column, dragged further than the system's
 // drag distance, moves that column to where it is released.
 //
+// The wheel: vertical notches go to MouseWheel, horizontal ones scroll the
+// columns by one per notch.
+//
 // Editing (goEditing): an in-place QLineEdit over the selected cell, shown by
-// F2, Enter, a printable key, or a click on the selected cell; always shown
+// F2, Enter, a printable key (not with Ctrl or Alt), or a click on the
+// selected cell; always shown
 // with goAlwaysShowEditor. Its text comes from GetEditText and every change
 // the user makes goes to SetEditText. Esc puts back the text the editor
 // started with and hides it (unless goAlwaysShowEditor).
@@ -41,7 +47,9 @@
 #include <QAbstractScrollArea>
 #include <QColor>
 #include <QPainter>
+#include <QPoint>
 #include <QString>
+#include <cstdint>
 #include <vector>
 
 class QLineEdit;
@@ -145,6 +153,10 @@ class TCustomGrid : public QAbstractScrollArea {
   // Whether a press at this viewport point would start column sizing.
   bool IsSizingArea(const QPoint& point) const;
   GridState State() const { return state_; }
+  // How many times the layout has taken a cell's size (with its line) since
+  // the grid was made: the work of moving, scrolling and painting, which
+  // depends on what is on screen, not on how many rows the grid holds.
+  std::uint64_t MeasuredCells() const { return measured_cells_; }
 
   void InvalidateCell(int col, int row);
   void InvalidateRow(int row);
@@ -219,6 +231,7 @@ class TCustomGrid : public QAbstractScrollArea {
   void mouseDoubleClickEvent(QMouseEvent* event) override;
   void wheelEvent(QWheelEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
+  bool event(QEvent* event) override;
   void focusInEvent(QFocusEvent* event) override;
   void focusOutEvent(QFocusEvent* event) override;
   void scrollContentsBy(int dx, int dy) override;
@@ -238,7 +251,8 @@ class TCustomGrid : public QAbstractScrollArea {
   int LastLeftCol() const;  // the largest LeftCol that still fills the view
   int LastTopRow() const;
   void UpdateScrollBars();
-  void Changed();  // layout changed: clamp, scroll bars, editor, repaint
+  void Changed();        // layout changed: clamp, scroll bars, editor, repaint
+  void ViewportSized();  // the viewport has a new size: Changed, ClientResized
   void ScrollIntoView(int col, int row);
   void PlaceEditor();
   void VScrollAction(int action);
@@ -263,6 +277,8 @@ class TCustomGrid : public QAbstractScrollArea {
   int left_col_ = 1;
   int top_row_ = 1;
   bool syncing_bars_ = false;
+  mutable std::uint64_t measured_cells_ = 0;
+  QSize laid_out_size_;  // the viewport's size at the last ViewportSized
 
   // Mouse gestures.
   GridState state_ = GridState::kNormal;
@@ -270,6 +286,8 @@ class TCustomGrid : public QAbstractScrollArea {
   int gesture_origin_ = 0;  // sizing: the column's left edge; moving: press x
   bool move_dragged_ = false;
   int move_target_ = -1;
+  int sizing_start_width_ = 0;
+  QPoint wheel_rest_;  // wheel turns short of a whole notch
 
   // External vertical bar: the last values set, in Qt's terms.
   bool external_vscroll_ = false;

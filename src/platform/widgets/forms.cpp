@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QEvent>
 #include <QFontDatabase>
+#include <QFontInfo>
 #include <QFontMetrics>
 #include <QPalette>
 #include <array>
@@ -28,24 +29,68 @@ QColor ButtonFaceColor() { return QApplication::palette().color(QPalette::Button
 QColor HighlightColor() { return QApplication::palette().color(QPalette::Highlight); }
 QColor HighlightTextColor() { return QApplication::palette().color(QPalette::HighlightedText); }
 
+namespace {
+
+enum class FontKind { kSans, kSerif, kMono };
+
+// The kind of a classic Windows font name; sans for every name not listed.
+FontKind KindOf(std::string_view name) {
+  static constexpr std::string_view kMonoNames[] = {"Courier",
+                                                    "Courier New",
+                                                    "Fixedsys",
+                                                    "Terminal",
+                                                    "Lucida Console",
+                                                    "Consolas",
+                                                    "Lucida Sans Typewriter",
+                                                    "Andale Mono",
+                                                    "MS Gothic",
+                                                    "OCR A Extended"};
+  static constexpr std::string_view kSerifNames[] = {
+      "Times New Roman",    "Times",        "MS Serif",          "Roman",    "Georgia",
+      "Garamond",           "Book Antiqua", "Bookman Old Style", "Palatino", "Palatino Linotype",
+      "Century Schoolbook", "Cambria",      "Constantia",        "Sylfaen",  "Small Fonts Serif"};
+  for (std::string_view mono : kMonoNames) {
+    if (name == mono) return FontKind::kMono;
+  }
+  for (std::string_view serif : kSerifNames) {
+    if (name == serif) return FontKind::kSerif;
+  }
+  return FontKind::kSans;
+}
+
+}  // namespace
+
 QString MapFontFamily(std::string_view windows_name) {
-  static const std::array<const char*, 4> kSans = {"DejaVu Sans", "Liberation Sans", "Noto Sans",
-                                                   "FreeSans"};
-  static const std::array<const char*, 4> kMono = {"DejaVu Sans Mono", "Liberation Mono",
-                                                   "Noto Sans Mono", "FreeMono"};
-  const bool fixed_pitch = windows_name.find("Courier") != std::string_view::npos ||
-                           windows_name == "Fixedsys" || windows_name == "Terminal";
+  static constexpr std::array<const char*, 4> kSans = {"DejaVu Sans", "Liberation Sans",
+                                                       "Noto Sans", "FreeSans"};
+  static constexpr std::array<const char*, 4> kSerif = {"DejaVu Serif", "Liberation Serif",
+                                                        "Noto Serif", "FreeSerif"};
+  static constexpr std::array<const char*, 4> kMono = {"DejaVu Sans Mono", "Liberation Mono",
+                                                       "Noto Sans Mono", "FreeMono"};
+  const FontKind kind = KindOf(windows_name);
   const QStringList installed = QFontDatabase::families();
-  for (const char* family : fixed_pitch ? kMono : kSans) {
+  for (const char* family : kind == FontKind::kMono    ? kMono
+                            : kind == FontKind::kSerif ? kSerif
+                                                       : kSans) {
     if (installed.contains(QString::fromLatin1(family))) return QString::fromLatin1(family);
   }
-  return fixed_pitch ? QFontDatabase::systemFont(QFontDatabase::FixedFont).family()
-                     : QApplication::font().family();
+  // None of the usual families: what the font matching offers of the kind.
+  if (kind == FontKind::kMono) return QFontDatabase::systemFont(QFontDatabase::FixedFont).family();
+  if (kind == FontKind::kSerif) {
+    QFont serif;
+    serif.setStyleHint(QFont::Serif);
+    serif.setFamily(QString());
+    return QFontInfo(serif).family();
+  }
+  return QApplication::font().family();
 }
 
 QFont MakeFont(std::string_view windows_name, int height) {
   QFont font(MapFontFamily(windows_name));
-  font.setStyleHint(QFont::SansSerif);
+  const FontKind kind = KindOf(windows_name);
+  font.setStyleHint(kind == FontKind::kMono    ? QFont::TypeWriter
+                    : kind == FontKind::kSerif ? QFont::Serif
+                                               : QFont::SansSerif);
   if (windows_name == "System") font.setBold(true);
   if (height < 0) {
     font.setPixelSize(-height);
@@ -81,8 +126,17 @@ void TForm::SetCaption(std::string_view caption_ansi) { setWindowTitle(FromAnsi(
 
 std::string TForm::Caption() const { return ToAnsi(windowTitle()); }
 
+void TForm::ShownAsMainWindow() { Activated(); }
+
+void TForm::Activated() {
+  if (active_) return;
+  active_ = true;
+  if (OnActivate) Guarded(OnActivate);
+}
+
 bool TForm::event(QEvent* event) {
-  if (event->type() == QEvent::WindowActivate && OnActivate) Guarded(OnActivate);
+  if (event->type() == QEvent::WindowActivate) Activated();
+  if (event->type() == QEvent::WindowDeactivate) active_ = false;
   return QWidget::event(event);
 }
 

@@ -46,12 +46,16 @@ QColor ButtonFaceColor();     // clBtnFace: fixed cells, buttons
 QColor HighlightColor();      // clHighlight
 QColor HighlightTextColor();  // clHighlightText
 
-// The installed font family that stands in for a Windows font name: the
-// fixed-pitch fonts ("Courier New", "Fixedsys", "Terminal") become the first
-// installed of DejaVu Sans Mono, Liberation Mono, Noto Sans Mono and FreeMono,
-// every other name ("MS Sans Serif", "Arial", "System", ...) the first
-// installed of DejaVu Sans, Liberation Sans, Noto Sans and FreeSans; without
-// any of them, Qt's default fixed or application font.
+// The installed font family that stands in for a Windows font name, of the
+// same kind: the fixed-pitch fonts ("Courier New", "Courier", "Fixedsys",
+// "Terminal", "Lucida Console", "Consolas", ...) become the first installed
+// of DejaVu Sans Mono, Liberation Mono, Noto Sans Mono and FreeMono; the
+// serif fonts ("Times New Roman", "Times", "MS Serif", "Georgia", ...) the
+// first of DejaVu Serif, Liberation Serif, Noto Serif and FreeSerif; every
+// other name ("MS Sans Serif", "Arial", "Tahoma", "System", ...) the first
+// of DejaVu Sans, Liberation Sans, Noto Sans and FreeSans. Without any of
+// them: Qt's default fixed font, the serif font matching offers, or the
+// application font.
 QString MapFontFamily(std::string_view windows_name);
 
 // A font from stored values; "System" is bold, as on Windows.
@@ -64,7 +68,12 @@ void SetFontColor(QWidget& widget, const QColor& color);
 void SetBackgroundColor(QWidget& widget, const QColor& color);
 
 // A top-level window. OnActivate runs each time the window becomes the active
-// window (the stored form's activation event).
+// window (the stored form's activation event). The main window's first
+// activation is when it is first shown as such (ShownAsMainWindow, called by
+// TApplication::Run): a display without a window manager, or a desktop that
+// does not focus new windows, never activates it on its own. The window
+// system's activation that may follow counts as the same one; OnActivate
+// runs again only after the window was deactivated.
 class TForm : public QWidget {
  public:
   explicit TForm(QWidget* owner = nullptr);
@@ -74,8 +83,15 @@ class TForm : public QWidget {
 
   std::function<void()> OnActivate;
 
+  // The form is now shown as the program's main window.
+  void ShownAsMainWindow();
+
  protected:
   bool event(QEvent* event) override;
+
+ private:
+  void Activated();
+  bool active_ = false;
 };
 
 // A text label. With auto-size off (the default here) it keeps its stored

@@ -118,7 +118,9 @@ void TCustomGrid::KeyDown(QKeyEvent* event) {
       return;
     default: {
       const QString text = event->text();
-      if (text.isEmpty() || !text.at(0).isPrint() || ctrl) {
+      // Alt with a letter is a shortcut (a button's or a menu's), not typing.
+      if (text.isEmpty() || !text.at(0).isPrint() || ctrl ||
+          (event->modifiers() & Qt::AltModifier)) {
         event->ignore();
         return;
       }
@@ -155,9 +157,12 @@ void TCustomGrid::MouseDown(QMouseEvent* event, GridCoord cell) {
   const QPoint point = event->position().toPoint();
   const int sizing = SizingCol(point);
   if (sizing >= 0) {
+    // The width follows the pointer's distance from where it was pressed,
+    // so a click on a border without moving changes nothing.
     state_ = GridState::kColSizing;
     gesture_col_ = sizing;
-    gesture_origin_ = ColLeft(sizing);
+    gesture_origin_ = point.x() - ColWidth(sizing);
+    sizing_start_width_ = ColWidth(sizing);
     return;
   }
   if (cell.row >= 0 && cell.row < fixed_rows_ && cell.col >= fixed_cols_ &&
@@ -221,7 +226,7 @@ void TCustomGrid::mouseReleaseEvent(QMouseEvent* event) {
   move_dragged_ = false;
   Guarded([&] {
     if (finished == GridState::kColSizing) {
-      ColWidthsChanged();
+      if (ColWidth(from) != sizing_start_width_) ColWidthsChanged();
     } else if (finished == GridState::kColMoving && dragged) {
       viewport()->update();
       MoveColumn(from, to);
@@ -246,10 +251,15 @@ void TCustomGrid::mouseDoubleClickEvent(QMouseEvent* event) {
 void TCustomGrid::DblClick(QMouseEvent*, GridCoord) {}
 
 void TCustomGrid::wheelEvent(QWheelEvent* event) {
-  const int delta = event->angleDelta().y();
-  if (delta == 0) return;
-  const int notches = std::max(1, std::abs(delta) / 120);
-  Guarded([&] { MouseWheel(delta < 0 ? notches : -notches); });
+  // A notch is 120; finer wheels and touchpads send parts of one, which
+  // add up until a whole notch is reached.
+  const QPoint delta = event->angleDelta();
+  wheel_rest_ += QPoint(delta.x(), delta.y());
+  const int down = -wheel_rest_.y() / 120;
+  const int right = -wheel_rest_.x() / 120;
+  wheel_rest_ = QPoint(wheel_rest_.x() % 120, wheel_rest_.y() % 120);
+  if (right != 0) SetLeftCol(left_col_ + right);
+  if (down != 0) Guarded([&] { MouseWheel(down); });
   event->accept();
 }
 

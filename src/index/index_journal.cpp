@@ -1,0 +1,375 @@
+#include "index/index_journal.h"
+
+#include <algorithm>
+#include <cstring>
+#include <utility>
+#include <vector>
+
+#include "common/errors.h"
+#include "common/journal_bytes.h"
+#include "common/names.h"
+#include "engine/dbf_file.h"
+#include "engine/engine_text.h"
+#include "engine/entry_points.h"
+#include "engine/record_io.h"
+#include "engine/record_pack.h"
+#include "index/index_open.h"
+#include "index/key_maintenance.h"
+#include "index/semaphore.h"
+#include "platform/os/files.h"
+
+namespace orvex {
+
+namespace {
+
+// Journal layout: the 8 bytes of kMagic, then entries: in-table flag and
+// as-size flag (8-bit each), offset (64-bit), length (32-bit), the bytes,
+// and a checksum (32-bit FNV-1a) of the entry's bytes before it. All
+// integers little-endian. Entries are only ever appended.
+constexpr char kMagic[8] = {'O', 'X', 'K', 'E', 'Y', 'W', '1', '\n'};
+constexpr std::size_t kEntryHead = 14;
+
+std::string EncodeEntry(const SavedBytes& s) {
+  std::string out;
+  PutLe(&out, s.in_table ? 1 : 0, 1);
+  PutLe(&out, s.as_size ? 1 : 0, 1);
+  PutLe(&out, static_cast<std::uint64_t>(s.offset), 8);
+  PutLe(&out, s.bytes.size(), 4);
+  out += s.bytes;
+  PutLe(&out, JournalChecksum(out), 4);
+  return out;
+}
+
+// The complete entries of a journal, in the order written; an entry cut
+// short (and all behind it) was never acted on.
+std::vector<SavedBytes> DecodeEntries(const std::string& in) {
+  std::vector<SavedBytes> out;
+  if (in.size() < sizeof kMagic || std::memcmp(in.data(), kMagic, sizeof kMagic) != 0) return out;
+  std::size_t at = sizeof kMagic;
+  while (at + kEntryHead + 4 <= in.size()) {
+    const std::size_t length = static_cast<std::size_t>(GetLe(in, at + 10, 4));
+    if (length > in.size() - at - kEntryHead - 4) break;
+    const std::size_t body = kEntryHead + length;
+    if (GetLe(in, at + body, 4) != JournalChecksum(std::string_view(in).substr(at, body))) break;
+    SavedBytes s;
+    s.in_table = in[at] != 0;
+    s.as_size = in[at + 1] != 0;
+    s.offset = static_cast<std::int64_t>(GetLe(in, at + 2, 8));
+    s.bytes = in.substr(at + kEntryHead, length);
+    out.push_back(std::move(s));
+    at += body + 4;
+  }
+  return out;
+}
+
+// Writes the saved bytes back in reverse order (the oldest copy of a range
+// is written last) and cuts the files to their old sizes; flushes both.
+// Returns 0 or the first error.
+int WriteBack(const std::vector<SavedBytes>& saved, os::Handle table, os::Handle index) {
+  for (auto it = saved.rbegin(); it != saved.rend(); ++it) {
+    const os::Handle file = it->in_table ? table : index;
+    const int error = it->as_size
+                          ? os::Truncate(file, it->offset)
+                          : os::WriteAt(file, it->offset, it->bytes.data(), it->bytes.size());
+    if (error != 0) return error;
+  }
+  int error = os::FlushFileBuffers(table);
+  if (error == 0) error = os::FlushFileBuffers(index);
+  return error;
+}
+
+bool FlushAsked() { return FlushIndexWrites || FlushEachWrite; }
+
+std::int64_t RecordOffset(const WorkArea& table, std::int32_t n) {
+  return table.header_length + static_cast<std::int64_t>(n - 1) * table.record_length;
+}
+
+// Reads the table's record count again after its file was put back (from
+// where the open takes it: the header, or the file size), and its current
+// record when it is still in the table.
+void RereadTable(WorkArea& table) {
+  table.known_file_size = -1;
+  InvalidateReadAhead(table);
+  int error = 0;
+  std::uint8_t count[4];
+  std::size_t done = 0;
+  if (table.dialect == DbfDialect::kDbase2) {
+    if (os::ReadAt(table.file, 1, count, 2, &done) == 0 && done == 2)
+      table.record_count = count[0] | (count[1] << 8);
+  } else if (CountFromFileSize || !table.exclusive) {
+    const std::int64_t size = os::FileSize(table.file, &error);
+    if (size >= 0 && table.record_length > 0) {
+      table.record_count = static_cast<std::int32_t>(std::clamp<std::int64_t>(
+          (size - table.header_length) / table.record_length, 0, 0x7FFFFFFF));
+    }
+  } else if (os::ReadAt(table.file, 4, count, 4, &done) == 0 && done == 4) {
+    table.record_count =
+        static_cast<std::int32_t>(std::min<std::uint32_t>(Get32(count), 0x7FFFFFFF));
+  }
+  if (table.record_number >= 1 && table.record_number <= table.record_count &&
+      GetDbfRecord(table, table.record_number)) {
+    UnpackRecord(table);
+  }
+}
+
+// Drops what this program knows of the index file's pages (they were put
+// back): the header and tag headers are read again, paths and cached
+// branches dropped.
+void RereadIndex(IndexFile& index) {
+  ReadAnchorNodes(index);
+  index.header_dirty = false;
+  for (auto& tag : index.tags) tag->anchor_dirty = false;
+}
+
+// Writes back what the journal at `name` holds and deletes it. Returns 0
+// or the error.
+int ReplayJournal(const std::string& name, os::Handle table, os::Handle index) {
+  std::string bytes;
+  int error = 0;
+  if (!ReadWholeFile(name, &bytes, &error)) return error;
+  error = WriteBack(DecodeEntries(bytes), table, index);
+  if (error == 0) error = os::DeleteFile(name);
+  if (error == 0) error = os::FlushDirectory(name);
+  return error;
+}
+
+// Appends `entry` to the journal (flushed when asked). Returns 0 or the
+// error.
+int AppendEntry(KeyedWriteJournal& j, SavedBytes entry) {
+  const std::string bytes = EncodeEntry(entry);
+  int error = os::WriteAt(j.file, j.end, bytes.data(), bytes.size());
+  if (error == 0 && FlushAsked()) error = os::FlushFileBuffers(j.file);
+  if (error != 0) return error;
+  j.end += static_cast<std::int64_t>(bytes.size());
+  j.saved.push_back(std::move(entry));
+  return 0;
+}
+
+// Old bytes [offset, offset + length) of `file`, cut at `size`.
+int ReadOld(os::Handle file, std::int64_t offset, std::int64_t length, std::int64_t size,
+            SavedBytes* out) {
+  length = std::min(length, size - offset);
+  out->bytes.assign(static_cast<std::size_t>(std::max<std::int64_t>(length, 0)), '\0');
+  if (out->bytes.empty()) return 0;
+  out->offset = offset;
+  std::size_t done = 0;
+  const int error = os::ReadAt(file, offset, out->bytes.data(), out->bytes.size(), &done);
+  out->bytes.resize(done);
+  return error;
+}
+
+// Removes the journal of this program's unit, closing its handle first.
+int DropJournal(IndexFile& index) {
+  KeyedWriteJournal& j = *index.journal;
+  const int close_error = os::CloseFile(j.file);
+  j.file = os::kNoHandle;
+  int error = os::DeleteFile(j.name);
+  if (error == 0 && FlushAsked()) error = os::FlushDirectory(j.name);
+  return error != 0 ? error : close_error;
+}
+
+// Starts the unit: the journal with the table's bytes the command may
+// change and both files' sizes. Returns 0 or the error (no journal left).
+int BeginUnit(IndexFile& index) {
+  WorkArea& table = index.Table();
+  auto j = std::make_unique<KeyedWriteJournal>();
+  j->name = KeyedWriteJournalName(index.file_name);
+  j->record_count = table.record_count;
+  j->record_number = table.record_number;
+  j->status = table.status;
+  int error = 0;
+  const std::int64_t table_size = os::FileSize(table.file, &error);
+  if (table_size < 0) return error;
+  j->index_size = os::FileSize(index.file, &error);
+  if (j->index_size < 0) return error;
+  std::vector<SavedBytes> start;
+  start.push_back({true, true, table_size, {}});
+  start.push_back({false, true, j->index_size, {}});
+  // The header's start (a dBASE II count), the current record and the bytes
+  // an appended record takes (the end-of-file marker among them).
+  const std::int64_t behind = RecordOffset(table, table.record_count + 1);
+  const std::pair<std::int64_t, std::int64_t> ranges[] = {
+      {0, 32},
+      {table.record_number >= 1 && table.record_number <= table.record_count
+           ? RecordOffset(table, table.record_number)
+           : table_size,
+       table.record_length},
+      {behind, table.record_length + 1}};
+  for (const auto& [offset, length] : ranges) {
+    SavedBytes s{true, false, offset, {}};
+    if ((error = ReadOld(table.file, offset, length, table_size, &s)) != 0) return error;
+    if (!s.bytes.empty()) start.push_back(std::move(s));
+  }
+  j->file = os::CreateFile(j->name, os::kOpenReadWriteExclusive, &error);
+  if (j->file == os::kNoHandle) return error;
+  error = os::WriteAt(j->file, 0, kMagic, sizeof kMagic);
+  j->end = sizeof kMagic;
+  // The entries of the start go out in one write.
+  std::string bytes;
+  for (const SavedBytes& s : start) bytes += EncodeEntry(s);
+  if (error == 0) error = os::WriteAt(j->file, j->end, bytes.data(), bytes.size());
+  if (error == 0 && FlushAsked()) error = os::FlushFileBuffers(j->file);
+  if (error == 0 && FlushAsked()) error = os::FlushDirectory(j->name);
+  j->end += static_cast<std::int64_t>(bytes.size());
+  j->saved = std::move(start);
+  index.journal = std::move(j);
+  if (error != 0) {
+    DropJournal(index);
+    index.journal.reset();
+  }
+  return error;
+}
+
+// Ends the unit: keeps the changes when no error is pending, else puts the
+// old bytes back. The pending error stays the first one met.
+void EndUnit(IndexFile& index) {
+  WorkArea& table = index.Table();
+  KeyedWriteJournal& j = *index.journal;
+  // An appended record counts for other programs (and for this one's next
+  // open) once the header says so: the header belongs to the unit.
+  if (DbfErrorNo == 0 && table.record_count != j.record_count) {
+    const int error = WriteBackHeader(table);
+    if (error != 0) SetError(error, "Datei:  " + table.file_name + " [KeyedWrite]");
+  }
+  if (DbfErrorNo == 0 && FlushAsked()) {
+    int error = os::FlushFileBuffers(table.file);
+    if (error == 0) error = os::FlushFileBuffers(index.file);
+    if (error != 0)
+      SetError(error,
+               Ansi("Fehler beim Zurückschreiben von Datei  ") + index.file_name + " [KeyedWrite]");
+  }
+  if (DbfErrorNo == 0) {
+    const int error = DropJournal(index);
+    if (error != 0) SetError(error, j.name + " [KeyedWrite]");
+    index.journal.reset();
+    return;
+  }
+  const std::uint16_t number = DbfErrorNo;
+  const std::string detail = ErrorDetail;
+  const int error = WriteBack(j.saved, table.file, index.file);
+  table.record_count = j.record_count;
+  table.record_number = j.record_number;
+  table.status = j.status;
+  RereadTable(table);
+  if (RecordCache.record_written != nullptr && table.record_number >= 1 &&
+      table.record_number <= table.record_count) {
+    RecordCache.record_written(table);
+  }
+  RereadIndex(index);
+  if (error == 0) {
+    DropJournal(index);
+  } else {
+    // The journal stays for the next writer or open to finish the roll-back.
+    os::CloseFile(j.file);
+  }
+  index.journal.reset();
+  DbfErrorNo = number;
+  ErrorDetail = detail;
+  ReportedErrorNo = number;
+}
+
+// Rolls back a journal a dead writer left, the writer's lock held and the
+// index open. False after reporting the error.
+bool RecoverUnderLock(IndexFile& index) {
+  const std::string name = KeyedWriteJournalName(index.file_name);
+  if (!os::FileExists(name)) return true;
+  const int error = ReplayJournal(name, index.Table().file, index.file);
+  RereadTable(index.Table());
+  RereadIndex(index);
+  if (error != 0) {
+    SetError(error, name + " [KeyedWrite]");
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+std::string KeyedWriteJournalName(const std::string& index_name) {
+  return ForceExt(index_name, ExtLike(index_name, "$KJ"));
+}
+
+bool JournalIndexBytes(IndexFile& index, std::int64_t offset, std::size_t length) {
+  if (!index.journal) return true;
+  KeyedWriteJournal& j = *index.journal;
+  // Bytes behind the old end go with the old size; a range journaled once
+  // keeps its oldest copy.
+  if (offset >= j.index_size || !j.saved_ranges.insert({offset, length}).second) return true;
+  SavedBytes s{false, false, offset, {}};
+  int error = ReadOld(index.file, offset, static_cast<std::int64_t>(length), j.index_size, &s);
+  if (error == 0) error = AppendEntry(j, std::move(s));
+  if (error != 0) {
+    j.saved_ranges.erase({offset, length});
+    SetError(error, j.name + " [KeyedWrite]");
+    return false;
+  }
+  return true;
+}
+
+void KeyedWriteBracket(int area, bool enter) {
+  IndexFile* index = IndexOf(area);
+  // The first error met stays the one reported; the semaphore's leave
+  // must not replace it.
+  auto leave_semaphore = [area] {
+    const std::uint16_t number = DbfErrorNo;
+    const std::string detail = ErrorDetail;
+    SetLockSemaphoreProc(area, false);
+    if (number != 0) {
+      DbfErrorNo = number;
+      ErrorDetail = detail;
+      ReportedErrorNo = number;
+    }
+  };
+  if (enter) {
+    SetLockSemaphoreProc(area, true);
+    if (DbfErrorNo != 0 || index == nullptr || index->write_depth++ > 0) return;
+    const bool auto_report = SetAutoReport(false);
+    CheckChangeCounter(*index);
+    int error = 0;
+    if (RecoverUnderLock(*index) && (error = BeginUnit(*index)) == 0) {
+      index->journal->auto_report = auto_report;
+      return;
+    }
+    if (error != 0) SetError(error, KeyedWriteJournalName(index->file_name) + " [KeyedWrite]");
+    index->write_depth = 0;
+    leave_semaphore();
+    SetAutoReport(auto_report);
+    return;
+  }
+  if (index != nullptr && index->write_depth > 0 && --index->write_depth == 0 && index->journal) {
+    const bool auto_report = index->journal->auto_report;
+    EndUnit(*index);
+    leave_semaphore();
+    SetAutoReport(auto_report);
+    return;
+  }
+  leave_semaphore();
+}
+
+bool RecoverKeyedWriteAtOpen(int area, const std::string& index_name) {
+  const std::string name = KeyedWriteJournalName(index_name);
+  WorkArea* table = WorkAreas[static_cast<std::size_t>(area)].get();
+  if (!os::FileExists(name) || table == nullptr || (table->open_mode & 0x0F) == os::kOpenRead)
+    return true;
+  SetLockSemaphoreProc(area, true);
+  if (DbfErrorNo != 0) return false;
+  int error = 0;
+  if (os::FileExists(name)) {
+    const int mode =
+        NetworkLocking && !table->exclusive ? os::kOpenReadWriteDenyNone : os::kOpenReadWrite;
+    const os::Handle index = os::OpenFile(index_name, mode, &error);
+    if (index != os::kNoHandle) {
+      error = ReplayJournal(name, table->file, index);
+      os::CloseFile(index);
+    }
+    RereadTable(*table);
+  }
+  SetLockSemaphoreProc(area, false);
+  if (error != 0) {
+    SetError(error, name + " [KeyedWrite]");
+    return false;
+  }
+  return DbfErrorNo == 0;
+}
+
+}  // namespace orvex

@@ -1,0 +1,90 @@
+// A keyed write as one unit: the change of a record and of every tag of the
+// table's index happens in full or not at all, whether the write fails, the
+// disk fills or the program is killed at any write call.
+//
+// The unit is the writer's lock bracket of a record command (append,
+// replace, delete, recall). On entering it, a small undo journal
+// "<index>.$KJ" is created beside the index holding the old sizes of table
+// and index file and the table bytes the command may change (the start of
+// the header, the current record, the bytes behind the last record). Before
+// any byte of the index file that existed at the start is written in place,
+// its old bytes are appended to the journal (once per range); pages added at
+// the end need no entry, the old size takes them away again. Every entry
+// carries its own checksum, and an entry is complete in the journal before
+// the write it protects begins.
+//
+// On leaving the bracket without an error the journal is deleted (after the
+// table and index are flushed when FlushIndexWrites or FlushEachWrite ask
+// for it; the journal itself is then flushed before each in-place write).
+// On leaving with an error the old bytes are written back, both files cut
+// to their old sizes, the in-memory state of table and index read again and
+// the journal deleted, before the error is reported: the first error stays
+// the one reported. When even that fails the journal stays behind.
+//
+// A journal found at the next open of the index, or by the next writer
+// entering its bracket, is the trace of a writer that died (or failed to
+// roll back): its complete entries are written back in reverse order, the
+// files cut to the old sizes, and the journal deleted, all under the
+// writer's lock, so that a live writer's journal is never touched. A kill
+// at any call therefore leaves, after the next open, the record and its keys
+// as they were before the command or as the command left them.
+//
+// Other programs that read MDX files never see the journal's name and need
+// nothing from it; the formats of table and index stay as they are.
+#pragma once
+
+#include <cstdint>
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "index/index_file.h"
+
+namespace orvex {
+
+// Old bytes of a range of the table or the index file, or (as_size) the
+// file's old size in `offset`.
+struct SavedBytes {
+  bool in_table = false;
+  bool as_size = false;
+  std::int64_t offset = 0;
+  std::string bytes;
+};
+
+struct KeyedWriteJournal {
+  std::string name;
+  os::Handle file = os::kNoHandle;
+  std::int64_t end = 0;  // where the next entry goes
+  std::vector<SavedBytes> saved;
+  std::set<std::pair<std::int64_t, std::size_t>> saved_ranges;  // index ranges journaled
+  std::int64_t index_size = 0;
+  // The table's state at the start, put back by a roll-back.
+  std::int32_t record_count = 0;
+  std::int32_t record_number = 0;
+  TableStatus status = TableStatus::kClosed;
+  bool auto_report = true;
+};
+
+// "<index name>.$KJ" (in the case of the index's extension).
+std::string KeyedWriteJournalName(const std::string& index_name);
+
+// The record hooks' lock bracket (IndexEngine.lock_bracket): LOCKSEMAPHORE
+// and UNLOCKSEMAPHORE around a keyed write unit. Errors met inside the
+// bracket are held back (AutoReport off) and left pending on leaving, after
+// the roll-back, for the command to report. An entry that fails (lock,
+// journal) leaves the bracket not entered, with the error pending.
+void KeyedWriteBracket(int area, bool enter);
+
+// Before the index bytes [offset, offset + length) are written in place:
+// journals their old bytes when a keyed write is under way. False after
+// reporting the error (nothing was written then).
+bool JournalIndexBytes(IndexFile& index, std::int64_t offset, std::size_t length);
+
+// Rolls back the keyed write a dead writer left for the index file
+// `index_name` of `area`'s table, before the index is opened (takes and
+// leaves the writer's lock when a journal is there). A table opened
+// read-only is left to the next writer. False after reporting the error.
+bool RecoverKeyedWriteAtOpen(int area, const std::string& index_name);
+
+}  // namespace orvex
