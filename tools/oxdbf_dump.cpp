@@ -121,7 +121,17 @@ std::string JsonNumber(const std::string& digits) {
 // then empty). *null tells that the field holds no value.
 bool ExportText(int n, char type, const char* record, std::string* text, bool* null) {
   *null = false;
-  if (type == 'M') return TryMemoFieldText(n, text);
+  if (type == 'M') {
+    // A memo field _NullFlags marks null holds no memo to read.
+    const WorkArea& area = *CurrentWorkArea();
+    const FieldDesc& f = area.fields[static_cast<std::size_t>(n - 1)];
+    *null = f.raw && RawFieldValue(area, f, record).null;
+    if (*null) {
+      text->clear();
+      return true;
+    }
+    return TryMemoFieldText(n, text);
+  }
   *null = !FieldTextIn(n, record, text);
   if (type == 'D') ShowIsoDate(text);
   return true;
@@ -167,7 +177,7 @@ template <typename Each>
 bool ReadSnapshot(const Each& each) {
   WorkArea& area = *CurrentWorkArea();
   for (const FieldDesc& f : area.fields) {
-    if (f.type == 'M' && !f.raw) return false;
+    if (f.type == 'M' || HoldsMemoBlock(area, f)) return false;
   }
   if (area.read_translator || area.dialect == DbfDialect::kDbase2 || area.record_length == 0) return false;
   const std::int32_t count = RecCount();
@@ -211,7 +221,9 @@ int Dump(const Invocation& call) {
   for (int i = 1; i <= fields; ++i) {
     names.push_back(StoredToUtf8(Field(i)));
     const FieldDesc& f = CurrentWorkArea()->fields[static_cast<std::size_t>(i - 1)];
-    types.push_back(f.raw ? 'R' : FieldType(i));  // raw fields never take the memo path
+    // Raw fields other than Visual FoxPro's memo fields never take the memo
+    // path.
+    types.push_back(HoldsMemoBlock(*CurrentWorkArea(), f) ? 'M' : f.raw ? 'R' : FieldType(i));
   }
 
   Output out;

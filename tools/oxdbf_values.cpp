@@ -108,6 +108,7 @@ bool FieldTextIn(int n, const char* record, std::string* text) {
   text->clear();
   if (f.raw) {
     FieldValue value = RawFieldValue(area, f, record);
+    if (!value.null && HoldsMemoBlock(area, f)) value.text = MemoFieldText(n);
     if (RawFieldHoldsText(f)) {
       AppendStoredAsUtf8(WithoutPadding(value.text), text);
     } else {

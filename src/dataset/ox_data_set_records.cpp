@@ -321,7 +321,8 @@ void TOxDataSet::ReadRaw(const Slot& slot, int field_no, const char* stored,
   if (slot.raw == RawKind::kInteger) {
     StoreInt32(to, static_cast<std::int32_t>(number.value));
   } else {
-    const double value = slot.raw == RawKind::kDateTime ? number.value - kDateTimeEpoch : number.value;
+    const double value =
+        slot.raw == RawKind::kDateTime ? number.value - kDateTimeEpoch : number.value;
     std::memcpy(to, &value, 8);
   }
 }
@@ -554,7 +555,8 @@ void TOxDataSet::SetFieldData(data::TField* field, const void* buffer) {
     const Slot* slot = SlotOf(*field);
     if (slot == nullptr) return;
     if (slot->raw != RawKind::kNothing) {
-      data::DatabaseError("Feld " + field->FieldName() + ": Feldtyp kann noch nicht geschrieben werden");
+      data::DatabaseError("Feld " + field->FieldName() +
+                          ": Feldtyp kann noch nicht geschrieben werden");
     }
     if (slot->wide && in != nullptr && WideDigits(*slot, in).size() > slot->length) {
       data::DatabaseError("Wert " + WideDigits(*slot, in) + " passt nicht in das Feld " +

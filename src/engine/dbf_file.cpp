@@ -229,10 +229,13 @@ bool ReadDbase2(WorkArea& area) {
 bool ReadDbase3Or7(WorkArea& area, bool level7) {
   const std::string& name = area.file_name;
   area.dialect = level7 ? DbfDialect::kLevel7 : DbfDialect::kDbase3;
-  area.has_memo = ExtraVersionsConfigured() ? area.header[0] == ExtraVersionMemo : (area.header[0] & 0x80) != 0;
-  // Visual FoxPro marks memo files in the table flags, and its memo fields
-  // hold binary block numbers the memo store does not read: they are raw.
+  // Visual FoxPro marks a memo file in the table flags (byte 28, bit 1)
+  // rather than in the version byte; its memo fields hold binary block
+  // numbers and are raw.
   area.visual_foxpro = !ExtraVersionsConfigured() && area.header[0] >= 0x30 && area.header[0] <= 0x32;
+  area.has_memo = ExtraVersionsConfigured() ? area.header[0] == ExtraVersionMemo
+                  : area.visual_foxpro     ? (area.header[28] & 0x02) != 0
+                                           : (area.header[0] & 0x80) != 0;
   int header_length = Get16(&area.header[8]);
   int slot_size = level7 ? 48 : 32;
   int slot_count = header_length >= 32 ? (header_length - 32) / slot_size : 0;

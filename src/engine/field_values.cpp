@@ -99,7 +99,8 @@ FieldValue VisualFoxProValue(const WorkArea& area, const FieldDesc& f, const cha
       if (NullFlagSet(area, f.size_bit, record) && f.length > 0) {
         used = std::min<std::size_t>(static_cast<unsigned char>(p[f.length - 1]), f.length - 1u);
       }
-      return FieldValue{false, f.type == 'V' ? std::string(p, used) : HexText(std::string_view(p, used))};
+      return FieldValue{false,
+                        f.type == 'V' ? std::string(p, used) : HexText(std::string_view(p, used))};
     }
     case 'M':
     case 'G':
@@ -268,7 +269,8 @@ FieldNumber RawFieldNumber(const WorkArea& area, const FieldDesc& field, const c
       // The texts of RawFieldValue read back as the same number.
       return FieldNumber{false, std::strtod(value.text.c_str(), nullptr)};
     case RawKind::kCurrency:
-      return FieldNumber{false, static_cast<double>(static_cast<std::int64_t>(Little64(p))) / 10000};
+      return FieldNumber{false,
+                         static_cast<double>(static_cast<std::int64_t>(Little64(p))) / 10000};
     case RawKind::kDateTime:
       if (area.visual_foxpro) return FieldNumber{false, Little32(p) + Little32(p + 4) / kMsPerDay};
       return FieldNumber{false, DoubleOf(Big64(p)) / kMsPerDay + DayNumberOffset};

@@ -421,7 +421,8 @@ void TDateTimeField::GetText(std::string& text, bool) const {
   const double fraction = value - std::floor(value);
   const int seconds = std::min(static_cast<int>(std::lround(fraction * 86400)), 86399);
   char time[32];
-  std::snprintf(time, sizeof time, " %02d:%02d:%02d", seconds / 3600, seconds / 60 % 60, seconds % 60);
+  std::snprintf(time, sizeof time, " %02d:%02d:%02d", seconds / 3600, seconds / 60 % 60,
+                seconds % 60);
   text += time;
 }
 
@@ -433,7 +434,8 @@ void TDateTimeField::SetAsString(const std::string& value) {
   if (blank != std::string::npos) {
     int hours = 0, minutes = 0, seconds = 0, used = 0;
     const std::string time = TrimBlanks(s.substr(blank));
-    const int parts = std::sscanf(time.c_str(), "%2d:%2d%n:%2d%n", &hours, &minutes, &used, &seconds, &used);
+    const int parts =
+        std::sscanf(time.c_str(), "%2d:%2d%n:%2d%n", &hours, &minutes, &used, &seconds, &used);
     if (parts < 2 || static_cast<std::size_t>(used) != time.size() || hours > 23 || minutes > 59 ||
         seconds > 59 || hours < 0 || minutes < 0 || seconds < 0) {
       throw EConvertError(FormatMessage(kNotDate, value));

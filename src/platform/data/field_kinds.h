@@ -1,5 +1,6 @@
 // The field kinds the framework offers: string, integer, float (and
-// currency), boolean, date, date-time and the BLOB kinds (memo and binary). Native forms: see field.h.
+// currency), boolean, date, date-time and the BLOB kinds (memo and binary). Native forms: see
+// field.h.
 #pragma once
 
 #include "platform/data/field.h"
