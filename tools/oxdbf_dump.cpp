@@ -125,7 +125,7 @@ bool ExportText(int n, char type, const char* record, std::string* text, bool* n
     // A memo field _NullFlags marks null holds no memo to read.
     const WorkArea& area = *CurrentWorkArea();
     const FieldDesc& f = area.fields[static_cast<std::size_t>(n - 1)];
-    *null = f.raw && RawFieldValue(area, f, record).null;
+    *null = FieldIsNull(area, f, record);
     if (*null) {
       text->clear();
       return true;

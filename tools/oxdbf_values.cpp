@@ -106,6 +106,7 @@ bool FieldTextIn(int n, const char* record, std::string* text) {
   const FieldDesc& f = area.fields[static_cast<std::size_t>(n - 1)];
   const std::string_view stored(record + f.offset, f.length);
   text->clear();
+  if (FieldIsNull(area, f, record)) return false;
   if (f.raw) {
     FieldValue value = RawFieldValue(area, f, record);
     if (!value.null && HoldsMemoBlock(area, f)) value.text = MemoFieldText(n);

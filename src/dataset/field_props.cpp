@@ -15,7 +15,7 @@ TDbfFieldProps::TDbfFieldProps(bool private_copy) {
     fields_.push_back({Field(i), FieldType(i), static_cast<std::uint16_t>(FieldLen(i)),
                        static_cast<std::uint16_t>(FieldDec(i)),
                        static_cast<std::uint16_t>(FieldAddress(i) - start), f.offset, f.raw,
-                       RawKindOf(*area, f)});
+                       RawKindOf(*area, f), f.null_bit >= 0});
   }
   if (area != nullptr) {
     shape_.dialect = area->dialect;

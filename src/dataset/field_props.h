@@ -26,6 +26,7 @@ struct TDTField {
   // than from the unpacked buffer.
   bool Raw = false;
   RawKind Kind = RawKind::kNothing;
+  bool Nullable = false;  // _NullFlags may mark it null
 };
 
 class TDbfFieldProps {

@@ -194,11 +194,12 @@ void TOxDataSet::InternalInitFieldDefs() {
         slot.width = 4;
         break;
     }
+    slot.nullable = f.Nullable;
     if (!f.Name.empty()) {
       slot.has_slot = true;
       slot.offset = record_size_;
       field_offsets_.push_back(record_size_);
-      record_size_ = static_cast<std::uint16_t>(record_size_ + slot.width);
+      record_size_ = static_cast<std::uint16_t>(record_size_ + slot.width + (slot.nullable ? 1 : 0));
       FieldDefs().Add(f.Name, type, size, false, i);
     }
     slots_.push_back(slot);

@@ -241,6 +241,9 @@ class TOxDataSet : public data::TDataSet {
     // stored by field_values.h, and the slot's last byte is 1 when it is
     // null (GetFieldData then has no value).
     RawKind raw = RawKind::kNothing;
+    // Another field _NullFlags may mark null: the byte after the slot is 1
+    // when it does.
+    bool nullable = false;
   };
   // Decides the table's text code page and conversion from the language-
   // driver byte of file `name` (TextCodePage), before the engine opens it.

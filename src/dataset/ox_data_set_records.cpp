@@ -263,6 +263,11 @@ void TOxDataSet::ReadEngineRecord(std::uint8_t* buffer) {
       ReadRaw(slot, static_cast<int>(&slot - slots_.data()) + 1, stored, to);
       continue;
     }
+    if (slot.nullable) {
+      const WorkArea& shape = field_props_->Shape();
+      const FieldDesc& f = shape.fields[static_cast<std::size_t>(&slot - slots_.data())];
+      to[slot.width] = FieldIsNull(shape, f, stored) ? 1 : 0;
+    }
     switch (slot.type) {
       case 'C':
         std::memcpy(to, from, slot.width);
@@ -487,6 +492,7 @@ bool TOxDataSet::GetFieldData(data::TField* field, void* buffer) {
   if (slot == nullptr) return false;
   const std::uint8_t* value = record + slot->offset;
   auto* out = static_cast<std::uint8_t*>(buffer);
+  if (slot->nullable && value[slot->width] != 0) return false;  // null
   if (slot->raw != RawKind::kNothing) {
     if (value[slot->width - 1] != 0) return false;  // null
     if (slot->raw == RawKind::kText || slot->raw == RawKind::kBytes) {
@@ -554,7 +560,9 @@ void TOxDataSet::SetFieldData(data::TField* field, const void* buffer) {
     if (State() == TDataSetState::dsCalcFields) data::DatabaseError(data::kNotEditing, Name());
     const Slot* slot = SlotOf(*field);
     if (slot == nullptr) return;
-    if (slot->raw != RawKind::kNothing) {
+    // Neither raw fields nor those _NullFlags may mark null are written
+    // yet: a value stored under a set null bit would still read as null.
+    if (slot->raw != RawKind::kNothing || slot->nullable) {
       data::DatabaseError("Feld " + field->FieldName() +
                           ": Feldtyp kann noch nicht geschrieben werden");
     }

@@ -185,6 +185,10 @@ std::string HexText(std::string_view bytes) {
   return text;
 }
 
+bool FieldIsNull(const WorkArea& area, const FieldDesc& field, const char* record) {
+  return NullFlagSet(area, field.null_bit, record);
+}
+
 bool HoldsMemoBlock(const WorkArea& area, const FieldDesc& field) {
   if (!area.visual_foxpro || !field.raw || field.length != 4) return false;
   return field.type == 'M' || field.type == 'G' || field.type == 'P' || field.type == 'W';
@@ -226,7 +230,7 @@ void AssignNullBits(WorkArea& area) {
 }
 
 FieldValue RawFieldValue(const WorkArea& area, const FieldDesc& field, const char* record) {
-  if (field.length == 0 || NullFlagSet(area, field.null_bit, record)) return FieldValue{true, {}};
+  if (field.length == 0 || FieldIsNull(area, field, record)) return FieldValue{true, {}};
   const char* p = record + field.offset;
   if (field.type == 'C') return FieldValue{false, std::string(p, field.length)};  // wide C
   if (area.visual_foxpro) return VisualFoxProValue(area, field, p, record);

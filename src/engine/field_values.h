@@ -36,6 +36,10 @@ bool RawFieldHoldsText(const FieldDesc& field);
 // and notes the _NullFlags field in area.null_flags_field.
 void AssignNullBits(WorkArea& area);
 
+// True when _NullFlags marks the field null in `record` (any field of a
+// Visual FoxPro table whose flags allow null, raw or not).
+bool FieldIsNull(const WorkArea& area, const FieldDesc& field, const char* record);
+
 // (A C field longer than 255 bytes is raw as well and holds text.)
 //
 // The value of a raw field in `record` (the record as read): `null` when

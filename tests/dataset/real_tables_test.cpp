@@ -329,5 +329,48 @@ TEST_F(RealTablesTest, FieldValuesEqualWhatDbfreadReads) {
               walked, own_code_pages, records, values, raw_values, nulls);
 }
 
+// A Visual FoxPro table through the dataset: integers, currency and
+// date-times are fields of their own kinds with their exact values, and the
+// fields _NullFlags marks null have no value (an empty text, never 0).
+TEST_F(RealTablesTest, VisualFoxProTypesAndNullsThroughTheDataset) {
+  ORVEX_REQUIRE_TESTDATA();
+  const std::filesystem::path table =
+      TestdataDir() + "/javadbf/fixtures/foxpro-xsource/payments.dbf";
+  TestDbf ds(Copy(table, 0));
+  ds.Open();
+  ASSERT_TRUE(ds.Active());
+  EXPECT_EQ(ds.FindField("_NULLFLAGS"), nullptr);  // the system field is no field
+  data::TField* id = ds.FieldByName("PAYMENTID");
+  data::TField* amount = ds.FieldByName("PAYMENTAMO");
+  data::TField* paid = ds.FieldByName("PAYMENTDAT");
+  data::TField* card = ds.FieldByName("CREDITCARD");
+  data::TField* expires = ds.FieldByName("CREDITCAR2");
+  EXPECT_EQ(id->DataType(), data::TFieldType::ftInteger);
+  EXPECT_EQ(amount->DataType(), data::TFieldType::ftCurrency);
+  EXPECT_EQ(paid->DataType(), data::TFieldType::ftDateTime);
+  ds.First();
+  EXPECT_EQ(id->AsInteger(), 1);
+  EXPECT_EQ(amount->AsFloat(), 1000);
+  EXPECT_EQ(amount->DisplayText(), "1000.0000");
+  data::TDate day = data::DecodeDate(paid->AsDateTime());
+  EXPECT_EQ(day.year * 10000 + day.month * 100 + day.day, 19950103);
+  EXPECT_EQ(paid->DisplayText(), "03.01.1995 00:00:00");  // German dates (type 5)
+  EXPECT_TRUE(card->IsNull());
+  EXPECT_EQ(card->DisplayText(), "");
+  EXPECT_TRUE(expires->IsNull());  // day 0: no date-time
+  EXPECT_EQ(expires->DisplayText(), "");
+  ds.Next();
+  EXPECT_EQ(id->AsInteger(), 2);
+  EXPECT_EQ(amount->AsFloat(), 497);
+  // Nothing is written into these fields yet: refused, the file unchanged.
+  const std::string before = ReadFileBytes(ds.DbfFileName());
+  ds.Edit();
+  EXPECT_THROW(amount->SetAsFloat(5), data::EDatabaseError);
+  EXPECT_THROW(card->SetAsString("Visa"), data::EDatabaseError);
+  ds.Cancel();
+  ds.Close();
+  EXPECT_EQ(ReadFileBytes(ds.DbfFileName()), before);
+}
+
 }  // namespace
 }  // namespace orvex::test

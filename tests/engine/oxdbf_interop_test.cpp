@@ -463,8 +463,13 @@ TEST_F(OxdbfInteropTest, VisualFoxProValuesNullsAndWrites) {
   ASSERT_EQ(r.exit_status, 0) << r.err;
   EXPECT_EQ(r.out.substr(0, r.out.find('\n')),
             "{\"PAYMENTID\":1,\"PROJECTID\":2,\"PAYMENTAMO\":1000.0000,\"PAYMENTDAT\":\"1995-01-03 00:00:00\","
-            "\"CREDITCARD\":\"\",\"CARDHOLDER\":\"\",\"CREDITCAR2\":null,\"CREDITCAR3\":\"\",\"PAYMENTMET\":1,"
+            "\"CREDITCARD\":null,\"CARDHOLDER\":null,\"CREDITCAR2\":null,\"CREDITCAR3\":null,\"PAYMENTMET\":1,"
             "\"_NULLFLAGS\":null}");
+  // The C fields _NullFlags marks null in javadbf's bug-93 table hold
+  // blanks beneath: null, not "".
+  r = Oxdbf({"dump", TestdataDir() + "/javadbf/bug93_null_field/testfile.dbf", "--json"});
+  ASSERT_EQ(r.exit_status, 0) << r.err;
+  EXPECT_NE(r.out.find("\"D_FLAG\":null"), std::string::npos) << r.out;
   r = Oxdbf({"dump", table, "--csv"});
   EXPECT_NE(r.out.find("\r\n1,2,1000.0000,1995-01-03 00:00:00,,,,,1,\r\n"), std::string::npos) << r.out;
 
