@@ -626,5 +626,39 @@ TEST_F(OxdbfInteropTest, VisualFoxProValuesNullsAndWrites) {
   EXPECT_EQ(new_bytes.substr(first, 50), "Ada" + std::string(47, ' '));
 }
 
+// Binary numbers and date-times in expressions: Visual FoxPro's I and Y
+// and level 7's I are numbers, T and @ date-times whose day DTOS and YEAR
+// take; a null date-time is an empty date. Index keys are made of them the
+// same way: a tag on currency orders by amount, one on DTOS(T) finds a day.
+TEST_F(OxdbfInteropTest, FoxProNumbersAndDateTimesInExpressionsAndIndexKeys) {
+  ORVEX_REQUIRE_TESTDATA();
+  const std::string table = Path("payments.dbf");
+  WriteFileBytes(table, ReadFileBytes(TestdataDir() + "/javadbf/fixtures/foxpro-xsource/payments.dbf"));
+  auto eval = [&](const std::string& file, const std::string& recno, const std::string& expression) {
+    ProcessResult r = Oxdbf({"eval", "--century", "--table", file, "--recno", recno, expression});
+    EXPECT_EQ(r.exit_status, 0) << expression << ": " << r.err;
+    return r.out.substr(r.out.find('\n') + 1);
+  };
+  EXPECT_EQ(eval(table, "2", "PAYMENTID + 1"), "3.00\n");
+  EXPECT_EQ(eval(table, "2", "PAYMENTAMO * 2"), "994.00\n");
+  EXPECT_EQ(eval(table, "2", "YEAR(PAYMENTDAT) + 1"), "1996.00\n");
+  EXPECT_EQ(eval(table, "2", "DTOS(PAYMENTDAT)"), "\"19950123\"\n");
+  EXPECT_EQ(eval(table, "2", "DTOS(CREDITCAR2)"), "\"        \"\n");  // null
+  const std::string level7 = TestdataDir() + "/php-xbase/dBaseVII_";
+  EXPECT_EQ(eval(level7 + "int.dbf", "3", "INT - 1"), "4999999.00\n");
+  EXPECT_EQ(eval(level7 + "ts.dbf", "2", "DTOS(TS)"), "\"16010102\"\n");
+
+  ASSERT_EQ(Oxdbf({"index", table, "AMT", "PAYMENTAMO"}).exit_status, 0);
+  ASSERT_EQ(Oxdbf({"index", table, "DAY", "DTOS(PAYMENTDAT)+STR(PAYMENTID,5)"}).exit_status, 0);
+  ProcessResult r = Oxdbf({"dump", table, "--order", "AMT", "--csv"});
+  ASSERT_EQ(r.exit_status, 0) << r.err;
+  std::vector<std::string> ids;
+  for (const auto& row : ParseCsv(r.out)) ids.push_back(row[0]);
+  EXPECT_EQ(ids, (std::vector<std::string>{"PAYMENTID", "2", "3", "1", "5", "4"}));
+  r = Oxdbf({"find", table, "DAY", "19950123"});
+  ASSERT_EQ(r.exit_status, 0) << r.err;
+  EXPECT_EQ(r.out.rfind("2 ", 0), 0u) << r.out;  // record 2
+}
+
 }  // namespace
 }  // namespace orvex::test
