@@ -564,12 +564,21 @@ void CloseDbf(WorkArea& area) {
 
 bool TableFlagSet() {
   WorkArea* area = CurrentWorkArea();
-  return area != nullptr && area->dialect != DbfDialect::kDbase2 && area->header[28] != 0;
+  if (area == nullptr || area->dialect == DbfDialect::kDbase2) return false;
+  if (area->visual_foxpro) {
+    return (area->header[28] & 0x01) != 0 &&
+           os::FileExists(ForceExt(area->file_name, ExtLike(area->file_name, "MDX")));
+  }
+  return area->header[28] != 0;
 }
 
 void SetTableFlag(bool on) {
   WorkArea* area = CurrentWorkArea();
   if (area == nullptr || area->dialect == DbfDialect::kDbase2) return;
+  if (area->visual_foxpro) {
+    if (on) area->header[28] |= 0x01;
+    return;
+  }
   area->header[28] = on ? 1 : 0;
 }
 

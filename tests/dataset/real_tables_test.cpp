@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <sstream>
 
+#include "dataset/ox_file_data_set.h"
 #include "dataset_test_support.h"
 #include "platform/data/field_kinds.h"
 #include "platform/data/field_text.h"
@@ -329,14 +330,16 @@ TEST_F(RealTablesTest, FieldValuesEqualWhatDbfreadReads) {
               walked, own_code_pages, records, values, raw_values, nulls);
 }
 
-// A Visual FoxPro table through the dataset: integers, currency and
-// date-times are fields of their own kinds with their exact values, and the
-// fields _NullFlags marks null have no value (an empty text, never 0).
+// A Visual FoxPro table through the table component TOxDbf: integers,
+// currency and date-times are fields of their own kinds with their exact
+// values, and the fields _NullFlags marks null have no value (an empty
+// text, never 0).
 TEST_F(RealTablesTest, VisualFoxProTypesAndNullsThroughTheDataset) {
   ORVEX_REQUIRE_TESTDATA();
   const std::filesystem::path table =
       TestdataDir() + "/javadbf/fixtures/foxpro-xsource/payments.dbf";
-  TestDbf ds(Copy(table, 0));
+  TOxDbf ds("OxDbf1");
+  ds.SetDbfFileName(Copy(table, 0));
   ds.Open();
   ASSERT_TRUE(ds.Active());
   EXPECT_EQ(ds.FindField("_NULLFLAGS"), nullptr);  // the system field is no field
