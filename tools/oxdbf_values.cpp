@@ -159,14 +159,16 @@ void ShowIsoDate(std::string* text) {
   text->insert(4, 1, '-');
 }
 
-std::string SetFieldText(int n, const std::string& value) {
+namespace {
+
+std::string StoreFieldText(int n, const std::string& value) {
   std::uint8_t* p = FieldAddress(n);
-  // FoxPro and level-7 types are read, not yet written: refused rather than
-  // stored in a form their programs would read differently.
-  // So are fields _NullFlags may mark null: a value written under a set
-  // null bit would still read as null.
-  const FieldDesc& field = CurrentWorkArea()->fields[static_cast<std::size_t>(n - 1)];
-  if (field.raw || field.null_bit >= 0) return "Feldtyp kann noch nicht geschrieben werden";
+  const WorkArea& area = *CurrentWorkArea();
+  const FieldDesc& field = area.fields[static_cast<std::size_t>(n - 1)];
+  // Visual FoxPro's fixed binary types in their own layout; the unpacked
+  // buffer carries a raw field's stored bytes. The others are refused
+  // rather than stored in a form their programs would read differently.
+  if (field.raw) return EncodeRawField(area, field, value, reinterpret_cast<char*>(p));
   switch (FieldType(n)) {
     case 'C': {
       std::string text;
@@ -202,6 +204,21 @@ std::string SetFieldText(int n, const std::string& value) {
     default:
       return SetNumber(n, value);
   }
+}
+
+}  // namespace
+
+std::string SetFieldText(int n, const std::string& value) {
+  const WorkArea& area = *CurrentWorkArea();
+  const FieldDesc& field = area.fields[static_cast<std::size_t>(n - 1)];
+  std::string reason = StoreFieldText(n, value);
+  // A value given to a field _NullFlags marked null makes it not null: its
+  // bit is cleared (the unpacked buffer carries _NullFlags as stored).
+  if (reason.empty() && field.null_bit >= 0 && area.null_flags_field >= 0) {
+    FieldAddress(area.null_flags_field + 1)[field.null_bit / 8] &=
+        static_cast<std::uint8_t>(~(1u << (field.null_bit % 8)));
+  }
+  return reason;
 }
 
 }  // namespace orvex::tool

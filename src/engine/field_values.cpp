@@ -283,4 +283,101 @@ FieldNumber RawFieldNumber(const WorkArea& area, const FieldDesc& field, const c
   }
 }
 
+namespace {
+
+void PutLittle(std::uint64_t v, int bytes, char* out) {
+  for (int i = 0; i < bytes; ++i) out[i] = static_cast<char>(v >> (8 * i) & 0xFF);
+}
+
+// A decimal with an optional sign and at most `decimals` decimals as an
+// integer of 10^-decimals units within 64 bits; false for anything else.
+bool ParseUnits(const std::string& text, int decimals, std::int64_t* units) {
+  std::size_t i = 0;
+  const bool negative = i < text.size() && text[i] == '-';
+  if (i < text.size() && (text[i] == '-' || text[i] == '+')) ++i;
+  std::uint64_t magnitude = 0;
+  int digits = 0, after_point = -1;
+  for (; i < text.size(); ++i) {
+    const char c = text[i];
+    if (c == '.' && after_point < 0) {
+      after_point = 0;
+      continue;
+    }
+    if (c < '0' || c > '9' || after_point == decimals) return false;
+    if (magnitude > (std::uint64_t{1} << 62) / 10) return false;
+    magnitude = magnitude * 10 + static_cast<unsigned>(c - '0');
+    ++digits;
+    if (after_point >= 0) ++after_point;
+  }
+  if (digits == 0) return false;
+  for (int k = after_point < 0 ? 0 : after_point; k < decimals; ++k) {
+    if (magnitude > (std::uint64_t{1} << 62) / 10) return false;
+    magnitude *= 10;
+  }
+  *units = negative ? -static_cast<std::int64_t>(magnitude) : static_cast<std::int64_t>(magnitude);
+  return true;
+}
+
+// "YYYY-MM-DD[ HH:MM[:SS[.mmm]]]" as Julian day and milliseconds.
+bool ParseDateTime(const std::string& text, std::uint32_t* day, std::uint32_t* ms) {
+  int y = 0, mo = 0, d = 0, h = 0, mi = 0, sec = 0, milli = 0, used = 0;
+  const int n = std::sscanf(text.c_str(), "%4d-%2d-%2d%n %2d:%2d%n:%2d%n.%3d%n", &y, &mo, &d, &used,
+                            &h, &mi, &used, &sec, &used, &milli, &used);
+  if (n < 3 || static_cast<std::size_t>(used) != text.size() || n == 4) return false;
+  if (n == 7 && text.size() - text.rfind('.') != 4) return false;  // milliseconds: three digits
+  if (h < 0 || h > 23 || mi < 0 || mi > 59 || sec < 0 || sec > 59 || milli < 0) return false;
+  const DayNumber number = DayNumberFromYMD(y, mo, d);
+  const CalendarDate back = YMDFromDayNumber(number);
+  if (!IsValidDayNumber(number) || back.year != y || back.month != mo || back.day != d)
+    return false;
+  *day = static_cast<std::uint32_t>(number);
+  *ms = static_cast<std::uint32_t>(((h * 60 + mi) * 60 + sec) * 1000 + milli);
+  return true;
+}
+
+}  // namespace
+
+std::string EncodeRawField(const WorkArea& area, const FieldDesc& field, const std::string& text,
+                           char* out) {
+  if (!area.visual_foxpro || !field.raw) return "Feldtyp kann noch nicht geschrieben werden";
+  const bool empty = text.find_first_not_of(' ') == std::string::npos;
+  switch (field.length == 0 ? '\0' : field.type) {
+    case 'I': {
+      std::int64_t v = 0;
+      if (!empty && !ParseUnits(text, 0, &v)) return "keine ganze Zahl";
+      if (v < INT32_MIN || v > INT32_MAX) return "passt nicht in 32 Bit";
+      PutLittle(static_cast<std::uint32_t>(static_cast<std::int32_t>(v)), 4, out);
+      return "";
+    }
+    case 'Y': {
+      std::int64_t units = 0;
+      if (!empty && !ParseUnits(text, 4, &units)) return "kein Betrag mit 4 Nachkommastellen";
+      PutLittle(static_cast<std::uint64_t>(units), 8, out);
+      return "";
+    }
+    case 'B': {
+      double v = 0;
+      if (!empty) {
+        char* end = nullptr;
+        v = std::strtod(text.c_str(), &end);
+        if (end != text.c_str() + text.size() || !std::isfinite(v)) return "keine Zahl";
+      }
+      std::uint64_t bits;
+      std::memcpy(&bits, &v, 8);
+      PutLittle(bits, 8, out);
+      return "";
+    }
+    case 'T': {
+      std::uint32_t day = 0, ms = 0;
+      if (!empty && !ParseDateTime(text, &day, &ms))
+        return "kein Datum mit Uhrzeit (JJJJ-MM-TT HH:MM:SS)";
+      PutLittle(day, 4, out);
+      PutLittle(ms, 4, out + 4);
+      return "";
+    }
+    default:
+      return "Feldtyp kann noch nicht geschrieben werden";
+  }
+}
+
 }  // namespace orvex

@@ -67,6 +67,17 @@ std::string HexText(std::string_view bytes);
 // without quotes.
 bool RawValueIsNumber(const FieldDesc& field);
 
+// Writes `text` into the bytes of Visual FoxPro field `field` at `out`
+// (field.length bytes) in the field's own layout, for the types whose
+// layout is fixed: I (a decimal integer within 32 bits), B (a decimal
+// number; the nearest double), Y (a decimal with at most four decimals,
+// within 64 bits of ten-thousandths) and T ("YYYY-MM-DD", optionally with
+// " HH:MM", ":SS" and ".mmm"). An empty text is 0, or the empty date-time.
+// Answers the reason when the field cannot hold the text exactly or the
+// type is not written, else "" (and only then are the bytes changed).
+std::string EncodeRawField(const WorkArea& area, const FieldDesc& field, const std::string& text,
+                           char* out);
+
 // The kind of a raw field's value for callers that hold values rather than
 // texts (the dataset, expressions): integer (I, +), double (B, O),
 // currency (Y), date-time (T, @), text (V, wide C), bytes (Q) or memo

@@ -413,7 +413,11 @@ void PackRecord(WorkArea& area) {
   if (area.is_virtual || area.unpacked == nullptr) return;
   char* rec = area.record.data();
   const std::uint8_t* in = area.unpacked;
-  rec[0] = *in++ ? '*' : ' ';
+  // The deletion flag is written only when the record's state changes:
+  // some programs leave another byte than a blank in live records (0x00),
+  // which a write of other fields keeps.
+  const bool deleted = *in++ != 0;
+  if (deleted != (rec[0] == '*')) rec[0] = deleted ? '*' : ' ';
   for (const FieldDesc& f : area.fields) {
     char* p = rec + f.offset;
     if (f.raw) {
