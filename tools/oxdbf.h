@@ -133,8 +133,9 @@ std::string FieldText(int n);
 // The same for field n of `record`, a record of the current table as the
 // file holds it (deletion flag first), put into `text` (its storage reused,
 // so that a loop over many records allocates nothing). M fields read the
-// memo of the current record.
-void FieldTextIn(int n, const char* record, std::string* text);
+// memo of the current record. FoxPro and level-7 types as field_values.h
+// gives them. False when the field holds no value (null): the text is "".
+bool FieldTextIn(int n, const char* record, std::string* text);
 
 // Puts a UTF-8 value given on the command line into field n of the unpacked
 // buffer (a C value through PutGivenText). A value the field cannot hold exactly

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "common/errors.h"
+#include "engine/field_values.h"
 #include "engine/navigation.h"
 #include "engine/record_io.h"
 #include "engine/work_area.h"
@@ -118,19 +119,33 @@ std::string JsonNumber(const std::string& digits) {
 // The field as exported into `text` (its storage reused): dates as
 // YYYY-MM-DD (other stored texts as they are), everything else as
 // FieldTextIn gives it. False when a memo could not be read (the text is
-// then empty).
-bool ExportText(int n, char type, const char* record, std::string* text) {
-  if (type == 'M') return TryMemoFieldText(n, text);
-  FieldTextIn(n, record, text);
+// then empty). *null tells that the field holds no value.
+bool ExportText(int n, char type, const char* record, std::string* text, bool* null) {
+  *null = false;
+  if (type == 'M') {
+    // A memo field _NullFlags marks null holds no memo to read.
+    const WorkArea& area = *CurrentWorkArea();
+    const FieldDesc& f = area.fields[static_cast<std::size_t>(n - 1)];
+    *null = FieldIsNull(area, f, record);
+    if (*null) {
+      text->clear();
+      return true;
+    }
+    return TryMemoFieldText(n, text);
+  }
+  *null = !FieldTextIn(n, record, text);
   if (type == 'D') ShowIsoDate(text);
   return true;
 }
 
-void AddJsonValue(Output& out, char type, const std::string& text) {
+void AddJsonValue(Output& out, const FieldDesc& field, const std::string& text, bool null) {
+  const char type = field.type;
+  if (null) return out.Add("null");
+  if (field.raw && !RawValueIsNumber(field)) return AddJsonString(out, text);
   if (type == 'C' || type == 'M') return AddJsonString(out, text);
   if (text.empty()) return out.Add("null");
   if (type == 'L') return out.Add(text == "T" ? "true" : "false");
-  std::string number = type == 'N' || type == 'F' ? JsonNumber(text) : "";
+  std::string number = type == 'N' || type == 'F' || field.raw ? JsonNumber(text) : "";
   if (number.empty()) return AddJsonString(out, text);
   out.Add(number);
 }
@@ -163,7 +178,7 @@ template <typename Each>
 bool ReadSnapshot(const Each& each) {
   WorkArea& area = *CurrentWorkArea();
   for (const FieldDesc& f : area.fields) {
-    if (f.type == 'M') return false;
+    if (f.type == 'M' || HoldsMemoBlock(area, f)) return false;
   }
   if (area.read_translator || area.dialect == DbfDialect::kDbase2 || area.record_length == 0) return false;
   const std::int32_t count = RecCount();
@@ -206,7 +221,10 @@ int Dump(const Invocation& call) {
   std::vector<char> types;  // looked up once, not once per value
   for (int i = 1; i <= fields; ++i) {
     names.push_back(StoredToUtf8(Field(i)));
-    types.push_back(FieldType(i));
+    const FieldDesc& f = CurrentWorkArea()->fields[static_cast<std::size_t>(i - 1)];
+    // Raw fields other than Visual FoxPro's memo fields never take the memo
+    // path.
+    types.push_back(HoldsMemoBlock(*CurrentWorkArea(), f) ? 'M' : f.raw ? 'R' : FieldType(i));
   }
 
   Output out;
@@ -221,6 +239,7 @@ int Dump(const Invocation& call) {
   const int width = static_cast<int>(std::to_string(RecCount()).size());
   int damaged = 0;
   std::string text;
+  bool null = false;
   auto write_record = [&](std::int32_t recno, const char* record) {
     const bool deleted = record[0] == '*';
     if (format == Format::kText) {
@@ -234,7 +253,7 @@ int Dump(const Invocation& call) {
     }
     for (int i = 1; i <= fields; ++i) {
       const char type = types[static_cast<std::size_t>(i - 1)];
-      if (!ExportText(i, type, record, &text)) {
+      if (!ExportText(i, type, record, &text, &null)) {
         out.Flush();
         std::fflush(stdout);
         std::fprintf(stderr, "oxdbf: warning: record %d, field %s left empty: %s (%s)\n", recno,
@@ -253,7 +272,7 @@ int Dump(const Invocation& call) {
         if (i > 1) out.Add(',');
         AddJsonString(out, names[static_cast<std::size_t>(i - 1)]);
         out.Add(':');
-        AddJsonValue(out, type, text);
+        AddJsonValue(out, CurrentWorkArea()->fields[static_cast<std::size_t>(i - 1)], text, null);
       }
     }
     if (format == Format::kJson) out.Add('}');

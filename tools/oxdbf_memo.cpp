@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "common/errors.h"
+#include "engine/field_values.h"
 #include "engine/work_area.h"
 #include "memo/memo_ops.h"
 #include "memo/memo_pack.h"
@@ -31,6 +32,12 @@ bool TryMemoFieldText(int n, std::string* text) {
   const bool read = ReadFieldMemo(n, &stored) && DbfErrorNo == 0;
   SetAutoReport(report);
   if (!read) return false;
+  // Visual FoxPro's general, picture and blob memos hold bytes, no text.
+  const FieldDesc& field = CurrentWorkArea()->fields[static_cast<std::size_t>(n - 1)];
+  if (field.raw && field.type != 'M') {
+    *text = HexText(stored);
+    return true;
+  }
   std::string lines;
   for (std::size_t i = 0; i < stored.size(); ++i) {
     char c = stored[i];

@@ -10,7 +10,7 @@ namespace orvex::tool {
 // The whole memo of M field n of the current record as UTF-8: the stored
 // text (in the table's code page) with each line end (CR LF, a
 // soft return 0x8D LF, a lone CR) given as "\n"; "" for a record without
-// memo. A memo that cannot be read ends the program through the library's
+// memo. Visual FoxPro's G, P and W memos: their bytes as hex digits. A memo that cannot be read ends the program through the library's
 // reporting path.
 std::string MemoFieldText(int n);
 // The same, but a memo that cannot be read gives false with the library's

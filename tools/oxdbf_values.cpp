@@ -9,6 +9,7 @@
 
 #include "common/decimal_text.h"
 #include "dates/date_text.h"
+#include "engine/field_values.h"
 #include "engine/record_pack.h"
 #include "engine/work_area.h"
 #include "oxdbf.h"
@@ -100,30 +101,44 @@ std::string FieldText(int n) {
   return text;
 }
 
-void FieldTextIn(int n, const char* record, std::string* text) {
-  const FieldDesc& f = CurrentWorkArea()->fields[static_cast<std::size_t>(n - 1)];
+bool FieldTextIn(int n, const char* record, std::string* text) {
+  const WorkArea& area = *CurrentWorkArea();
+  const FieldDesc& f = area.fields[static_cast<std::size_t>(n - 1)];
   const std::string_view stored(record + f.offset, f.length);
   text->clear();
+  if (FieldIsNull(area, f, record)) return false;
+  if (f.raw) {
+    FieldValue value = RawFieldValue(area, f, record);
+    if (!value.null && HoldsMemoBlock(area, f)) value.text = MemoFieldText(n);
+    if (RawFieldHoldsText(f)) {
+      AppendStoredAsUtf8(WithoutPadding(value.text), text);
+    } else {
+      *text = std::move(value.text);
+    }
+    return !value.null;
+  }
   switch (f.type) {
     case 'C':
-      return AppendStoredAsUtf8(WithoutPadding(stored), text);
+      AppendStoredAsUtf8(WithoutPadding(stored), text);
+      return true;
     case 'L': {
       char c = stored.empty() ? ' ' : stored[0];
       text->append(c == 'T' || c == 't' || c == 'Y' || c == 'y'   ? "T"
                    : c == 'F' || c == 'f' || c == 'N' || c == 'n' ? "F"
                                                                   : "");
-      return;
+      return true;
     }
     case 'M':
       *text = MemoFieldText(n);
-      return;
+      return true;
     // Dates and digits as stored; a damaged field's other bytes are text of
     // the table's code page like any other.
     case 'D':  // a date of blanks and zeros is no date
       if (!OnlyBlanksAndZeros(stored)) AppendStoredAsUtf8(StripBlanks(stored), text);
-      return;
+      return true;
     default:  // N, F: the stored digits
       AppendStoredAsUtf8(StripBlanks(stored), text);
+      return true;
   }
 }
 
@@ -144,8 +159,16 @@ void ShowIsoDate(std::string* text) {
   text->insert(4, 1, '-');
 }
 
-std::string SetFieldText(int n, const std::string& value) {
+namespace {
+
+std::string StoreFieldText(int n, const std::string& value) {
   std::uint8_t* p = FieldAddress(n);
+  const WorkArea& area = *CurrentWorkArea();
+  const FieldDesc& field = area.fields[static_cast<std::size_t>(n - 1)];
+  // Visual FoxPro's fixed binary types in their own layout; the unpacked
+  // buffer carries a raw field's stored bytes. The others are refused
+  // rather than stored in a form their programs would read differently.
+  if (field.raw) return EncodeRawField(area, field, value, reinterpret_cast<char*>(p));
   switch (FieldType(n)) {
     case 'C': {
       std::string text;
@@ -181,6 +204,21 @@ std::string SetFieldText(int n, const std::string& value) {
     default:
       return SetNumber(n, value);
   }
+}
+
+}  // namespace
+
+std::string SetFieldText(int n, const std::string& value) {
+  const WorkArea& area = *CurrentWorkArea();
+  const FieldDesc& field = area.fields[static_cast<std::size_t>(n - 1)];
+  std::string reason = StoreFieldText(n, value);
+  // A value given to a field _NullFlags marked null makes it not null: its
+  // bit is cleared (the unpacked buffer carries _NullFlags as stored).
+  if (reason.empty() && field.null_bit >= 0 && area.null_flags_field >= 0) {
+    FieldAddress(area.null_flags_field + 1)[field.null_bit / 8] &=
+        static_cast<std::uint8_t>(~(1u << (field.null_bit % 8)));
+  }
+  return reason;
 }
 
 }  // namespace orvex::tool

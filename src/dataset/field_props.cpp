@@ -11,10 +11,17 @@ TDbfFieldProps::TDbfFieldProps(bool private_copy) {
   std::uint8_t* start = FieldAddress(0);
   WorkArea* area = CurrentWorkArea();
   for (int i = 1; i <= count; ++i) {
+    const FieldDesc& f = area->fields[static_cast<std::size_t>(i) - 1];
     fields_.push_back({Field(i), FieldType(i), static_cast<std::uint16_t>(FieldLen(i)),
                        static_cast<std::uint16_t>(FieldDec(i)),
-                       static_cast<std::uint16_t>(FieldAddress(i) - start),
-                       area->fields[static_cast<std::size_t>(i) - 1].offset});
+                       static_cast<std::uint16_t>(FieldAddress(i) - start), f.offset, f.raw,
+                       RawKindOf(*area, f), f.null_bit >= 0});
+  }
+  if (area != nullptr) {
+    shape_.dialect = area->dialect;
+    shape_.visual_foxpro = area->visual_foxpro;
+    shape_.null_flags_field = area->null_flags_field;
+    shape_.fields = area->fields;
   }
   buffer_ = start;
   // A virtual area keeps no record of its own: its values are those of a

@@ -7,10 +7,13 @@
 #include <string>
 #include <vector>
 
+#include "engine/field_values.h"
+#include "engine/work_area.h"
+
 namespace orvex {
 
 // One table field: the name as the engine reports it, the type letter (C, D,
-// F, L, M or N), length (D: the length of the date text, 8 or 10) and
+// F, L, M or N, or a raw type), length (D: the length of the date text, 8 or 10) and
 // decimals, and the place of its value in the unpacked buffer.
 struct TDTField {
   std::string Name;
@@ -19,6 +22,11 @@ struct TDTField {
   std::uint16_t Dec = 0;
   std::uint16_t Offset = 0;        // from the start of the unpacked buffer
   std::uint16_t RecordOffset = 0;  // from the start of the record as stored
+  // FoxPro and level-7 types (field_values.h): read from Record() rather
+  // than from the unpacked buffer.
+  bool Raw = false;
+  RawKind Kind = RawKind::kNothing;
+  bool Nullable = false;  // _NullFlags may mark it null
 };
 
 class TDbfFieldProps {
@@ -47,6 +55,10 @@ class TDbfFieldProps {
   // translators applied), where the values the unpacked buffer cannot
   // carry are read: dates with their century, integers beyond 32 bits.
   const char* Record() const { return record_; }
+  // The table's field list and what else field_values.h reads a raw
+  // field's value with (dialect, _NullFlags), kept while the table is
+  // closed at design time.
+  const WorkArea& Shape() const { return shape_; }
   // The number of the field of that name (letter case ignored), 0 when
   // there is none.
   int Find(const std::string& name) const;
@@ -59,6 +71,7 @@ class TDbfFieldProps {
   std::vector<char> record_copy_;
   std::uint8_t* buffer_ = nullptr;
   const char* record_ = nullptr;
+  WorkArea shape_;
 };
 
 }  // namespace orvex

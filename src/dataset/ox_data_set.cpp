@@ -144,12 +144,27 @@ void TOxDataSet::InternalInitFieldDefs() {
     const TDTField& f = field_props_->Item(i);
     Slot slot;
     slot.type = f.FieldType;
-    slot.length = static_cast<std::uint8_t>(f.Len);
+    slot.length = f.Len;
     slot.decimals = static_cast<std::uint8_t>(f.Dec);
     slot.unpacked_offset = f.Offset;
     slot.record_offset = f.RecordOffset;
     TFieldType type = TFieldType::ftInteger;
     int size = 0;
+    if (f.Raw) {
+      // Raw fields without a value (_NullFlags, fields of length 0) get
+      // no field.
+      slot.raw = f.Kind;
+      type = RawFieldType(f, &size, &slot.width);
+      if (f.Kind != RawKind::kNothing) {
+        slot.has_slot = true;
+        slot.offset = record_size_;
+        field_offsets_.push_back(record_size_);
+        record_size_ = static_cast<std::uint16_t>(record_size_ + slot.width);
+        FieldDefs().Add(f.Name, type, size, false, i);
+      }
+      slots_.push_back(slot);
+      continue;
+    }
     switch (f.FieldType) {
       case 'C':
         type = TFieldType::ftString;
@@ -179,15 +194,47 @@ void TOxDataSet::InternalInitFieldDefs() {
         slot.width = 4;
         break;
     }
+    slot.nullable = f.Nullable;
     if (!f.Name.empty()) {
       slot.has_slot = true;
       slot.offset = record_size_;
       field_offsets_.push_back(record_size_);
-      record_size_ = static_cast<std::uint16_t>(record_size_ + slot.width);
+      record_size_ = static_cast<std::uint16_t>(record_size_ + slot.width + (slot.nullable ? 1 : 0));
       FieldDefs().Add(f.Name, type, size, false, i);
     }
     slots_.push_back(slot);
   }
+}
+
+// The field kind of a raw field, its size (strings) and the width of its
+// slot: the native value and the null byte.
+TFieldType TOxDataSet::RawFieldType(const TDTField& f, int* size, std::uint16_t* width) {
+  switch (f.Kind) {
+    case RawKind::kInteger:
+      *width = 4 + 1;
+      return TFieldType::ftInteger;
+    case RawKind::kDouble:
+      *width = 8 + 1;
+      return TFieldType::ftFloat;
+    case RawKind::kCurrency:
+      *width = 8 + 1;
+      return TFieldType::ftCurrency;
+    case RawKind::kDateTime:
+      *width = 8 + 1;
+      return TFieldType::ftDateTime;
+    case RawKind::kMemo:
+      *width = 4 + 1;
+      return f.FieldType == 'M' ? TFieldType::ftMemo : TFieldType::ftBlob;
+    case RawKind::kText:
+    case RawKind::kBytes:  // shown as hex digits
+      *size = f.Kind == RawKind::kText ? f.Len : 2 * f.Len;
+      *width = static_cast<std::uint16_t>(*size + 2);  // text, NUL, null byte
+      return TFieldType::ftString;
+    case RawKind::kNothing:
+      break;
+  }
+  *width = 0;
+  return TFieldType::ftUnknown;
 }
 
 // Date fields without an edit mask get one of the short date format's

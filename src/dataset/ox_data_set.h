@@ -229,7 +229,7 @@ class TOxDataSet : public data::TDataSet {
   // buffer.
   struct Slot {
     char type = 'C';
-    std::uint8_t length = 0;
+    std::uint16_t length = 0;
     std::uint8_t decimals = 0;
     bool has_slot = false;
     bool wide = false;  // an N or F integer wider than 32 bits can hold
@@ -238,6 +238,13 @@ class TOxDataSet : public data::TDataSet {
     std::uint16_t record_offset = 0;  // in the record as stored
     std::uint16_t offset = 0;         // in the record buffer
     std::uint16_t width = 0;
+    // A FoxPro or level-7 field: its value is read from the record as
+    // stored by field_values.h, and the slot's last byte is 1 when it is
+    // null (GetFieldData then has no value).
+    RawKind raw = RawKind::kNothing;
+    // Another field _NullFlags may mark null: the byte after the slot is 1
+    // when it does.
+    bool nullable = false;
   };
   // Decides the table's text code page and conversion from the language-
   // driver byte of file `name` (TextCodePage), before the engine opens it.
@@ -264,6 +271,9 @@ class TOxDataSet : public data::TDataSet {
   // The slot of a wide integer from its stored text; the text of its value
   // (digits, '-' in front); whether that value fits 32 bits (*narrow then
   // holds it, else 0).
+  static data::TFieldType RawFieldType(const TDTField& f, int* size, std::uint16_t* width);
+  // Reads a raw field's value from the record as stored into its slot.
+  void ReadRaw(const Slot& slot, int field_no, const char* stored, std::uint8_t* to) const;
   static void ReadWide(const Slot& slot, const char* stored, std::uint8_t* to);
   static std::string WideDigits(const Slot& slot, const std::uint8_t* from);
   static bool WideFits32(const Slot& slot, const std::uint8_t* from, std::int32_t* narrow);

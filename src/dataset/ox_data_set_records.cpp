@@ -1,5 +1,6 @@
 // TOxDataSet: record buffers, GetRecord, the conversions between the work
 // area's unpacked record and a record buffer, field data and bookmarks.
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -13,6 +14,7 @@
 #include "dates/date_settings.h"
 #include "dates/date_text.h"
 #include "dates/day_number.h"
+#include "engine/field_values.h"
 #include "engine/navigation.h"
 #include "engine/record_io.h"
 #include "engine/record_pack.h"
@@ -276,6 +278,15 @@ void TOxDataSet::ReadEngineRecord(std::uint8_t* buffer) {
     if (!slot.has_slot) continue;
     const std::uint8_t* from = record + slot.unpacked_offset;
     std::uint8_t* to = buffer + slot.offset;
+    if (slot.raw != RawKind::kNothing) {
+      ReadRaw(slot, static_cast<int>(&slot - slots_.data()) + 1, stored, to);
+      continue;
+    }
+    if (slot.nullable) {
+      const WorkArea& shape = field_props_->Shape();
+      const FieldDesc& f = shape.fields[static_cast<std::size_t>(&slot - slots_.data())];
+      to[slot.width] = FieldIsNull(shape, f, stored) ? 1 : 0;
+    }
     switch (slot.type) {
       case 'C':
         std::memcpy(to, from, slot.width);
@@ -305,6 +316,38 @@ void TOxDataSet::ReadEngineRecord(std::uint8_t* buffer) {
         std::memcpy(to, from, 4);
         break;
     }
+  }
+}
+
+void TOxDataSet::ReadRaw(const Slot& slot, int field_no, const char* stored,
+                         std::uint8_t* to) const {
+  const WorkArea& shape = field_props_->Shape();
+  const FieldDesc& f = shape.fields[static_cast<std::size_t>(field_no) - 1];
+  std::memset(to, 0, slot.width);
+  std::uint8_t& null = to[slot.width - 1];
+  if (slot.raw == RawKind::kText || slot.raw == RawKind::kBytes || slot.raw == RawKind::kMemo) {
+    const FieldValue value = RawFieldValue(shape, f, stored);
+    null = value.null ? 1 : 0;
+    if (value.null) return;
+    if (slot.raw == RawKind::kMemo) {
+      const auto block = static_cast<std::int32_t>(MemoBlockOf(f, stored));
+      std::memcpy(to, &block, 4);
+    } else {
+      // Text up to its first NUL, as a C field's.
+      const std::size_t room = std::min<std::size_t>(slot.width - 2u, value.text.size());
+      std::memcpy(to, value.text.data(), strnlen(value.text.data(), room));
+    }
+    return;
+  }
+  const FieldNumber number = RawFieldNumber(shape, f, stored);
+  null = number.null ? 1 : 0;
+  if (number.null) return;
+  if (slot.raw == RawKind::kInteger) {
+    StoreInt32(to, static_cast<std::int32_t>(number.value));
+  } else {
+    const double value =
+        slot.raw == RawKind::kDateTime ? number.value - kDateTimeEpoch : number.value;
+    std::memcpy(to, &value, 8);
   }
 }
 
@@ -376,7 +419,9 @@ void TOxDataSet::WriteEngineRecord(const std::uint8_t* buffer, int field_no) {
   if (field_no == 0) return;
   for (std::size_t i = 0; i < slots_.size(); ++i) {
     const bool selected = field_no == -1 || static_cast<int>(i) + 1 == field_no;
-    if (selected && slots_[i].has_slot) {
+    // Raw fields are not written from the dataset: the unpacked buffer
+    // keeps their stored bytes.
+    if (selected && slots_[i].has_slot && slots_[i].raw == RawKind::kNothing) {
       std::string exact =
           WriteSlot(slots_[i], buffer + slots_[i].offset, record + slots_[i].unpacked_offset);
       if (area != nullptr) SetExactFieldText(*area, static_cast<int>(i) + 1, std::move(exact));
@@ -466,6 +511,20 @@ bool TOxDataSet::GetFieldData(data::TField* field, void* buffer) {
   if (slot == nullptr) return false;
   const std::uint8_t* value = record + slot->offset;
   auto* out = static_cast<std::uint8_t*>(buffer);
+  if (slot->nullable && value[slot->width] != 0) return false;  // null
+  if (slot->raw != RawKind::kNothing) {
+    if (value[slot->width - 1] != 0) return false;  // null
+    if (slot->raw == RawKind::kText || slot->raw == RawKind::kBytes) {
+      std::size_t n = strnlen(reinterpret_cast<const char*>(value), slot->width - 1u);
+      while (n > 0 && value[n - 1] == ' ') --n;
+      if (out != nullptr) {
+        if (n >= size) n = size - 1;
+        std::memcpy(out, value, n);
+        out[n] = 0;
+      }
+      return true;
+    }
+  }
   // Every text a control draws comes through here: the native value is
   // written once, the text and its terminator rather than a cleared
   // buffer first.
@@ -520,6 +579,12 @@ void TOxDataSet::SetFieldData(data::TField* field, const void* buffer) {
     if (State() == TDataSetState::dsCalcFields) data::DatabaseError(data::kNotEditing, Name());
     const Slot* slot = SlotOf(*field);
     if (slot == nullptr) return;
+    // Neither raw fields nor those _NullFlags may mark null are written
+    // yet: a value stored under a set null bit would still read as null.
+    if (slot->raw != RawKind::kNothing || slot->nullable) {
+      data::DatabaseError("Feld " + field->FieldName() +
+                          ": Feldtyp kann noch nicht geschrieben werden");
+    }
     if (slot->wide && in != nullptr && WideDigits(*slot, in).size() > slot->length) {
       data::DatabaseError("Wert " + WideDigits(*slot, in) + " passt nicht in das Feld " +
                           field->FieldName() + " (" + std::to_string(slot->length) + " Stellen)");

@@ -100,7 +100,10 @@ FieldDef TOxFileDataSet::Corrected(const FieldDef& written) {
 void TOxFileDataSet::RefillDbfFields() {
   DbfFields().clear();
   for (const FieldDesc& f : CurrentWorkArea()->fields)
-    DbfFields().push_back(FieldLine(Corrected({f.name, f.type, f.length, f.decimals})));
+    // (A FoxPro C field above 255 bytes has no field line of its own yet:
+    // its line says 255, the most a new table can take.)
+    DbfFields().push_back(FieldLine(Corrected(
+        {f.name, f.type, static_cast<std::uint8_t>(std::min<int>(f.length, 255)), f.decimals})));
 }
 
 bool TOxFileDataSet::CreateTable() {

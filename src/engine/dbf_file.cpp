@@ -9,6 +9,7 @@
 #include "common/names.h"
 #include "engine/engine_text.h"
 #include "engine/entry_points.h"
+#include "engine/field_values.h"
 #include "engine/locks.h"
 #include "platform/os/codepage.h"
 #include "platform/os/system.h"
@@ -18,6 +19,9 @@ namespace orvex {
 namespace {
 
 constexpr int kDbase2HeaderLength = 521;
+// Visual FoxPro puts the name of the database a table belongs to (the
+// backlink) between the descriptors' terminator and the first record.
+constexpr int kBacklinkLength = 263;
 
 std::uint16_t Get16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | (p[1] << 8)); }
 std::uint32_t Get32(const std::uint8_t* p) {
@@ -41,7 +45,9 @@ bool ExtraVersionsConfigured() { return ExtraVersionPlain != 0 || ExtraVersionMe
 
 bool VersionAccepted(std::uint8_t v) {
   switch (v) {
-    case 0x02: case 0x03: case 0x04: case 0x83: case 0x8B: case 0xF5: return true;
+    case 0x02: case 0x03: case 0x04: case 0x83: case 0x8B: case 0x8C:  // dBASE, level 7
+    case 0x30: case 0x31: case 0x32: case 0xF5: case 0xFB:             // FoxPro
+      return true;
     default: return (ExtraVersionPlain != 0 && v == ExtraVersionPlain) ||
                     (ExtraVersionMemo != 0 && v == ExtraVersionMemo);
   }
@@ -64,16 +70,19 @@ std::string NotDbase(const std::string& name, const char* gap, const char* reaso
 }
 
 // One descriptor slot: name at 0 (up to 11 bytes, 0-ended, 10 kept), type,
-// length and decimals at the dialect's positions.
-FieldDesc ParseSlot(const std::uint8_t* slot, int type_at, int length_at, int decimals_at) {
+// length and decimals at the dialect's positions. B, G and P are memo
+// fields except in Visual FoxPro, where B is a double and G and P hold
+// binary block numbers.
+FieldDesc ParseSlot(const std::uint8_t* slot, int type_at, int length_at, int decimals_at, bool visual_foxpro) {
   FieldDesc f;
   std::size_t n = 0;
   while (n < 11 && slot[n] != 0) ++n;
   f.name = os::CharUpperString(std::string_view(reinterpret_cast<const char*>(slot), std::min<std::size_t>(n, 10)));
   f.type = static_cast<char>(slot[type_at]);
-  if (f.type == 'B' || f.type == 'G' || f.type == 'P') f.type = 'M';
+  if (!visual_foxpro && (f.type == 'B' || f.type == 'G' || f.type == 'P')) f.type = 'M';
   f.length = slot[length_at];
   f.decimals = slot[decimals_at];
+  if (visual_foxpro) f.flags = slot[18];
   return f;
 }
 
@@ -90,7 +99,10 @@ struct SlotLayout {
 
 // True when the descriptor list ends inside the header. Without a 0x0D
 // terminator in the slots, the byte behind the last descriptor must end the
-// list: inside the header a terminator (some programs write 0x00 there),
+// list: a header length that leaves exactly one byte behind it (and the
+// backlink area of Visual FoxPro) names the count itself, whatever that byte
+// holds, when the record length agrees (the fields fill it exactly); else
+// inside the header a terminator (some programs write 0x00 there),
 // at the header length the first record's deletion flag (blank or "*"), the
 // end-of-file marker or the end of the file. Anything else is the next
 // descriptor, which a header length too short has cut off.
@@ -98,12 +110,39 @@ bool DescriptorsEndInHeader(WorkArea& area, const std::vector<std::uint8_t>& slo
                             bool terminated) {
   if (terminated) return true;
   const std::size_t behind = area.fields.size() * static_cast<std::size_t>(layout.slot_size);
+  if (behind + 1 + (area.visual_foxpro ? kBacklinkLength : 0) == slots.size()) {
+    int filled = 1;
+    for (const FieldDesc& f : area.fields) filled += f.length;
+    if (filled == area.record_length) return true;
+  }
   if (behind < slots.size()) return slots[behind] == 0x0D || slots[behind] == 0x00;
   std::uint8_t next = 0;
   std::size_t done = 0;
   // A read error here is no proof of damage; reading the records reports it.
   if (os::ReadAt(area.file, layout.first + static_cast<std::int64_t>(behind), &next, 1, &done) != 0) return true;
   return done == 0 || next == ' ' || next == '*' || next == 0x1A;
+}
+
+// FoxPro and Clipper store the length of a C field above 255 bytes with its
+// high byte in the decimals byte. A C field with decimals is read so only
+// when the record length says so (the plain lengths leave it short and the
+// wide ones fill it exactly), because other programs leave stray decimals in
+// C fields too. The wide fields are carried raw: their text is longer than
+// the unpacked form of C can hold. *offset is moved to the end of the fields.
+void ReadWideCharFields(WorkArea& area, int* offset) {
+  int wide = 1;
+  for (const FieldDesc& f : area.fields) wide += f.length + (f.type == 'C' && !f.raw ? 256 * f.decimals : 0);
+  if (*offset == area.record_length || wide != area.record_length) return;
+  *offset = 1;
+  for (FieldDesc& f : area.fields) {
+    if (f.type == 'C' && !f.raw && f.decimals > 0) {
+      f.length = static_cast<std::uint16_t>(f.length + 256 * f.decimals);
+      f.decimals = 0;
+      f.raw = f.length > 255;
+    }
+    f.offset = static_cast<std::uint16_t>(*offset);
+    *offset += f.length;
+  }
 }
 
 // Walks the descriptor slots into area.fields and checks that the header
@@ -119,15 +158,20 @@ bool ParseFields(WorkArea& area, const std::vector<std::uint8_t>& slots, const S
       terminated = true;
       break;
     }
-    FieldDesc f = ParseSlot(slot, type_at, length_at, decimals_at);
+    FieldDesc f = ParseSlot(slot, type_at, length_at, decimals_at, area.visual_foxpro);
     f.offset = static_cast<std::uint16_t>(offset);
     offset += f.length;
-    if (!AllowedFieldTypes.test(static_cast<unsigned char>(f.type))) {
+    // The types beyond dBASE's own (and fields of length 0) are carried as
+    // raw bytes; a type no dialect explains is refused.
+    f.raw = IsRawFieldType(area, f.type, f.length);
+    area.binary_fields = area.binary_fields || (f.raw && f.length > 0 && !RawFieldHoldsText(f));
+    if (!f.raw && !AllowedFieldTypes.test(static_cast<unsigned char>(f.type))) {
       return FailOpen(area, 211, "Field: " + f.name + " [" + std::string(1, f.type) + "] in " + area.file_name +
                                      Ansi(" ist kein gültiger Feldtyp"));
     }
     area.fields.push_back(std::move(f));
   }
+  ReadWideCharFields(area, &offset);
   if (area.fields.empty()) {
     return FailOpen(area, 222, "Fehler beim Lesen von " + area.file_name + " [Use/OpenDbf]");
   }
@@ -147,6 +191,7 @@ bool ParseFields(WorkArea& area, const std::vector<std::uint8_t>& slots, const S
     return FailOpen(area, 210, NotDbase(ShortName(area.file_name), " ", mismatch, " [Use/OpenDbf]"));
   }
   area.field_count = static_cast<std::uint8_t>(area.fields.size());
+  AssignNullBits(area);
   area.unpacked_offsets.clear();
   std::uint16_t at = 1;
   for (const FieldDesc& f : area.fields) {
@@ -184,7 +229,13 @@ bool ReadDbase2(WorkArea& area) {
 bool ReadDbase3Or7(WorkArea& area, bool level7) {
   const std::string& name = area.file_name;
   area.dialect = level7 ? DbfDialect::kLevel7 : DbfDialect::kDbase3;
-  area.has_memo = ExtraVersionsConfigured() ? area.header[0] == ExtraVersionMemo : (area.header[0] & 0x80) != 0;
+  // Visual FoxPro marks a memo file in the table flags (byte 28, bit 1)
+  // rather than in the version byte; its memo fields hold binary block
+  // numbers and are raw.
+  area.visual_foxpro = !ExtraVersionsConfigured() && area.header[0] >= 0x30 && area.header[0] <= 0x32;
+  area.has_memo = ExtraVersionsConfigured() ? area.header[0] == ExtraVersionMemo
+                  : area.visual_foxpro     ? (area.header[28] & 0x02) != 0
+                                           : (area.header[0] & 0x80) != 0;
   int header_length = Get16(&area.header[8]);
   int slot_size = level7 ? 48 : 32;
   int slot_count = header_length >= 32 ? (header_length - 32) / slot_size : 0;
@@ -304,6 +355,9 @@ bool OpenDbf(WorkArea& area) {
   area.fields.clear();
   area.field_count = 0;
   area.has_memo = false;
+  area.visual_foxpro = false;
+  area.binary_fields = false;
+  area.null_flags_field = -1;
   int err = 0;
   area.file = os::OpenFile(name, area.open_mode, &err);
   if (area.file == os::kNoHandle) {
@@ -325,7 +379,7 @@ bool OpenDbf(WorkArea& area) {
   if (version == 0x02 && !ExtraVersionsConfigured()) {
     ok = ReadDbase2(area);
   } else {
-    ok = ReadDbase3Or7(area, version == 0x04 && !ExtraVersionsConfigured());
+    ok = ReadDbase3Or7(area, (version == 0x04 || version == 0x8C) && !ExtraVersionsConfigured());
   }
   if (!ok) return false;
   if (CountFromFileSize) {
@@ -510,12 +564,21 @@ void CloseDbf(WorkArea& area) {
 
 bool TableFlagSet() {
   WorkArea* area = CurrentWorkArea();
-  return area != nullptr && area->dialect != DbfDialect::kDbase2 && area->header[28] != 0;
+  if (area == nullptr || area->dialect == DbfDialect::kDbase2) return false;
+  if (area->visual_foxpro) {
+    return (area->header[28] & 0x01) != 0 &&
+           os::FileExists(ForceExt(area->file_name, ExtLike(area->file_name, "MDX")));
+  }
+  return area->header[28] != 0;
 }
 
 void SetTableFlag(bool on) {
   WorkArea* area = CurrentWorkArea();
   if (area == nullptr || area->dialect == DbfDialect::kDbase2) return;
+  if (area->visual_foxpro) {
+    if (on) area->header[28] |= 0x01;
+    return;
+  }
   area->header[28] = on ? 1 : 0;
 }
 

@@ -63,6 +63,10 @@ void FlushFile(os::Handle file);
 // The table flags byte (header offset 28) of the current area: a query (false
 // for dBASE II tables and without a table) and a setter storing 1 or 0 that
 // reaches the file with the next header rewrite (ignored for dBASE II).
+// Visual FoxPro's byte holds more: bit 0 names its own compound index
+// (CDX), bit 1 the memo file. There the query answers bit 0 only while a
+// production MDX lies beside the table, and the setter sets bit 0 and
+// clears nothing (the bit may stand for the CDX too).
 bool TableFlagSet();
 void SetTableFlag(bool on);
 

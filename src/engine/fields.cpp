@@ -1,4 +1,6 @@
 // Queries on the current area's field list and the unpacked-buffer layout.
+#include <algorithm>
+
 #include "common/errors.h"
 #include "dates/date_settings.h"
 #include "engine/engine_text.h"
@@ -24,6 +26,10 @@ const FieldDesc* FieldOf(int n, const char* query) {
 }  // namespace
 
 int UnpackedFieldSize(const FieldDesc& field) {
+  // Raw fields: the stored bytes, zero-padded to at least 4 bytes (one
+  // more for a wide C field), so that a reader that takes the part for a
+  // memo block number or a C field's length byte and text stays inside it.
+  if (field.raw) return std::max(field.length + (field.type == 'C' ? 1 : 0), 4);
   switch (field.type) {
     case 'C': return field.length + 1;
     case 'D': return 11;

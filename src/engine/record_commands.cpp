@@ -152,6 +152,16 @@ void Append() {
     SetError(5, Ansi("Datei muß gesperrt sein zum Anhängen: ") + area->file_name + " [APPEND]");
     return;
   }
+  // A new record of a FoxPro or level-7 field type would need the type's
+  // own empty value, which the blank record does not hold yet: refused
+  // rather than stored as blanks that read back as a different value.
+  for (const FieldDesc& f : area->fields) {
+    if (f.raw && f.length > 0) {
+      SetError(211, "Field: " + f.name + " [" + std::string(1, f.type) + "] in " + area->file_name +
+                        Ansi(": Anhängen an Tabellen mit diesem Feldtyp nicht möglich [APPEND]"));
+      return;
+    }
+  }
   int a = CurrentArea;
   RefreshRecCount(*area);
   PackRecord(*area);

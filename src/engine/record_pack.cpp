@@ -9,6 +9,7 @@
 #include "common/decimal_text.h"
 #include "dates/date_settings.h"
 #include "dates/date_text.h"
+#include "engine/field_values.h"
 #include "platform/os/codepage.h"
 
 namespace orvex {
@@ -270,11 +271,30 @@ std::string FormatNumber(double value, int width, int decimals) {
   return std::string(static_cast<std::size_t>(width) - text.size(), ' ') + text;
 }
 
+namespace {
+
+// Runs a conversion of the record's text over `record`, keeping the bytes of
+// raw fields that hold no text (numbers, date-times, block numbers) as they
+// are: a code page must never change a number.
+template <typename Convert>
+void ConvertText(const WorkArea& area, char* record, const Convert& convert) {
+  if (!area.binary_fields) return convert();
+  std::vector<char> kept(record, record + area.record_length);
+  convert();
+  for (const FieldDesc& f : area.fields) {
+    if (f.raw && !RawFieldHoldsText(f)) std::memcpy(record + f.offset, kept.data() + f.offset, f.length);
+  }
+}
+
+}  // namespace
+
 void ConvertForRead(WorkArea& area, char* record) {
   int n = area.record_length - 1;
   if (n <= 0) return;
-  if (area.read_translator) area.read_translator(record + 1, n);
-  if (area.oem_text) OemToAnsiInPlace(record + 1, static_cast<std::size_t>(n));
+  ConvertText(area, record, [&] {
+    if (area.read_translator) area.read_translator(record + 1, n);
+    if (area.oem_text) OemToAnsiInPlace(record + 1, static_cast<std::size_t>(n));
+  });
 }
 
 bool NeedsReadConversion(const WorkArea& area, const char* record) {
@@ -286,8 +306,10 @@ bool NeedsReadConversion(const WorkArea& area, const char* record) {
 void ConvertForWrite(WorkArea& area, char* record) {
   int n = area.record_length - 1;
   if (n <= 0) return;
-  if (area.oem_text) os::CharToOemBuff(record + 1, static_cast<std::size_t>(n));
-  if (area.write_translator) area.write_translator(record + 1, n);
+  ConvertText(area, record, [&] {
+    if (area.oem_text) os::CharToOemBuff(record + 1, static_cast<std::size_t>(n));
+    if (area.write_translator) area.write_translator(record + 1, n);
+  });
 }
 
 void UnpackRecord(WorkArea& area) { UnpackRecord(area, area.record.data()); }
@@ -296,6 +318,12 @@ namespace {
 
 // Unpacks the field at `p` into `out`; answers where the next part begins.
 std::uint8_t* UnpackField(const FieldDesc& f, const char* p, std::uint8_t* out) {
+  if (f.raw) {
+    const int size = UnpackedFieldSize(f);
+    std::memcpy(out, p, f.length);
+    std::memset(out + f.length, 0, static_cast<std::size_t>(size - f.length));
+    return out + size;
+  }
   switch (f.type) {
     case 'C':
       out[0] = f.length;
@@ -327,6 +355,7 @@ std::uint8_t* UnpackField(const FieldDesc& f, const char* p, std::uint8_t* out) 
 // strings by their length and characters, logicals by truth, the rest by
 // their bytes.
 bool SamePart(const FieldDesc& f, const std::uint8_t* a, const std::uint8_t* b) {
+  if (f.raw) return std::memcmp(a, b, f.length) == 0;
   switch (f.type) {
     case 'C':
     case 'D': {
@@ -363,7 +392,12 @@ std::vector<bool> UnchangedFields(WorkArea& area, const char* stored) {
   if (area.is_virtual || area.unpacked == nullptr) return unchanged;
   std::vector<char> read_form(stored, stored + area.record_length);
   ConvertForRead(area, read_form.data());
-  std::uint8_t part[256];
+  // The largest unpacked part: 255 characters and their length byte, or a
+  // raw field's bytes (a wide C field's beyond that).
+  std::size_t largest = 256;
+  for (const FieldDesc& f : area.fields) largest = std::max<std::size_t>(largest, UnpackedFieldSize(f));
+  std::vector<std::uint8_t> buffer(largest);
+  std::uint8_t* part = buffer.data();
   const std::uint8_t* in = area.unpacked + 1;
   for (std::size_t i = 0; i < area.fields.size(); ++i) {
     const FieldDesc& f = area.fields[i];
@@ -379,9 +413,18 @@ void PackRecord(WorkArea& area) {
   if (area.is_virtual || area.unpacked == nullptr) return;
   char* rec = area.record.data();
   const std::uint8_t* in = area.unpacked;
-  rec[0] = *in++ ? '*' : ' ';
+  // The deletion flag is written only when the record's state changes:
+  // some programs leave another byte than a blank in live records (0x00),
+  // which a write of other fields keeps.
+  const bool deleted = *in++ != 0;
+  if (deleted != (rec[0] == '*')) rec[0] = deleted ? '*' : ' ';
   for (const FieldDesc& f : area.fields) {
     char* p = rec + f.offset;
+    if (f.raw) {
+      std::memcpy(p, in, f.length);
+      in += UnpackedFieldSize(f);
+      continue;
+    }
     switch (f.type) {
       case 'C': {
         int n = std::min<int>(in[0], f.length);

@@ -41,10 +41,19 @@ inline constexpr int kMaxFieldNameLength = 10;
 // One field of the open table, in record order.
 struct FieldDesc {
   std::string name;            // at most 10 characters, upper case
-  char type = 'C';             // C, D, F, L, M or N (B, G, P read as M)
-  std::uint8_t length = 0;     // bytes in the record
+  char type = 'C';             // C, D, F, L, M or N (B, G, P read as M), or
+                               // a type of field_values.h (then `raw`)
+  std::uint16_t length = 0;    // bytes in the record (FoxPro C: above 255)
   std::uint8_t decimals = 0;   // N and F only
   std::uint16_t offset = 0;    // within the record; 1 for the first field
+  // Fields of FoxPro and level-7 tables that have no unpacked form of their
+  // own: the unpacked buffer carries their stored bytes unchanged (and
+  // without code-page conversion unless they hold text), so that a write
+  // keeps them as they were. Their values are read by field_values.h.
+  bool raw = false;
+  std::uint8_t flags = 0;      // Visual FoxPro field flags (0x02 nullable)
+  std::int16_t null_bit = -1;  // bit in _NullFlags set when the value is null
+  std::int16_t size_bit = -1;  // V/Q: bit set when the last byte holds the length
 };
 
 // One field of a new table as handed to CreateDbf.
@@ -87,6 +96,10 @@ struct WorkArea {
   std::string file_name;            // full path, default extension added
   std::array<std::uint8_t, 32> header{};  // main header as read (dBASE II: first 8 bytes)
   DbfDialect dialect = DbfDialect::kDbase3;
+  bool visual_foxpro = false;       // version 0x30-0x32: binary memo block
+                                    // numbers, _NullFlags, B as double
+  int null_flags_field = -1;        // index of the _NullFlags field, or -1
+  bool binary_fields = false;       // some raw field holds no text
   bool has_memo = false;
   std::uint16_t header_length = 0;
   std::uint16_t record_length = 0;

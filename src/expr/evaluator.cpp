@@ -173,6 +173,14 @@ void ReadField(Machine& m, const CodeEntry& op) {
   int area = op.value.logical != 0 ? op.value.logical : tables::CurrentArea();
   tables::FieldInfo f;
   if (!tables::GetField(area, op.argc, &f)) return PushBlankField(m, op.type, 0, area);
+  if (f.raw) {
+    // Binary numbers and date-times (of the date its day); no value (null,
+    // no record) is blank, as in a new record.
+    double value = 0;
+    if (!tables::RawFieldNumber(area, op.argc, &value))
+      return PushBlankField(m, op.type, f.length, area);
+    return PushNumber(m, op.type, op.type == VT::kD ? std::floor(value) : value);
+  }
   int record_length = 0;
   const unsigned char* record = tables::RecordBuffer(area, &record_length);
   bool is_virtual = tables::IsVirtual(area);

@@ -1,5 +1,6 @@
 #include "expr/table_access.h"
 
+#include "engine/field_values.h"
 #include "engine/work_area.h"
 
 namespace orvex::expr_tables {
@@ -47,7 +48,44 @@ bool GetField(int area, int position, FieldInfo* info) {
   info->length = f.length;
   info->decimals = f.decimals;
   info->offset = f.offset;
+  info->raw = f.raw;
+  if (f.raw) {
+    // Widths that hold every value: 32-bit integers in 11 characters,
+    // currency with its four decimals, doubles with DefaultDecimals.
+    switch (RawKindOf(*wa, f)) {
+      case RawKind::kInteger:
+        *info = {'N', 11, 0, f.offset, true};
+        break;
+      case RawKind::kCurrency:
+        *info = {'N', 20, 4, f.offset, true};
+        break;
+      case RawKind::kDouble:
+        *info = {'N', 20, f.decimals, f.offset, true};
+        break;
+      case RawKind::kDateTime:
+        *info = {'D', 8, 0, f.offset, true};
+        break;
+      default:
+        info->type = 0;
+        break;
+    }
+  }
   return true;
+}
+
+bool RawFieldNumber(int area, int position, double* value) {
+  const WorkArea* wa = Area(area);
+  // Virtual areas hold no such fields; past the last record the record is
+  // blank, which is no binary value.
+  if (wa == nullptr || wa->is_virtual || position < 1 ||
+      position > static_cast<int>(wa->fields.size()) || wa->record.size() < wa->record_length ||
+      wa->record_number < 1 || wa->record_number > wa->record_count) {
+    return false;
+  }
+  const FieldNumber number =
+      orvex::RawFieldNumber(*wa, wa->fields[position - 1], wa->record.data());
+  *value = number.value;
+  return !number.null;
 }
 
 const unsigned char* RecordBuffer(int area, int* length) {

@@ -19,6 +19,12 @@ struct FieldInfo {
   int length = 0;
   int decimals = 0;
   int offset = 0;     // within the record; 1 for the first field
+  // A FoxPro or level-7 field held in binary: `type` then says how
+  // expressions see it, N for integers, doubles and currency (with a
+  // length and decimals that show every value), D for date-times (their
+  // day); 0 for the others, which expressions cannot read. Its value comes
+  // from RawFieldNumber.
+  bool raw = false;
 };
 
 // The current work area number (it may be closed).
@@ -35,6 +41,10 @@ bool GetField(int area, int position, FieldInfo* info);
 // The current record as held in memory (file layout, or the unpacked layout for
 // a virtual area) and its length in bytes.
 const unsigned char* RecordBuffer(int area, int* length);
+// The value of raw field `position` of the current record: a number, or
+// for a date-time its Julian day number with the time as fraction; false
+// when it holds none (null, an empty date-time, no current record).
+bool RawFieldNumber(int area, int position, double* value);
 std::int32_t RecordCount(int area);
 std::int32_t RecordNumber(int area);
 bool IsVirtual(int area);

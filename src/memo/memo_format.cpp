@@ -46,7 +46,9 @@ std::uint8_t MemoKindOfVersion(std::uint8_t version, std::uint8_t default_kind) 
     case kMemoDbase4:
     case kMemoFpt:
       return version;
-    case 0x30:
+    case 0x30:  // Visual FoxPro, with autoincrement, with varchar
+    case 0x31:
+    case 0x32:
       return kMemoFpt;
     default:
       return default_kind == kMemoDbase3 || default_kind == kMemoFpt || default_kind == 0x30
@@ -56,7 +58,7 @@ std::uint8_t MemoKindOfVersion(std::uint8_t version, std::uint8_t default_kind) 
 }
 
 std::string MemoExtension(std::uint8_t version_or_kind) {
-  return version_or_kind == kMemoFpt || version_or_kind == 0x30 ? "FPT" : "DBT";
+  return MemoKindOfVersion(version_or_kind, kMemoDbase4) == kMemoFpt ? "FPT" : "DBT";
 }
 
 std::string NewMemoHeader(std::uint8_t kind, std::uint16_t block_size, std::string_view base_name) {

@@ -31,13 +31,13 @@ inline constexpr std::int64_t kDbase3FreshSize = 513;    // a new dBASE III file
 inline constexpr std::size_t kDbase4CounterOffset = 32;  // the 32-bit counter of dBASE IV headers
 
 // The memo kind of a table version byte: 0x83, 0x8B and 0xF5 name their own
-// kind, 0x30 (Visual FoxPro) is the FPT kind, every other byte gives the kind
+// kind, 0x30-0x32 (Visual FoxPro) are the FPT kind, every other byte gives the kind
 // of `default_kind` (the same rules; a default that names no kind gives
 // dBASE IV).
 std::uint8_t MemoKindOfVersion(std::uint8_t version, std::uint8_t default_kind);
 
 // The extension of the memo file for a version byte or kind: "FPT" for 0xF5
-// and 0x30, "DBT" otherwise.
+// and 0x30-0x32, "DBT" otherwise.
 std::string MemoExtension(std::uint8_t version_or_kind);
 
 // The bytes of a new, empty memo file of `kind`: 513 bytes for dBASE III

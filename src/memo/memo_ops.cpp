@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "common/errors.h"
+#include "engine/field_values.h"
 #include "memo/memo_alloc.h"
 #include "memo/memo_blocks.h"
 #include "memo/memo_file.h"
@@ -129,14 +130,19 @@ bool ReadFieldMemo(int field, std::string* text) {
   DbfErrorNo = 0;
   WorkArea* area = RequireTable("ReadMemo");
   if (area == nullptr) return false;
-  if (field < 1 || field > static_cast<int>(area->fields.size()) ||
-      area->fields[field - 1].type != 'M') {
+  const FieldDesc* f = field >= 1 && field <= static_cast<int>(area->fields.size())
+                           ? &area->fields[static_cast<std::size_t>(field - 1)]
+                           : nullptr;
+  const bool binary = f != nullptr && HoldsMemoBlock(*area, *f);
+  if (f == nullptr || (f->type != 'M' && !binary) || (f->raw && !binary)) {
     SetError(211, "Feld " + std::to_string(field) + " [ReadMemo]");
     return false;
   }
-  const FieldDesc& f = area->fields[static_cast<std::size_t>(field - 1)];
-  const std::string_view stored(area->record.data() + f.offset, f.length);
-  const std::optional<std::int64_t> block = ParseStoredMemoRef(stored);
+  const std::string_view stored(area->record.data() + f->offset, f->length);
+  // Visual FoxPro's block numbers are binary; every other table's are text.
+  const std::optional<std::int64_t> block =
+      binary ? std::optional<std::int64_t>(MemoBlockOf(*f, area->record.data()))
+             : ParseStoredMemoRef(stored);
   if (!block) {
     SetError(1003, area->memo.name + " Record # " + std::to_string(area->record_number) +
                        ": reference is no block number: " + std::string(stored) + " [ReadMemo]");

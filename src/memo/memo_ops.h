@@ -32,8 +32,9 @@ bool ReadMemo(std::int32_t block, std::string* text);
 // to, as ReadMemo does, from the reference as the file holds it: blanks are
 // no memo (""); a reference that is no block number (letters, more digits
 // than any block) or that lies beyond the file reports 1003 with the record
-// number, as does a memo that does not end within the file. 211 when the
-// field is no M field. True on success.
+// number, as does a memo that does not end within the file. Visual
+// FoxPro's M, G, P and W fields hold the block number in 4 binary bytes.
+// 211 when the field is no memo field. True on success.
 bool ReadFieldMemo(int field, std::string* text);
 
 // Writes the MemoPad as the record's memo, whose current block is `block` (0 =

@@ -123,6 +123,10 @@ FieldClass TDataSet::GetFieldClass(TFieldType type) {
       return &NewField<TMemoField>;
     case TFieldType::ftBlob:
       return &NewField<TBlobField>;
+    case TFieldType::ftCurrency:
+      return &NewField<TCurrencyField>;
+    case TFieldType::ftDateTime:
+      return &NewField<TDateTimeField>;
     case TFieldType::ftUnknown:
       break;
   }

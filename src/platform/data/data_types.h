@@ -24,7 +24,9 @@ enum class TFieldType {
   ftFloat,
   ftDate,
   ftMemo,
-  ftBlob
+  ftBlob,
+  ftCurrency,
+  ftDateTime
 };
 
 // Data fields hold values of the record; calculated fields hold values that

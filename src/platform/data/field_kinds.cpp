@@ -1,7 +1,9 @@
 #include "platform/data/field_kinds.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
@@ -323,6 +325,18 @@ double TFloatField::AsFloat() const {
 
 void TFloatField::SetAsFloat(double value) { SetData(&value); }
 
+void TCurrencyField::GetText(std::string& text, bool) const {
+  double v = 0;
+  if (!GetData(&v)) return text.clear();
+  char chars[64];
+  const auto written = std::to_chars(chars, chars + sizeof chars, v, std::chars_format::fixed, 4);
+  text.assign(chars, written.ec == std::errc() ? written.ptr : chars);
+  const char separator = os::Formats().decimal_separator;
+  for (char& c : text) {
+    if (c == '.') c = separator;
+  }
+}
+
 // --------------------------------------------------------------- boolean ---
 
 std::string TBooleanField::AsString() const {
@@ -388,6 +402,57 @@ void TDateField::SetAsDateTime(TDateTime value) {
     throw EConvertError(FormatMessage(kNotDate, FormatFloat(value, 15)));
   std::int32_t native = static_cast<std::int32_t>(day);
   SetData(&native);
+}
+
+// ------------------------------------------------------------- date-time ---
+
+std::string TDateTimeField::AsString() const {
+  std::string text;
+  TDateTimeField::GetText(text, false);
+  return text;
+}
+
+void TDateTimeField::GetText(std::string& text, bool) const {
+  TDateTime value = 0;
+  if (!GetData(&value)) return text.clear();
+  DateToStr(value, text);
+  // The time to the nearest second; a value that rounds up to midnight
+  // shows the last second of its day rather than a time of 24:00:00.
+  const double fraction = value - std::floor(value);
+  const int seconds = std::min(static_cast<int>(std::lround(fraction * 86400)), 86399);
+  char time[32];
+  std::snprintf(time, sizeof time, " %02d:%02d:%02d", seconds / 3600, seconds / 60 % 60,
+                seconds % 60);
+  text += time;
+}
+
+void TDateTimeField::SetAsString(const std::string& value) {
+  const std::string s = TrimBlanks(value);
+  if (s.empty()) return Clear();
+  const std::size_t blank = s.find(' ');
+  TDateTime date = StrToDate(s.substr(0, blank));
+  if (blank != std::string::npos) {
+    int hours = 0, minutes = 0, seconds = 0, used = 0;
+    const std::string time = TrimBlanks(s.substr(blank));
+    const int parts =
+        std::sscanf(time.c_str(), "%2d:%2d%n:%2d%n", &hours, &minutes, &used, &seconds, &used);
+    if (parts < 2 || static_cast<std::size_t>(used) != time.size() || hours > 23 || minutes > 59 ||
+        seconds > 59 || hours < 0 || minutes < 0 || seconds < 0) {
+      throw EConvertError(FormatMessage(kNotDate, value));
+    }
+    date += (hours * 3600 + minutes * 60 + seconds) / 86400.0;
+  }
+  SetAsDateTime(date);
+}
+
+TDateTime TDateTimeField::AsDateTime() const {
+  TDateTime value = 0;
+  return GetData(&value) ? value : 0.0;
+}
+
+void TDateTimeField::SetAsDateTime(TDateTime value) {
+  if (!IsValidDate(value)) throw EConvertError(FormatMessage(kNotDate, FormatFloat(value, 15)));
+  SetData(&value);
 }
 
 // ------------------------------------------------------------------ BLOB ---

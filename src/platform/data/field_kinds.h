@@ -1,5 +1,6 @@
-// The field kinds the framework offers: string, integer, float, boolean,
-// date and the BLOB kinds (memo and binary). Native forms: see field.h.
+// The field kinds the framework offers: string, integer, float (and
+// currency), boolean, date, date-time and the BLOB kinds (memo and binary). Native forms: see
+// field.h.
 #pragma once
 
 #include "platform/data/field.h"
@@ -68,7 +69,7 @@ class TLargeintField : public TNumericField {
 
 class TFloatField : public TNumericField {
  public:
-  TFloatField() : TNumericField(TFieldType::ftFloat) {}
+  TFloatField() : TFloatField(TFieldType::ftFloat) {}
   int DataSize() const override { return 8; }
   // Significant digits of the display text (15 by default).
   int Precision() const { return precision_; }
@@ -81,6 +82,7 @@ class TFloatField : public TNumericField {
   void SetAsInteger(std::int32_t value) override { SetAsFloat(value); }
 
  protected:
+  explicit TFloatField(TFieldType type) : TNumericField(type) {}
   // The display text has Precision significant digits, trailing zeros
   // dropped, with the decimal separator of os::Formats().
   void GetText(std::string& text, bool display_text) const override;
@@ -88,6 +90,18 @@ class TFloatField : public TNumericField {
 
  private:
   int precision_ = 15;
+};
+
+// An amount of money: a float whose display text has four decimals (a
+// currency holds ten-thousandths), with the decimal separator of
+// os::Formats().
+class TCurrencyField : public TFloatField {
+ public:
+  TCurrencyField() : TFloatField(TFieldType::ftCurrency) {}
+
+ protected:
+  void GetText(std::string& text, bool display_text) const override;
+  int DefaultDisplayWidth() const override { return 14; }
 };
 
 class TBooleanField : public TField {
@@ -124,6 +138,26 @@ class TDateField : public TField {
   // The short date text, as AsString.
   void GetText(std::string& text, bool display_text) const override;
   int DefaultDisplayWidth() const override { return 10; }
+};
+
+// A date and a time of day: the native value is the TDateTime itself (a
+// double, 8 bytes).
+class TDateTimeField : public TField {
+ public:
+  TDateTimeField() : TField(TFieldType::ftDateTime, 0) {}
+  int DataSize() const override { return 8; }
+  // The short date text, a blank and the time as hh:mm:ss.
+  std::string AsString() const override;
+  // "" (or blanks) clears; otherwise a date as StrToDate reads it,
+  // optionally followed by a blank and hh:mm or hh:mm:ss.
+  void SetAsString(const std::string& value) override;
+  TDateTime AsDateTime() const override;
+  void SetAsDateTime(TDateTime value) override;
+  double AsFloat() const override { return AsDateTime(); }
+
+ protected:
+  void GetText(std::string& text, bool display_text) const override;
+  int DefaultDisplayWidth() const override { return 19; }
 };
 
 // BLOB fields: the native value is the dataset's 32-bit reference; the
