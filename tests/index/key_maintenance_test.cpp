@@ -8,12 +8,15 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <random>
 #include <set>
 
 #include "dates/date_text.h"
 #include "index/index_journal.h"
 #include "index_test_support.h"
+#include "platform/os/codepage.h"
+#include "platform/os/fault_injection.h"
 #include "platform/os/files.h"
 
 namespace orvex::test {
@@ -258,6 +261,37 @@ TEST_F(KeyMaintenanceTest, TheJournalStaysOpenAndEmptyBetweenKeyedWritesAndGoesW
   ASSERT_TRUE(MakeIndex({Tag("NAME", "NAME"), Tag("NUM", "VAL(NUM)")}, "")) << ErrorDetail;
   SetIndexTo("");
   EXPECT_EQ(WalkAll(2), kept);
+}
+
+// When writes are to reach the disk, each entry of the journal does so
+// before the write it protects: a crash between the two would leave a
+// changed table or index and no way back.
+TEST_F(KeyMaintenanceTest, WithFlushedWritesTheJournalReachesTheDiskFirst) {
+  Make({{{"b", "1", "x"}}, {{"a", "2", "y"}}}, {Tag("NAME", "NAME"), Tag("NUM", "VAL(NUM)")});
+  FlushIndexWrites = true;
+  std::vector<os::FileCall> calls;
+  os::RecordFileCalls(&calls);
+  for (int i = 0; i < 40; ++i) Add("n" + std::to_string(i), std::to_string(i), "i");
+  Edit(2, 1, "zz");
+  os::RecordFileCalls(nullptr);
+  FlushIndexWrites = false;
+  auto extension = [](const os::FileCall& c) {
+    return os::CharUpperString(std::filesystem::path(c.file).extension().string());
+  };
+  int protected_writes = 0;
+  bool journal_pending = false;  // written since its last flush
+  for (const os::FileCall& c : calls) {
+    if (!c.on_handle) continue;
+    const std::string ext = extension(c);
+    if (ext == ".$KJ") {
+      if (c.op == os::kFaultWrite) journal_pending = true;
+      if (c.op == os::kFaultFlush) journal_pending = false;
+    } else if ((ext == ".DBF" || ext == ".MDX") && c.op == os::kFaultWrite) {
+      ++protected_writes;
+      EXPECT_FALSE(journal_pending) << "a write to " << c.file << " before the journal's flush";
+    }
+  }
+  EXPECT_GT(protected_writes, 40);
 }
 
 TEST_F(KeyMaintenanceTest, AReadOnlyTableMakesNoJournal) {

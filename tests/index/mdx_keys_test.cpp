@@ -52,10 +52,11 @@ TEST(NumericKeys, OrderAndOtherDigitCounts) {
   EXPECT_EQ(CompareNumericKeys(other.data(), EncodeNumber(277, 0).data()), 0);
 }
 
-// Numbers of more than 20 digits before the point keep their order; two
-// numbers of one exponent that differ only in an odd last digit differ.
+// Numbers of more than 20 digits before the point keep their order up to
+// the largest exponent the key byte holds (1e202); two numbers of one
+// exponent that differ only in an odd last digit differ.
 TEST(NumericKeys, LargeNumbersAndOddDigitCounts) {
-  const double ascending[] = {1e19, 1e20, 2e20, 1e21, 1e25, 1e100};
+  const double ascending[] = {1e19, 1e20, 2e20, 1e21, 1e25, 1e100, 1e201, 1e202};
   for (std::size_t i = 0; i + 1 < std::size(ascending); ++i) {
     auto a = EncodeNumber(ascending[i], 0), b = EncodeNumber(ascending[i + 1], 0);
     EXPECT_LT(CompareNumericKeys(a.data(), b.data()), 0)
