@@ -121,6 +121,12 @@ void Fail(int number, const std::string& detail) {
   std::exit(ExitStatusFor(number));
 }
 
+void FailAsReported() {
+  const int number = DbfErrorNo != 0 ? DbfErrorNo : 254;
+  SetError(number, ErrorDetail);
+  std::exit(ExitStatusFor(number));
+}
+
 long IntegerArgument(const std::string& text, const char* what) {
   char* end = nullptr;
   errno = 0;

@@ -74,6 +74,10 @@ void ExpectArguments(const Invocation& call, std::size_t least, std::size_t most
 // number); `detail` is UTF-8.
 [[noreturn]] void Fail(int number, const std::string& detail);
 
+// Reports the library's last error (DbfErrorNo and ErrorDetail) as it
+// stands and ends the program, as Fail does.
+[[noreturn]] void FailAsReported();
+
 // Opens `file` (UTF-8) in the current work area, exclusively when the call
 // says so; `read_only` opens it without write access (commands that only
 // look). Every command opens a table this one way, so that whatever it

@@ -177,7 +177,7 @@ int Check(const Invocation& call) {
     if (HeaderPromisesIndex(table)) {
       std::printf(
           "%s: der Tabellenkopf nennt einen Produktionsindex, aber %s fehlt: alle Tags verloren\n",
-          call.args[0].c_str(), os::AnsiToUtf8(IndexFileName(table, "")).c_str());
+          call.args[0].c_str(), IndexFileName(table, "").c_str());
       return 1;
     }
     Fail(2, "Kein Produktionsindex zu " + call.args[0] + " [oxdbf check]");
@@ -191,7 +191,7 @@ int Check(const Invocation& call) {
     // records; the records are counted there, as the build counts them
     // (from the file's size), and errors become findings.
     SetReadSemaphoreProc(CurrentArea, true);
-    if (DbfErrorNo != 0) Fail(DbfErrorNo, os::AnsiToUtf8(ErrorDetail));
+    if (DbfErrorNo != 0) FailAsReported();
     QuietErrors quiet;
     CheckChangeCounter(index);
     RefreshRecCount(table);

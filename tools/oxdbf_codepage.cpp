@@ -98,7 +98,7 @@ const char* StoredRecord() {
   }
   static std::vector<char> stored;
   if (!ReadStoredRecord(area, area.record_number, &stored))
-    Fail(DbfErrorNo, os::AnsiToUtf8(ErrorDetail));
+    FailAsReported();
   return stored.data();
 }
 
@@ -120,7 +120,7 @@ void KeepGivenText() {
   WorkArea& area = *CurrentWorkArea();
   std::vector<char> stored;
   if (!ReadStoredRecord(area, area.record_number, &stored))
-    Fail(DbfErrorNo, os::AnsiToUtf8(ErrorDetail));
+    FailAsReported();
   KeptFields kept;
   kept.unchanged.assign(area.fields.size(), false);
   bool differs = false;
@@ -132,7 +132,7 @@ void KeepGivenText() {
   }
   if (!differs) return;
   kept.stored = stored.data();
-  if (!PutDbfRecord(area, area.record_number, &kept)) Fail(DbfErrorNo, os::AnsiToUtf8(ErrorDetail));
+  if (!PutDbfRecord(area, area.record_number, &kept)) FailAsReported();
 }
 
 bool LibraryCaseRulesFit() { return library_converts || codepage == 1252; }

@@ -36,21 +36,21 @@ namespace orvex::tool {
 void UseOrder(const std::string& tag) {
   SetIndexTo("");
   if (DbfErrorNo == 0) SetOrderToTag(os::Utf8ToAnsi(tag));
-  if (DbfErrorNo != 0) Fail(DbfErrorNo, os::AnsiToUtf8(ErrorDetail));
+  if (DbfErrorNo != 0) FailAsReported();
 }
 
 void OpenProductionIndex() {
   WorkArea* table = WorkAreas[CurrentArea].get();
   if (table == nullptr || !os::FileExists(IndexFileName(*table, ""))) return;
   SetIndexTo("");
-  if (DbfErrorNo != 0) Fail(DbfErrorNo, os::AnsiToUtf8(ErrorDetail));
+  if (DbfErrorNo != 0) FailAsReported();
 }
 
 namespace {
 
 void OpenIndex() {
   SetIndexTo("");
-  if (DbfErrorNo != 0) Fail(DbfErrorNo, os::AnsiToUtf8(ErrorDetail));
+  if (DbfErrorNo != 0) FailAsReported();
 }
 
 int Tags(const Invocation& call) {
@@ -62,7 +62,7 @@ int Tags(const Invocation& call) {
               "Key expression [FOR condition]");
   for (auto& tag : index.tags) {
     std::int64_t keys = 0;
-    if (!CountKeys(index, *tag, &keys)) Fail(DbfErrorNo, os::AnsiToUtf8(ErrorDetail));
+    if (!CountKeys(index, *tag, &keys)) FailAsReported();
     const TagLayout& t = tag->layout;
     std::string definition = t.key_expr + (t.has_for ? "  FOR " + t.for_expr : "");
     std::printf("%-10s %-4c %3d %-6s %-4s %8lld  %s\n", os::AnsiToUtf8(tag->name).c_str(), t.key_type, t.key_length,
@@ -92,7 +92,7 @@ int FindCommand(const Invocation& call) {
     Fail(220, "Suchtext nicht im Zeichensatz der Tabelle: " + Shown(call.args[2]));
   }
   bool found = call.HasFlag("--exact") ? FindExact(value) : Find(value);
-  if (DbfErrorNo != 0) Fail(DbfErrorNo, os::AnsiToUtf8(ErrorDetail));
+  if (DbfErrorNo != 0) FailAsReported();
   if (!found && (!FindNear || RecNo() > RecCount())) {
     std::fprintf(stderr, "Nicht gefunden: %s in %s (Tag %s)\n", call.args[2].c_str(), call.args[0].c_str(),
                  call.args[1].c_str());
@@ -136,7 +136,7 @@ int IndexCommand(const Invocation& call) {
       table.header[28] = flag;
     }
   }
-  if (!ok) Fail(DbfErrorNo != 0 ? DbfErrorNo : 254, os::AnsiToUtf8(ErrorDetail));
+  if (!ok) FailAsReported();
   return 0;
 }
 
@@ -146,7 +146,7 @@ int ReindexCommand(const Invocation& call) {
   OpenTable(call, call.args[0], false);
   OpenIndex();
   Reindex();
-  if (DbfErrorNo != 0) Fail(DbfErrorNo, os::AnsiToUtf8(ErrorDetail));
+  if (DbfErrorNo != 0) FailAsReported();
   return 0;
 }
 

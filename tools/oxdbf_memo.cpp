@@ -54,7 +54,7 @@ bool TryMemoFieldText(int n, std::string* text) {
 
 std::string MemoFieldText(int n) {
   std::string text;
-  if (!TryMemoFieldText(n, &text)) Fail(DbfErrorNo, os::AnsiToUtf8(ErrorDetail));
+  if (!TryMemoFieldText(n, &text)) FailAsReported();
   return text;
 }
 
@@ -74,7 +74,7 @@ void StorePendingMemos() {
   for (const auto& [n, text] : pending) {
     DbfErrorNo = 0;
     const std::int32_t block = StoreMemo(text);
-    if (DbfErrorNo != 0) Fail(DbfErrorNo, os::AnsiToUtf8(ErrorDetail));
+    if (DbfErrorNo != 0) FailAsReported();
     std::memcpy(FieldAddress(n), &block, 4);
   }
   pending.clear();
