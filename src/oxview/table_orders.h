@@ -1,0 +1,35 @@
+// The orders of a table tab: natural order and the tags of the table's
+// production index, and new tags added by the user.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "index/index_build.h"
+
+namespace orvex {
+class TOxDbf;
+}
+
+namespace orvex::view {
+
+// The tags of the index open on the table (name, key, FOR condition,
+// descending, unique), in the index's order; empty without an index.
+std::vector<TagDefinition> TableTags(TOxDbf& table);
+
+// The active tag's name; "" in natural order.
+std::string ActiveTag(TOxDbf& table);
+
+// Makes `tag` the order ("" natural order) through TOxDbf::SetOrderToTag;
+// the dataset then shows its current record in the new order. An unknown
+// tag fails through the library's reporting path.
+void UseOrder(TOxDbf& table, const std::string& tag);
+
+// Builds `tag` into the table's production index (creating the index file
+// beside the table when it has none) while the progress window shows the
+// build, and makes it the order. The table must be open for writing. A
+// failure (a bad key or FOR, a table others hold open for writing) goes
+// through the library's reporting path and leaves the index as it was.
+void AddTag(TOxDbf& table, const TagDefinition& tag);
+
+}  // namespace orvex::view
