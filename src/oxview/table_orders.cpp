@@ -9,8 +9,22 @@
 #include "index/index_file.h"
 #include "index/index_open.h"
 #include "platform/data/try_finally.h"
+#include "platform/os/files.h"
 
 namespace orvex::view {
+
+void OpenIndexBeside(TOxDbf& table) {
+  const int area = table.WorkAreaNo();
+  if (area <= 0 || IndexOf(area) != nullptr) return;
+  table.s_RecNo();  // selects the table's area
+  const std::string index_file = IndexFileName(*CurrentWorkArea(), "");
+  if (!os::FileExists(index_file)) return;
+  SetIndexTo(index_file);
+  if (DbfErrorNo != 0) HandleError();
+  // SetIndexTo makes the first tag the order: natural order, as opened.
+  table.SetOrderToTag("");
+  table.First();
+}
 
 std::vector<TagDefinition> TableTags(TOxDbf& table) {
   const IndexFile* index = IndexOf(table.WorkAreaNo());

@@ -13,6 +13,14 @@ class TOxDbf;
 
 namespace orvex::view {
 
+// Opens the production index beside the table (its name with the extension
+// MDX) when the table component left it closed because the table's header
+// does not announce it (other programs write such tables); the table then
+// stays in natural order on its first record. Nothing when an index is open
+// or none lies beside the table; a damaged index fails through the
+// library's reporting path and the table stays without.
+void OpenIndexBeside(TOxDbf& table);
+
 // The tags of the index open on the table (name, key, FOR condition,
 // descending, unique), in the index's order; empty without an index.
 std::vector<TagDefinition> TableTags(TOxDbf& table);

@@ -76,6 +76,11 @@ TableTab::~TableTab() {
   }
 }
 
+std::string TableTab::UniqueTableName() {
+  static int made = 0;
+  return "OxDbf" + std::to_string(++made);
+}
+
 QString TableTab::ShortName() const { return QFileInfo(path_).fileName(); }
 
 void TableTab::Configure(bool editing) {
@@ -92,9 +97,9 @@ bool TableTab::Open(bool editing) {
   Configure(editing);
   try {
     table_.Open();
+    OpenIndexBeside(table_);
   } catch (const std::exception& error) {
     ui::HandleException(error);
-    return false;
   }
   if (!table_.Active()) return false;
   source_.SetDataSet(&table_);
@@ -126,8 +131,10 @@ bool TableTab::SetEditing(bool editing) {
     } catch (...) {
       Configure(!editing);  // the table as it was
       table_.Open();
+      OpenIndexBeside(table_);
       throw;
     }
+    OpenIndexBeside(table_);
     ApplyColumns(*grid_, ViewSettings::Columns(path_));
     memo_->Rebuild();
     if (!order.empty()) SetOrder(order);

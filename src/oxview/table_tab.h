@@ -86,6 +86,9 @@ class TableTab : public QWidget {
   std::function<void()> OnStatusChanged;
 
  private:
+  // "OxDbf1", "OxDbf2", ...: the component's name is its table's alias,
+  // which must differ between the tables open at once.
+  static std::string UniqueTableName();
   void Configure(bool editing);
   void ApplyEditing();
   void StatusChanged();
@@ -93,7 +96,7 @@ class TableTab : public QWidget {
   void ScheduleRefresh();
 
   QString path_;
-  TOxDbf table_{"OxDbf"};
+  TOxDbf table_{UniqueTableName()};
   data::TDataSource source_;
   TOxGrid* grid_ = nullptr;
   TOxNavigator* navigator_ = nullptr;
