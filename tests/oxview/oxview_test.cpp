@@ -5,6 +5,9 @@
 // written while editing is off.
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QFocusEvent>
+#include <QPlainTextEdit>
 #include <QStandardPaths>
 #include <fstream>
 #include <memory>
@@ -209,6 +212,31 @@ TEST_F(OxviewTest, NothingIsWrittenWhileEditingIsOffAndEditingWritesTheRecord) {
                   "encoding='cp850')))['TITLE'])",
                   dir.File("movie_r.dbf")});
   EXPECT_EQ(r.out, "Neu\n") << r.err;
+}
+
+TEST_F(OxviewTest, TheMemoPaneWritesTheMemoOnlyWhileEditing) {
+  view::TableTab& tab = OpenSample();
+  auto* box = tab.findChild<QPlainTextEdit*>();
+  ASSERT_NE(box, nullptr);
+  EXPECT_TRUE(box->isReadOnly());
+  const std::string before = ReadFileBytes(dir.File("movie_r.dbt"));
+
+  ASSERT_TRUE(tab.SetEditing(true)) << reported_;
+  box = tab.findChild<QPlainTextEdit*>();
+  ASSERT_NE(box, nullptr);
+  EXPECT_FALSE(box->isReadOnly());
+  box->setPlainText("Zwei Zeilen\nmit Umlaut \u00e4");
+  QFocusEvent focus_out(QEvent::FocusOut);
+  QApplication::sendEvent(box, &focus_out);
+  tab.Table().Post();
+  EXPECT_EQ(reported_, "");
+  const ProcessResult r = RunProcess(
+      {"/usr/bin/python3", "-c",
+       "import sys\nfrom dbfread import DBF\n"
+       "print(repr(next(iter(DBF(sys.argv[1], encoding='cp850')))['PLOT'].rstrip('\\x00')))",
+       dir.File("movie_r.dbf")});
+  EXPECT_EQ(r.out, "'Zwei Zeilen\\r\\nmit Umlaut \u00e4'\n") << r.err;
+  EXPECT_NE(ReadFileBytes(dir.File("movie_r.dbt")), before);
 }
 
 }  // namespace
