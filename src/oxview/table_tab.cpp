@@ -56,6 +56,7 @@ TableTab::TableTab(const QString& path, QWidget* parent) : QWidget(parent), path
   });
   watcher_ = new QFileSystemWatcher(this);
   connect(watcher_, &QFileSystemWatcher::fileChanged, this, [this](const QString& file) {
+    ReleasePeekCache();
     // A file replaced by a rename leaves the watch: watch the new one.
     if (!watcher_->files().contains(file) && QFileInfo::exists(file)) watcher_->addPath(file);
     ScheduleRefresh();
