@@ -9,8 +9,11 @@
 //     record by record (the deletion flag and one byte of each field read),
 //     the physical limit;
 //   - for comparison, a plain stdio loop reading one record at a time, and a
-//     loop with one read call per record.
-// and prints records per second of each and the ratio to the raw pass.
+//     loop with one read call per record;
+//   - shapelib's DBF reader reading every field of every record
+//     (bench/shapelib_peer.h).
+// and prints records per second of each and the ratio to the raw pass and
+// to shapelib.
 //
 // Usage: engine_bench [records] [folder]   (defaults 1000000, $TMPDIR)
 #include <fcntl.h>
@@ -25,6 +28,8 @@
 #include <vector>
 
 #include "bench/bench_support.h"
+#include "bench/peer_report.h"
+#include "bench/shapelib_peer.h"
 #include "common/errors.h"
 #include "dates/date_settings.h"
 #include "engine/dbf_file.h"
@@ -48,7 +53,8 @@ double RawPass(const std::string& name, long* checksum) {
   if (::pread(fd, header, 32, 0) != 32) return 0;
   std::size_t header_length = header[8] | (header[9] << 8);
   std::size_t record_length = header[10] | (header[11] << 8);
-  std::uint32_t count = header[4] | (header[5] << 8) | (header[6] << 16) | (static_cast<std::uint32_t>(header[7]) << 24);
+  std::uint32_t count = header[4] | (header[5] << 8) | (header[6] << 16) |
+                        (static_cast<std::uint32_t>(header[7]) << 24);
   static const std::size_t kOffsets[] = {0, 1, 31, 35, 36, 39, 43, 68};
   std::vector<unsigned char> buffer(1 << 20);
   std::size_t filled = 0, at = 0;
@@ -141,18 +147,31 @@ int main(int argc, char** argv) {
   double raw = bench::BestOf(3, [&] { return RawPass(name, &raw_sum); });
   double plain = bench::BestOf(3, [&] { return RecordByRecordRead(name, &raw_sum); });
   double per_record = bench::BestOf(3, [&] { return ReadPerRecord(name, &raw_sum); });
-  double exclusive = bench::BestOf(3, [&] { return bench::EngineScan(name, " EXCLUSIVE", 0xFFFF, &sum); });
-  double read_only = bench::BestOf(3, [&] { return bench::EngineScan(name, "", os::kOpenRead, &sum); });
+  double exclusive =
+      bench::BestOf(3, [&] { return bench::EngineScan(name, " EXCLUSIVE", 0xFFFF, &sum); });
+  double read_only =
+      bench::BestOf(3, [&] { return bench::EngineScan(name, "", os::kOpenRead, &sum); });
   double shared = bench::BestOf(1, [&] { return bench::EngineScan(name, "", 0xFFFF, &sum); });
+  long shapelib_sum = 0;
+  const double shapelib =
+      bench::BestOf(3, [&] { return bench::ShapelibScan(name, &shapelib_sum); });
 
   std::printf("raw one-pass read:          %12.0f records/s\n", raw);
   std::printf("stdio record by record:     %12.0f records/s  (%.2f of raw)\n", plain, plain / raw);
-  std::printf("one read call per record:   %12.0f records/s  (%.2f of raw)\n", per_record, per_record / raw);
-  for (auto [label, rate] : {std::pair{"exclusive: ", exclusive}, {"read-only: ", read_only}, {"shared:    ", shared}}) {
-    std::printf("engine scan, %s    %12.0f records/s  (%.2f of raw, %.2f of one read per record)\n", label, rate,
-                rate / raw, rate / per_record);
+  std::printf("one read call per record:   %12.0f records/s  (%.2f of raw)\n", per_record,
+              per_record / raw);
+  for (auto [label, rate] :
+       {std::pair{"exclusive: ", exclusive}, {"read-only: ", read_only}, {"shared:    ", shared}}) {
+    std::printf("engine scan, %s    %12.0f records/s  (%.2f of raw, %.2f of one read per record)\n",
+                label, rate, rate / raw, rate / per_record);
   }
-  std::printf("(checksums %ld %ld)\n", raw_sum, sum);
+  bench::ReportPeer("natural scan, exclusive (target 0.5)", exclusive, "raw one-pass read", raw,
+                    "rec/s");
+  bench::ReportPeer("natural scan, exclusive", exclusive, "shapelib DBFReadStringAttribute",
+                    shapelib, "rec/s");
+  bench::ReportPeer("natural scan, shared (target 0.8)", shared, "natural scan, exclusive",
+                    exclusive, "rec/s");
+  std::printf("(checksums %ld %ld %ld)\n", raw_sum, sum, shapelib_sum);
   std::remove(name.c_str());
   return 0;
 }

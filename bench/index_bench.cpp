@@ -2,30 +2,36 @@
 //
 // Builds a 1,000,000-record table of the movie fields (title C(30), year
 // N(4), color L, runtime N(3), stars C(50), director C(35), plot M,
-// premiere D) and the same rows in an in-memory SQLite database, then
-// measures:
+// premiere D) and the same rows in SQLite databases in memory and on disk
+// (bench/sqlite_peer.h), then measures:
 //   - building a tag on LOWER(TITLE) (MakeIndex, default sort budget) against
 //     SQLite's CREATE INDEX on lower(title), and rebuilding it (Reindex);
+//   - building a numeric tag on YEAR and a date tag on PREMIERE against
+//     SQLite's CREATE INDEX on year and on premiere;
 //   - walking the table in that order reading every field (GoTop / SKIP(1))
 //     against SELECT * ... ORDER BY lower(title), every column read;
 //   - 10,000 random Find calls (every field of the record found read)
 //     against indexed point lookups SELECT * ... WHERE lower(title) = ?.
-// and prints the times, the rates and the ratios (ours against SQLite's).
+// and prints the times, the rates and the ratios (ours against SQLite's,
+// in memory and on disk).
 //
 // Usage: index_bench [records] [folder]   (defaults 1000000, $TMPDIR)
-#include <sqlite3.h>
 #include <unistd.h>
 
+#include <array>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "bench/bench_support.h"
 #include "bench/movie_table.h"
+#include "bench/peer_report.h"
+#include "bench/sqlite_peer.h"
 #include "common/errors.h"
 #include "dates/date_settings.h"
 #include "engine/dbf_file.h"
@@ -41,26 +47,14 @@
 namespace {
 
 using namespace orvex;
-using bench::Check;
-using bench::Movie;
-using bench::BuildSqlite;
 using bench::BuildTable;
 using bench::MakeMovies;
+using bench::Movie;
+using bench::SqlitePeer;
 using Clock = std::chrono::steady_clock;
 
-double Seconds(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
-
-// Reads every column of the current row; the sum keeps the reads.
-std::size_t ReadRow(sqlite3_stmt* s) {
-  std::size_t sum = 0;
-  for (int c = 0; c < 8; ++c) {
-    switch (sqlite3_column_type(s, c)) {
-      case SQLITE_INTEGER: sum += static_cast<std::size_t>(sqlite3_column_int(s, c)); break;
-      case SQLITE_FLOAT: sum += static_cast<std::size_t>(sqlite3_column_double(s, c)); break;
-      default: sum += static_cast<std::size_t>(sqlite3_column_bytes(s, c)); sqlite3_column_text(s, c); break;
-    }
-  }
-  return sum;
+double Seconds(Clock::time_point start) {
+  return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
 // Reads every field of the current record from the unpacked buffer.
@@ -70,8 +64,12 @@ std::size_t ReadRecord() {
     const std::uint8_t* p = FieldAddress(n);
     switch (FieldType(n)) {
       case 'C':
-      case 'D': sum += p[0]; break;
-      case 'L': sum += p[0]; break;
+      case 'D':
+        sum += p[0];
+        break;
+      case 'L':
+        sum += p[0];
+        break;
       default: {
         if (FieldDec(n) > 0) {
           sum += static_cast<std::size_t>(RealToDouble(p));
@@ -86,9 +84,16 @@ std::size_t ReadRecord() {
   return sum;
 }
 
-void Report(const char* what, double ours, double theirs, const char* unit, double per) {
-  std::printf("%-34s %9.3f s %12.0f %s/s   sqlite %9.3f s %12.0f %s/s   ratio %.2f\n", what, ours, per / ours, unit,
-              theirs, per / theirs, unit, theirs / ours);
+// Our seconds beside SQLite's in memory and on disk, as rates of `per`
+// units.
+void Report(const char* what, double ours, double memory, double disk, const char* unit,
+            double per) {
+  std::printf("%-34s %9.3f s %12.0f %s/s   sqlite %9.3f s (memory) %9.3f s (disk)\n", what, ours,
+              per / ours, unit, memory, disk);
+  const std::string rate = std::string(unit) + "/s";
+  bench::ReportPeer(what, per / ours, "sqlite in memory", memory < 0 ? -1 : per / memory,
+                    rate.c_str());
+  bench::ReportPeer(what, per / ours, "sqlite on disk", disk < 0 ? -1 : per / disk, rate.c_str());
 }
 
 }  // namespace
@@ -105,7 +110,8 @@ int main(int argc, char** argv) {
   auto start = Clock::now();
   BuildTable(name, movies);
   std::printf("table: %d records built in %.1f s\n", records, Seconds(start));
-  sqlite3* db = BuildSqlite(movies);
+  SqlitePeer memory, disk(name + ".sqlite");
+  for (SqlitePeer* peer : {&memory, &disk}) peer->InsertMovies(movies, 0, false);
 
   // Build: best of three each.
   USE(name + " EXCLUSIVE");
@@ -114,12 +120,34 @@ int main(int argc, char** argv) {
     if (!MakeIndex({TagDefinition{"TITLE", "LOWER(TITLE)", "", false, false}}, "")) std::exit(1);
     return -Seconds(t);
   });
-  double sqlite_build = bench::BestOf(3, [&] {
-    sqlite3_exec(db, "DROP INDEX IF EXISTS by_title", nullptr, nullptr, nullptr);
-    auto t = Clock::now();
-    Check(sqlite3_exec(db, "CREATE INDEX by_title ON movies(lower(title))", nullptr, nullptr, nullptr), db);
-    return -Seconds(t);
-  });
+  const auto sqlite_build = [](SqlitePeer& peer) {
+    return bench::BestOf(3, [&] {
+      peer.Exec("DROP INDEX IF EXISTS by_title");
+      return -peer.Time("CREATE INDEX by_title ON movies(lower(title))");
+    });
+  };
+  const double memory_build = sqlite_build(memory), disk_build = sqlite_build(disk);
+
+  // Numeric and date keys: a tag on YEAR (N) and on PREMIERE (D), each
+  // built alone into a fresh file, best of three.
+  auto build_alone = [&](const char* tag, const char* expr, const char* sqlite_index) {
+    const double ours = -bench::BestOf(3, [&] {
+      auto t = Clock::now();
+      if (!MakeIndex({TagDefinition{tag, expr, "", false, false}}, "")) std::exit(1);
+      return -Seconds(t);
+    });
+    const auto theirs = [&](SqlitePeer& peer) {
+      return -bench::BestOf(3, [&] {
+        peer.Exec("DROP INDEX IF EXISTS by_other");
+        return -peer.Time(std::string("CREATE INDEX by_other ON movies(") + sqlite_index + ")");
+      });
+    };
+    return std::array<double, 3>{ours, theirs(memory), theirs(disk)};
+  };
+  const auto year_build = build_alone("YEAR", "YEAR", "year");
+  const auto date_build = build_alone("PREMIERE", "PREMIERE", "premiere");
+  // The TITLE tag again, for the rebuild and the walk.
+  if (!MakeIndex({TagDefinition{"TITLE", "LOWER(TITLE)", "", false, false}}, "")) std::exit(1);
 
   // Rebuild of the open index (the same tag again, through Reindex).
   SetIndexTo("");
@@ -146,19 +174,16 @@ int main(int argc, char** argv) {
     }
     return -Seconds(t);
   });
-  sqlite3_stmt* ordered = nullptr;
-  Check(sqlite3_prepare_v2(db, "SELECT * FROM movies ORDER BY lower(title)", -1, &ordered, nullptr), db);
-  std::int64_t sqlite_walked = 0;
-  double sqlite_walk = bench::BestOf(3, [&] {
-    auto t = Clock::now();
-    sqlite_walked = 0;
-    while (sqlite3_step(ordered) == SQLITE_ROW) {
-      sum += ReadRow(ordered);
-      ++sqlite_walked;
-    }
-    sqlite3_reset(ordered);
-    return -Seconds(t);
-  });
+  long sqlite_walked = 0, sqlite_sum = 0;
+  // Negative seconds like the others (1 without SQLite).
+  const auto sqlite_walk = [&](SqlitePeer& peer) {
+    const double rate = bench::BestOf(3, [&] {
+      return peer.StepAll("SELECT * FROM movies ORDER BY lower(title)",
+                          SqlitePeer::Columns::kNative, &sqlite_walked, &sqlite_sum);
+    });
+    return rate < 0 ? 1.0 : -static_cast<double>(sqlite_walked) / rate;
+  };
+  const double memory_walk = sqlite_walk(memory), disk_walk = sqlite_walk(disk);
 
   // Random point lookups.
   const int lookups = 10000;
@@ -177,38 +202,36 @@ int main(int argc, char** argv) {
     }
     return -Seconds(t);
   });
-  sqlite3_stmt* point = nullptr;
-  Check(sqlite3_prepare_v2(db, "SELECT * FROM movies WHERE lower(title) = lower(?)", -1, &point, nullptr), db);
+  std::vector<std::string> keys;
+  for (const Movie* m : wanted) keys.push_back(m->title);
   int sqlite_found = 0;
-  double sqlite_finds = bench::BestOf(3, [&] {
-    auto t = Clock::now();
-    sqlite_found = 0;
-    for (const Movie* m : wanted) {
-      sqlite3_bind_text(point, 1, m->title.c_str(), -1, SQLITE_STATIC);
-      if (sqlite3_step(point) == SQLITE_ROW) {
-        ++sqlite_found;
-        sum += ReadRow(point);
-      }
-      sqlite3_reset(point);
-    }
-    return -Seconds(t);
-  });
+  const auto sqlite_finds = [&](SqlitePeer& peer) {
+    return bench::BestOf(3, [&] {
+      return -peer.Lookups("SELECT * FROM movies WHERE lower(title) = lower(?)", keys,
+                           SqlitePeer::Columns::kNative, &sqlite_found, &sqlite_sum);
+    });
+  };
+  const double memory_finds = sqlite_finds(memory), disk_finds = sqlite_finds(disk);
 
-  std::printf("\n%-34s %11s %19s   %16s %19s   %s\n", "", "orvex", "", "", "", "sqlite time / orvex time");
-  Report("build tag on LOWER(TITLE)", -build, -sqlite_build, "rec", records);
-  std::printf("%-34s %9.3f s %12.0f rec/s\n", "rebuild the index (Reindex)", -rebuild, records / -rebuild);
-  Report("walk in key order, every field", -walk, -sqlite_walk, "rec", static_cast<double>(walked));
-  Report("10,000 random Find", -finds, -sqlite_finds, "find", lookups);
-  std::printf("\nwalked %lld / %lld records, found %d / %d (checksum %zu)\n", static_cast<long long>(walked),
-              static_cast<long long>(sqlite_walked), found, sqlite_found, sum);
-  sqlite3_finalize(ordered);
-  sqlite3_finalize(point);
-  sqlite3_close(db);
+  std::printf("\n%-34s %11s %19s   %16s %19s   %s\n", "", "orvex", "", "", "",
+              "sqlite time / orvex time");
+  Report("build tag on LOWER(TITLE)", -build, -memory_build, -disk_build, "rec", records);
+  Report("build tag on YEAR (N)", year_build[0], year_build[1], year_build[2], "rec", records);
+  Report("build tag on PREMIERE (D)", date_build[0], date_build[1], date_build[2], "rec", records);
+  std::printf("%-34s %9.3f s %12.0f rec/s\n", "rebuild the index (Reindex)", -rebuild,
+              records / -rebuild);
+  Report("walk in key order, every field", -walk, -memory_walk, -disk_walk, "rec",
+         static_cast<double>(walked));
+  Report("10,000 random Find", -finds, -memory_finds, -disk_finds, "find", lookups);
+  std::printf("\nwalked %lld / %ld records, found %d / %d (checksum %zu %ld)\n",
+              static_cast<long long>(walked), sqlite_walked, found, sqlite_found, sum, sqlite_sum);
   USE("");
   std::remove(name.c_str());
   std::remove((name.substr(0, name.size() - 3) + "dbt").c_str());
   std::remove((name.substr(0, name.size() - 3) + "mdx").c_str());
-  bool ok = walked == records && sqlite_walked == records && found == lookups && sqlite_found == lookups;
+  const bool peer_ok =
+      !SqlitePeer::Available() || (sqlite_walked == records && sqlite_found == lookups);
+  const bool ok = walked == records && found == lookups && peer_ok;
   if (!ok) std::printf("MISMATCH\n");
   return ok ? 0 : 1;
 }

@@ -1,9 +1,7 @@
-// The movie table shared by the index benchmarks: the same rows as a table
-// of the engine and as an in-memory SQLite table, so that both are measured
-// on the same data in the same run.
+// The movie table shared by the index benchmarks: the rows made once, so
+// that the table of the engine and its peers (bench/sqlite_peer.h) hold the
+// same data in the same run.
 #pragma once
-
-#include <sqlite3.h>
 
 #include <cstdint>
 #include <cstdio>
@@ -31,13 +29,15 @@ struct Movie {
 // Titles of two or three words with a number: mostly distinct, sorted by
 // more than their first letters.
 inline std::vector<Movie> MakeMovies(int count) {
-  static const char* const kWords[] = {"Der", "Die", "Das", "Nacht", "Stadt", "Tod", "Liebe", "Blaue", "Engel",
-                                       "Himmel", "Berlin", "Lola", "Rennt", "Kabinett", "Doktor", "Mabuse", "Zeit",
-                                       "Wind", "Reise", "Ende", "Spiel", "Morgen", "Stern", "Fluss"};
-  static const char* const kDirectors[] = {"Fritz Lang", "Robert Wiene", "Tom Tykwer", "Wim Wenders",
-                                           "Werner Herzog", "Margarethe von Trotta"};
-  static const char* const kStars[] = {"Marlene Dietrich", "Emil Jannings", "Brigitte Helm", "Hanna Schygulla",
-                                       "Bruno Ganz", "Franka Potente", "Klaus Kinski", "Romy Schneider"};
+  static const char* const kWords[] = {"Der",   "Die",      "Das",    "Nacht",  "Stadt",  "Tod",
+                                       "Liebe", "Blaue",    "Engel",  "Himmel", "Berlin", "Lola",
+                                       "Rennt", "Kabinett", "Doktor", "Mabuse", "Zeit",   "Wind",
+                                       "Reise", "Ende",     "Spiel",  "Morgen", "Stern",  "Fluss"};
+  static const char* const kDirectors[] = {"Fritz Lang",  "Robert Wiene",  "Tom Tykwer",
+                                           "Wim Wenders", "Werner Herzog", "Margarethe von Trotta"};
+  static const char* const kStars[] = {"Marlene Dietrich", "Emil Jannings", "Brigitte Helm",
+                                       "Hanna Schygulla",  "Bruno Ganz",    "Franka Potente",
+                                       "Klaus Kinski",     "Romy Schneider"};
   std::mt19937 random(42);
   std::vector<Movie> movies(static_cast<std::size_t>(count));
   for (Movie& m : movies) {
@@ -65,8 +65,14 @@ inline const std::vector<TagDefinition> kMovieTags = {{"TITLE", "LOWER(TITLE)", 
 
 // Creates the movie table and opens it exclusively in the current area.
 inline void CreateMovieTable(const std::string& name) {
-  CreateDbf(name, {{"title", 'C', 30, 0}, {"year", 'N', 4, 0}, {"color", 'L', 1, 0}, {"runtime", 'N', 3, 0},
-                   {"stars", 'C', 50, 0}, {"director", 'C', 35, 0}, {"plot", 'M', 10, 0}, {"premiere", 'D', 8, 0}});
+  CreateDbf(name, {{"title", 'C', 30, 0},
+                   {"year", 'N', 4, 0},
+                   {"color", 'L', 1, 0},
+                   {"runtime", 'N', 3, 0},
+                   {"stars", 'C', 50, 0},
+                   {"director", 'C', 35, 0},
+                   {"plot", 'M', 10, 0},
+                   {"premiere", 'D', 8, 0}});
   USE(name + " EXCLUSIVE");
 }
 
@@ -80,7 +86,8 @@ inline void AppendMovie(const Movie& m) {
   SetText(6, m.director);
   std::int32_t no_plot = 0;
   std::memcpy(FieldAddress(7), &no_plot, 4);
-  SetText(8, m.premiere.substr(4, 2) + "/" + m.premiere.substr(6, 2) + "/" + m.premiere.substr(2, 2));
+  SetText(8,
+          m.premiere.substr(4, 2) + "/" + m.premiere.substr(6, 2) + "/" + m.premiere.substr(2, 2));
   Append();
 }
 
@@ -88,39 +95,6 @@ inline void BuildTable(const std::string& name, const std::vector<Movie>& movies
   CreateMovieTable(name);
   for (const Movie& m : movies) AppendMovie(m);
   USE("");
-}
-
-inline void Check(int rc, sqlite3* db) {
-  if (rc != SQLITE_OK && rc != SQLITE_DONE && rc != SQLITE_ROW) {
-    std::fprintf(stderr, "sqlite: %s\n", sqlite3_errmsg(db));
-    std::exit(1);
-  }
-}
-
-inline sqlite3* BuildSqlite(const std::vector<Movie>& movies) {
-  sqlite3* db = nullptr;
-  Check(sqlite3_open(":memory:", &db), db);
-  Check(sqlite3_exec(db,
-                     "CREATE TABLE movies(title TEXT, year INTEGER, color INTEGER, runtime INTEGER, stars TEXT,"
-                     " director TEXT, plot TEXT, premiere TEXT); BEGIN",
-                     nullptr, nullptr, nullptr),
-        db);
-  sqlite3_stmt* insert = nullptr;
-  Check(sqlite3_prepare_v2(db, "INSERT INTO movies VALUES(?,?,?,?,?,?,'',?)", -1, &insert, nullptr), db);
-  for (const Movie& m : movies) {
-    sqlite3_bind_text(insert, 1, m.title.c_str(), -1, SQLITE_STATIC);
-    sqlite3_bind_int(insert, 2, m.year);
-    sqlite3_bind_int(insert, 3, m.color);
-    sqlite3_bind_int(insert, 4, m.runtime);
-    sqlite3_bind_text(insert, 5, m.stars.c_str(), -1, SQLITE_STATIC);
-    sqlite3_bind_text(insert, 6, m.director.c_str(), -1, SQLITE_STATIC);
-    sqlite3_bind_text(insert, 7, m.premiere.c_str(), -1, SQLITE_STATIC);
-    Check(sqlite3_step(insert), db);
-    sqlite3_reset(insert);
-  }
-  sqlite3_finalize(insert);
-  Check(sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr), db);
-  return db;
 }
 
 }  // namespace orvex::bench

@@ -15,6 +15,7 @@
 
 #include "bench/bench_support.h"
 #include "bench/command_timing.h"
+#include "bench/peer_report.h"
 #include "dates/date_settings.h"
 
 using orvex::bench::BestOfThree;
@@ -35,8 +36,12 @@ int main(int argc, char** argv) {
     std::string command;
     Timing time;
   } programs[] = {
-      {"oxdbf dump --csv", std::string(OXDBF_PATH) + " dump '" + table + "' --csv > '" + csv + "'", {}},
-      {"ogr2ogr -f CSV", "rm -f '" + csv + "' && ogr2ogr -f CSV '" + csv + "' '" + table + "' 2>/dev/null", {}},
+      {"oxdbf dump --csv",
+       std::string(OXDBF_PATH) + " dump '" + table + "' --csv > '" + csv + "'",
+       {}},
+      {"ogr2ogr -f CSV",
+       "rm -f '" + csv + "' && ogr2ogr -f CSV '" + csv + "' '" + table + "' 2>/dev/null",
+       {}},
       {"python3-dbfread + csv",
        "/usr/bin/python3 -c 'import sys, csv, dbfread\n"
        "t = dbfread.DBF(sys.argv[1], encoding=\"cp850\")\n"
@@ -51,15 +56,20 @@ int main(int argc, char** argv) {
     if (p.time.wall < 0) {
       std::printf("  %-24s failed or missing\n", p.name);
     } else {
-      std::printf("  %-24s %8.3f s wall %8.3f s CPU  %10.0f records/s\n", p.name, p.time.wall, p.time.cpu,
-                  records / p.time.wall);
+      std::printf("  %-24s %8.3f s wall %8.3f s CPU  %10.0f records/s\n", p.name, p.time.wall,
+                  p.time.cpu, records / p.time.wall);
     }
   }
   const Timing& ours = programs[0].time;
   for (const Program& p : programs) {
     if (&p == &programs[0] || p.time.wall < 0 || ours.wall <= 0 || ours.cpu <= 0) continue;
-    std::printf("  oxdbf is %.1f times as fast as %s (wall), %.1f times (CPU)\n", p.time.wall / ours.wall,
-                p.name, p.time.cpu / ours.cpu);
+    std::printf("  oxdbf is %.1f times as fast as %s (wall), %.1f times (CPU)\n",
+                p.time.wall / ours.wall, p.name, p.time.cpu / ours.cpu);
+  }
+  for (const Program& p : programs) {
+    if (&p == &programs[0] || ours.wall <= 0) continue;
+    bench::ReportPeer("CSV export (CPU seconds)", ours.cpu, p.name, p.time.cpu, "s",
+                      bench::Better::kLower);
   }
   std::remove(csv.c_str());
   std::remove(table.c_str());

@@ -1,12 +1,15 @@
-// What the fuzz targets share: a scratch folder of their own and the bytes
-// of the small dBASE III tables they open beside the fuzzed input.
+// What the fuzz targets share: a scratch folder of their own, writing a file
+// whole, and the bytes of the small dBASE III tables they open beside the
+// fuzzed input.
 #pragma once
 
 #include <stdlib.h>
 
 #include <cstdlib>
+#include <fstream>
 #include <initializer_list>
 #include <string>
+#include <string_view>
 
 namespace orvex::fuzz {
 
@@ -20,6 +23,12 @@ inline const std::string& ScratchFolder(const char* target) {
   return dir;
 }
 
+// Writes `bytes` as the whole content of the file at `path`.
+inline void WriteFile(const std::string& path, std::string_view bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
 struct FieldSpec {
   const char* name;
   char type;
@@ -29,7 +38,8 @@ struct FieldSpec {
 // The header of a dBASE III table (version byte 3) with `fields` and
 // `records` records, up to its terminator 0x0D; *record_length is the
 // length of one record (deletion flag and fields).
-inline std::string DbfHeader(std::initializer_list<FieldSpec> fields, int records, int* record_length) {
+inline std::string DbfHeader(std::initializer_list<FieldSpec> fields, int records,
+                             int* record_length) {
   const int header = 32 + 32 * static_cast<int>(fields.size()) + 1;
   int length = 1;
   for (const FieldSpec& f : fields) length += f.length;

@@ -14,7 +14,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <string>
 
 #include "common/errors.h"
@@ -22,10 +21,10 @@
 #include "engine/record_io.h"
 #include "engine/tables.h"
 #include "engine/work_area.h"
+#include "fuzz_support.h"
 #include "index/index_build.h"
 #include "index/index_file.h"
 #include "index/index_open.h"
-#include "fuzz_support.h"
 #include "index/index_search.h"
 
 namespace {
@@ -39,7 +38,8 @@ const std::string& Directory() { return fuzz::ScratchFolder("mdx_fuzz"); }
 // The table's bytes: dBASE III, three fields, kRecords records.
 std::string TableBytes() {
   int record = 0;
-  std::string b = fuzz::DbfHeader({{"NAME", 'C', 10, 0}, {"NUM", 'N', 6, 2}, {"DAY", 'D', 8, 0}}, kRecords, &record);
+  std::string b = fuzz::DbfHeader({{"NAME", 'C', 10, 0}, {"NUM", 'N', 6, 2}, {"DAY", 'D', 8, 0}},
+                                  kRecords, &record);
   for (int i = 0; i < kRecords; ++i) {
     char row[64];
     std::snprintf(row, sizeof row, "%c%-10s%6.2f%04d%02d%02d", i % 7 == 3 ? '*' : ' ',
@@ -100,13 +100,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   (void)installed;
   const std::string table = Directory() + "/fuzz.dbf";
   const std::string mdx = Directory() + "/fuzz.mdx";
-  {
-    std::ofstream out(table, std::ios::binary | std::ios::trunc);
-    std::string bytes = TableBytes();
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    std::ofstream index(mdx, std::ios::binary | std::ios::trunc);
-    index.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
-  }
+  fuzz::WriteFile(table, TableBytes());
+  fuzz::WriteFile(mdx, std::string_view(reinterpret_cast<const char*>(data), size));
   DbfErrorNo = 0;
   Select(1);
   USE(table + " EXCLUSIVE");

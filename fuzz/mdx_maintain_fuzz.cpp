@@ -15,7 +15,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -155,11 +154,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   (void)installed;
   const std::string table = Directory() + "/fuzz.dbf";
   const std::string mdx = Directory() + "/fuzz.mdx";
-  {
-    std::ofstream out(table, std::ios::binary | std::ios::trunc);
-    const std::string bytes = TableBytes();
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  }
+  fuzz::WriteFile(table, TableBytes());
   std::remove(mdx.c_str());
   DbfErrorNo = 0;
   HideDeleted = false;

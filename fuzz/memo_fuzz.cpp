@@ -11,7 +11,6 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <string>
 
 #include "common/errors.h"
@@ -20,6 +19,7 @@
 #include "engine/record_io.h"
 #include "engine/tables.h"
 #include "engine/work_area.h"
+#include "fuzz_support.h"
 #include "memo/blob.h"
 #include "memo/memo_format.h"
 #include "memo/memo_ops.h"
@@ -27,7 +27,6 @@
 #include "memo/memo_pad.h"
 #include "memo/memo_settings.h"
 #include "memo/memo_store.h"
-#include "fuzz_support.h"
 #include "memo/memo_stream.h"
 
 namespace {
@@ -104,12 +103,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string copy = Directory() + "/copy";
   DbfErrorNo = 0;
   if (!BuildTable(table, kind, data + 1) || !BuildTable(copy, kMemoDbase4, data + 1)) std::abort();
-  {
-    std::ofstream memo(table + (kind == kMemoFpt ? ".FPT" : ".DBT"),
-                       std::ios::binary | std::ios::trunc);
-    memo.write(reinterpret_cast<const char*>(data + kPrefix),
-               static_cast<std::streamsize>(size - kPrefix));
-  }
+  fuzz::WriteFile(table + (kind == kMemoFpt ? ".FPT" : ".DBT"),
+                  std::string_view(reinterpret_cast<const char*>(data + kPrefix), size - kPrefix));
   Select(2);
   USE(copy + " EXCLUSIVE ALIAS COPY");
   Select(1);

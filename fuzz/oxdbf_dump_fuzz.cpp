@@ -34,11 +34,6 @@ constexpr std::string_view kMemoMarker = "\n==memo==\n";
 
 const std::string& Directory() { return fuzz::ScratchFolder("oxdbf_dump_fuzz"); }
 
-void WriteFile(const std::string& path, std::string_view bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
-
 std::string ReadFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   return std::string((std::istreambuf_iterator<char>(in)), {});
@@ -210,12 +205,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string_view input(reinterpret_cast<const char*>(data), size);
   const std::size_t marker = input.find(kMemoMarker);
   const std::string table = Directory() + "/fuzz.dbf";
-  WriteFile(table, input.substr(0, marker));
+  fuzz::WriteFile(table, input.substr(0, marker));
   const std::string_view memo = marker == std::string_view::npos
                                     ? std::string_view()
                                     : input.substr(marker + kMemoMarker.size());
-  WriteFile(Directory() + "/fuzz.dbt", memo);
-  WriteFile(Directory() + "/fuzz.fpt", memo);
+  fuzz::WriteFile(Directory() + "/fuzz.dbt", memo);
+  fuzz::WriteFile(Directory() + "/fuzz.fpt", memo);
 
   std::string csv, json, text;
   const bool csv_done = Dump(table, {"--csv", "--with-deleted"}, &csv);

@@ -6,7 +6,7 @@ set -euo pipefail
 # sanitizers (scripts/fuzz.sh).
 packages=(cmake g++ make clang libclang-rt-14-dev libgtest-dev libgmock-dev libbenchmark-dev bison
           qt6-base-dev fonts-dejavu-core xvfb xauth xdotool x11-apps python3 python3-dbfread python3-dbf
-          libdbd-xbase-perl libsqlite3-dev gdal-bin)
+          libdbd-xbase-perl libsqlite3-dev sqlite3 libshp-dev gdal-bin)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -15,6 +15,7 @@
 #include "engine/tables.h"
 #include "engine/work_area.h"
 #include "platform/os/codepage.h"
+#include "platform/os/display_text.h"
 #include "platform/os/system.h"
 #include "platform/os/table_code_pages.h"
 
@@ -150,7 +151,7 @@ int orvex::tool::Run(int argc, char** argv) {
   static const bool german = GermanUser();
   os::SetMessageBoxHook([](const std::string& text, const std::string&, bool) {
     std::fflush(stdout);
-    std::fprintf(stderr, "%s\n", os::AnsiToUtf8(text).c_str());
+    std::fprintf(stderr, "%s\n", os::DisplayText(text).c_str());
     if (!german && DbfErrorNo != 0) {
       std::fprintf(stderr, "(Error %d: %s)\n", DbfErrorNo, EnglishErrorText(DbfErrorNo).c_str());
     }

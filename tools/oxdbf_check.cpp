@@ -34,6 +34,7 @@
 #include "oxdbf.h"
 #include "oxdbf_index.h"
 #include "platform/os/codepage.h"
+#include "platform/os/display_text.h"
 #include "platform/os/files.h"
 
 namespace orvex::tool {
@@ -67,7 +68,7 @@ std::string Shown(const TagState& tag, const std::uint8_t* key) {
 
 // The error the library recorded as a finding's text, and cleared.
 std::string TakeError() {
-  std::string text = os::AnsiToUtf8(ErrorDetail);
+  std::string text = os::DisplayText(ErrorDetail);
   DbfErrorNo = 0;
   return text;
 }

@@ -11,6 +11,7 @@
 #include "oxdbf.h"
 #include "oxdbf_memo.h"
 #include "platform/os/codepage.h"
+#include "platform/os/display_text.h"
 
 namespace orvex::tool {
 namespace {
@@ -98,7 +99,7 @@ void RecordExport::Record(std::int32_t recno, const char* record) {
       std::fflush(out_);
       std::fprintf(stderr, "oxdbf: warning: record %d, field %s left empty: %s (%s)\n", recno,
                    names_[i].c_str(), os::AnsiToUtf8(ErrorText(DbfErrorNo)).c_str(),
-                   os::AnsiToUtf8(TakeErrorDetail()).c_str());
+                   os::DisplayText(TakeErrorDetail()).c_str());
       DbfErrorNo = 0;
       ++damaged_;
     }

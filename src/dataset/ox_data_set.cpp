@@ -256,6 +256,11 @@ void TOxDataSet::DoAfterDelete() {
   data::TDataSet::DoAfterDelete();
 }
 
+void TOxDataSet::DoBeforeScroll() {
+  read_in_move_ = false;
+  data::TDataSet::DoBeforeScroll();
+}
+
 void TOxDataSet::DoAfterScroll() {
   s_UpdateCursorPos(false);
   data::TDataSet::DoAfterScroll();

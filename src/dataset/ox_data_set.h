@@ -192,6 +192,7 @@ class TOxDataSet : public data::TDataSet {
   void ClearCalcFields(data::RecordBuffer buffer) override;
   void DataEvent(data::TDataEvent event, std::intptr_t info) override;
   void DoAfterDelete() override;
+  void DoBeforeScroll() override;
   void DoAfterScroll() override;
   void DoBeforeCancel() override;
   data::FieldClass GetFieldClass(data::TFieldType type) override;
@@ -270,6 +271,11 @@ class TOxDataSet : public data::TDataSet {
   // SKIP(n) in the selected area with the relation hook taken out (s_Skip
   // without the selection).
   void SkipSelected(std::int32_t n);
+  // The engine has just read the selected area's current record.
+  void RecordRead() {
+    record_written_ = false;
+    read_in_move_ = true;
+  }
   // Whether the selected area's cursor stands on record `rec_no` with the
   // record as it read it (see s_Go), and whether it so stands on the active
   // buffer's record inside the while range (see s_UpdateCursorPos).
@@ -308,6 +314,10 @@ class TOxDataSet : public data::TDataSet {
   // The work area's record holds what this dataset wrote into it (field
   // values, a blank record) rather than what the engine last read.
   bool record_written_ = true;
+  // The engine read the work area's record since the current move of the
+  // dataset began (its DoBeforeScroll; between moves: since the last one
+  // began). See StillRead.
+  bool read_in_move_ = false;
 };
 
 }  // namespace orvex

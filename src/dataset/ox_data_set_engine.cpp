@@ -79,18 +79,26 @@ void TOxDataSet::s_Skip(std::int32_t n) {
 void TOxDataSet::SkipSelected(std::int32_t n) {
   RelationDetach detach(*this);
   SKIP(n);
-  record_written_ = false;
+  RecordRead();
 }
 
 // Synchronising the cursor onto the record the engine already stands on
-// would read the same bytes again, when nobody else can change the file,
-// no relation hook waits to follow, and this dataset wrote nothing into the
-// work area's record since: the walk through a table then reads each record
-// once, not twice.
+// would read the same bytes again, when no relation hook waits to follow,
+// this dataset wrote nothing into the work area's record since it was read,
+// and no other program can have changed the record since:
+//   - nobody else can change a table opened unshared;
+//   - on a shared table, a record read during the move that is ending is
+//     taken as it was read: reading it again a moment later would not make
+//     it any more current (another program may change it the moment after
+//     either read). A record read before the move began is read again.
+// The walk through a table then reads each record once, not twice. What
+// another program changed is seen when the dataset reads the record anew:
+// at the next move onto it, at Refresh, and at Edit, which reads the record
+// before it is changed.
 bool TOxDataSet::StillRead(std::int32_t rec_no) {
   if (rec_no != RecNo()) return false;
   const WorkArea* area = CurrentWorkArea();
-  return area->unshared && !area->relation && !record_written_;
+  return !area->relation && !record_written_ && (area->unshared || read_in_move_);
 }
 
 void TOxDataSet::s_Go(std::int32_t rec_no) {
@@ -100,7 +108,7 @@ void TOxDataSet::s_Go(std::int32_t rec_no) {
   if (!(same && StillRead(rec_no) && !dEOF() && !dBOF())) {
     RelationDetach detach(*this);
     GO(rec_no);
-    record_written_ = false;
+    RecordRead();
   }
   if (!s_InWhileRange()) s_GoBottomWhile();
 }

@@ -77,9 +77,24 @@ double RoundedToDecimals(double value, int decimals) {
 }
 
 // The date-time value of a D field as stored (YYYYMMDD); 0 for an empty
-// or invalid date.
+// or invalid date. Eight digits, the form nearly every stored date has, go
+// straight to DayNumberFromYMD: DayNumberFromDText reads them the same way
+// (year 0 is the empty date), after the general trimming other texts need.
 double DateTimeFromStored(const char* stored, std::size_t length) {
-  const DayNumber day = DayNumberFromDText(std::string_view(stored, length < 8 ? length : 8));
+  DayNumber day = EmptyDayNumber;
+  int digits[8];
+  int n = 0;
+  while (n < 8 && static_cast<std::size_t>(n) < length && stored[n] >= '0' && stored[n] <= '9') {
+    digits[n] = stored[n] - '0';
+    ++n;
+  }
+  if (n == 8) {
+    const int year = digits[0] * 1000 + digits[1] * 100 + digits[2] * 10 + digits[3];
+    if (year != 0)
+      day = DayNumberFromYMD(year, digits[4] * 10 + digits[5], digits[6] * 10 + digits[7]);
+  } else {
+    day = DayNumberFromDText(std::string_view(stored, length < 8 ? length : 8));
+  }
   return IsValidDayNumber(day) ? day - kDateTimeEpoch : 0.0;
 }
 
@@ -195,7 +210,9 @@ TGetResult TOxDataSet::GetRecord(RecordBuffer buffer, TGetMode mode, bool) {
   if (kept_open) {
     // The reads above leave the dataset's area selected, and nothing ran
     // since that could select another one: the engine is asked directly.
-    const std::int32_t count = RecCount();
+    // They also brought the record count up to date as they moved, so the
+    // count the area holds is taken, not asked of the file once more.
+    const std::int32_t count = CurrentWorkArea()->record_count;
     rec_no = RecNo();
     if (rec_no > count) rec_no = count;
     if (rec_no < 1) rec_no = 1;
@@ -222,8 +239,10 @@ TGetResult TOxDataSet::ReadCurrent(RecordBuffer buffer) {
 TGetResult TOxDataSet::ReadNext(RecordBuffer buffer) {
   if (!SelectArea("s_IsEmpty")) return TGetResult::grEOF;
   do {
-    if (RecCount() == 0) return TGetResult::grEOF;
+    // An empty table ends the walk at once: from an empty ring through the
+    // count, from a record through dEOF below (the engine at the end).
     if (Eof() && Bof()) {
+      if (RecCount() == 0) return TGetResult::grEOF;
       s_GoTopWhile();
     } else if (!dEOF()) {
       SkipSelected(1);

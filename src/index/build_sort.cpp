@@ -1,13 +1,12 @@
 #include "index/build_sort.h"
 
-#include "index/mdx_format.h"
-
 #include <algorithm>
 #include <cstring>
 
 #include "common/errors.h"
 #include "common/file_utils.h"
 #include "engine/engine_text.h"
+#include "index/mdx_format.h"
 #include "platform/os/files.h"
 
 namespace orvex {
@@ -15,7 +14,9 @@ namespace orvex {
 std::size_t IndexSortBudget = 64u << 20;
 
 EntrySorter::EntrySorter(const KeyOrder& order, int key_length)
-    : order_(order), key_length_(key_length), entry_size_(static_cast<std::size_t>(key_length) + 4) {}
+    : order_(order),
+      key_length_(key_length),
+      entry_size_(static_cast<std::size_t>(key_length) + 4) {}
 
 EntrySorter::~EntrySorter() {
   if (run_handle_ != os::kNoHandle) os::CloseFile(run_handle_);
@@ -34,13 +35,63 @@ bool EntrySorter::Start() {
   return true;
 }
 
-std::uint64_t EntrySorter::Prefix(const std::uint8_t* key, int from) const {
-  // Only character keys compare bytewise; the prefix of the others is 0 and
-  // leaves every decision to the full comparison.
-  if (order_.key_type != 'C') return 0;
-  std::uint64_t p = 0;
-  for (int i = from; i < from + 8; ++i) p = p << 8 | (i < key_length_ ? key[i] : 0);
-  return order_.descending ? ~p : p;
+namespace {
+
+// The image of a numeric key (12 bytes): the keys of a build come from
+// EncodeNumber, whose digits past the stored digit count are zero, so the
+// comparison of two keys (sign, then the exponent, then the digits, both
+// reversed for negative numbers; zero counts as exponent 0) is the
+// comparison of these bytes.
+void NumericImage(const std::uint8_t* key, std::uint8_t* out) {
+  const bool negative = (key[1] & 0x80) != 0;
+  const bool zero = (key[1] & 0x7C) == 0;
+  const std::uint8_t flip = negative ? 0xFF : 0x00;
+  out[0] = negative ? 0 : 1;
+  out[1] = static_cast<std::uint8_t>((zero ? 0 : key[0]) ^ flip);
+  for (int i = 0; i < 10; ++i) out[2 + i] = static_cast<std::uint8_t>(key[2 + i] ^ flip);
+}
+
+// The image of a date key (8 bytes): the day number's bits, big-endian,
+// with the sign bit set for positive numbers and all bits inverted for
+// negative ones, so that they compare as the numbers do (-0 counts as 0).
+void DateImage(const std::uint8_t* key, std::uint8_t* out) {
+  double d;
+  std::memcpy(&d, key, 8);
+  if (d == 0) d = 0;  // -0 and 0 are one day
+  std::uint64_t bits;
+  std::memcpy(&bits, &d, 8);
+  bits = (bits >> 63) != 0 ? ~bits : bits | (std::uint64_t{1} << 63);
+  for (int i = 0; i < 8; ++i) out[i] = static_cast<std::uint8_t>(bits >> (56 - 8 * i));
+}
+
+}  // namespace
+
+void SortPrefix(const KeyOrder& order, const std::uint8_t* key, std::int32_t record,
+                std::uint8_t out[kSortPrefixBytes]) {
+  std::uint8_t image[kSortPrefixBytes + 4];
+  int length = 0;
+  switch (order.key_type) {
+    case 'N':
+    case 'F':
+      NumericImage(key, image);
+      length = 12;
+      break;
+    case 'D':
+      DateImage(key, image);
+      length = 8;
+      break;
+    default:
+      length = std::min(order.key_length, kSortPrefixBytes);
+      std::memcpy(image, key, static_cast<std::size_t>(length));
+  }
+  if (order.descending) {
+    for (int i = 0; i < length; ++i) image[i] = static_cast<std::uint8_t>(~image[i]);
+  }
+  // Records are numbered from 1: the plain 32-bit number orders them.
+  const auto r = static_cast<std::uint32_t>(record);
+  for (int i = 0; i < 4; ++i) image[length + i] = static_cast<std::uint8_t>(r >> (24 - 8 * i));
+  std::memset(out, 0, kSortPrefixBytes);
+  std::memcpy(out, image, static_cast<std::size_t>(std::min(length + 4, kSortPrefixBytes)));
 }
 
 void EntrySorter::Reserve(std::size_t entries) {
@@ -64,7 +115,12 @@ bool EntrySorter::Add(const std::uint8_t* key, std::int32_t record) {
   pool_.resize(at + entry_size_);
   std::memcpy(pool_.data() + at, key, static_cast<std::size_t>(key_length_));
   Put32(pool_.data() + at + key_length_, static_cast<std::uint32_t>(record));
-  items_.push_back({{Prefix(key, 0), Prefix(key, 8), Prefix(key, 16)}, static_cast<std::uint32_t>(items_.size())});
+  std::uint8_t prefix[kSortPrefixBytes];
+  SortPrefix(order_, key, record, prefix);
+  Item item{{}, static_cast<std::uint32_t>(items_.size())};
+  for (int i = 0; i < kSortPrefixBytes; ++i)
+    item.prefix[i / 8] = item.prefix[i / 8] << 8 | prefix[i];
+  items_.push_back(item);
   return true;
 }
 
@@ -91,6 +147,12 @@ void RadixSort(Item* begin, Item* end, int k, const Less& less) {
   }
   std::size_t count[256] = {};
   for (Item* p = begin; p < end; ++p) ++count[PrefixByte(*p, k)];
+  // A byte all items share (the sign of numeric keys, the first letters of
+  // similar texts) decides nothing: on to the next one.
+  if (count[PrefixByte(*begin, k)] == n) {
+    RadixSort(begin, end, k + 1, less);
+    return;
+  }
   std::size_t next[256], limit[256];
   std::size_t at = 0;
   for (int b = 0; b < 256; ++b) {
@@ -119,7 +181,8 @@ void RadixSort(Item* begin, Item* end, int k, const Less& less) {
 
 void EntrySorter::SortPool() {
   // The prefix decides most comparisons without touching the entries; equal
-  // prefixes fall back to the tag's comparison and the record number.
+  // prefixes of long character keys fall back to the tag's comparison and
+  // the record number.
   const std::uint8_t* base = pool_.data();
   auto less = [&](const Item& x, const Item& y) {
     for (int i = 0; i < 3; ++i) {
@@ -127,12 +190,7 @@ void EntrySorter::SortPool() {
     }
     return CompareEntries(base + x.at * entry_size_, base + y.at * entry_size_) < 0;
   };
-  // Character keys sort by their bytes first; other keys have no prefix.
-  if (order_.key_type == 'C') {
-    RadixSort(items_.data(), items_.data() + items_.size(), 0, less);
-  } else {
-    std::sort(items_.begin(), items_.end(), less);
-  }
+  RadixSort(items_.data(), items_.data() + items_.size(), 0, less);
 }
 
 bool EntrySorter::WriteRun() {
@@ -154,8 +212,9 @@ bool EntrySorter::WriteRun() {
     const std::uint8_t* e = pool_.data() + items_[i].at * entry_size_;
     out.insert(out.end(), e, e + entry_size_);
     if (out.size() >= 4096 * entry_size_ || i + 1 == items_.size()) {
-      int werr = os::WriteAt(run_handle_, run.offset + static_cast<std::int64_t>((i + 1) * entry_size_ - out.size()),
-                             out.data(), out.size());
+      int werr = os::WriteAt(
+          run_handle_, run.offset + static_cast<std::int64_t>((i + 1) * entry_size_ - out.size()),
+          out.data(), out.size());
       if (werr != 0) return Fail(werr, "Fehler beim Schreiben von " + run_file_ + " [MakeIndex]");
       out.clear();
     }
@@ -167,11 +226,13 @@ bool EntrySorter::WriteRun() {
 }
 
 bool EntrySorter::Refill(Run& run) {
-  std::size_t want = std::min<std::int64_t>(run.left, static_cast<std::int64_t>(run.buffer.size() / entry_size_));
+  std::size_t want =
+      std::min<std::int64_t>(run.left, static_cast<std::int64_t>(run.buffer.size() / entry_size_));
   std::size_t done = 0;
   int err = os::ReadAt(run_handle_, run.offset, run.buffer.data(), want * entry_size_, &done);
   if (err != 0 || done != want * entry_size_) {
-    return Fail(err != 0 ? err : os::kErrShortRead, "Fehler beim Lesen von " + run_file_ + " [MakeIndex]");
+    return Fail(err != 0 ? err : os::kErrShortRead,
+                "Fehler beim Lesen von " + run_file_ + " [MakeIndex]");
   }
   run.offset += static_cast<std::int64_t>(done);
   run.left -= static_cast<std::int64_t>(want);
@@ -200,7 +261,8 @@ bool EntrySorter::Finish() {
   auto later = [this](int x, int y) {
     const Run& a = runs_[static_cast<std::size_t>(x)];
     const Run& b = runs_[static_cast<std::size_t>(y)];
-    return CompareEntries(a.buffer.data() + a.pos * entry_size_, b.buffer.data() + b.pos * entry_size_) > 0;
+    return CompareEntries(a.buffer.data() + a.pos * entry_size_,
+                          b.buffer.data() + b.pos * entry_size_) > 0;
   };
   for (int i = 0; i < static_cast<int>(runs_.size()); ++i) {
     if (runs_[static_cast<std::size_t>(i)].fill > 0) heap_.push_back(i);
@@ -217,7 +279,8 @@ bool EntrySorter::Next(const std::uint8_t** key, std::int32_t* record) {
     // the pool: ask the processor for an entry a few steps ahead while this
     // one is used, so that its cache miss overlaps the work.
     constexpr std::size_t kAhead = 16;
-    if (next_ + kAhead < items_.size()) __builtin_prefetch(pool_.data() + items_[next_ + kAhead].at * entry_size_);
+    if (next_ + kAhead < items_.size())
+      __builtin_prefetch(pool_.data() + items_[next_ + kAhead].at * entry_size_);
     const std::uint8_t* e = pool_.data() + items_[next_++].at * entry_size_;
     *key = e;
     *record = static_cast<std::int32_t>(Get32(e + key_length_));
@@ -226,7 +289,8 @@ bool EntrySorter::Next(const std::uint8_t** key, std::int32_t* record) {
   auto later = [this](int x, int y) {
     const Run& a = runs_[static_cast<std::size_t>(x)];
     const Run& b = runs_[static_cast<std::size_t>(y)];
-    return CompareEntries(a.buffer.data() + a.pos * entry_size_, b.buffer.data() + b.pos * entry_size_) > 0;
+    return CompareEntries(a.buffer.data() + a.pos * entry_size_,
+                          b.buffer.data() + b.pos * entry_size_) > 0;
   };
   // The entry handed out last must stay valid until this call: its run moves
   // on only now.

@@ -21,6 +21,20 @@ namespace orvex {
 // budget for 256 entries is refused with error 217.
 extern std::size_t IndexSortBudget;
 
+// The sort prefix of an entry: 24 bytes that order entries with memcmp as
+// the tag orders them (key order, then ascending record number), as far as
+// the bytes reach. It is the start of the entry's image: a character key's
+// own bytes; for a numeric key a sign byte, the exponent and the ten digit
+// bytes; for a date key the bits of its day number in an order-keeping
+// form; the key part inverted in a descending tag; then the record number,
+// big-endian; zero bytes after. Numeric (16 bytes), date (12) and character
+// keys of up to 20 bytes fit whole, so that for them equal prefixes mean
+// equal entries; longer character keys are decided by the prefix only where
+// their first 24 bytes differ.
+inline constexpr int kSortPrefixBytes = 24;
+void SortPrefix(const KeyOrder& order, const std::uint8_t* key, std::int32_t record,
+                std::uint8_t out[kSortPrefixBytes]);
+
 class EntrySorter {
  public:
   EntrySorter(const KeyOrder& order, int key_length);
@@ -41,22 +55,22 @@ class EntrySorter {
   bool Failed() const { return failed_; }
 
  private:
-  // The first 24 key bytes, big-endian, decide most comparisons without a
-  // look at the entry itself (which lies elsewhere in memory, so that every
-  // look costs a cache miss).
+  // The first 24 bytes of the entry's sort image (SortImage), big-endian,
+  // decide most comparisons without a look at the entry itself (which lies
+  // elsewhere in memory, so that every look costs a cache miss); for numeric
+  // and date keys, and character keys of up to 20 bytes, they decide all.
   struct Item {
     std::uint64_t prefix[3];
-    std::uint32_t at;      // entry index in the pool
+    std::uint32_t at;  // entry index in the pool
   };
   struct Run {
-    std::int64_t offset = 0;     // of its next unread entry in the file
-    std::int64_t left = 0;       // entries not yet read into the buffer
+    std::int64_t offset = 0;  // of its next unread entry in the file
+    std::int64_t left = 0;    // entries not yet read into the buffer
     std::vector<std::uint8_t> buffer;
     std::size_t fill = 0, pos = 0;  // entries in the buffer / next one
   };
 
   int CompareEntries(const std::uint8_t* a, const std::uint8_t* b) const;
-  std::uint64_t Prefix(const std::uint8_t* key, int from) const;
   void SortPool();
   bool WriteRun();
   bool Refill(Run& run);
@@ -68,12 +82,12 @@ class EntrySorter {
   std::size_t capacity_ = 0;        // entries that fit the budget
   std::vector<std::uint8_t> pool_;  // entries: key bytes, record (little-endian)
   std::vector<Item> items_;
-  std::size_t next_ = 0;            // in-memory reading position
+  std::size_t next_ = 0;  // in-memory reading position
   std::string run_file_;
   int run_handle_ = -1;
   std::vector<Run> runs_;
-  std::vector<int> heap_;           // runs ordered by their current entry
-  bool taken_ = false;              // the heap's top entry was handed out
+  std::vector<int> heap_;  // runs ordered by their current entry
+  bool taken_ = false;     // the heap's top entry was handed out
   bool failed_ = false;
 };
 

@@ -1,5 +1,8 @@
 #include "index/index_file.h"
 
+#include <algorithm>
+#include <cstring>
+
 #include "common/errors.h"
 #include "engine/engine_text.h"
 #include "expr/compiled_expr.h"
@@ -9,11 +12,51 @@ namespace orvex {
 
 namespace {
 
-// Branch nodes kept per index file (16 MiB): far more than the branches of
-// any table of millions of records; when full the copies start over.
-constexpr std::size_t kBranchCacheNodes = 16384;
+// Nodes kept per index file (16 MiB): far more than the branches of any
+// table of millions of records; when full the copies start over.
+constexpr std::size_t kNodeCacheNodes = 16384;
+
+void CacheNode(IndexFile& index, std::uint32_t page, const Block& node) {
+  if (index.node_cache.size() >= kNodeCacheNodes) index.node_cache.clear();
+  index.node_cache[page] = node;
+}
+
+// Writes bytes of the index file, or holds them back while a keyed write is
+// under way. Returns 0 or the system's error.
+int PutBytes(IndexFile& index, std::int64_t offset, const std::uint8_t* bytes, std::size_t length) {
+  if (!index.holding) return os::WriteAt(index.file, offset, bytes, length);
+  std::string held(reinterpret_cast<const char*>(bytes), length);
+  auto& writes = index.held_writes;
+  for (auto it = writes.begin(); it != writes.end(); ++it) {
+    if (it->first == offset) {
+      writes.erase(it);
+      break;
+    }
+  }
+  writes.emplace_back(offset, std::move(held));
+  index.held_end = std::max(index.held_end, offset + static_cast<std::int64_t>(length));
+  return 0;
+}
+
+// The held block at `page`, or null.
+const std::string* HeldBlock(const IndexFile& index, std::uint32_t page) {
+  const std::int64_t offset = static_cast<std::int64_t>(page) * kMdxPageSize;
+  for (const auto& [at, bytes] : index.held_writes) {
+    if (at == offset && bytes.size() == kMdxBlockSize) return &bytes;
+  }
+  return nullptr;
+}
 
 }  // namespace
+
+void NodesWritten(IndexFile& index) {
+  for (const auto& [offset, bytes] : index.held_writes) {
+    if (offset % kMdxPageSize != 0 || bytes.size() != kMdxBlockSize) continue;
+    Block node;
+    std::memcpy(node.data(), bytes.data(), kMdxBlockSize);
+    CacheNode(index, static_cast<std::uint32_t>(offset / kMdxPageSize), node);
+  }
+}
 
 TagState::~TagState() {
   FreeExpr(key_expr);
@@ -24,6 +67,7 @@ IndexFile::IndexFile() = default;
 
 IndexFile::~IndexFile() {
   if (file != os::kNoHandle) os::CloseFile(file);
+  if (journal_file != os::kNoHandle) os::CloseFile(journal_file);
 }
 
 IndexFile* IndexOf(int area) {
@@ -39,12 +83,36 @@ std::string IndexAndTag(const IndexFile& index, const TagState& tag) {
 std::int64_t IndexFileSize(const IndexFile& index) {
   int error = 0;
   std::int64_t size = os::FileSize(index.file, &error);
+  if (index.holding) size = std::max(size, index.held_end);
   return size < 0 ? 0 : size;
 }
 
 void ReportDamaged(const IndexFile& index, const TagState& tag, const char* routine) {
   SetError(254, Ansi("Index-Datei beschädigt. ") + IndexAndTag(index, tag) + " [" + routine + "]");
 }
+
+namespace {
+
+bool ReadNodeFromFile(IndexFile& index, TagState& tag, std::uint32_t page, Block* node) {
+  std::size_t done = 0;
+  int err = os::ReadAt(index.file, static_cast<std::int64_t>(page) * kMdxPageSize, node->data(),
+                       kMdxBlockSize, &done);
+  if (err != 0) {
+    SetError(err,
+             "Fehler beim Lesen der Index-Datei: " + IndexAndTag(index, tag) + " [SeekAndRead]");
+    return false;
+  }
+  if (done != kMdxBlockSize || !CheckNode(*node, tag.geometry)) {
+    ReportDamaged(index, tag, "GetNode");
+    return false;
+  }
+  // Leaves a walk reads are not kept: a walk over a large tag would push
+  // the branches out.
+  if (!NodeView(*node, tag.geometry).IsLeaf()) CacheNode(index, page, *node);
+  return true;
+}
+
+}  // namespace
 
 bool ReadNode(IndexFile& index, TagState& tag, std::uint32_t page, Block* node) {
   if (page == 0) {
@@ -61,34 +129,24 @@ bool ReadNode(IndexFile& index, TagState& tag, std::uint32_t page, Block* node) 
       return true;
     }
   }
-  auto cached = index.branch_cache.find(page);
-  if (cached != index.branch_cache.end() && CheckNode(cached->second, tag.geometry)) {
+  // What this program wrote last is what the file holds (or will hold).
+  if (const std::string* held = HeldBlock(index, page)) {
+    std::memcpy(node->data(), held->data(), kMdxBlockSize);
+  } else {
+    auto cached = index.node_cache.find(page);
+    if (cached == index.node_cache.end()) return ReadNodeFromFile(index, tag, page, node);
     *node = cached->second;
-    return true;
   }
-  std::size_t done = 0;
-  int err = os::ReadAt(index.file, static_cast<std::int64_t>(page) * kMdxPageSize, node->data(),
-                       kMdxBlockSize, &done);
-  if (err != 0) {
-    SetError(err,
-             "Fehler beim Lesen der Index-Datei: " + IndexAndTag(index, tag) + " [SeekAndRead]");
-    return false;
-  }
-  if (done != kMdxBlockSize || !CheckNode(*node, tag.geometry)) {
+  if (!CheckNode(*node, tag.geometry)) {
     ReportDamaged(index, tag, "GetNode");
     return false;
-  }
-  if (!NodeView(*node, tag.geometry).IsLeaf()) {
-    if (index.branch_cache.size() >= kBranchCacheNodes) index.branch_cache.clear();
-    index.branch_cache[page] = *node;
   }
   return true;
 }
 
 bool WriteAnchor(IndexFile& index, TagState& tag) {
   const std::int64_t offset = static_cast<std::int64_t>(tag.header_page) * kMdxPageSize;
-  if (!JournalIndexBytes(index, offset, kAnchorBytes)) return false;
-  int err = os::WriteAt(index.file, offset, tag.anchor.data(), kAnchorBytes);
+  int err = PutBytes(index, offset, tag.anchor.data(), kAnchorBytes);
   if (err != 0) {
     SetError(err, "Fehler beim Schreiben der Index-Datei:  " + IndexAndTag(index, tag) +
                       " [WriteAnchor]");
@@ -100,10 +158,11 @@ bool WriteAnchor(IndexFile& index, TagState& tag) {
 
 bool WriteBlock(IndexFile& index, const TagState* tag, std::uint32_t page, const Block& block,
                 const char* routine) {
-  index.branch_cache.erase(page);
   const std::int64_t offset = static_cast<std::int64_t>(page) * kMdxPageSize;
-  if (!JournalIndexBytes(index, offset, kMdxBlockSize)) return false;
-  int err = os::WriteAt(index.file, offset, block.data(), kMdxBlockSize);
+  // A held block keeps the cached copy: it is the old bytes the journal
+  // takes when the unit ends.
+  if (!index.holding) index.node_cache.erase(page);
+  int err = PutBytes(index, offset, block.data(), kMdxBlockSize);
   if (err != 0) {
     SetError(err, "Fehler beim Schreiben der Index-Datei: " +
                       (tag != nullptr ? IndexAndTag(index, *tag) : index.file_name) + " [" +
@@ -116,7 +175,7 @@ bool WriteBlock(IndexFile& index, const TagState* tag, std::uint32_t page, const
 bool AppendBlock(IndexFile& index, const TagState* tag, const Block& block, std::uint32_t* page,
                  const char* routine) {
   int error = 0;
-  std::int64_t size = os::FileSize(index.file, &error);
+  std::int64_t size = index.holding ? index.held_end : os::FileSize(index.file, &error);
   if (size < 0) {
     SetError(error,
              "Fehler beim Schreiben der Index-Datei: " + index.file_name + " [" + routine + "]");
@@ -129,8 +188,7 @@ bool AppendBlock(IndexFile& index, const TagState* tag, const Block& block, std:
 bool WriteHeaderIfDirty(IndexFile& index, const char* routine) {
   if (!index.header_dirty) return true;
   StampUpdateDate(index.header);
-  if (!JournalIndexBytes(index, 0, kMdxHeaderSize)) return false;
-  int err = os::WriteAt(index.file, 0, index.header.data(), kMdxHeaderSize);
+  int err = PutBytes(index, 0, index.header.data(), kMdxHeaderSize);
   if (err != 0) {
     SetError(err,
              "Fehler beim Schreiben der Index-Datei: " + index.file_name + " [" + routine + "]");

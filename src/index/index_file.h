@@ -14,6 +14,7 @@
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
+#include <utility>
 #include <vector>
 
 #include "engine/work_area.h"
@@ -62,7 +63,7 @@ struct TagState {
   // going round a damaged tree.
   std::unordered_set<std::uint32_t> walked_leaves;
   int walk_direction = 0;
-  std::string current_key;          // key bytes of the current record
+  std::string current_key;  // key bytes of the current record
   std::int32_t current_record = 0;
   // The key and record number stored before an edit (key maintenance).
   std::string stored_key;
@@ -88,14 +89,26 @@ struct IndexFile {
   bool header_dirty = false;
   std::vector<std::unique_ptr<TagState>> tags;
   int active = 0;  // 0 = natural order
-  // Copies of branch nodes read from the file, by page: a search then reads
-  // only its leaf. Dropped with the paths when another program changed the
+  // Copies of nodes as the file holds them, by page: the branch nodes read
+  // (a search then reads only its leaf) and the nodes this program wrote (a
+  // writer then neither reads back what it wrote nor reads the old bytes its
+  // journal needs). Dropped with the paths when another program changed the
   // index (change counter); kept current by this program's node writes.
-  std::unordered_map<std::uint32_t, Block> branch_cache;
+  std::unordered_map<std::uint32_t, Block> node_cache;
   // The keyed write under way (null outside one) and the nesting of the
   // writer's lock bracket around it.
   std::unique_ptr<KeyedWriteJournal> journal;
   int write_depth = 0;
+  // While a keyed write is under way its index writes are held here, in the
+  // order of their last change (one entry per range), and reach the file
+  // only when the unit ends (index_journal.h); `held_end` is the file's
+  // size with them.
+  bool holding = false;
+  std::vector<std::pair<std::int64_t, std::string>> held_writes;
+  std::int64_t held_end = 0;
+  // The keyed-write journal of an exclusively opened index stays open and
+  // empty between keyed writes (index_journal.h); kNoHandle otherwise.
+  os::Handle journal_file = os::kNoHandle;
   IndexFile();
   ~IndexFile();
 
@@ -116,8 +129,14 @@ std::string IndexAndTag(const IndexFile& index, const TagState& tag);
 // the system's error. False after reporting.
 bool ReadNode(IndexFile& index, TagState& tag, std::uint32_t page, Block* node);
 
-// The writes below journal the old bytes first while a keyed write is under
-// way (index_journal.h).
+// The writes below are held back while a keyed write is under way (see
+// IndexFile::holding): the unit writes each range once when it ends, after
+// journaling its old bytes (index_journal.h). Reads of nodes see the held
+// bytes.
+
+// After the held writes reached the file: keeps copies of the nodes among
+// them (the journal's old bytes of the next unit, and no read-back).
+void NodesWritten(IndexFile& index);
 
 // Writes a tag's header (983 bytes at its page). False after reporting the
 // system's error.
@@ -127,8 +146,8 @@ bool WriteAnchor(IndexFile& index, TagState& tag);
 bool WriteBlock(IndexFile& index, const TagState* tag, std::uint32_t page, const Block& block,
                 const char* routine);
 
-// Appends a block at the end of the file; its page (file size / 512) in
-// *page.
+// Appends a block at the end of the file; its page (file size / 512, the
+// held blocks counted) in *page.
 bool AppendBlock(IndexFile& index, const TagState* tag, const Block& block, std::uint32_t* page,
                  const char* routine);
 
@@ -138,7 +157,8 @@ bool WriteHeaderIfDirty(IndexFile& index, const char* routine);
 // Reports error 254 for a damaged tree of the tag from `routine`.
 void ReportDamaged(const IndexFile& index, const TagState& tag, const char* routine);
 
-// Size of the open index file in bytes (0 when it cannot be asked).
+// Size of the open index file in bytes, held blocks counted (0 when it
+// cannot be asked).
 std::int64_t IndexFileSize(const IndexFile& index);
 
 }  // namespace orvex

@@ -133,18 +133,6 @@ int ReplayJournal(const std::string& name, os::Handle table, os::Handle index) {
   return error;
 }
 
-// Appends `entry` to the journal (flushed when asked). Returns 0 or the
-// error.
-int AppendEntry(KeyedWriteJournal& j, SavedBytes entry) {
-  const std::string bytes = EncodeEntry(entry);
-  int error = os::WriteAt(j.file, j.end, bytes.data(), bytes.size());
-  if (error == 0 && FlushAsked()) error = os::FlushFileBuffers(j.file);
-  if (error != 0) return error;
-  j.end += static_cast<std::int64_t>(bytes.size());
-  j.saved.push_back(std::move(entry));
-  return 0;
-}
-
 // Old bytes [offset, offset + length) of `file`, cut at `size`.
 int ReadOld(os::Handle file, std::int64_t offset, std::int64_t length, std::int64_t size,
             SavedBytes* out) {
@@ -158,14 +146,86 @@ int ReadOld(os::Handle file, std::int64_t offset, std::int64_t length, std::int6
   return error;
 }
 
-// Removes the journal of this program's unit, closing its handle first.
+// Ends the journal of this program's unit: emptied when it stays open for
+// the next unit (an exclusively opened index), else closed and removed.
+// Returns 0 or the error.
 int DropJournal(IndexFile& index) {
   KeyedWriteJournal& j = *index.journal;
+  if (j.file == index.journal_file) {
+    int error = os::Truncate(j.file, 0);
+    if (error == 0 && FlushAsked()) error = os::FlushFileBuffers(j.file);
+    return error;
+  }
   const int close_error = os::CloseFile(j.file);
   j.file = os::kNoHandle;
   int error = os::DeleteFile(j.name);
   if (error == 0 && FlushAsked()) error = os::FlushDirectory(j.name);
   return error != 0 ? error : close_error;
+}
+
+// Leaves a journal that still holds a unit for the next writer or open to
+// roll back: the handle is closed and no longer kept.
+void LeaveJournal(IndexFile& index) {
+  KeyedWriteJournal& j = *index.journal;
+  os::CloseFile(j.file);
+  if (j.file == index.journal_file) index.journal_file = os::kNoHandle;
+  j.file = os::kNoHandle;
+}
+
+// Old bytes [offset, offset + length) of the index file for the journal:
+// the copy of a node as the file holds it when there is one, else read.
+int OldIndexBytes(IndexFile& index, std::int64_t offset, std::size_t length, SavedBytes* out) {
+  const KeyedWriteJournal& j = *index.journal;
+  if (offset % kMdxPageSize == 0 && length == kMdxBlockSize &&
+      offset + static_cast<std::int64_t>(length) <= j.index_size) {
+    auto cached = index.node_cache.find(static_cast<std::uint32_t>(offset / kMdxPageSize));
+    if (cached != index.node_cache.end()) {
+      out->offset = offset;
+      out->bytes.assign(reinterpret_cast<const char*>(cached->second.data()), kMdxBlockSize);
+      return 0;
+    }
+  }
+  return ReadOld(index.file, offset, static_cast<std::int64_t>(length), j.index_size, out);
+}
+
+// Puts the index writes held during the unit into the file: first the old
+// bytes of every range that existed at the start go into the journal, in
+// one write (flushed when asked), and only then is each range written, once.
+// Pages added at the end need no entry: the old size takes them away again.
+// Returns 0 or the error (the journal then covers every byte written).
+int WriteHeldIndexBytes(IndexFile& index) {
+  KeyedWriteJournal& j = *index.journal;
+  std::vector<SavedBytes> saved;
+  std::string entries;
+  for (const auto& [offset, bytes] : index.held_writes) {
+    if (offset >= j.index_size) continue;
+    SavedBytes s{false, false, offset, {}};
+    const int error = OldIndexBytes(index, offset, bytes.size(), &s);
+    if (error != 0) return error;
+    if (s.bytes.empty()) continue;
+    entries += EncodeEntry(s);
+    saved.push_back(std::move(s));
+  }
+  if (!entries.empty()) {
+    int error = os::WriteAt(j.file, j.end, entries.data(), entries.size());
+    if (error == 0 && FlushAsked()) error = os::FlushFileBuffers(j.file);
+    if (error != 0) return error;
+    j.end += static_cast<std::int64_t>(entries.size());
+    for (SavedBytes& s : saved) j.saved.push_back(std::move(s));
+  }
+  for (const auto& [offset, bytes] : index.held_writes) {
+    const int error = os::WriteAt(index.file, offset, bytes.data(), bytes.size());
+    if (error != 0) return error;
+  }
+  NodesWritten(index);
+  return 0;
+}
+
+// Drops the writes held during the unit (written or not).
+void StopHolding(IndexFile& index) {
+  index.holding = false;
+  index.held_writes.clear();
+  index.held_end = 0;
 }
 
 // Starts the unit: the journal with the table's bytes the command may
@@ -200,24 +260,34 @@ int BeginUnit(IndexFile& index) {
     if ((error = ReadOld(table.file, offset, length, table_size, &s)) != 0) return error;
     if (!s.bytes.empty()) start.push_back(std::move(s));
   }
-  j->file = os::CreateFile(j->name, os::kOpenReadWriteExclusive, &error);
+  // The journal of an exclusively opened index is made once and kept open
+  // (and empty) between units: a unit then costs no directory operation. A
+  // shared index's journal is made and removed by each unit, since another
+  // program's unit may remove the file this one would keep open.
+  const bool kept = table.exclusive;
+  const bool made = !kept || index.journal_file == os::kNoHandle;
+  j->file =
+      made ? os::CreateFile(j->name, os::kOpenReadWriteExclusive, &error) : index.journal_file;
   if (j->file == os::kNoHandle) return error;
-  error = os::WriteAt(j->file, 0, kMagic, sizeof kMagic);
-  j->end = sizeof kMagic;
-  // The entries of the start go out in one write.
-  std::string bytes;
+  if (kept) index.journal_file = j->file;
+  // The mark and the entries of the start go out in one write.
+  std::string bytes(kMagic, sizeof kMagic);
   for (const SavedBytes& s : start) bytes += EncodeEntry(s);
-  if (error == 0) error = os::WriteAt(j->file, j->end, bytes.data(), bytes.size());
+  error = os::WriteAt(j->file, 0, bytes.data(), bytes.size());
   if (error == 0 && FlushAsked()) error = os::FlushFileBuffers(j->file);
-  if (error == 0 && FlushAsked()) error = os::FlushDirectory(j->name);
-  j->end += static_cast<std::int64_t>(bytes.size());
+  if (error == 0 && FlushAsked() && made) error = os::FlushDirectory(j->name);
+  j->end = static_cast<std::int64_t>(bytes.size());
   j->saved = std::move(start);
   index.journal = std::move(j);
   if (error != 0) {
-    DropJournal(index);
+    // Nothing was changed yet: the journal's entries undo nothing.
+    if (DropJournal(index) != 0) LeaveJournal(index);
     index.journal.reset();
+    return error;
   }
-  return error;
+  index.holding = true;
+  index.held_end = index.journal->index_size;
+  return 0;
 }
 
 // Ends the unit: keeps the changes when no error is pending, else puts the
@@ -225,6 +295,13 @@ int BeginUnit(IndexFile& index) {
 void EndUnit(IndexFile& index) {
   WorkArea& table = index.Table();
   KeyedWriteJournal& j = *index.journal;
+  if (DbfErrorNo == 0) {
+    const int error = WriteHeldIndexBytes(index);
+    if (error != 0)
+      SetError(error,
+               "Fehler beim Schreiben der Index-Datei: " + index.file_name + " [KeyedWrite]");
+  }
+  StopHolding(index);
   // An appended record counts for other programs (and for this one's next
   // open) once the header says so: the header belongs to the unit.
   if (DbfErrorNo == 0 && table.record_count != j.record_count) {
@@ -239,8 +316,13 @@ void EndUnit(IndexFile& index) {
                Ansi("Fehler beim Zurückschreiben von Datei  ") + index.file_name + " [KeyedWrite]");
   }
   if (DbfErrorNo == 0) {
+    // The files are complete (and flushed when asked) before the journal is
+    // emptied: a kill in between rolls back a unit that was whole.
     const int error = DropJournal(index);
-    if (error != 0) SetError(error, j.name + " [KeyedWrite]");
+    if (error != 0) {
+      SetError(error, j.name + " [KeyedWrite]");
+      LeaveJournal(index);
+    }
     index.journal.reset();
     return;
   }
@@ -256,12 +338,9 @@ void EndUnit(IndexFile& index) {
     RecordCache.record_written(table);
   }
   RereadIndex(index);
-  if (error == 0) {
-    DropJournal(index);
-  } else {
-    // The journal stays for the next writer or open to finish the roll-back.
-    os::CloseFile(j.file);
-  }
+  // When the roll-back failed, the journal stays for the next writer or open
+  // to finish it.
+  if (error != 0 || DropJournal(index) != 0) LeaveJournal(index);
   index.journal.reset();
   DbfErrorNo = number;
   ErrorDetail = detail;
@@ -271,6 +350,8 @@ void EndUnit(IndexFile& index) {
 // Rolls back a journal a dead writer left, the writer's lock held and the
 // index open. False after reporting the error.
 bool RecoverUnderLock(IndexFile& index) {
+  // A journal this program keeps open is its own, and empty.
+  if (index.journal_file != os::kNoHandle) return true;
   const std::string name = KeyedWriteJournalName(index.file_name);
   if (!os::FileExists(name)) return true;
   const int error = ReplayJournal(name, index.Table().file, index.file);
@@ -287,23 +368,6 @@ bool RecoverUnderLock(IndexFile& index) {
 
 std::string KeyedWriteJournalName(const std::string& index_name) {
   return ForceExt(index_name, ExtLike(index_name, "$KJ"));
-}
-
-bool JournalIndexBytes(IndexFile& index, std::int64_t offset, std::size_t length) {
-  if (!index.journal) return true;
-  KeyedWriteJournal& j = *index.journal;
-  // Bytes behind the old end go with the old size; a range journaled once
-  // keeps its oldest copy.
-  if (offset >= j.index_size || !j.saved_ranges.insert({offset, length}).second) return true;
-  SavedBytes s{false, false, offset, {}};
-  int error = ReadOld(index.file, offset, static_cast<std::int64_t>(length), j.index_size, &s);
-  if (error == 0) error = AppendEntry(j, std::move(s));
-  if (error != 0) {
-    j.saved_ranges.erase({offset, length});
-    SetError(error, j.name + " [KeyedWrite]");
-    return false;
-  }
-  return true;
 }
 
 void KeyedWriteBracket(int area, bool enter) {
@@ -370,6 +434,16 @@ bool RecoverKeyedWriteAtOpen(int area, const std::string& index_name) {
     return false;
   }
   return DbfErrorNo == 0;
+}
+
+void CloseKeyedWriteJournal(IndexFile& index) {
+  if (index.journal_file == os::kNoHandle) return;
+  os::CloseFile(index.journal_file);
+  index.journal_file = os::kNoHandle;
+  const std::string name = KeyedWriteJournalName(index.file_name);
+  int error = os::DeleteFile(name);
+  if (error == 0 && FlushAsked()) error = os::FlushDirectory(name);
+  if (error != 0) SetError(error, name + " [KeyedWrite]");
 }
 
 }  // namespace orvex

@@ -4,26 +4,33 @@
 //
 // The unit is the writer's lock bracket of a record command (append,
 // replace, delete, recall). On entering it, a small undo journal
-// "<index>.$KJ" is created beside the index holding the old sizes of table
-// and index file and the table bytes the command may change (the start of
-// the header, the current record, the bytes behind the last record). Before
-// any byte of the index file that existed at the start is written in place,
-// its old bytes are appended to the journal (once per range); pages added at
-// the end need no entry, the old size takes them away again. Every entry
-// carries its own checksum, and an entry is complete in the journal before
-// the write it protects begins.
+// "<index>.$KJ" beside the index gets the old sizes of table and index file
+// and the table bytes the command may change (the start of the header, the
+// current record, the bytes behind the last record). Every entry carries its
+// own checksum, and an entry is complete in the journal before the write it
+// protects begins.
 //
-// On leaving the bracket without an error the journal is deleted (after the
-// table and index are flushed when FlushIndexWrites or FlushEachWrite ask
-// for it; the journal itself is then flushed before each in-place write).
-// On leaving with an error the old bytes are written back, both files cut
-// to their old sizes, the in-memory state of table and index read again and
-// the journal deleted, before the error is reported: the first error stays
-// the one reported. When even that fails the journal stays behind.
+// The unit's index writes are held in memory (IndexFile::holding): a node
+// changed by several tags' keys, or twice by one split, is read from there
+// and written once. On leaving the bracket without an error, still under
+// the writer's lock (so that no reader sees a tree half written), the old
+// bytes of every held range that existed at the start go into the journal
+// in one write, and only then are the ranges written in place; pages added
+// at the end need no entry, the old size takes them away again. Then the
+// table's header is written, table and index are flushed when
+// FlushIndexWrites or FlushEachWrite ask for it (the journal is then
+// flushed before any in-place write), and the journal is emptied: an
+// exclusively opened index keeps it open and cuts it to nothing, so that
+// the next unit needs no directory operation (it is removed when the index
+// closes); a shared index's journal is deleted. On leaving with an error the
+// held writes are dropped, the old bytes written back, both files cut to
+// their old sizes, the in-memory state of table and index read again and the
+// journal emptied, before the error is reported: the first error stays the
+// one reported. When even that fails the journal stays behind.
 //
-// A journal found at the next open of the index, or by the next writer
-// entering its bracket, is the trace of a writer that died (or failed to
-// roll back): its complete entries are written back in reverse order, the
+// A journal with entries found at the next open of the index, or by the
+// next writer entering its bracket, is the trace of a writer that died (or
+// failed to roll back): its complete entries are written back in reverse order, the
 // files cut to the old sizes, and the journal deleted, all under the
 // writer's lock, so that a live writer's journal is never touched. A kill
 // at any call therefore leaves, after the next open, the record and its keys
@@ -34,7 +41,6 @@
 #pragma once
 
 #include <cstdint>
-#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -57,7 +63,6 @@ struct KeyedWriteJournal {
   os::Handle file = os::kNoHandle;
   std::int64_t end = 0;  // where the next entry goes
   std::vector<SavedBytes> saved;
-  std::set<std::pair<std::int64_t, std::size_t>> saved_ranges;  // index ranges journaled
   std::int64_t index_size = 0;
   // The table's state at the start, put back by a roll-back.
   std::int32_t record_count = 0;
@@ -76,10 +81,10 @@ std::string KeyedWriteJournalName(const std::string& index_name);
 // journal) leaves the bracket not entered, with the error pending.
 void KeyedWriteBracket(int area, bool enter);
 
-// Before the index bytes [offset, offset + length) are written in place:
-// journals their old bytes when a keyed write is under way. False after
-// reporting the error (nothing was written then).
-bool JournalIndexBytes(IndexFile& index, std::int64_t offset, std::size_t length);
+// Closes and removes the empty journal an exclusively opened index kept
+// open between keyed writes (when the index closes). A journal that still
+// holds a unit is never kept open (it stays for the next open).
+void CloseKeyedWriteJournal(IndexFile& index);
 
 // Rolls back the keyed write a dead writer left for the index file
 // `index_name` of `area`'s table, before the index is opened (takes and

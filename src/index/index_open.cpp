@@ -272,6 +272,7 @@ void CloseIndex(int area) {
     }
   }
   WriteHeaderIfDirty(*index, "CloseIndex");
+  CloseKeyedWriteJournal(*index);
   int err = os::CloseFile(index->file);
   index->file = os::kNoHandle;
   std::string name = index->file_name;
@@ -287,7 +288,7 @@ int CurrentOrder() {
 }
 
 bool ReadAnchorNodes(IndexFile& index) {
-  index.branch_cache.clear();
+  index.node_cache.clear();
   for (auto& tag : index.tags) {
     tag->path.clear();
     tag->positioned = false;

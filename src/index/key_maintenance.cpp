@@ -6,9 +6,9 @@
 
 #include "common/errors.h"
 #include "engine/engine_text.h"
-#include "platform/os/files.h"
 #include "index/key_maker.h"
 #include "index/tag_walk.h"
+#include "platform/os/files.h"
 
 namespace orvex {
 
@@ -32,7 +32,9 @@ std::string KeyAt(const NodeView& v, int i, int key_length) {
   return std::string(reinterpret_cast<const char*>(v.Key(i)), static_cast<std::size_t>(key_length));
 }
 
-const std::uint8_t* Bytes(const std::string& s) { return reinterpret_cast<const std::uint8_t*>(s.data()); }
+const std::uint8_t* Bytes(const std::string& s) {
+  return reinterpret_cast<const std::uint8_t*>(s.data());
+}
 
 std::vector<Entry> EntriesOf(Block& node, const NodeGeometry& g) {
   NodeView v(node, g);
@@ -45,7 +47,8 @@ std::vector<Entry> EntriesOf(Block& node, const NodeGeometry& g) {
 
 // Fills a node from entries [from, to); for a branch the last one becomes
 // the trailing pointer.
-Block NodeOf(const std::vector<Entry>& entries, std::size_t from, std::size_t to, bool leaf, const NodeGeometry& g) {
+Block NodeOf(const std::vector<Entry>& entries, std::size_t from, std::size_t to, bool leaf,
+             const NodeGeometry& g) {
   Block b{};
   NodeView v(b, g);
   std::size_t items = leaf ? to : to - 1;
@@ -105,7 +108,8 @@ void PropagateHighest(TagState& tag, int level, const std::string& key, Rewrites
 
 // Appends a node that did not exist before; the header's page counter names
 // the page after it.
-bool AppendNode(IndexFile& index, TagState& tag, const Block& node, std::uint32_t* page, const char* routine) {
+bool AppendNode(IndexFile& index, TagState& tag, const Block& node, std::uint32_t* page,
+                const char* routine) {
   if (!AppendBlock(index, &tag, node, page, routine)) return false;
   Put32(index.header.data() + kHdrPageCounter, *page + 1);
   index.header_dirty = true;
@@ -122,7 +126,8 @@ bool Finish(IndexFile& index, TagState& tag, const Rewrites& rewrites) {
     if (!WriteBlock(index, &tag, r.first, r.second, "SeekAndWrite")) return false;
   }
   if (tag.anchor_dirty && !WriteAnchor(index, tag)) return false;
-  if (FlushIndexWrites) {
+  // Inside a keyed write the writes are held until its end, which flushes.
+  if (FlushIndexWrites && !index.holding) {
     int err = os::FlushFileBuffers(index.file);
     if (err != 0) {
       SetError(err, Ansi("Fehler beim Zurückschreiben von Datei  [oxndx.FlushFile]"));
@@ -171,7 +176,8 @@ bool InsertAtPath(IndexFile& index, TagState& tag, const std::string& key, std::
       // A new root above the two halves.
       std::vector<Entry> root = {{e.page, old_high}, {new_page, std::string()}};
       std::uint32_t root_page = 0;
-      if (!AppendNode(index, tag, NodeOf(root, 0, 2, false, g), &root_page, "AppendIndex")) return false;
+      if (!AppendNode(index, tag, NodeOf(root, 0, 2, false, g), &root_page, "AppendIndex"))
+        return false;
       Put32(tag.anchor.data() + kTagRoot, root_page);
       tag.anchor_dirty = true;
       break;
@@ -179,7 +185,8 @@ bool InsertAtPath(IndexFile& index, TagState& tag, const std::string& key, std::
     std::string new_high = entries.back().key;
     PathEntry& parent = tag.path[static_cast<std::size_t>(level - 1)];
     const bool parent_trailing = parent.index == NodeView(parent.node, g).Count();
-    if (new_high.empty() && !parent_trailing && !HighestKey(index, tag, new_page, &new_high)) return false;
+    if (new_high.empty() && !parent_trailing && !HighestKey(index, tag, new_page, &new_high))
+      return false;
     entries = EntriesOf(parent.node, g);
     auto at = entries.begin() + parent.index;
     at->key = old_high;
@@ -206,7 +213,8 @@ KeyChange AppendIndex(IndexFile& index, TagState& tag, const std::string& key, s
       tag.positioned = false;
       return tag.anchor_dirty && !Finish(index, tag, {}) ? KeyChange::kFailed : KeyChange::kSkipped;
     }
-    if (s == Step::kEnd) tag.path.back().index = NodeView(tag.path.back().node, tag.geometry).Count();
+    if (s == Step::kEnd)
+      tag.path.back().index = NodeView(tag.path.back().node, tag.geometry).Count();
   } else if (newest) {
     if (!PlaceAfterKey(index, tag, Bytes(key))) return KeyChange::kFailed;
   } else {
@@ -269,7 +277,8 @@ KeyChange DeleteKey(IndexFile& index, TagState& tag, const std::string& key, std
       }
       continue;
     }
-    if (v.IsLeaf() && e.index == v.Count()) PropagateHighest(tag, level, KeyAt(v, v.Count() - 1, g.key_length), rewrites);
+    if (v.IsLeaf() && e.index == v.Count())
+      PropagateHighest(tag, level, KeyAt(v, v.Count() - 1, g.key_length), rewrites);
     break;
   }
   return Finish(index, tag, rewrites) ? KeyChange::kDone : KeyChange::kFailed;

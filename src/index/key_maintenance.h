@@ -10,7 +10,9 @@
 // a split therefore leaves at worst unused pages behind, never a pointer to
 // a page that was not written. Existing nodes are then rewritten from the
 // leaf up, the tag header last, the file header at the end of the record
-// operation.
+// operation. Inside a keyed write (the record hooks) these writes are held
+// in memory and reach the file once each, journaled, when the unit ends
+// (index_journal.h).
 //
 // A record change that changes no key (and no FOR membership) writes
 // nothing to the index file.

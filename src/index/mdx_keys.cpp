@@ -1,7 +1,7 @@
 #include "index/mdx_keys.h"
 
+#include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <cstring>
 
 namespace orvex {
@@ -144,10 +144,18 @@ std::array<std::uint8_t, kNumericKeyLength> EncodeNumericText(std::string_view t
 }
 
 std::array<std::uint8_t, kNumericKeyLength> EncodeNumber(double value, int decimals) {
+  // The value written as printf's "%.*f" writes it (the exact binary value
+  // rounded to `decimals` places); std::to_chars gives those same characters
+  // several times faster, and this runs once per record in a build. The
+  // largest double takes 309 digits, a sign, a point and 30 decimals.
   char text[400];
   if (!std::isfinite(value)) value = 0;
-  std::snprintf(text, sizeof text, "%.*f", decimals < 0 ? 0 : decimals > 30 ? 30 : decimals, value);
-  return EncodeNumericText(text, decimals);
+  const auto written = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed,
+                                     decimals < 0    ? 0
+                                     : decimals > 30 ? 30
+                                                     : decimals);
+  return EncodeNumericText(std::string_view(text, static_cast<std::size_t>(written.ptr - text)),
+                           decimals);
 }
 
 double DecodeNumericKey(const std::uint8_t* key) {

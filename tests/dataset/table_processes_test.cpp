@@ -1,10 +1,72 @@
 // The table component beside a second, real program: an index that another
-// program holds is never rebuilt, and the locking writes wait for, or give
-// up on, a record lock that the other program holds.
+// program holds is never rebuilt, the locking writes wait for, or give up
+// on, a record lock that the other program holds, and a shared table shows
+// what the other program changed and appended while reading each record
+// once per move.
+#include "platform/os/fault_injection.h"
 #include "table_test_support.h"
 
 namespace orvex::test {
 namespace {
+
+// The file-layer reads (of any file) made while `run` runs.
+long FileReads(const std::function<void()>& run) {
+  os::FaultPlan count_only;
+  count_only.ops = os::kFaultRead;
+  os::ArmFaults(count_only);
+  run();
+  return os::DisarmFaults();
+}
+
+TEST_F(TableTest, SharedWalkReadsEachRecordOnceAndSeesTheOtherProgramsChanges) {
+  const std::string path = MovieTable();
+  auto table = Table(path, TCreateIndexType::ciNotFound, {});
+  table->Open();  // shared, as the component opens a table by default
+  table->First();
+  std::vector<std::string> titles{table->FieldByName("title")->AsString()};
+  const long reads = FileReads([&] {
+    for (table->Next(); !table->Eof(); table->Next())
+      titles.push_back(table->FieldByName("title")->AsString());
+  });
+  ASSERT_EQ(titles.size(), kMovies.size());
+  // One read per step onto the next record, and one for the step past the
+  // last; the cursor synchronisation after each move reads nothing again.
+  EXPECT_LE(reads, static_cast<long>(kMovies.size()));
+
+  ChildProcess other({BuildProgram("tests/engine/engine_helper")});
+  const auto tell = [&](const std::string& line) {
+    other.WriteLine(line);
+    return other.ReadLine();
+  };
+  // The other program changes the title of record n under its record lock.
+  const auto change = [&](int n, const std::string& title) {
+    tell("go " + std::to_string(n));
+    ASSERT_EQ(tell("rlock"), "yes");
+    ASSERT_EQ(tell("replace " + title), "ok");
+    ASSERT_EQ(tell("unlock"), "ok");
+  };
+  ASSERT_EQ(tell("use " + path), "ok");
+  table->First();
+  change(1, "Psycho");
+  EXPECT_EQ(table->FieldByName("title")->AsString(), "Vertigo");  // as read
+  table->Refresh();
+  EXPECT_EQ(table->FieldByName("title")->AsString(), "Psycho");
+  // A move onto a record reads it anew, also back onto one read before.
+  change(2, "Solaris");
+  change(1, "Brazil");
+  table->Next();
+  EXPECT_EQ(table->FieldByName("title")->AsString(), "Solaris");
+  table->Prior();
+  EXPECT_EQ(table->FieldByName("title")->AsString(), "Brazil");
+  // A record the other program appends is there at the end of the walk.
+  ASSERT_EQ(tell("alock"), "yes");
+  ASSERT_EQ(tell("append Zardoz"), "ok");
+  ASSERT_EQ(tell("unlock"), "ok");
+  table->Last();
+  EXPECT_EQ(table->FieldByName("title")->AsString(), "Zardoz");
+  EXPECT_EQ(table->GetRecNo(), static_cast<int>(kMovies.size()) + 1);
+  ASSERT_EQ(tell("close"), "ok");
+}
 
 TEST_F(TableTest, AlwaysRebuildsExceptWhileAnotherProgramHoldsTheTable) {
   const std::string path = MovieTable();

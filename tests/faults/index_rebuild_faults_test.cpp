@@ -25,6 +25,7 @@
 #include "index/index_file.h"
 #include "index/index_open.h"
 #include "index/index_search.h"
+#include "index/index_test_support.h"
 #include "memo/memo_test_support.h"
 #include "support/fault_loop.h"
 
@@ -35,12 +36,10 @@ namespace fs = std::filesystem;
 
 std::string TablePath(const std::string& dir) { return dir + "/t.DBF"; }
 
-void ResetIndexLibrary() {
+// The index library over a memo-capable engine.
+void ResetLibraries() {
   ResetMemoLibrary();
-  ResetExprState();
-  RegisterExpressionEngine();
-  InstallIndexEngine();
-  ResetIndexSettings();
+  InstallIndexLibrary();
 }
 
 bool Use(const std::string& dir) {
@@ -63,7 +62,7 @@ std::vector<TagDefinition> FiveTags() {
 // A table NAME C(12), QTY N(6) of records with repeated and non-ASCII names,
 // some deleted.
 void PrepareTable(const std::string& dir) {
-  ResetIndexLibrary();
+  ResetLibraries();
   ASSERT_TRUE(CreateDbf(TablePath(dir), {{"NAME", 'C', 12, 0}, {"QTY", 'N', 6, 0}})) << ErrorDetail;
   ASSERT_TRUE(Use(dir));
   const char* const names[] = {
@@ -130,7 +129,7 @@ std::map<std::string, std::string> Walks() {
 // index and the walk of each tag, and whether each tag equals a fresh
 // rebuild of the table (built into another file beside it).
 std::string IndexState(const std::string& dir) {
-  ResetIndexLibrary();
+  ResetLibraries();
   if (!Use(dir)) return "! " + std::to_string(DbfErrorNo) + " " + ErrorDetail;
   std::string out;
   if (!fs::exists(dir + "/t.MDX")) {
@@ -201,7 +200,7 @@ TEST(IndexRebuildFaults, StartingStateHasFiveTagsEqualToAFreshRebuild) {
 
 TEST(IndexRebuildFaults, Reindex) {
   ExpectWholeIndex("reindex", PrepareTable, [](const std::string& dir) {
-    ResetIndexLibrary();
+    ResetLibraries();
     if (!Use(dir)) return;
     SetIndexTo("");
     if (DbfErrorNo == 0) Reindex();
@@ -211,7 +210,7 @@ TEST(IndexRebuildFaults, Reindex) {
 
 TEST(IndexRebuildFaults, AddingATag) {
   ExpectWholeIndex("index (a new tag)", PrepareTable, [](const std::string& dir) {
-    ResetIndexLibrary();
+    ResetLibraries();
     if (!Use(dir)) return;
     SetIndexTo("");
     if (DbfErrorNo == 0)
@@ -222,7 +221,7 @@ TEST(IndexRebuildFaults, AddingATag) {
 
 TEST(IndexRebuildFaults, ReplacingATag) {
   ExpectWholeIndex("index (a tag replaced)", PrepareTable, [](const std::string& dir) {
-    ResetIndexLibrary();
+    ResetLibraries();
     if (!Use(dir)) return;
     SetIndexTo("");
     if (DbfErrorNo == 0) AddIndexTag({"QTY", "QTY", "QTY > 0", false, true}, true);
@@ -233,7 +232,7 @@ TEST(IndexRebuildFaults, ReplacingATag) {
 TEST(IndexRebuildFaults, CreatingTheIndex) {
   ExpectWholeIndex("index (the first tags of a new index file)", PrepareTableWithoutIndex,
                    [](const std::string& dir) {
-                     ResetIndexLibrary();
+                     ResetLibraries();
                      if (!Use(dir)) return;
                      MakeIndex(FiveTags(), "");
                      CloseAllAreas();

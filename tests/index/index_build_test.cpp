@@ -2,16 +2,19 @@
 // unique and FOR tags, deep trees, large tables against an independent sort,
 // and the spill to sorted runs.
 #include <algorithm>
+#include <cmath>
+#include <cstdio>
 #include <filesystem>
 #include <random>
 
+#include "dates/day_number.h"
+#include "engine/record_pack.h"
 #include "index/build_sort.h"
-#include "platform/os/files.h"
-#include "platform/os/system.h"
 #include "index/key_maker.h"
 #include "index/mdx_format.h"
 #include "index/tag_walk.h"
 #include "index_test_support.h"
+#include "platform/os/fault_injection.h"
 #include "platform/os/files.h"
 #include "platform/os/system.h"
 
@@ -189,6 +192,37 @@ void WriteStock(const std::string& path) {
            {{{"b", "T", "3"}}, {{"a", "F", "5"}}, {{"c", "T", "0"}}, {{"d", "T", "2"}, true}});
 }
 
+// A rebuilt index is on the disk before it takes the old one's place, and
+// its folder entry after: a crash at any moment leaves the old index or the
+// whole new one under the name.
+TEST_F(IndexBuildTest, TheNewIndexReachesTheDiskBeforeItReplacesTheOld) {
+  WriteStock(Path("t.dbf"));
+  Build("t.dbf", {Tag("NAME", "NAME")});
+  std::vector<os::FileCall> calls;
+  os::RecordFileCalls(&calls);
+  Reindex();
+  os::RecordFileCalls(nullptr);
+  ASSERT_EQ(DbfErrorNo, 0) << ErrorDetail;
+  auto first = [&](os::FaultOp op, bool on_handle) {
+    std::size_t i = 0;
+    while (i < calls.size() &&
+           !(calls[i].op == op && calls[i].on_handle == on_handle &&
+             std::filesystem::path(calls[i].file).extension() == ".$MX")) {
+      ++i;
+    }
+    return i;
+  };
+  const std::size_t write = first(os::kFaultWrite, true), flush = first(os::kFaultFlush, true),
+                    rename = first(os::kFaultRename, false);
+  ASSERT_LT(rename, calls.size());
+  EXPECT_LT(write, flush);
+  EXPECT_LT(flush, rename) << "the new file's bytes are flushed before the rename";
+  std::size_t folder = rename;
+  while (folder < calls.size() && !(calls[folder].op == os::kFaultFlush && !calls[folder].on_handle))
+    ++folder;
+  EXPECT_LT(folder, calls.size()) << "the folder entry is flushed after the rename";
+}
+
 TEST_F(IndexBuildTest, ConditionsWhoseNormalisedTextReadsOtherwiseAreStoredAsGiven) {
   // Without blanks ".NOT.DELETED()" and "FLAG.AND.QTY>0" do not compile.
   WriteStock(Path("t.dbf"));
@@ -221,12 +255,12 @@ TEST_F(IndexBuildTest, AConditionLongerThanItsRoomIsRefusedBeforeAnythingChanges
   SetIndexTo("");
   std::string condition = "QTY > 0";
   while (condition.size() < 221) condition += " .AND. QTY > 0";
-  condition.resize(221, ' ');
-  condition += "X";  // past the room even after trimming
+  condition.resize(220, ' ');
+  condition += "X";  // one past the room, even after trimming
   EXPECT_FALSE(AddIndexTag(Tag("LONG", "NAME", condition), false));
   EXPECT_EQ(DbfErrorNo, 300);
   EXPECT_NE(ErrorDetail.find("FOR-Bedingung"), std::string::npos) << ErrorDetail;
-  EXPECT_NE(ErrorDetail.find("222 Zeichen"), std::string::npos) << ErrorDetail;
+  EXPECT_NE(ErrorDetail.find("221 Zeichen"), std::string::npos) << ErrorDetail;
   EXPECT_FALSE(AddIndexTag(Tag("LONGKEY", "NAME+" + std::string(300, ' ') + "NAME"), false));
   EXPECT_NE(ErrorDetail.find("Index-Ausdruck"), std::string::npos) << ErrorDetail;
   EXPECT_NE(ErrorDetail.find("309 Zeichen"), std::string::npos) << ErrorDetail;
@@ -429,6 +463,160 @@ TEST_F(IndexBuildTest, MillionRecordsWalkAsAnIndependentSortAndRunsGiveTheSameBy
     return names[static_cast<std::size_t>(a - 1)] < names[static_cast<std::size_t>(b - 1)];
   });
   EXPECT_TRUE(WalkForward() == expected);
+}
+
+// Random numbers with the edge cases among them: negative, zero written
+// both ways, decimals, 1e20 and beyond, very small.
+std::vector<double> EdgeNumbers(std::mt19937& random, int count) {
+  std::vector<double> v = {0.0,   -0.0,   1e20,    -1e20, 1e21, 9.99e19, 123456789012345678901234.0,
+                           -5e25, 0.0001, -0.0001, 1.5,   -1.5, 1,       -1,
+                           0.5};
+  while (static_cast<int>(v.size()) < count) {
+    double x =
+        static_cast<double>(random() % 100000) / std::pow(10.0, static_cast<int>(random() % 6));
+    if (random() % 8 == 0) x *= 1e20;
+    v.push_back(random() % 2 == 0 ? -x : x);
+  }
+  return v;
+}
+
+TEST_F(IndexBuildTest, NumericAndDateKeysSortAsTheTagComparesThem) {
+  // The sort decides by byte prefixes; the order must be the tag's
+  // comparison (and the record number for equal keys), in memory and in
+  // runs, ascending and descending.
+  std::mt19937 random(17);
+  const std::vector<double> numbers = EdgeNumbers(random, 6000);
+  std::vector<double> days = {EmptyDayNumber, 0.0, -0.0, 2451545, -1, 2299161, EmptyDayNumber};
+  while (days.size() < 6000)
+    days.push_back(random() % 5 == 0 ? EmptyDayNumber : 2000000.0 + random() % 900000);
+  for (char type : {'N', 'D', 'C'}) {
+    for (bool descending : {false, true}) {
+      for (bool runs : {false, true}) {
+        KeyOrder order{type,
+                       type == 'N'   ? kNumericKeyLength
+                       : type == 'D' ? kDateKeyLength
+                                     : 30,
+                       descending};
+        std::vector<std::string> keys;
+        for (std::size_t i = 0; i < 6000; ++i) {
+          std::string k;
+          if (type == 'N') {
+            // Repeat values now and then: equal keys go by record number.
+            const auto b =
+                EncodeNumber(numbers[random() % 3 == 0 ? i / 3 : i], static_cast<int>(i % 5));
+            k.assign(b.begin(), b.end());
+          } else if (type == 'D') {
+            k.assign(reinterpret_cast<const char*>(&days[i]), 8);
+          } else {
+            k = std::to_string(random() % 2000);  // long keys that agree in their first 24 bytes
+            k = std::string(24, 'x') + k + std::string(6 - k.size(), ' ');
+          }
+          keys.push_back(k);
+        }
+        IndexSortBudget =
+            runs ? 300 * (static_cast<std::size_t>(order.key_length) + 4 + 32) : 64u << 20;
+        EntrySorter sorter(order, order.key_length);
+        ASSERT_TRUE(sorter.Start());
+        for (std::size_t i = 0; i < keys.size(); ++i)
+          ASSERT_TRUE(sorter.Add(reinterpret_cast<const std::uint8_t*>(keys[i].data()),
+                                 static_cast<std::int32_t>(i + 1)));
+        ASSERT_TRUE(sorter.Finish());
+        std::vector<std::int32_t> got;
+        const std::uint8_t* key = nullptr;
+        std::int32_t record = 0;
+        while (sorter.Next(&key, &record)) got.push_back(record);
+        std::vector<std::int32_t> expected(keys.size());
+        for (std::size_t i = 0; i < keys.size(); ++i)
+          expected[i] = static_cast<std::int32_t>(i + 1);
+        std::stable_sort(expected.begin(), expected.end(), [&](std::int32_t a, std::int32_t b) {
+          return order.Compare(reinterpret_cast<const std::uint8_t*>(
+                                   keys[static_cast<std::size_t>(a - 1)].data()),
+                               reinterpret_cast<const std::uint8_t*>(
+                                   keys[static_cast<std::size_t>(b - 1)].data())) < 0;
+        });
+        EXPECT_TRUE(got == expected) << type << " descending " << descending << " runs " << runs;
+      }
+    }
+  }
+}
+
+TEST_F(IndexBuildTest, NumericAndDateTagsBuildAsTheirKeysInsertedOneByOne) {
+  // AMT N(20,4), BIG C(26) read with VAL (numbers of 1e20 and more), WHEN D
+  // with blank dates; each in both directions.
+  const std::vector<TestField> fields = {{"AMT", 'N', 20, 4}, {"BIG", 'C', 26}, {"WHEN", 'D', 8}};
+  const std::vector<TagDefinition> tags = {
+      Tag("AMT", "AMT"),      Tag("AMTD", "AMT", "", true),
+      Tag("BIG", "VAL(BIG)"), Tag("BIGD", "VAL(BIG)", "", true),
+      Tag("WHEN", "WHEN"),    Tag("WHEND", "WHEN", "", true)};
+  std::mt19937 random(29);
+  std::vector<TestRecord> rows;
+  const char* amounts[] = {"0.0000",          "-0.0000",         "",   "0.0001", "-0.0001",
+                           "999999999999999", "-99999999999999", "1.5"};
+  const char* bigs[] = {"100000000000000000000",
+                        "99999999999999999999",
+                        "-100000000000000000000",
+                        "123456789012345678901234",
+                        "0",
+                        "-0.5",
+                        ""};
+  for (int i = 0; i < 4000; ++i) {
+    std::string amount, big, when;
+    if (i < 8) {
+      amount = amounts[i];
+    } else {
+      char t[32];
+      std::snprintf(t, sizeof t, "%s%u.%04u", random() % 2 ? "-" : "",
+                    static_cast<unsigned>(random() % 100000),
+                    static_cast<unsigned>(random() % 10000));
+      amount = random() % 7 == 0 ? amounts[random() % 8] : t;
+    }
+    if (i < 7) {
+      big = bigs[i];
+    } else {
+      big = random() % 2 ? "-" : "";
+      const int digits = 1 + static_cast<int>(random() % 24);
+      for (int d = 0; d < digits; ++d) big += static_cast<char>('0' + random() % 10);
+    }
+    if (random() % 6 != 0) {
+      char d[9];
+      std::snprintf(d, sizeof d, "%04u%02u%02u", static_cast<unsigned>(1800 + random() % 300),
+                    static_cast<unsigned>(1 + random() % 12),
+                    static_cast<unsigned>(1 + random() % 28));
+      when = d;
+    }
+    rows.push_back({{amount, big, when}});
+  }
+  auto walks = [&] {
+    std::vector<std::vector<std::int32_t>> out;
+    for (int n = 1; n <= static_cast<int>(tags.size()); ++n) {
+      Set_Order_To(n);
+      out.push_back(WalkForward());
+      EXPECT_EQ(out.back().size(), rows.size());
+    }
+    return out;
+  };
+  WriteDbf(Path("built.dbf"), fields, rows);
+  Build("built.dbf", tags);
+  const auto built = walks();
+  CloseAllAreas();
+  // The same records appended one by one to a table whose tags exist: every
+  // key inserted by key maintenance.
+  WriteDbf(Path("kept.dbf"), fields, {});
+  Build("kept.dbf", tags);
+  WorkArea& area = *CurrentWorkArea();
+  for (const TestRecord& row : rows) {
+    for (int f = 0; f < 3; ++f) {
+      std::string text = row.values[static_cast<std::size_t>(f)];
+      const std::size_t width =
+          static_cast<std::size_t>(fields[static_cast<std::size_t>(f)].length);
+      text = f == 1 ? text + std::string(width - text.size(), ' ')
+                    : std::string(width - text.size(), ' ') + text;
+      SetExactFieldText(area, f + 1, text);
+    }
+    Append();
+    ASSERT_EQ(DbfErrorNo, 0) << ErrorDetail;
+  }
+  EXPECT_TRUE(walks() == built);
 }
 
 TEST_F(IndexBuildTest, SortBudgetTooSmallAndProgress) {

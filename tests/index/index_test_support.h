@@ -28,18 +28,28 @@
 
 namespace orvex::test {
 
+// Installs the expression and index engines over an engine that has been
+// reset, with the index settings at their defaults.
+inline void InstallIndexLibrary() {
+  ResetExprState();
+  RegisterExpressionEngine();
+  InstallIndexEngine();
+  ResetIndexSettings();
+}
+
+// A clean engine with the expression and index engines installed and errors
+// kept instead of reported: where every index test starts.
+inline void ResetIndexLibrary() {
+  ResetErrorState();
+  ResetEngineState();
+  ResetEntryPoints();
+  InstallIndexLibrary();
+  SetAutoReport(false);
+}
+
 class IndexTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    ResetErrorState();
-    ResetEngineState();
-    ResetEntryPoints();
-    ResetExprState();
-    RegisterExpressionEngine();
-    InstallIndexEngine();
-    ResetIndexSettings();
-    SetAutoReport(false);
-  }
+  void SetUp() override { ResetIndexLibrary(); }
   void TearDown() override {
     CloseAllAreas();
     ResetEngineState();

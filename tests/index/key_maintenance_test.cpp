@@ -2,6 +2,8 @@
 // workload against a fresh build, the bytes an unchanged key leaves alone,
 // FOR and unique tags, and the roll-back of a failed append (in every error
 // mode).
+#include "index/key_maintenance.h"
+
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -11,16 +13,16 @@
 
 #include "dates/date_text.h"
 #include "index/index_journal.h"
-#include "index/key_maintenance.h"
-#include "platform/os/files.h"
 #include "index_test_support.h"
+#include "platform/os/files.h"
 
 namespace orvex::test {
 namespace {
 
 std::uint32_t U32(const std::string& b, std::size_t at) {
   return static_cast<std::uint8_t>(b[at]) | static_cast<std::uint8_t>(b[at + 1]) << 8 |
-         static_cast<std::uint8_t>(b[at + 2]) << 16 | static_cast<std::uint32_t>(static_cast<std::uint8_t>(b[at + 3])) << 24;
+         static_cast<std::uint8_t>(b[at + 2]) << 16 |
+         static_cast<std::uint32_t>(static_cast<std::uint8_t>(b[at + 3])) << 24;
 }
 
 // Record numbers and key texts of every tag of area 1, walked in key order.
@@ -31,13 +33,19 @@ class KeyMaintenanceTest : public IndexTest {
   // A table of NAME C 10, NUM C 6, ID C 8, WHEN D with `rows`, its
   // production index built with `tags` and left open on tag 1.
   void Make(const std::vector<TestRecord>& rows, const std::vector<TagDefinition>& tags) {
-    WriteDbf(Path("t.dbf"), {{"NAME", 'C', 10}, {"NUM", 'C', 6}, {"ID", 'C', 8}, {"WHEN", 'D', 8}}, rows);
+    WriteDbf(Path("t.dbf"), {{"NAME", 'C', 10}, {"NUM", 'C', 6}, {"ID", 'C', 8}, {"WHEN", 'D', 8}},
+             rows);
     Use("t.dbf");
     ASSERT_TRUE(MakeIndex(tags, "")) << ErrorDetail;
     SetIndexTo("");
     ASSERT_EQ(DbfErrorNo, 0) << ErrorDetail;
   }
   std::string Mdx() { return ReadFileBytes(os::ResolvePath(Path("t.mdx"))); }
+  // What the keyed-write journal holds ("" also when there is none).
+  std::string Journal() {
+    const std::string name = KeyedWriteJournalName(os::ResolvePath(Path("t.mdx")));
+    return os::FileExists(name) ? ReadFileBytes(name) : "";
+  }
 
   void Add(const std::string& name, const std::string& num, const std::string& id) {
     SetText(1, name);
@@ -111,13 +119,18 @@ TEST_F(KeyMaintenanceTest, IncreasingAppendsSplitLeavesAndGrowTheTree) {
 }
 
 TEST_F(KeyMaintenanceTest, RandomWorkloadEqualsAFreshBuild) {
-  const std::vector<TagDefinition> tags = {
-      Tag("NAME", "NAME"), Tag("NUM", "VAL(NUM)"), Tag("DESC", "LOWER(NAME)", "", true),
-      Tag("ID", "ID", "", false, true), Tag("LIVE", "NAME", "DELETED()=.F."), Tag("WHEN", "WHEN")};
+  const std::vector<TagDefinition> tags = {Tag("NAME", "NAME"),
+                                           Tag("NUM", "VAL(NUM)"),
+                                           Tag("DESC", "LOWER(NAME)", "", true),
+                                           Tag("ID", "ID", "", false, true),
+                                           Tag("LIVE", "NAME", "DELETED()=.F."),
+                                           Tag("WHEN", "WHEN")};
   Make({{{"m", "5", "i0"}}, {{"c", "2", "i1"}}}, tags);
   std::mt19937 rng(12);
   int next_id = 2;
-  auto name = [&] { return std::string(1, static_cast<char>('a' + rng() % 26)) + std::to_string(rng() % 40); };
+  auto name = [&] {
+    return std::string(1, static_cast<char>('a' + rng() % 26)) + std::to_string(rng() % 40);
+  };
   // Dates across two centuries, and now and then the empty date.
   auto date = [&] {
     if (rng() % 10 == 0) return std::string();
@@ -131,7 +144,8 @@ TEST_F(KeyMaintenanceTest, RandomWorkloadEqualsAFreshBuild) {
     std::int32_t record = static_cast<std::int32_t>(rng() % static_cast<unsigned>(count)) + 1;
     switch (rng() % 7) {
       case 0:
-        Add(name(), std::to_string(static_cast<int>(rng() % 200) - 100), "i" + std::to_string(next_id++));
+        Add(name(), std::to_string(static_cast<int>(rng() % 200) - 100),
+            "i" + std::to_string(next_id++));
         break;
       case 1:
         Edit(record, 1, name());
@@ -209,7 +223,8 @@ TEST_F(KeyMaintenanceTest, AUniqueTagKeepsTheFirstRecordOfAKey) {
 constexpr const char* kFailingAppend = "c";
 
 TEST_F(KeyMaintenanceTest, AFailedAppendLeavesTableAndEveryTagAsTheyWere) {
-  Make({{{"b", "1", "x"}}, {{"a", "2", "y"}}}, {Tag("NAME", "NAME"), Tag("NUM", "VAL(NUM)"), Tag("INV", "100/VAL(NUM)")});
+  Make({{{"b", "1", "x"}}, {{"a", "2", "y"}}},
+       {Tag("NAME", "NAME"), Tag("NUM", "VAL(NUM)"), Tag("INV", "100/VAL(NUM)")});
   Walks before = WalkAll(3);
   const std::string mdx = Mdx();
   const std::string dbf = ReadFileBytes(Path("t.dbf"));
@@ -221,15 +236,69 @@ TEST_F(KeyMaintenanceTest, AFailedAppendLeavesTableAndEveryTagAsTheyWere) {
   EXPECT_EQ(RecCount(), 2);
   EXPECT_EQ(Mdx(), mdx);
   EXPECT_EQ(ReadFileBytes(Path("t.dbf")), dbf);
-  EXPECT_FALSE(os::FileExists(KeyedWriteJournalName(os::ResolvePath(Path("t.mdx")))));
+  EXPECT_EQ(Journal(), "");
   DbfErrorNo = 0;
   EXPECT_EQ(WalkAll(3), before);
+}
+
+TEST_F(KeyMaintenanceTest, TheJournalStaysOpenAndEmptyBetweenKeyedWritesAndGoesWithTheIndex) {
+  Make({{{"b", "1", "x"}}, {{"a", "2", "y"}}}, {Tag("NAME", "NAME"), Tag("NUM", "VAL(NUM)")});
+  const std::string journal = KeyedWriteJournalName(os::ResolvePath(Path("t.mdx")));
+  for (int i = 0; i < 300; ++i) Add("n" + std::to_string(i % 37), std::to_string(i % 11), "i");
+  Edit(2, 1, "zz");
+  // The exclusive index kept its journal, emptied by every write.
+  EXPECT_TRUE(os::FileExists(journal));
+  EXPECT_EQ(Journal(), "");
+  const Walks kept = WalkAll(2);
+  CloseAllAreas();
+  EXPECT_FALSE(os::FileExists(journal));
+  Use("t.dbf");
+  SetIndexTo("");
+  EXPECT_EQ(WalkAll(2), kept);
+  ASSERT_TRUE(MakeIndex({Tag("NAME", "NAME"), Tag("NUM", "VAL(NUM)")}, "")) << ErrorDetail;
+  SetIndexTo("");
+  EXPECT_EQ(WalkAll(2), kept);
+}
+
+TEST_F(KeyMaintenanceTest, AReadOnlyTableMakesNoJournal) {
+  Make({{{"b", "1", "x"}}, {{"a", "2", "y"}}}, {Tag("NAME", "NAME"), Tag("NUM", "VAL(NUM)")});
+  CloseAllAreas();
+  const std::string journal = KeyedWriteJournalName(os::ResolvePath(Path("t.mdx")));
+  const std::string mdx = Mdx();
+  OpenModeOverride = os::kOpenRead;
+  Select(1);
+  USE(Path("t.dbf"));
+  OpenModeOverride = 0xFFFF;
+  SetIndexTo("");
+  ASSERT_EQ(DbfErrorNo, 0) << ErrorDetail;
+  EXPECT_EQ(WalkAll(2).size(), 2u);
+  // Writes are refused; none of them leaves a journal behind.
+  GO(1);
+  SetText(1, "c");
+  Replace();
+  EXPECT_NE(DbfErrorNo, 0);
+  DbfErrorNo = 0;
+  SetText(1, "d");
+  Append();
+  EXPECT_NE(DbfErrorNo, 0);
+  DbfErrorNo = 0;
+  GO(2);
+  DeleteRec();
+  EXPECT_NE(DbfErrorNo, 0);
+  DbfErrorNo = 0;
+  RecallRec();
+  DbfErrorNo = 0;
+  EXPECT_FALSE(os::FileExists(journal));
+  CloseAllAreas();
+  EXPECT_FALSE(os::FileExists(journal));
+  EXPECT_EQ(Mdx(), mdx);
 }
 
 TEST_F(KeyMaintenanceTest, AnAppendThatStopsTheProgramLeavesTheRecordOutAfterTheNextOpen) {
   // The default error mode ends the program at the first error: the
   // roll-back cannot wait for the command to finish.
-  Make({{{"b", "1", "x"}}, {{"a", "2", "y"}}}, {Tag("NAME", "NAME"), Tag("NUM", "VAL(NUM)"), Tag("INV", "100/VAL(NUM)")});
+  Make({{{"b", "1", "x"}}, {{"a", "2", "y"}}},
+       {Tag("NAME", "NAME"), Tag("NUM", "VAL(NUM)"), Tag("INV", "100/VAL(NUM)")});
   Walks before = WalkAll(3);
   CloseAllAreas();
   const std::string dbf = ReadFileBytes(Path("t.dbf"));

@@ -1,9 +1,15 @@
 // Key encodings and comparisons.
+#include "index/mdx_keys.h"
+
 #include <gtest/gtest.h>
 
+#include <cfloat>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <random>
 #include <string>
-
-#include "index/mdx_keys.h"
+#include <vector>
 
 namespace orvex::test {
 namespace {
@@ -37,7 +43,8 @@ TEST(NumericKeys, OrderAndOtherDigitCounts) {
   const double ascending[] = {-1000, -1, -0.5, 0, 0.001, 1, 1.5, 277, 1e9};
   for (std::size_t i = 0; i + 1 < std::size(ascending); ++i) {
     auto a = EncodeNumber(ascending[i], 3), b = EncodeNumber(ascending[i + 1], 3);
-    EXPECT_LT(CompareNumericKeys(a.data(), b.data()), 0) << ascending[i] << " < " << ascending[i + 1];
+    EXPECT_LT(CompareNumericKeys(a.data(), b.data()), 0)
+        << ascending[i] << " < " << ascending[i + 1];
     EXPECT_GT(CompareNumericKeys(b.data(), a.data()), 0);
   }
   // Another writer stores 277 with digit count 3: the same value.
@@ -64,17 +71,50 @@ TEST(NumericKeys, LargeNumbersAndOddDigitCounts) {
   EXPECT_GT(CompareNumericKeys(d.data(), c.data()), 0);
 }
 
+TEST(NumericKeys, ANumberIsWrittenAsPrintfWritesIt) {
+  // The key of a value comes from its text with the expression's decimals;
+  // that text must be printf's "%.*f", digit for digit, or stored keys change.
+  std::mt19937_64 random(5);
+  std::vector<double> values = {
+      0.0,   -0.0,    0.5,     -0.5,     2.5,    0.125,      1e20,
+      -1e20, 9.99e19, 1e21,    1.5e22,   1e300,  -1e300,     1e-7,
+      0.045, 1.005,   DBL_MAX, -DBL_MAX, 5e-324, 1e15 + 0.5, 123456789.123456789};
+  for (int i = 0; i < 20000; ++i) {
+    const int kind = static_cast<int>(random() % 4);
+    double v = 0;
+    std::uint64_t bits = random();
+    if (kind == 0) v = static_cast<double>(static_cast<std::int64_t>(bits % 2000000) - 1000000);
+    if (kind == 1) v = static_cast<double>(static_cast<std::int64_t>(bits)) / 1e4;
+    if (kind == 2) std::memcpy(&v, &bits, sizeof v);
+    if (kind == 3) v = static_cast<double>(bits % 100000) / 1000.0 - 50.0;
+    values.push_back(v);
+  }
+  for (double v : values) {
+    if (!std::isfinite(v)) continue;
+    for (int decimals : {0, 1, 2, 4, 9, 15, 30}) {
+      char text[400];
+      std::snprintf(text, sizeof text, "%.*f", decimals, v);
+      ASSERT_EQ(Hex(EncodeNumber(v, decimals)), Hex(EncodeNumericText(text, decimals)))
+          << text << " " << decimals;
+    }
+  }
+}
+
 TEST(CharacterKeys, FoldingKeepsTheLength) {
   struct Case {
     std::string in, out;
   };
   const Case cases[] = {
-      {"M\x81ller", "muelle"},           // Müller (OEM) keeps six characters
+      {"M\x81ller", "muelle"},  // Müller (OEM) keeps six characters
       {"MUELLER", "mueller"},
-      {"M\x9Aller ", "mueller"},         // MÜLLER with a trailing blank
-      {"Stra\xE1" "e", "strass"},        // Straße
-      {"ab\x84", "aba"},                 // an umlaut in the last place
-      {"\x8E" "rger", "aerge"},          // Ärger
+      {"M\x9Aller ", "mueller"},  // MÜLLER with a trailing blank
+      {"Stra\xE1"
+       "e",
+       "strass"},         // Straße
+      {"ab\x84", "aba"},  // an umlaut in the last place
+      {"\x8E"
+       "rger",
+       "aerge"},  // Ärger
   };
   for (const Case& c : cases) {
     std::string s = c.in;
@@ -91,7 +131,8 @@ TEST(KeyOrder, DescendingReversesEveryType) {
     int sign = descending ? -1 : 1;
     KeyOrder numeric{'N', 12, descending}, date{'D', 8, descending}, text{'C', 3, descending};
     EXPECT_EQ(numeric.Compare(n1.data(), n2.data()) < 0 ? -1 : 1, -sign);
-    EXPECT_EQ(date.Compare(reinterpret_cast<const std::uint8_t*>(&d1), reinterpret_cast<const std::uint8_t*>(&d2)),
+    EXPECT_EQ(date.Compare(reinterpret_cast<const std::uint8_t*>(&d1),
+                           reinterpret_cast<const std::uint8_t*>(&d2)),
               -sign);
     EXPECT_EQ(text.Compare(c1, c2) < 0 ? -1 : 1, -sign);
   }

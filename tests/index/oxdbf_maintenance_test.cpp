@@ -1,6 +1,8 @@
 // oxdbf append, delete and replace keep a production index written by other
 // software, and oxdbf check tells a consistent index from a stale one.
+#include <chrono>
 #include <filesystem>
+#include <thread>
 
 #include "index_test_support.h"
 #include "platform/os/files.h"
@@ -80,6 +82,29 @@ TEST_F(OxdbfMaintenanceTest, CheckCountsAsTheBuildAndFindsMissingKeysAndLostTags
   check = Run({"check", table});
   EXPECT_EQ(check.exit_status, 1);
   EXPECT_NE(check.out.find("alle Tags verloren"), std::string::npos) << check.out;
+}
+
+// check reads inside the index's read bracket: while another program holds
+// the write bracket, check waits, and then sees that program's appends
+// whole (without the bracket it would have finished on the 3 records).
+TEST_F(OxdbfMaintenanceTest, CheckWaitsForAWriterAndSeesItsAppendsWhole) {
+  const std::string table = dir_.File("t.dbf");
+  WriteDbf(table, {{"NAME", 'C', 10}}, {{{"berta"}}, {{"anna"}}, {{"carl"}}});
+  ASSERT_EQ(Run({"index", table, "NAME", "NAME"}).exit_status, 0);
+  ChildProcess writer({BuildProgram("tests/index/index_helper")});
+  writer.WriteLine("open " + table);
+  ASSERT_EQ(writer.ReadLine(), "opened");
+  writer.WriteLine("lock");
+  ASSERT_EQ(writer.ReadLine(), "ok");
+  ChildProcess check({BuildProgram("tools/oxdbf"), "check", table});
+  std::this_thread::sleep_for(std::chrono::seconds(1));
+  writer.WriteLine("appends 2 x");
+  ASSERT_EQ(writer.ReadLine(), "ok");
+  writer.WriteLine("unlock");
+  ASSERT_EQ(writer.ReadLine(), "ok");
+  EXPECT_EQ(check.ReadLine(), table + ": 1 Tags, 5 Datensätze, konsistent");
+  EXPECT_EQ(check.Wait(), 0);
+  writer.Wait();
 }
 
 // A write whose record's old key the tag lacks (the tag was wrong before)

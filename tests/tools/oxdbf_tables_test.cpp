@@ -470,6 +470,18 @@ TEST_F(OxdbfTablesTest, NamesInAnyScriptReachTheFileSystemAsGiven) {
   EXPECT_EQ(Run({"dump", l, "--csv", "--lf"}).out, "PLOT\nlang\n");
   r = Run({"info", l});
   EXPECT_NE(r.out.find(long_name + ".dbf"), std::string::npos) << r.out;
+
+  // Messages name the files as given: the library's text of a name loses
+  // what Windows-1252 lacks, and the name's bytes taken for that text are
+  // mojibake ("größe" as "grÃ¶ÃŸe").
+  r = Run({"dump", dir_.File("数据/表格.dbf")});
+  EXPECT_NE(r.err.find("数据/表格.dbf [USE/OpenDbf]"), std::string::npos) << r.err;
+  const std::string g = dir_.File("größe.dbf");
+  ASSERT_EQ(Run({"create", g, "plot,M,10,0"}).exit_status, 0);
+  ASSERT_EQ(Run({"append", g, "plot=ein längerer Text"}).exit_status, 0);
+  std::filesystem::resize_file(dir_.File("größe.dbt"), 515);
+  r = Run({"dump", g});
+  EXPECT_NE(r.err.find("/größe.dbt Record # 1"), std::string::npos) << r.err;
 }
 
 // A file replaced by a rename is replaced where it lives: the links stay

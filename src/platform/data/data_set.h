@@ -307,6 +307,9 @@ class TDataSet {
   virtual int GetPriorRecords();
   virtual void DoBeforeCancel() { Fire(BeforeCancel); }
   virtual void DoAfterDelete() { Fire(AfterDelete); }
+  // The first and the last step of every move of the active record (and of
+  // Delete and the Cancel of an insert).
+  virtual void DoBeforeScroll() { Fire(BeforeScroll); }
   virtual void DoAfterScroll() { Fire(AfterScroll); }
 
   // -------------------------------- services for the subclass ---

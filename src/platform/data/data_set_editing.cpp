@@ -151,7 +151,7 @@ void TDataSet::Cancel() {
   DataEvent(TDataEvent::deCheckBrowseMode, 0);
   DoBeforeCancel();
   const bool was_insert = state_ == TDataSetState::dsInsert;
-  if (was_insert) Fire(BeforeScroll);
+  if (was_insert) DoBeforeScroll();
   UpdateCursorPos();
   InternalCancel();
   SetState(TDataSetState::dsBrowse);
@@ -166,7 +166,7 @@ void TDataSet::Delete() {
   if (record_count_ == 0) DatabaseError(kDataSetEmpty, name_);
   DataEvent(TDataEvent::deCheckBrowseMode, 0);
   Fire(BeforeDelete);
-  Fire(BeforeScroll);
+  DoBeforeScroll();
   CheckOperation(&TDataSet::CallInternalDelete, OnDeleteError);
   SetState(TDataSetState::dsBrowse);
   Resync(0);

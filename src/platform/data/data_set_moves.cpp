@@ -162,7 +162,7 @@ int TDataSet::GetPriorRecords() {
 
 void TDataSet::First() {
   CheckBrowseMode();
-  Fire(BeforeScroll);
+  DoBeforeScroll();
   ClearBuffers();
   TryFinally(
       [&] {
@@ -178,7 +178,7 @@ void TDataSet::First() {
 
 void TDataSet::Last() {
   CheckBrowseMode();
-  Fire(BeforeScroll);
+  DoBeforeScroll();
   ClearBuffers();
   TryFinally(
       [&] {
@@ -195,7 +195,7 @@ void TDataSet::Last() {
 int TDataSet::MoveBy(int distance) {
   CheckBrowseMode();
   int moved = 0;
-  Fire(BeforeScroll);
+  DoBeforeScroll();
   if (!((distance > 0 && !eof_) || (distance < 0 && !bof_))) return 0;
   bof_ = eof_ = false;
   int turned = 0;  // buffers the ring turned: negative forwards
@@ -286,7 +286,7 @@ void TDataSet::GotoBookmark(const TBookmark& bookmark) {
 void TDataSet::GotoBookmark(const std::uint8_t* bookmark) {
   if (bookmark == nullptr) return;
   CheckBrowseMode();
-  Fire(BeforeScroll);
+  DoBeforeScroll();
   InternalGotoBookmark(bookmark);
   Resync(rmExact | rmCenter);
   DoAfterScroll();

@@ -31,6 +31,7 @@
 #include <utility>
 
 #include "platform/os/codepage.h"
+#include "platform/os/display_text.h"
 #include "platform/os/fault_injection.h"
 
 namespace orvex::os {
@@ -422,6 +423,7 @@ int ErrnoToWin32(int err) {
 
 std::string ResolvePath(const std::string& name) {
   const std::string path = ToSlashes(name);
+  NoteNameForDisplay(path);
   if (path.empty() || Exists(path)) return path;
   std::string done = path[0] == '/' ? "/" : "";
   bool existing = true;  // `done` names something that exists

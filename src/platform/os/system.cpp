@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "platform/os/codepage.h"
+#include "platform/os/display_text.h"
 
 namespace orvex::os {
 
@@ -94,7 +95,7 @@ void MessageBox(const std::string& text_ansi, const std::string& caption_ansi, b
     g_message_box(text_ansi, caption_ansi, icon_stop);
     return;
   }
-  const std::string text = AnsiToUtf8(text_ansi);
+  const std::string text = DisplayText(text_ansi);
   const std::string caption = AnsiToUtf8(caption_ansi);
   std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
   std::fflush(stderr);
@@ -113,7 +114,7 @@ void ShowWarning(const std::string& text_ansi) {
     g_warning(text_ansi);
     return;
   }
-  std::fprintf(stderr, "Warnung: %s\n", AnsiToUtf8(text_ansi).c_str());
+  std::fprintf(stderr, "Warnung: %s\n", DisplayText(text_ansi).c_str());
   std::fflush(stderr);
 }
 
@@ -121,7 +122,7 @@ void SetConfirmHook(ConfirmHook hook) { g_confirm = std::move(hook); }
 
 bool Confirm(const std::string& text_ansi) {
   if (g_confirm) return g_confirm(text_ansi);
-  std::fprintf(stderr, "%s (Abbrechen)\n", AnsiToUtf8(text_ansi).c_str());
+  std::fprintf(stderr, "%s (Abbrechen)\n", DisplayText(text_ansi).c_str());
   std::fflush(stderr);
   return false;
 }

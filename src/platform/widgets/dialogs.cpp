@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QMessageBox>
 
+#include "platform/os/display_text.h"
 #include "platform/widgets/qt_text.h"
 
 namespace orvex::ui {
@@ -11,7 +12,8 @@ namespace {
 
 int RunBox(QMessageBox::Icon icon, const QString& caption, std::string_view text_ansi,
            QMessageBox::StandardButtons buttons) {
-  QMessageBox box(icon, caption, FromAnsi(text_ansi), buttons, QApplication::activeWindow());
+  QMessageBox box(icon, caption, QString::fromStdString(os::DisplayText(text_ansi)), buttons,
+                  QApplication::activeWindow());
   if (buttons & QMessageBox::Cancel) box.setEscapeButton(QMessageBox::Cancel);
   box.setDefaultButton(QMessageBox::Ok);
   return box.exec();
