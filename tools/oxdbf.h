@@ -24,6 +24,10 @@
 #include <string_view>
 #include <vector>
 
+namespace orvex {
+struct WorkArea;
+}
+
 namespace orvex::tool {
 
 // The program (oxdbf_main.cpp calls it): takes argv as the command line, runs
@@ -117,6 +121,10 @@ std::string LibraryTextToUtf8(std::string_view text);
 // A UTF-8 value for a message, which is Windows-1252 text: characters beyond
 // it are written as U+XXXX so that the message still names them.
 std::string Shown(const std::string& utf8);
+
+// "dBASE II", "dBASE III/IV" or "dBASE level 7": the header dialect of an
+// open table, as `info` names it.
+const char* DialectName(const WorkArea& area);
 
 // The code page of the open table's text (oxdbf_codepage.cpp): the one the
 // call names, else the one its language-driver byte (header offset 29)

@@ -21,7 +21,6 @@
 #include "platform/os/table_code_pages.h"
 
 namespace orvex::tool {
-namespace {
 
 const char* DialectName(const WorkArea& area) {
   switch (area.dialect) {
@@ -30,6 +29,8 @@ const char* DialectName(const WorkArea& area) {
     default: return "dBASE III/IV";
   }
 }
+
+namespace {
 
 int Info(const Invocation& call) {
   ExpectArguments(call, 1, 1);

@@ -15,17 +15,12 @@
 // SIGTERM and SIGINT close the window, so the program ends as if the user
 // had closed it (with --dump-state, after printing the state).
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QImage>
-#include <QSocketNotifier>
 #include <QWindow>
-#include <csignal>
-#include <memory>
 #include <cstdio>
 #include <iostream>
+#include <memory>
 #include <string>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include "app/state_dump.h"
 #include "app/u_read.h"
@@ -33,6 +28,8 @@
 #include "dataset/dataset_settings.h"
 #include "platform/os/system.h"
 #include "platform/widgets/application.h"
+#include "platform/widgets/close_on_signals.h"
+#include "platform/widgets/wait_for.h"
 
 namespace {
 
@@ -69,28 +66,17 @@ orvex::ui::TButton* OrderButton(orvex::app::TForm1& form, const std::string& ord
   return nullptr;
 }
 
-// Runs pending events until `done` or about five seconds have passed.
-template <typename F>
-bool WaitFor(F&& done) {
-  QElapsedTimer timer;
-  timer.start();
-  while (!done()) {
-    if (timer.elapsed() > 5000) return false;
-    QApplication::processEvents(QEventLoop::AllEvents, 20);
-  }
-  return true;
-}
-
 int TakeScreenshot(orvex::app::TForm1& form, const std::string& file) {
   form.show();
-  if (!WaitFor([&] { return form.windowHandle() != nullptr && form.windowHandle()->isExposed(); })) {
+  if (!orvex::ui::WaitFor(
+          [&] { return form.windowHandle() != nullptr && form.windowHandle()->isExposed(); })) {
     std::fprintf(stderr, "PRead: the window was not shown\n");
     return 1;
   }
   form.activateWindow();
   QApplication::setActiveWindow(&form);
   // The first activation opens the table: without it there is nothing to show.
-  if (!WaitFor([&] { return form.isActiveWindow(); })) {
+  if (!orvex::ui::WaitFor([&] { return form.isActiveWindow(); })) {
     std::fprintf(stderr, "PRead: the window was not activated\n");
     return 1;
   }
@@ -101,30 +87,6 @@ int TakeScreenshot(orvex::app::TForm1& form, const std::string& file) {
     return 1;
   }
   return 0;
-}
-
-// The signal handler may only write to a file descriptor; the message loop
-// reads the other end and closes the window.
-int g_signal_pipe[2] = {-1, -1};
-
-void OnSignal(int) {
-  const char byte = 1;
-  [[maybe_unused]] const ssize_t written = ::write(g_signal_pipe[1], &byte, 1);
-}
-
-// Closes `form` when SIGTERM or SIGINT arrives. The notifier belongs to the
-// caller's scope.
-std::unique_ptr<QSocketNotifier> CloseOnSignals(QWidget& form) {
-  if (::socketpair(AF_UNIX, SOCK_STREAM, 0, g_signal_pipe) != 0) return nullptr;
-  auto notifier = std::make_unique<QSocketNotifier>(g_signal_pipe[0], QSocketNotifier::Read);
-  QObject::connect(notifier.get(), &QSocketNotifier::activated, &form, [&form] {
-    char byte = 0;
-    [[maybe_unused]] const ssize_t got = ::read(g_signal_pipe[0], &byte, 1);
-    form.close();
-  });
-  std::signal(SIGTERM, OnSignal);
-  std::signal(SIGINT, OnSignal);
-  return notifier;
 }
 
 }  // namespace
@@ -142,9 +104,10 @@ int main(int argc, char** argv) {
   orvex::ui::TApplication app(argc, argv);
   QApplication::setApplicationName("PRead");
   // An index the table component builds shows its progress window.
-  orvex::SetIndexProgressHook([](const std::string& index_file, const orvex::IndexProgressWork& work) {
-    orvex::RunWithIndexProgress(index_file, work);
-  });
+  orvex::SetIndexProgressHook(
+      [](const std::string& index_file, const orvex::IndexProgressWork& work) {
+        orvex::RunWithIndexProgress(index_file, work);
+      });
   if (offscreen) {
     // Nobody is there to answer: the console's reports.
     orvex::os::SetMessageBoxHook({});
@@ -168,7 +131,7 @@ int main(int argc, char** argv) {
     };
   }
 
-  const auto signal_watch = CloseOnSignals(form);
+  const auto signal_watch = orvex::ui::CloseOnSignals(form);
   const int status = offscreen ? TakeScreenshot(form, options.screenshot) : app.Run(form);
   if (options.dump_state) std::cout << orvex::app::DumpState(form) << std::flush;
   return status;

@@ -154,19 +154,21 @@ data::TField* TOxColumn::Field() const {
   data::TDataSet* data_set = grid->DataSet();
   if (data_set == nullptr) return nullptr;
   // The field object may have been replaced since it was looked up (the
-  // dataset closed and opened again): look it up each time the cached one
-  // is not the dataset's field of that name.
-  if (field_ != nullptr && field_->DataSet() == data_set && field_->Index() >= 0 &&
-      field_->Index() < data_set->FieldCount() && data_set->Fields(field_->Index()) == field_) {
+  // dataset closed, which frees its fields, and opened again): the cached
+  // one counts only while the dataset holds that very object at its index.
+  if (field_ != nullptr && field_index_ >= 0 && field_index_ < data_set->FieldCount() &&
+      data_set->Fields(field_index_) == field_ && field_->FieldName() == field_name_) {
     return field_;
   }
   // A closed dataset's persistent fields are not shown.
   field_ = data_set->Active() ? data_set->FindField(field_name_) : nullptr;
+  field_index_ = field_ != nullptr ? field_->Index() : -1;
   return field_;
 }
 
 void TOxColumn::SetField(data::TField* field) {
   field_ = field;
+  field_index_ = field != nullptr ? field->Index() : -1;
   if (field != nullptr) field_name_ = field->FieldName();
   Changed();
 }

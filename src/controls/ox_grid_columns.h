@@ -181,7 +181,11 @@ class TOxColumn {
   TOxGridColumns& collection_;
   unsigned assigned_ = 0;
   std::string field_name_;
+  // The field last looked up and its index in the dataset's fields; the
+  // pointer may dangle once the dataset closed, so it is only compared,
+  // never followed, until the dataset shows it at that index again.
   mutable data::TField* field_ = nullptr;
+  mutable int field_index_ = -1;
   TAlignment alignment_ = TAlignment::taLeftJustify;
   QColor color_;
   TOxFont font_;

@@ -222,6 +222,21 @@ TEST_F(ColumnsTest, PersistentColumnsMapTheirFields) {
   EXPECT_EQ(grid.ColCount(), 4);  // with the indicator
 }
 
+TEST_F(ColumnsTest, PersistentColumnsFindTheirFieldsAgainAfterTheDatasetReopens) {
+  ShownGrid grid;
+  grid.ReadSavedColumns({"cvColumn=0", "cvFieldNameStr=NUM", "cvColumn=1", "cvFieldNameStr=NAME"});
+  Open(MakeTable(2), grid);
+  ASSERT_EQ(grid.ColumnField(0), table->FieldByName("NUM"));
+  // Closing frees the dataset's fields; the columns must not read the freed
+  // ones (AddressSanitizer reports it) when the reopened dataset rebuilds
+  // the layout, and must show the new fields.
+  table->Close();
+  table->Open();
+  EXPECT_EQ(grid.ColumnField(0), table->FieldByName("NUM"));
+  EXPECT_EQ(grid.ColumnField(1), table->FieldByName("NAME"));
+  EXPECT_GT(grid.Columns().Items(0).Width(), 0);
+}
+
 TEST_F(ColumnsTest, FixedColumnsAreCutToTheColumns) {
   ShownGrid grid;
   Open(MakeTable(2), grid);

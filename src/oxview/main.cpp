@@ -1,0 +1,115 @@
+// oxview: a viewer and editor for any dBASE table, built from the library's
+// own components. Opens the tables named on the command line, each in a
+// tab, read-only until editing is switched on.
+//
+//   oxview [TABLE.DBF ...] [--screenshot FILE.png] [--dump-state]
+//
+// --screenshot renders the window off-screen (Qt's offscreen platform
+// unless QT_QPA_PLATFORM names another), saves a PNG picture of it and ends
+// with status 0 (1 when the picture cannot be written); nobody can answer
+// a message box then, so the library's messages go to stderr.
+// --dump-state prints the window's state (state_dump.h) on stdout when the
+// program ends. SIGTERM and SIGINT close the window as the user would.
+//
+// Failures of the library arrive as exceptions (the library raises its
+// errors) and are shown in the message window with their number and text;
+// they never end the program.
+#include <QApplication>
+#include <QStringList>
+#include <QWindow>
+#include <cstdio>
+#include <iostream>
+#include <string>
+
+#include "common/errors.h"
+#include "controls/ox_progress.h"
+#include "dataset/dataset_settings.h"
+#include "oxview/main_window.h"
+#include "oxview/state_dump.h"
+#include "oxview/table_tab.h"
+#include "platform/os/system.h"
+#include "platform/widgets/application.h"
+#include "platform/widgets/close_on_signals.h"
+#include "platform/widgets/wait_for.h"
+
+namespace {
+
+struct Options {
+  QStringList tables;
+  std::string screenshot;
+  bool dump_state = false;
+};
+
+const char kUsage[] = "usage: oxview [TABLE.DBF ...] [--screenshot FILE.png] [--dump-state]\n";
+
+bool ParseOptions(int argc, char** argv, Options& options) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "--screenshot" && i + 1 < argc) {
+      options.screenshot = argv[++i];
+    } else if (arg == "--dump-state") {
+      options.dump_state = true;
+    } else if (arg == "--help" || arg == "--screenshot") {
+      return false;
+    } else if (arg.rfind("-", 0) != 0) {
+      // A file name travels as the bytes given.
+      options.tables << QString::fromLocal8Bit(argv[i]);
+    }
+    // Other options are Qt's own.
+  }
+  return true;
+}
+
+int TakeScreenshot(orvex::view::MainWindow& window, const std::string& file) {
+  window.show();
+  if (!orvex::ui::WaitFor(
+          [&] { return window.windowHandle() != nullptr && window.windowHandle()->isExposed(); })) {
+    std::fprintf(stderr, "oxview: the window was not shown\n");
+    return 1;
+  }
+  QApplication::processEvents();
+  if (!window.grab().save(QString::fromStdString(file), "PNG")) {
+    std::fprintf(stderr, "oxview: cannot write %s\n", file.c_str());
+    return 1;
+  }
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Options options;
+  if (!ParseOptions(argc, argv, options)) {
+    std::fputs(kUsage, stderr);
+    return 2;
+  }
+  const bool offscreen = !options.screenshot.empty();
+  if (offscreen && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+
+  orvex::ui::TApplication app(argc, argv);
+  QApplication::setApplicationName("oxview");
+  // The library's failures arrive as exceptions and are shown; none ends
+  // the program.
+  orvex::SetAutoReport(true);
+  orvex::SetRaiseOnError(true);
+  orvex::SetIndexProgressHook(
+      [](const std::string& index_file, const orvex::IndexProgressWork& work) {
+        orvex::RunWithIndexProgress(index_file, work);
+      });
+  if (offscreen) {
+    orvex::os::SetMessageBoxHook({});
+    orvex::os::SetWarningHook({});
+    orvex::os::SetConfirmHook({});
+    app.OnException = [](const std::exception& error) {
+      std::fprintf(stderr, "%s\n", error.what());
+    };
+  }
+
+  orvex::view::MainWindow window;
+  for (const QString& table : options.tables) window.OpenTable(table);
+  const auto signal_watch = orvex::ui::CloseOnSignals(window);
+  const int status = offscreen ? TakeScreenshot(window, options.screenshot) : app.Run(window);
+  if (options.dump_state) std::cout << orvex::view::DumpState(window) << std::flush;
+  return status;
+}
