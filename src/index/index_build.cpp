@@ -156,7 +156,9 @@ class RecordKeeper {
         eof_(table.eof),
         bof_(table.bof) {}
   ~RecordKeeper() {
-    table_.record = std::move(record_);
+    // Into the same buffer: readers keep pointers into it (the dataset's
+    // field access) across a build.
+    table_.record.assign(record_.begin(), record_.end());
     table_.record_number = number_;
     table_.eof = eof_;
     table_.bof = bof_;

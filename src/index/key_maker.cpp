@@ -1,5 +1,6 @@
 #include "index/key_maker.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdlib>
@@ -79,7 +80,9 @@ int CharacterKeyLength(CompiledExpr& expr, WorkArea& table) {
     DbfErrorNo = saved_error;
     ErrorDetail = saved_detail;
   }
-  table.record = std::move(saved);
+  // The bytes go back into the same buffer: readers keep pointers into the
+  // record buffer (the dataset's field access) across an index build.
+  table.record.assign(saved.begin(), saved.end());
   return width >= 1 && width <= kMaxKeyLength ? width : 0;
 }
 
