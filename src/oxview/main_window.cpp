@@ -166,6 +166,7 @@ void MainWindow::BuildMenus() {
     }
     order->addSeparator();
     order->addAction("&Add tag...", this, [this] { AddTag(); });
+    order->addAction("&Rebuild index", this, [this] { RebuildIndex(); });
   });
 
   QToolBar* bar = addToolBar("Table");
@@ -303,17 +304,28 @@ void MainWindow::ChooseOrderByNumber(int number) {
   CurrentChanged();
 }
 
-void MainWindow::AddTag() {
+TableTab* MainWindow::EditingTab(const QString& title, const QString& what) {
   TableTab* tab = CurrentTab();
-  if (tab == nullptr) return;
-  if (!tab->Editing()) {
-    QMessageBox::information(this, "Add tag",
-                             "Switch editing on (Ctrl+E) to add a tag to the index.");
-    return;
+  if (tab != nullptr && !tab->Editing()) {
+    QMessageBox::information(this, title, "Switch editing on (Ctrl+E) to " + what + ".");
+    return nullptr;
   }
+  return tab;
+}
+
+void MainWindow::AddTag() {
+  TableTab* tab = EditingTab("Add tag", "add a tag to the index");
+  if (tab == nullptr) return;
   const std::optional<TagDefinition> tag = AskForTag(this);
   if (!tag) return;
   ui::Guarded([&] { view::AddTag(tab->Table(), *tag); });
+  CurrentChanged();
+}
+
+void MainWindow::RebuildIndex() {
+  TableTab* tab = EditingTab("Rebuild index", "rebuild the index");
+  if (tab == nullptr) return;
+  ui::Guarded([&] { view::RebuildIndex(tab->Table()); });
   CurrentChanged();
 }
 

@@ -31,6 +31,10 @@ class MainWindow : public QMainWindow {
   // Opens `path` in a new tab (read-only); false after the failure was shown.
   bool OpenTable(const QString& path);
   TableTab* CurrentTab() const;
+  // The current tab when its table is open for editing; else tells the
+  // user (in a box titled `title`) to switch editing on to do `what`, and
+  // answers null. Null without a tab.
+  TableTab* EditingTab(const QString& title, const QString& what);
   int TabCount() const;
   TableTab* Tab(int index) const;
   // The search bar's last outcome as shown ("" before any).
@@ -55,6 +59,7 @@ class MainWindow : public QMainWindow {
   void Find(bool next);
   void ChooseOrderByNumber(int number);
   void AddTag();
+  void RebuildIndex();
   void Export(bool json);
 
   QTabWidget* tabs_ = nullptr;

@@ -1,5 +1,7 @@
 #include "oxview/table_orders.h"
 
+#include <functional>
+
 #include "common/errors.h"
 #include "dataset/dataset_settings.h"
 #include "dataset/ox_file_data_set.h"
@@ -43,6 +45,27 @@ void UseOrder(TOxDbf& table, const std::string& tag) {
   if (!table.SetOrderToTag(tag) && DbfErrorNo != 0) HandleError();
 }
 
+namespace {
+
+// Runs `build` (MakeIndex, AddIndexTag, Reindex) on `index_file` while the
+// progress window shows its steps.
+void WithIndexProgress(const std::string& index_file, const std::function<void()>& build) {
+  RunIndexProgress(index_file, [&](const std::function<void()>& step) {
+    data::TryFinally(
+        [&] {
+          IndexProgress = step;
+          IndexProgressSteps = 100;
+          build();
+        },
+        [] {
+          IndexProgress = nullptr;
+          IndexProgressSteps = 0;
+        });
+  });
+}
+
+}  // namespace
+
 void AddTag(TOxDbf& table, const TagDefinition& tag) {
   table.CheckBrowseMode();
   const std::int32_t record = table.GetRecNo();
@@ -54,29 +77,32 @@ void AddTag(TOxDbf& table, const TagDefinition& tag) {
       has_index ? IndexOf(table.WorkAreaNo())->file_name : IndexFileName(*area, "");
   std::vector<TagDefinition> tags;
   if (!has_index) tags.push_back(tag);
-  RunIndexProgress(index_file, [&](const std::function<void()>& step) {
-    data::TryFinally(
-        [&] {
-          IndexProgress = step;
-          IndexProgressSteps = 100;
-          // A table without index gets a new production index of this one
-          // tag; otherwise the tag joins the open index.
-          if (has_index) {
-            AddIndexTag(tag, false);
-          } else if (MakeIndex(tags, index_file)) {
-            SetIndexTo(index_file);
-          }
-        },
-        [] {
-          IndexProgress = nullptr;
-          IndexProgressSteps = 0;
-        });
+  WithIndexProgress(index_file, [&] {
+    // A table without index gets a new production index of this one tag;
+    // otherwise the tag joins the open index.
+    if (has_index) {
+      AddIndexTag(tag, false);
+    } else if (MakeIndex(tags, index_file)) {
+      SetIndexTo(index_file);
+    }
   });
   if (DbfErrorNo != 0) HandleError();
   if (DbfErrorNo == 0) {
     table.SetOrderToTag(tag.name);
     if (DbfErrorNo != 0) HandleError();
   }
+}
+
+void RebuildIndex(TOxDbf& table) {
+  table.CheckBrowseMode();
+  table.s_Go(table.GetRecNo());  // selects the table's area, on the current record
+  const IndexFile* index = IndexOf(table.WorkAreaNo());
+  if (index == nullptr) return;
+  const std::string tag = ActiveTag(table);
+  WithIndexProgress(index->file_name, [] { Reindex(); });
+  if (DbfErrorNo != 0) HandleError();
+  // The dataset takes up the rebuilt order on its record.
+  if (DbfErrorNo == 0 && !table.SetOrderToTag(tag) && DbfErrorNo != 0) HandleError();
 }
 
 }  // namespace orvex::view

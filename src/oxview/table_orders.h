@@ -40,4 +40,11 @@ void UseOrder(TOxDbf& table, const std::string& tag);
 // through the library's reporting path and leaves the index as it was.
 void AddTag(TOxDbf& table, const TagDefinition& tag);
 
+// Rebuilds every tag of the table's production index (Reindex) while the
+// progress window shows the build; order and record stay. The table must be
+// open for writing. A failure goes through the library's reporting path and
+// leaves the index as it was: the rebuild writes a new file and puts it in
+// place only when every tag is built. Nothing without an index.
+void RebuildIndex(TOxDbf& table);
+
 }  // namespace orvex::view

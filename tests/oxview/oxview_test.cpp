@@ -17,6 +17,7 @@
 #include "common/errors.h"
 #include "oxview/main_window.h"
 #include "oxview/table_export.h"
+#include "oxview/table_orders.h"
 #include "oxview/table_search.h"
 #include "oxview/table_tab.h"
 #include "platform/data/field.h"
@@ -212,6 +213,27 @@ TEST_F(OxviewTest, NothingIsWrittenWhileEditingIsOffAndEditingWritesTheRecord) {
                   "encoding='cp850')))['TITLE'])",
                   dir.File("movie_r.dbf")});
   EXPECT_EQ(r.out, "Neu\n") << r.err;
+}
+
+// Rebuilding the index keeps every tag as it was defined, the order and the
+// record, and leaves an index that oxdbf finds consistent.
+TEST_F(OxviewTest, RebuildingTheIndexKeepsTagsOrderAndRecord) {
+  const std::string tags = Oxdbf({"tags", dir.File("movie_r.dbf")});
+  view::TableTab& tab = OpenSample();
+  ASSERT_TRUE(tab.SetEditing(true)) << reported_;
+  tab.SetOrder("YEAR");
+  tab.Table().First();
+  for (int i = 0; i < 5; ++i) tab.Table().Next();
+  const std::int32_t record = tab.Table().GetRecNo();
+  view::RebuildIndex(tab.Table());
+  EXPECT_EQ(reported_, "");
+  EXPECT_EQ(tab.Table().GetRecNo(), record);
+  EXPECT_EQ(view::ActiveTag(tab.Table()), "YEAR");
+  window.reset();
+  EXPECT_EQ(Oxdbf({"tags", dir.File("movie_r.dbf")}), tags);
+  // The movie table's text is code page 850, which its header does not name.
+  EXPECT_NE(Oxdbf({"check", "--oem", dir.File("movie_r.dbf")}).find("konsistent"),
+            std::string::npos);
 }
 
 TEST_F(OxviewTest, TheMemoPaneWritesTheMemoOnlyWhileEditing) {
