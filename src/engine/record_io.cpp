@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <limits>
 
 #include "common/errors.h"
 #include "engine/dbf_file.h"
@@ -134,6 +135,13 @@ bool GetDbfRecord(WorkArea& area, std::int32_t n, const char** read_form) {
   int err = ReadStored(area, n, area.record.data(), &stored);
   if (err != 0) {
     SetError(err, "Datei:  " + area.file_name + "  [GetDbfRecord]");
+    // No record is current after a failed read, as at the end of file: the
+    // buffer may hold part of record n over another record's bytes, and a
+    // write that followed would change the wrong record. (With a damaged
+    // count of 2^31 - 1 no number is left behind the last; 0 then.)
+    area.record_number =
+        area.record_count < std::numeric_limits<std::int32_t>::max() ? area.record_count + 1 : 0;
+    area.eof = true;
     return false;
   }
   area.record_number = n;

@@ -19,7 +19,10 @@ namespace orvex {
 // Reads record n (1..record count) into the record buffer, converted for
 // reading (translator, OEM -> ANSI), and makes it current with EOF and BOF
 // cleared. Errors: 212 for n out of range (nothing changes), the I/O error or
-// 213 for a short read. Does not unpack. True on success.
+// 213 for a short read, after which no record is current (the record number
+// is the one behind the last and EOF is set, so that no write can land on
+// another record with what the buffer holds). Does not unpack. True on
+// success.
 //
 // `read_form`, when given, receives where the record's bytes in read form
 // are best read until the area's next read or write: the record buffer, or
