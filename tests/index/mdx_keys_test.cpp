@@ -67,6 +67,10 @@ TEST(NumericKeys, LargeNumbersAndOddDigitCounts) {
   }
   auto a = EncodeNumber(1.25, 2), b = EncodeNumber(1.27, 2);
   EXPECT_LT(CompareNumericKeys(a.data(), b.data()), 0);
+  // The same from stored digits: 202 and 203 digits before the point.
+  auto e = EncodeNumericText("1" + std::string(201, '0'), 0),
+       f = EncodeNumericText("1" + std::string(202, '0'), 0);
+  EXPECT_LT(CompareNumericKeys(e.data(), f.data()), 0);
   auto c = EncodeNumericText("12345678901", 0), d = EncodeNumericText("12345678902", 0);
   EXPECT_LT(CompareNumericKeys(c.data(), d.data()), 0);
   EXPECT_GT(CompareNumericKeys(d.data(), c.data()), 0);
