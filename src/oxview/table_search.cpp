@@ -21,8 +21,9 @@ std::string TableText(TOxDbf& table, const SearchRequest& request) {
   return text;
 }
 
-// The field name with the engine's option word for "contains".
-std::string FieldSpec(const SearchRequest& request) {
+// What Locate is told to search: the field's name, followed by the
+// engine's option word CONTAINED when the value may stand anywhere in it.
+std::string FieldWithMatchWord(const SearchRequest& request) {
   return request.mode == MatchMode::kContains ? request.field + " CONTAINED" : request.field;
 }
 
@@ -50,7 +51,7 @@ SearchOutcome FindFirst(TOxDbf& table, const SearchRequest& request) {
     if (!outcome.found && !request.nearest) table.GotoBookmark(start);
   } else {
     outcome.way = SearchWay::kLocate;
-    outcome.found = table.Locate(FieldSpec(request), {LocateValue{text}}, LocateOptions(request));
+    outcome.found = table.Locate(FieldWithMatchWord(request), {LocateValue{text}}, LocateOptions(request));
     if (!outcome.found) table.GotoBookmark(start);
   }
   return outcome;
@@ -72,10 +73,10 @@ SearchOutcome FindNext(TOxDbf& table, const SearchRequest& request) {
     if (field > 0 && FieldType(field) == 'C' && static_cast<int>(text.size()) < FieldLen(field))
       text.resize(static_cast<std::size_t>(FieldLen(field)), ' ');
   }
-  const std::string spec = FieldSpec(request);
+  const std::string searched = FieldWithMatchWord(request);
   SKIP(1);
   while (!dEOF() && DbfErrorNo == 0) {
-    if (RecordMatches(spec, LocateValue{text}, request.case_insensitive, exact)) {
+    if (RecordMatches(searched, LocateValue{text}, request.case_insensitive, exact)) {
       outcome.found = true;
       break;
     }
