@@ -36,9 +36,9 @@
 #include "common/errors.h"
 #include "controls/ox_grid.h"
 #include "dataset/ox_file_data_set.h"
-#include "oxview/main_window.h"
-#include "oxview/table_search.h"
-#include "oxview/table_tab.h"
+#include "app/oxview/main_window.h"
+#include "app/oxview/table_search.h"
+#include "app/oxview/table_tab.h"
 #include "platform/widgets/application.h"
 
 namespace {

@@ -15,11 +15,11 @@
 #include <sstream>
 
 #include "common/errors.h"
-#include "oxview/main_window.h"
-#include "oxview/table_export.h"
-#include "oxview/table_orders.h"
-#include "oxview/table_search.h"
-#include "oxview/table_tab.h"
+#include "app/oxview/main_window.h"
+#include "app/oxview/table_export.h"
+#include "app/oxview/table_orders.h"
+#include "app/oxview/table_search.h"
+#include "app/oxview/table_tab.h"
 #include "platform/data/field.h"
 #include "platform/widgets/application.h"
 #include "support/gui_test_support.h"

@@ -1,11 +1,11 @@
 # Fails when a source file outside the GUI folders (src/platform/widgets,
-# src/controls, src/app, src/oxview) or the console tool includes a Qt header.
+# src/controls, src/app) or the console tool includes a Qt header.
 # Usage: cmake -DSOURCE_DIR=<repository> -P qt_boundary.cmake
 file(GLOB_RECURSE sources ${SOURCE_DIR}/src/*.h ${SOURCE_DIR}/src/*.cpp ${SOURCE_DIR}/src/*.y
      ${SOURCE_DIR}/tools/oxdbf*)
 set(offenders "")
 foreach(file ${sources})
-  if(file MATCHES "/src/(platform/widgets|controls|app|oxview)/")
+  if(file MATCHES "/src/(platform/widgets|controls|app)/")
     continue()
   endif()
   file(STRINGS ${file} qt_lines REGEX "^[ \t]*#[ \t]*include[ \t]*[<\"](Q[A-Za-z]|qt)")

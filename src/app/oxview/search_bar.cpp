@@ -1,4 +1,4 @@
-#include "oxview/search_bar.h"
+#include "app/oxview/search_bar.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "oxview/table_search.h"
+#include "app/oxview/table_search.h"
 
 class QCheckBox;
 class QComboBox;

@@ -1,4 +1,4 @@
-#include "oxview/table_export.h"
+#include "app/oxview/table_export.h"
 
 #include <cerrno>
 #include <cstdio>

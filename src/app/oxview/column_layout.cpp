@@ -1,4 +1,4 @@
-#include "oxview/column_layout.h"
+#include "app/oxview/column_layout.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "oxview/order_chooser.h"
+#include "app/oxview/order_chooser.h"
 
 namespace orvex::view {
 

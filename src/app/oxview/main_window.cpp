@@ -1,4 +1,4 @@
-#include "oxview/main_window.h"
+#include "app/oxview/main_window.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -18,15 +18,15 @@
 
 #include "controls/ox_grid.h"
 #include "engine/peek_cache.h"
-#include "oxview/add_tag_dialog.h"
-#include "oxview/filter_bar.h"
-#include "oxview/order_chooser.h"
-#include "oxview/search_bar.h"
-#include "oxview/structure_dialog.h"
-#include "oxview/table_export.h"
-#include "oxview/table_orders.h"
-#include "oxview/table_tab.h"
-#include "oxview/view_settings.h"
+#include "app/oxview/add_tag_dialog.h"
+#include "app/oxview/filter_bar.h"
+#include "app/oxview/order_chooser.h"
+#include "app/oxview/search_bar.h"
+#include "app/oxview/structure_dialog.h"
+#include "app/oxview/table_export.h"
+#include "app/oxview/table_orders.h"
+#include "app/oxview/table_tab.h"
+#include "app/oxview/view_settings.h"
 #include "platform/data/data_set.h"
 #include "platform/data/field.h"
 #include "platform/widgets/application.h"

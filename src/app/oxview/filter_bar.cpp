@@ -1,4 +1,4 @@
-#include "oxview/filter_bar.h"
+#include "app/oxview/filter_bar.h"
 
 #include <QHBoxLayout>
 #include <QLabel>

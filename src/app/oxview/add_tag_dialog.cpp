@@ -1,4 +1,4 @@
-#include "oxview/add_tag_dialog.h"
+#include "app/oxview/add_tag_dialog.h"
 
 #include <QCheckBox>
 #include <QDialog>

@@ -1,4 +1,4 @@
-#include "oxview/view_settings.h"
+#include "app/oxview/view_settings.h"
 
 #include <QFileInfo>
 #include <QSettings>

@@ -2,7 +2,7 @@
 // wide, and aligned by type (numbers to the right).
 #pragma once
 
-#include "oxview/view_settings.h"
+#include "app/oxview/view_settings.h"
 
 namespace orvex {
 class TOxGrid;

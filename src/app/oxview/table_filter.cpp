@@ -1,4 +1,4 @@
-#include "oxview/table_filter.h"
+#include "app/oxview/table_filter.h"
 
 #include "common/errors.h"
 #include "dataset/ox_file_data_set.h"

@@ -1,4 +1,4 @@
-#include "oxview/memo_pane.h"
+#include "app/oxview/memo_pane.h"
 
 #include <QKeyEvent>
 #include <QLabel>

@@ -1,4 +1,4 @@
-#include "oxview/structure_dialog.h"
+#include "app/oxview/structure_dialog.h"
 
 #include <QDialog>
 #include <QDialogButtonBox>
@@ -8,8 +8,8 @@
 #include "dataset/ox_file_data_set.h"
 #include "engine/work_area.h"
 #include "oxdbf.h"
-#include "oxview/order_chooser.h"
-#include "oxview/table_orders.h"
+#include "app/oxview/order_chooser.h"
+#include "app/oxview/table_orders.h"
 #include "platform/os/table_code_pages.h"
 
 namespace orvex::view {

@@ -1,10 +1,10 @@
-#include "oxview/state_dump.h"
+#include "app/oxview/state_dump.h"
 
 #include "controls/ox_grid.h"
 #include "controls/ox_grid_rows.h"
-#include "oxview/main_window.h"
-#include "oxview/memo_pane.h"
-#include "oxview/table_tab.h"
+#include "app/oxview/main_window.h"
+#include "app/oxview/memo_pane.h"
+#include "app/oxview/table_tab.h"
 #include "platform/data/field.h"
 #include "platform/data/field_text.h"
 

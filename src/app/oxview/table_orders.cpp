@@ -1,4 +1,4 @@
-#include "oxview/table_orders.h"
+#include "app/oxview/table_orders.h"
 
 #include <functional>
 

@@ -1,4 +1,4 @@
-#include "oxview/table_tab.h"
+#include "app/oxview/table_tab.h"
 
 #include <QFileInfo>
 #include <QFileSystemWatcher>
@@ -9,10 +9,10 @@
 #include "controls/ox_grid.h"
 #include "controls/ox_navigator.h"
 #include "engine/peek_cache.h"
-#include "oxview/column_layout.h"
-#include "oxview/memo_pane.h"
-#include "oxview/table_filter.h"
-#include "oxview/table_orders.h"
+#include "app/oxview/column_layout.h"
+#include "app/oxview/memo_pane.h"
+#include "app/oxview/table_filter.h"
+#include "app/oxview/table_orders.h"
 #include "platform/widgets/application.h"
 
 namespace orvex::view {
