@@ -15,8 +15,6 @@
 // SIGTERM and SIGINT close the window, so the program ends as if the user
 // had closed it (with --dump-state, after printing the state).
 #include <QApplication>
-#include <QImage>
-#include <QWindow>
 #include <cstdio>
 #include <iostream>
 #include <memory>
@@ -25,11 +23,9 @@
 #include "app/state_dump.h"
 #include "app/u_read.h"
 #include "controls/ox_progress.h"
-#include "dataset/dataset_settings.h"
-#include "platform/os/system.h"
 #include "platform/widgets/application.h"
 #include "platform/widgets/close_on_signals.h"
-#include "platform/widgets/wait_for.h"
+#include "platform/widgets/offscreen_run.h"
 
 namespace {
 
@@ -66,29 +62,6 @@ orvex::ui::TButton* OrderButton(orvex::app::TForm1& form, const std::string& ord
   return nullptr;
 }
 
-int TakeScreenshot(orvex::app::TForm1& form, const std::string& file) {
-  form.show();
-  if (!orvex::ui::WaitFor(
-          [&] { return form.windowHandle() != nullptr && form.windowHandle()->isExposed(); })) {
-    std::fprintf(stderr, "PRead: the window was not shown\n");
-    return 1;
-  }
-  form.activateWindow();
-  QApplication::setActiveWindow(&form);
-  // The first activation opens the table: without it there is nothing to show.
-  if (!orvex::ui::WaitFor([&] { return form.isActiveWindow(); })) {
-    std::fprintf(stderr, "PRead: the window was not activated\n");
-    return 1;
-  }
-  QApplication::processEvents();
-  const QImage picture = form.grab().toImage();
-  if (!picture.save(QString::fromStdString(file), "PNG")) {
-    std::fprintf(stderr, "PRead: cannot write %s\n", file.c_str());
-    return 1;
-  }
-  return 0;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -98,25 +71,13 @@ int main(int argc, char** argv) {
     return 2;
   }
   const bool offscreen = !options.screenshot.empty();
-  if (offscreen && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-    qputenv("QT_QPA_PLATFORM", "offscreen");
+  orvex::ui::ChooseOffscreenPlatform(offscreen);
 
   orvex::ui::TApplication app(argc, argv);
   QApplication::setApplicationName("PRead");
   // An index the table component builds shows its progress window.
-  orvex::SetIndexProgressHook(
-      [](const std::string& index_file, const orvex::IndexProgressWork& work) {
-        orvex::RunWithIndexProgress(index_file, work);
-      });
-  if (offscreen) {
-    // Nobody is there to answer: the console's reports.
-    orvex::os::SetMessageBoxHook({});
-    orvex::os::SetWarningHook({});
-    orvex::os::SetConfirmHook({});
-    app.OnException = [](const std::exception& error) {
-      std::fprintf(stderr, "%s\n", error.what());
-    };
-  }
+  orvex::ShowIndexProgressWindows();
+  if (offscreen) orvex::ui::ReportToConsole(app);
 
   orvex::app::TForm1 form;
   if (orvex::ui::TButton* button = OrderButton(form, options.order)) {
@@ -132,7 +93,10 @@ int main(int argc, char** argv) {
   }
 
   const auto signal_watch = orvex::ui::CloseOnSignals(form);
-  const int status = offscreen ? TakeScreenshot(form, options.screenshot) : app.Run(form);
+  // The first activation opens the table: the picture waits for it.
+  const int status = offscreen ? orvex::ui::SaveWindowPicture(form, options.screenshot, "PRead",
+                                                              /*activate=*/true)
+                               : app.Run(form);
   if (options.dump_state) std::cout << orvex::app::DumpState(form) << std::flush;
   return status;
 }

@@ -3,6 +3,8 @@
 #include <QApplication>
 #include <memory>
 
+#include "dataset/dataset_settings.h"
+
 namespace orvex {
 
 TOxProgress100::TOxProgress100(QWidget* owner) : TOxMsg(owner), bar_(kBars, '|') {
@@ -29,6 +31,12 @@ void RunWithIndexProgress(std::string_view index_file_ansi,
   const std::string caption = "Indexing " + std::string(index_file_ansi) + "...";
   auto window = std::make_unique<TOxProgress100>(QApplication::activeWindow(), caption);
   work([&window] { window->Step(); });
+}
+
+void ShowIndexProgressWindows() {
+  SetIndexProgressHook([](const std::string& index_file, const IndexProgressWork& work) {
+    RunWithIndexProgress(index_file, work);
+  });
 }
 
 }  // namespace orvex

@@ -38,4 +38,8 @@ class TOxProgress100 : public TOxMsg {
 void RunWithIndexProgress(std::string_view index_file_ansi,
                           const std::function<void(const std::function<void()>& step)>& work);
 
+// Points the table component's index builds (SetIndexProgressHook) at
+// RunWithIndexProgress: from then on every build shows its progress window.
+void ShowIndexProgressWindows();
+
 }  // namespace orvex

@@ -16,21 +16,18 @@
 // they never end the program.
 #include <QApplication>
 #include <QStringList>
-#include <QWindow>
 #include <cstdio>
 #include <iostream>
 #include <string>
 
-#include "common/errors.h"
-#include "controls/ox_progress.h"
-#include "dataset/dataset_settings.h"
 #include "app/oxview/main_window.h"
 #include "app/oxview/state_dump.h"
 #include "app/oxview/table_tab.h"
-#include "platform/os/system.h"
+#include "common/errors.h"
+#include "controls/ox_progress.h"
 #include "platform/widgets/application.h"
 #include "platform/widgets/close_on_signals.h"
-#include "platform/widgets/wait_for.h"
+#include "platform/widgets/offscreen_run.h"
 
 namespace {
 
@@ -60,21 +57,6 @@ bool ParseOptions(int argc, char** argv, Options& options) {
   return true;
 }
 
-int TakeScreenshot(orvex::view::MainWindow& window, const std::string& file) {
-  window.show();
-  if (!orvex::ui::WaitFor(
-          [&] { return window.windowHandle() != nullptr && window.windowHandle()->isExposed(); })) {
-    std::fprintf(stderr, "oxview: the window was not shown\n");
-    return 1;
-  }
-  QApplication::processEvents();
-  if (!window.grab().save(QString::fromStdString(file), "PNG")) {
-    std::fprintf(stderr, "oxview: cannot write %s\n", file.c_str());
-    return 1;
-  }
-  return 0;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -84,8 +66,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   const bool offscreen = !options.screenshot.empty();
-  if (offscreen && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-    qputenv("QT_QPA_PLATFORM", "offscreen");
+  orvex::ui::ChooseOffscreenPlatform(offscreen);
 
   orvex::ui::TApplication app(argc, argv);
   QApplication::setApplicationName("oxview");
@@ -93,23 +74,15 @@ int main(int argc, char** argv) {
   // the program.
   orvex::SetAutoReport(true);
   orvex::SetRaiseOnError(true);
-  orvex::SetIndexProgressHook(
-      [](const std::string& index_file, const orvex::IndexProgressWork& work) {
-        orvex::RunWithIndexProgress(index_file, work);
-      });
-  if (offscreen) {
-    orvex::os::SetMessageBoxHook({});
-    orvex::os::SetWarningHook({});
-    orvex::os::SetConfirmHook({});
-    app.OnException = [](const std::exception& error) {
-      std::fprintf(stderr, "%s\n", error.what());
-    };
-  }
+  orvex::ShowIndexProgressWindows();
+  if (offscreen) orvex::ui::ReportToConsole(app);
 
   orvex::view::MainWindow window;
   for (const QString& table : options.tables) window.OpenTable(table);
   const auto signal_watch = orvex::ui::CloseOnSignals(window);
-  const int status = offscreen ? TakeScreenshot(window, options.screenshot) : app.Run(window);
+  const int status = offscreen ? orvex::ui::SaveWindowPicture(window, options.screenshot, "oxview",
+                                                              /*activate=*/false)
+                               : app.Run(window);
   if (options.dump_state) std::cout << orvex::view::DumpState(window) << std::flush;
   return status;
 }
