@@ -65,9 +65,9 @@ int Tags(const Invocation& call) {
     if (!CountKeys(index, *tag, &keys)) FailAsReported();
     const TagLayout& t = tag->layout;
     std::string definition = t.key_expr + (t.has_for ? "  FOR " + t.for_expr : "");
-    std::printf("%-10s %-4c %3d %-6s %-4s %8lld  %s\n", os::AnsiToUtf8(tag->name).c_str(), t.key_type, t.key_length,
-                t.unique ? "yes" : "no", t.descending ? "yes" : "no", static_cast<long long>(keys),
-                os::AnsiToUtf8(definition).c_str());
+    std::printf("%-10s %-4c %3d %-6s %-4s %8lld  %s\n", os::AnsiToUtf8(tag->name).c_str(),
+                t.key_type, t.key_length, t.unique ? "yes" : "no", t.descending ? "yes" : "no",
+                static_cast<long long>(keys), os::AnsiToUtf8(definition).c_str());
   }
   return 0;
 }
@@ -94,8 +94,8 @@ int FindCommand(const Invocation& call) {
   bool found = call.HasFlag("--exact") ? FindExact(value) : Find(value);
   if (DbfErrorNo != 0) FailAsReported();
   if (!found && (!FindNear || RecNo() > RecCount())) {
-    std::fprintf(stderr, "Nicht gefunden: %s in %s (Tag %s)\n", call.args[2].c_str(), call.args[0].c_str(),
-                 call.args[1].c_str());
+    std::fprintf(stderr, "Nicht gefunden: %s in %s (Tag %s)\n", call.args[2].c_str(),
+                 call.args[0].c_str(), call.args[1].c_str());
     return 1;
   }
   std::printf("%d %c", RecNo(), Deleted() ? '*' : ' ');
@@ -125,16 +125,9 @@ int IndexCommand(const Invocation& call) {
     OpenIndex();
     ok = AddIndexTag(def, true);
   } else {
-    ok = MakeIndex({def}, "");
-    // The table's header says that it has a production index (byte 28), so
-    // that other programs open it too.
-    WorkArea& table = *CurrentWorkArea();
-    if (ok && table.dialect != DbfDialect::kDbase2 && table.header[28] == 0) {
-      const std::uint8_t flag = 1;
-      int err = os::WriteAt(table.file, 28, &flag, 1);
-      if (err != 0) Fail(err, "Fehler beim Schreiben von " + table.file_name + " [oxdbf index]");
-      table.header[28] = flag;
-    }
+    // The table's header says that it has a production index, so that
+    // other programs open it too.
+    ok = MakeIndex({def}, "") && MarkProductionIndex();
   }
   if (!ok) FailAsReported();
   return 0;

@@ -582,4 +582,16 @@ void SetTableFlag(bool on) {
   area->header[28] = on ? 1 : 0;
 }
 
+bool MarkProductionIndex() {
+  WorkArea* area = CurrentWorkArea();
+  if (area == nullptr || area->dialect == DbfDialect::kDbase2) return true;
+  SetTableFlag(true);
+  const int err = os::WriteAt(area->file, 28, &area->header[28], 1);
+  if (err != 0) {
+    SetError(err, "Datei:  " + area->file_name + " [MarkProductionIndex]");
+    return false;
+  }
+  return true;
+}
+
 }  // namespace orvex

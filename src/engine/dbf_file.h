@@ -70,6 +70,13 @@ void FlushFile(os::Handle file);
 bool TableFlagSet();
 void SetTableFlag(bool on);
 
+// Marks the current table as having a production index now: sets the flag
+// as SetTableFlag(true) does and writes byte 28 to the file at once, so
+// that every program that opens the table from then on opens the index too
+// and keeps it current. Nothing to do for dBASE II tables. False after
+// reporting a write error ("Datei:  <table> [MarkProductionIndex]").
+bool MarkProductionIndex();
+
 // The "MM/DD/YY" text of a header date (year byte modulo 100).
 std::string LastUpdateText(int year_byte, int month, int day);
 

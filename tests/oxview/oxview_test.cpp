@@ -14,12 +14,12 @@
 #include <regex>
 #include <sstream>
 
-#include "common/errors.h"
 #include "app/oxview/main_window.h"
 #include "app/oxview/table_export.h"
 #include "app/oxview/table_orders.h"
 #include "app/oxview/table_search.h"
 #include "app/oxview/table_tab.h"
+#include "common/errors.h"
 #include "platform/data/field.h"
 #include "platform/widgets/application.h"
 #include "support/gui_test_support.h"
@@ -234,6 +234,40 @@ TEST_F(OxviewTest, RebuildingTheIndexKeepsTagsOrderAndRecord) {
   // The movie table's text is code page 850, which its header does not name.
   EXPECT_NE(Oxdbf({"check", "--oem", dir.File("movie_r.dbf")}).find("konsistent"),
             std::string::npos);
+}
+
+// A tag added to a table without index makes its production index, and the
+// table's header says so at once: oxview opens it again next time, and the
+// edits made then keep it current.
+TEST_F(OxviewTest, ATagAddedToATableWithoutIndexIsOpenedAndKeptByTheNextOpen) {
+  const std::string table = dir.File("movie_r.dbf");
+  std::remove(dir.File("movie_r.mdx").c_str());
+  std::string bytes = ReadFileBytes(table);
+  bytes[28] = 0;
+  WriteFileBytes(table, bytes);
+  {
+    view::TableTab& tab = OpenSample();
+    ASSERT_TRUE(tab.SetEditing(true)) << reported_;
+    TagDefinition tag;
+    tag.name = "BYYEAR";
+    tag.key_expr = "YEAR";
+    view::AddTag(tab.Table(), tag);
+    EXPECT_EQ(reported_, "");
+    EXPECT_EQ(view::ActiveTag(tab.Table()), "BYYEAR");
+    EXPECT_EQ(ReadFileBytes(table)[28], 1);
+  }
+  window = std::make_unique<view::MainWindow>();
+  view::TableTab& again = OpenSample();
+  ASSERT_TRUE(again.SetEditing(true)) << reported_;
+  again.SetOrder("BYYEAR");
+  EXPECT_EQ(view::ActiveTag(again.Table()), "BYYEAR");
+  again.Table().First();
+  again.Table().Edit();
+  again.Table().FieldByName("YEAR")->SetAsInteger(2099);
+  again.Table().Post();
+  EXPECT_EQ(reported_, "");
+  window.reset();
+  EXPECT_NE(Oxdbf({"check", "--oem", table}).find("konsistent"), std::string::npos);
 }
 
 TEST_F(OxviewTest, TheMemoPaneWritesTheMemoOnlyWhileEditing) {

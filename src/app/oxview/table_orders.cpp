@@ -6,6 +6,7 @@
 #include "dataset/dataset_settings.h"
 #include "dataset/ox_file_data_set.h"
 #include "dataset/table_definitions.h"
+#include "engine/dbf_file.h"
 #include "engine/entry_points.h"
 #include "engine/work_area.h"
 #include "index/index_file.h"
@@ -82,7 +83,9 @@ void AddTag(TOxDbf& table, const TagDefinition& tag) {
     // otherwise the tag joins the open index.
     if (has_index) {
       AddIndexTag(tag, false);
-    } else if (MakeIndex(tags, index_file)) {
+    } else if (MakeIndex(tags, index_file) && MarkProductionIndex()) {
+      // The table's header says so at once: whoever opens the table next
+      // opens the new index and keeps it current.
       SetIndexTo(index_file);
     }
   });
