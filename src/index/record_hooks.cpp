@@ -6,6 +6,7 @@
 #include "index/index_search.h"
 #include "index/key_maintenance.h"
 #include "index/key_maker.h"
+#include "index/tag_walk.h"
 
 namespace orvex {
 
@@ -23,6 +24,25 @@ bool KeyOfRecord(IndexFile& index, TagState& tag, bool* member, std::string* key
   // Some evaluation errors (division by 0) still yield a value.
   return DbfErrorNo == 0 &&
          (!*member || (MakeKey(KeySourceOf(index, tag), key) && DbfErrorNo == 0));
+}
+
+// Whether the tag holds `record` under some key: a walk over every item (the
+// tag's position is lost). Asked only when a deleted record's old key was not
+// found: it tells a record that other software left out of the tag from one
+// the tag holds under another key (made from another reading of its text),
+// which a write must not leave behind beside the new key. False with
+// *failed set after an error.
+bool TagHoldsRecord(IndexFile& index, TagState& tag, std::int32_t record, bool* failed) {
+  *failed = false;
+  bool held = false;
+  if (!TagHoldsNoKeys(index, tag, failed) && !*failed) {
+    Step step = DescendToEdge(index, tag, false) ? Step::kMoved : Step::kError;
+    while (step == Step::kMoved && !(held = ItemRecord(tag) == record))
+      step = StepForward(index, tag);
+    *failed = step == Step::kError;
+  }
+  tag.positioned = false;
+  return held;
 }
 
 // After a change: the file header when a split changed it, then the active
@@ -77,11 +97,14 @@ void CompareKeys(int area) {
       if (removed == KeyChange::kFailed) break;
       // The tag did not hold the key the record gave before this write: it
       // was wrong already (a deleted record that other software left out is
-      // no fault, nor a record a unique tag leaves out because another holds
-      // its key). The fault is reported after, which undoes the write.
-      if (removed == KeyChange::kSkipped && !tag.MarkedEmpty() && !tag.layout.unique &&
-          index->Table().record[0] != '*') {
-        missing = &tag;
+      // no fault, unless the tag holds it under another key; nor is a record
+      // a unique tag leaves out because another holds its key). The fault is
+      // reported after, which undoes the write.
+      if (removed == KeyChange::kSkipped && !tag.MarkedEmpty() && !tag.layout.unique) {
+        bool failed = false;
+        if (index->Table().record[0] != '*' || TagHoldsRecord(*index, tag, record, &failed))
+          missing = &tag;
+        if (failed) break;
       }
     }
     if (member && AppendIndex(*index, tag, key, record, true) == KeyChange::kFailed) break;
@@ -90,8 +113,8 @@ void CompareKeys(int area) {
   }
   if (changed) Settle(area, *index, "CompareKeys");
   if (missing != nullptr && DbfErrorNo == 0) {
-    SetError(254, Ansi("Schlüssel von Datensatz ") + std::to_string(record) + Ansi(" fehlte im Tag: ") +
-                      IndexAndTag(*index, *missing) + " [CompareKeys]");
+    SetError(254, Ansi("Schlüssel von Datensatz ") + std::to_string(record) +
+                      Ansi(" fehlte im Tag: ") + IndexAndTag(*index, *missing) + " [CompareKeys]");
   }
 }
 

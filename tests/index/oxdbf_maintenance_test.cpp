@@ -52,7 +52,8 @@ TEST_F(OxdbfMaintenanceTest, CheckReportsAKeyTheRecordNoLongerGives) {
   WriteFileBytes(table, bytes);
   check = Run({"check", table});
   EXPECT_EQ(check.exit_status, 1);
-  EXPECT_NE(check.out.find("NAME: Datensatz 1 hat Schlüssel berta"), std::string::npos) << check.out;
+  EXPECT_NE(check.out.find("NAME: Datensatz 1 hat Schlüssel berta"), std::string::npos)
+      << check.out;
   EXPECT_NE(check.out.find("1 Befunde"), std::string::npos) << check.out;
 }
 
@@ -76,7 +77,8 @@ TEST_F(OxdbfMaintenanceTest, CheckCountsAsTheBuildAndFindsMissingKeysAndLostTags
   WriteFileBytes(table, bytes);
   check = Run({"check", table});
   EXPECT_EQ(check.exit_status, 1);
-  EXPECT_NE(check.out.find("NAME: Datensatz 4 fehlt (Schlüssel dora"), std::string::npos) << check.out;
+  EXPECT_NE(check.out.find("NAME: Datensatz 4 fehlt (Schlüssel dora"), std::string::npos)
+      << check.out;
   // The index file gone while the header still names it.
   std::filesystem::remove(os::ResolvePath(dir_.File("t.mdx")));
   check = Run({"check", table});
@@ -118,10 +120,39 @@ TEST_F(OxdbfMaintenanceTest, AKeyTheTagLacksIsReportedByTheWrite) {
   WriteFileBytes(table, bytes);
   ProcessResult replace = Run({"replace", table, "1", "name=xaver"});
   EXPECT_EQ(replace.exit_status, 254);
-  EXPECT_NE(replace.err.find("Schlüssel von Datensatz 1 fehlte im Tag"), std::string::npos) << replace.err;
+  EXPECT_NE(replace.err.find("Schlüssel von Datensatz 1 fehlte im Tag"), std::string::npos)
+      << replace.err;
   EXPECT_EQ(Run({"find", table, "NAME", "xaver"}).exit_status, 1);
   EXPECT_EQ(ReadFileBytes(table).substr(32 + 32 + 1 + 1, 5), "zorro");
   EXPECT_EQ(Run({"check", table}).exit_status, 1);  // the stale key of berta is still there
+}
+
+// The movie table names no code page; its text is OEM text, and its index
+// was made from that text (--oem). Read as stored, the key of a record with
+// upper-case accented text is another key, which the tag lacks: a write of
+// such a record is refused and undone, also for a deleted record, which the
+// tag holds under its real key. With --oem the write keeps the index whole.
+TEST_F(OxdbfMaintenanceTest, AKeyMadeFromAnotherReadingOfTheTextIsRefusedAndUndone) {
+  ASSERT_EQ(RunProcess({BuildProgram("tools/make_movies"), dir_.Path()}).exit_status, 0);
+  const std::string table = dir_.File("movie_r.dbf");
+  const std::string before = ReadFileBytes(table);
+  const std::string index_before = ReadFileBytes(dir_.File("movie_r.mdx"));
+  // Record 36, "La Règle du jeu", and the deleted record 223, whose STARS are
+  // "Ärzte, Öfen und Übungen".
+  for (const char* change : {"36|TITLE=Zorro", "223|STARS=Zorro"}) {
+    const std::string text = change;
+    const std::size_t bar = text.find('|');
+    ProcessResult replace = Run({"replace", table, text.substr(0, bar), text.substr(bar + 1)});
+    EXPECT_EQ(replace.exit_status, 254) << change;
+    EXPECT_NE(replace.err.find("fehlte im Tag"), std::string::npos) << replace.err;
+    EXPECT_EQ(ReadFileBytes(table), before) << change;
+    EXPECT_EQ(ReadFileBytes(dir_.File("movie_r.mdx")), index_before) << change;
+  }
+  ASSERT_EQ(Run({"replace", "--oem", table, "223", "STARS=Zorro"}).exit_status, 0);
+  ASSERT_EQ(Run({"replace", "--oem", table, "36", "TITLE=Éclair"}).exit_status, 0);
+  ProcessResult check = Run({"check", "--oem", table});
+  EXPECT_EQ(check.exit_status, 0) << check.out << check.err;
+  EXPECT_EQ(Run({"find", "--oem", table, "TITLE", "éclair"}).out.substr(0, 3), "36 ");
 }
 
 }  // namespace
