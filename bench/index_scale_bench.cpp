@@ -210,6 +210,10 @@ int main(int argc, char** argv) {
             std::string("sqlite CREATE INDEX ") + (side == kSqliteMemory ? "in memory" : "on disk"),
             r[t][side].seconds, "s", bench::Better::kLower);
       }
+      if (r[t][kSqliteMemory].cpu > 0 && r[t][kSqliteDisk].cpu > 0 && ours.cpu > 0) {
+        std::printf("  CPU seconds, sqlite / orvex: %.2f in memory, %.2f on disk\n",
+                    r[t][kSqliteMemory].cpu / ours.cpu, r[t][kSqliteDisk].cpu / ours.cpu);
+      }
       bench::ReportPeer("index build peak memory " + what + " (target 1)", ours.peak_mb,
                         "sort budget + 64 MB", budget_mb + 64, "MB", bench::Better::kLower);
     }
@@ -221,12 +225,12 @@ int main(int argc, char** argv) {
         "linear)\n");
     for (std::size_t t = 0; t < kTagCount; ++t) {
       for (int side = 0; side < kSides; ++side) {
-        const double small = results[1000000][t][side].seconds;
-        const double large = results[10000000][t][side].seconds;
-        if (small <= 0 || large <= 0) continue;
-        std::printf("  %-20s %-18s %6.2f x  (peak memory %.1f -> %.1f MB)\n", kTags[t].what,
-                    kSideNames[side], large / small, results[1000000][t][side].peak_mb,
-                    results[10000000][t][side].peak_mb);
+        const Build& small = results[1000000][t][side];
+        const Build& large = results[10000000][t][side];
+        if (small.seconds <= 0 || large.seconds <= 0) continue;
+        std::printf("  %-20s %-18s %6.2f x  cpu %6.2f x  (peak memory %.1f -> %.1f MB)\n",
+                    kTags[t].what, kSideNames[side], large.seconds / small.seconds,
+                    large.cpu / small.cpu, small.peak_mb, large.peak_mb);
       }
     }
   }
