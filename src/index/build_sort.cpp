@@ -1,6 +1,7 @@
 #include "index/build_sort.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 
 #include "common/errors.h"
@@ -94,6 +95,34 @@ void SortPrefix(const KeyOrder& order, const std::uint8_t* key, std::int32_t rec
   std::memcpy(out, image, static_cast<std::size_t>(std::min(length + 4, kSortPrefixBytes)));
 }
 
+namespace {
+
+// The eight bytes at `p` as one big-endian number, so that numbers compare
+// as the bytes do with memcmp.
+std::uint64_t BigEndian64(const std::uint8_t* p) {
+  std::uint64_t v;
+  std::memcpy(&v, p, 8);
+  if constexpr (std::endian::native == std::endian::little) v = __builtin_bswap64(v);
+  return v;
+}
+
+}  // namespace
+
+void EntrySorter::PrefixWords(const std::uint8_t* key, std::int32_t record,
+                              std::uint64_t words[3]) const {
+  std::uint8_t prefix[kSortPrefixBytes];
+  SortPrefix(order_, key, record, prefix);
+  for (int i = 0; i < 3; ++i) words[i] = BigEndian64(prefix + 8 * i);
+}
+
+bool EntrySorter::EntryLess(const std::uint64_t* prefix_a, const std::uint8_t* a,
+                            const std::uint64_t* prefix_b, const std::uint8_t* b) const {
+  for (int i = 0; i < 3; ++i) {
+    if (prefix_a[i] != prefix_b[i]) return prefix_a[i] < prefix_b[i];
+  }
+  return CompareEntries(a, b) < 0;
+}
+
 void EntrySorter::Reserve(std::size_t entries) {
   entries = std::min(entries, capacity_);
   pool_.reserve(entries * entry_size_);
@@ -111,15 +140,12 @@ int EntrySorter::CompareEntries(const std::uint8_t* a, const std::uint8_t* b) co
 bool EntrySorter::Add(const std::uint8_t* key, std::int32_t record) {
   if (failed_) return false;
   if (items_.size() == capacity_ && !WriteRun()) return false;
-  std::size_t at = pool_.size();
-  pool_.resize(at + entry_size_);
-  std::memcpy(pool_.data() + at, key, static_cast<std::size_t>(key_length_));
-  Put32(pool_.data() + at + key_length_, static_cast<std::uint32_t>(record));
-  std::uint8_t prefix[kSortPrefixBytes];
-  SortPrefix(order_, key, record, prefix);
+  std::uint8_t stored[4];
+  Put32(stored, static_cast<std::uint32_t>(record));
+  pool_.insert(pool_.end(), key, key + key_length_);
+  pool_.insert(pool_.end(), stored, stored + 4);
   Item item{{}, static_cast<std::uint32_t>(items_.size())};
-  for (int i = 0; i < kSortPrefixBytes; ++i)
-    item.prefix[i / 8] = item.prefix[i / 8] << 8 | prefix[i];
+  PrefixWords(key, record, item.prefix);
   items_.push_back(item);
   return true;
 }
@@ -132,6 +158,20 @@ unsigned PrefixByte(const Item& item, int k) {
   return static_cast<unsigned>(item.prefix[k / 8] >> (56 - 8 * (k % 8))) & 0xFF;
 }
 
+// How many leading prefix bytes all items of [begin, end) share (24 when
+// their prefixes are equal).
+template <typename Item>
+int SharedPrefixBytes(const Item* begin, const Item* end) {
+  std::uint64_t differ[3] = {};
+  for (const Item* p = begin + 1; p < end; ++p) {
+    for (int i = 0; i < 3; ++i) differ[i] |= p->prefix[i] ^ begin->prefix[i];
+  }
+  for (int i = 0; i < 3; ++i) {
+    if (differ[i] != 0) return 8 * i + std::countl_zero(differ[i]) / 8;
+  }
+  return kSortPrefixBytes;
+}
+
 // Sorts items by their prefix bytes from byte `k` on, most significant
 // first (an in-place radix sort, "American flag" style): each pass counts
 // the items per byte value and swaps them into their buckets, then every
@@ -141,16 +181,18 @@ unsigned PrefixByte(const Item& item, int k) {
 template <typename Item, typename Less>
 void RadixSort(Item* begin, Item* end, int k, const Less& less) {
   const std::size_t n = static_cast<std::size_t>(end - begin);
-  if (n < 64 || k == 24) {
+  if (n < 64 || k == kSortPrefixBytes) {
     std::sort(begin, end, less);
     return;
   }
   std::size_t count[256] = {};
   for (Item* p = begin; p < end; ++p) ++count[PrefixByte(*p, k)];
   // A byte all items share (the sign of numeric keys, the first letters of
-  // similar texts) decides nothing: on to the next one.
+  // similar texts) decides nothing. Such bytes often come in a row ("Film
+  // number 1", "Film number 2", ...): one pass finds how many leading bytes
+  // all items share, instead of a counting pass for each of them.
   if (count[PrefixByte(*begin, k)] == n) {
-    RadixSort(begin, end, k + 1, less);
+    RadixSort(begin, end, SharedPrefixBytes(begin, end), less);
     return;
   }
   std::size_t next[256], limit[256];
@@ -185,12 +227,16 @@ void EntrySorter::SortPool() {
   // the record number.
   const std::uint8_t* base = pool_.data();
   auto less = [&](const Item& x, const Item& y) {
-    for (int i = 0; i < 3; ++i) {
-      if (x.prefix[i] != y.prefix[i]) return x.prefix[i] < y.prefix[i];
-    }
-    return CompareEntries(base + x.at * entry_size_, base + y.at * entry_size_) < 0;
+    return EntryLess(x.prefix, base + x.at * entry_size_, y.prefix, base + y.at * entry_size_);
   };
   RadixSort(items_.data(), items_.data() + items_.size(), 0, less);
+}
+
+// The entries lie in input order, so reading them sorted jumps all over the
+// pool: the processor is asked for an entry a few steps ahead while this one
+// is used, so that its cache miss overlaps the work.
+void EntrySorter::PrefetchEntry(std::size_t sorted) const {
+  if (sorted < items_.size()) __builtin_prefetch(pool_.data() + items_[sorted].at * entry_size_);
 }
 
 bool EntrySorter::WriteRun() {
@@ -209,6 +255,7 @@ bool EntrySorter::WriteRun() {
   std::vector<std::uint8_t> out;
   out.reserve(std::min<std::size_t>(items_.size(), 4096) * entry_size_);
   for (std::size_t i = 0; i < items_.size(); ++i) {
+    PrefetchEntry(i + kPrefetchAhead);
     const std::uint8_t* e = pool_.data() + items_[i].at * entry_size_;
     out.insert(out.end(), e, e + entry_size_);
     if (out.size() >= 4096 * entry_size_ || i + 1 == items_.size()) {
@@ -238,6 +285,7 @@ bool EntrySorter::Refill(Run& run) {
   run.left -= static_cast<std::int64_t>(want);
   run.fill = want;
   run.pos = 0;
+  if (want > 0) TakeHeadPrefix(run);
   return true;
 }
 
@@ -258,40 +306,39 @@ bool EntrySorter::Finish() {
     run.buffer.resize(share * entry_size_);
     if (!Refill(run)) return false;
   }
-  auto later = [this](int x, int y) {
-    const Run& a = runs_[static_cast<std::size_t>(x)];
-    const Run& b = runs_[static_cast<std::size_t>(y)];
-    return CompareEntries(a.buffer.data() + a.pos * entry_size_,
-                          b.buffer.data() + b.pos * entry_size_) > 0;
-  };
   for (int i = 0; i < static_cast<int>(runs_.size()); ++i) {
     if (runs_[static_cast<std::size_t>(i)].fill > 0) heap_.push_back(i);
   }
-  std::make_heap(heap_.begin(), heap_.end(), later);
+  std::make_heap(heap_.begin(), heap_.end(), [this](int x, int y) { return RunAfter(x, y); });
   return true;
+}
+
+const std::uint8_t* EntrySorter::Head(const Run& run) const {
+  return run.buffer.data() + run.pos * entry_size_;
+}
+
+void EntrySorter::TakeHeadPrefix(Run& run) {
+  const std::uint8_t* e = Head(run);
+  PrefixWords(e, static_cast<std::int32_t>(Get32(e + key_length_)), run.head);
+}
+
+bool EntrySorter::RunAfter(int x, int y) const {
+  const Run& a = runs_[static_cast<std::size_t>(x)];
+  const Run& b = runs_[static_cast<std::size_t>(y)];
+  return EntryLess(b.head, Head(b), a.head, Head(a));
 }
 
 bool EntrySorter::Next(const std::uint8_t** key, std::int32_t* record) {
   if (failed_) return false;
   if (runs_.empty()) {
     if (next_ >= items_.size()) return false;
-    // The entries lie in input order, so reading them sorted jumps all over
-    // the pool: ask the processor for an entry a few steps ahead while this
-    // one is used, so that its cache miss overlaps the work.
-    constexpr std::size_t kAhead = 16;
-    if (next_ + kAhead < items_.size())
-      __builtin_prefetch(pool_.data() + items_[next_ + kAhead].at * entry_size_);
+    PrefetchEntry(next_ + kPrefetchAhead);
     const std::uint8_t* e = pool_.data() + items_[next_++].at * entry_size_;
     *key = e;
     *record = static_cast<std::int32_t>(Get32(e + key_length_));
     return true;
   }
-  auto later = [this](int x, int y) {
-    const Run& a = runs_[static_cast<std::size_t>(x)];
-    const Run& b = runs_[static_cast<std::size_t>(y)];
-    return CompareEntries(a.buffer.data() + a.pos * entry_size_,
-                          b.buffer.data() + b.pos * entry_size_) > 0;
-  };
+  const auto later = [this](int x, int y) { return RunAfter(x, y); };
   // The entry handed out last must stay valid until this call: its run moves
   // on only now.
   if (!heap_.empty() && taken_) {
@@ -301,12 +348,12 @@ bool EntrySorter::Next(const std::uint8_t** key, std::int32_t* record) {
       heap_.pop_back();
       if (failed_) return false;
     } else {
+      TakeHeadPrefix(run);
       std::push_heap(heap_.begin(), heap_.end(), later);
     }
   }
   if (heap_.empty()) return false;
-  Run& run = runs_[static_cast<std::size_t>(heap_.front())];
-  const std::uint8_t* e = run.buffer.data() + run.pos * entry_size_;
+  const std::uint8_t* e = Head(runs_[static_cast<std::size_t>(heap_.front())]);
   *key = e;
   *record = static_cast<std::int32_t>(Get32(e + key_length_));
   taken_ = true;

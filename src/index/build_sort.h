@@ -63,14 +63,30 @@ class EntrySorter {
     std::uint64_t prefix[3];
     std::uint32_t at;  // entry index in the pool
   };
+  // A run on disk in the merge. Its current entry's sort prefix (`head`)
+  // decides the merge's comparisons as the items' prefixes decide the sort.
   struct Run {
+    std::uint64_t head[3] = {};
     std::int64_t offset = 0;  // of its next unread entry in the file
     std::int64_t left = 0;    // entries not yet read into the buffer
     std::vector<std::uint8_t> buffer;
     std::size_t fill = 0, pos = 0;  // entries in the buffer / next one
   };
 
+  static constexpr std::size_t kPrefetchAhead = 16;
+
   int CompareEntries(const std::uint8_t* a, const std::uint8_t* b) const;
+  // The sort prefix of an entry as three big-endian words.
+  void PrefixWords(const std::uint8_t* key, std::int32_t record, std::uint64_t words[3]) const;
+  // Entry a before entry b, given their prefix words: the words decide
+  // unless they are equal.
+  bool EntryLess(const std::uint64_t* prefix_a, const std::uint8_t* a,
+                 const std::uint64_t* prefix_b, const std::uint8_t* b) const;
+  void PrefetchEntry(std::size_t sorted) const;
+  const std::uint8_t* Head(const Run& run) const;
+  void TakeHeadPrefix(Run& run);
+  // Whether run x's current entry comes after run y's.
+  bool RunAfter(int x, int y) const;
   void SortPool();
   bool WriteRun();
   bool Refill(Run& run);
