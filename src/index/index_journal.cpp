@@ -178,10 +178,10 @@ int OldIndexBytes(IndexFile& index, std::int64_t offset, std::size_t length, Sav
   const KeyedWriteJournal& j = *index.journal;
   if (offset % kMdxPageSize == 0 && length == kMdxBlockSize &&
       offset + static_cast<std::int64_t>(length) <= j.index_size) {
-    auto cached = index.node_cache.find(static_cast<std::uint32_t>(offset / kMdxPageSize));
-    if (cached != index.node_cache.end()) {
+    const Block* cached = index.node_cache.Find(static_cast<std::uint32_t>(offset / kMdxPageSize));
+    if (cached != nullptr) {
       out->offset = offset;
-      out->bytes.assign(reinterpret_cast<const char*>(cached->second.data()), kMdxBlockSize);
+      out->bytes.assign(reinterpret_cast<const char*>(cached->data()), kMdxBlockSize);
       return 0;
     }
   }
