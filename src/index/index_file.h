@@ -58,6 +58,8 @@ struct TagState {
   // backward; a walk that goes further than the file has blocks is going
   // round a damaged tree and is stopped.
   long leaf_moves = 0;
+  // The most leaf changes the file's size allows, as last asked.
+  long leaf_move_limit = 0;
   // The leaves a walk in one direction (1 forward, -1 back, 0 none since the
   // last descent) has stood on: a walk that comes to one of them again is
   // going round a damaged tree.
