@@ -112,6 +112,8 @@ struct IndexFile {
   // The keyed-write journal of an exclusively opened index stays open and
   // empty between keyed writes (index_journal.h); kNoHandle otherwise.
   os::Handle journal_file = os::kNoHandle;
+  // Keyed-write units begun on this index (the number of the last one).
+  std::uint64_t journal_units = 0;
   IndexFile();
   ~IndexFile();
 
