@@ -13,12 +13,13 @@ PathEntry* PushNode(IndexFile& index, TagState& tag, std::uint32_t page) {
     ReportDamaged(index, tag, "GetNode");
     return nullptr;
   }
-  Block node;
-  if (!ReadNode(index, tag, page, &node)) return nullptr;
-  tag.path.push_back(PathEntry{});
-  PathEntry& e = tag.path.back();
+  // Read straight into the new path entry: one copy of the node, not two.
+  PathEntry& e = tag.path.emplace_back();
+  if (!ReadNode(index, tag, page, &e.node)) {
+    tag.path.pop_back();
+    return nullptr;
+  }
   e.page = page;
-  e.node = node;
   return &e;
 }
 
