@@ -77,6 +77,7 @@ void ResetIndexSettings() {
   Found = false;
   IndexOpenMode = 0xFFFF;
   IndexSortBudget = 64u << 20;
+  IndexNodeBudget = kIndexNodeBudget;
   IndexProgress = nullptr;
   IndexProgressSteps = 0;
   FlushIndexWrites = false;

@@ -12,15 +12,6 @@ namespace orvex {
 
 namespace {
 
-// Nodes kept per index file (16 MiB): far more than the branches of any
-// table of millions of records; when full the copies start over.
-constexpr std::size_t kNodeCacheNodes = 16384;
-
-void CacheNode(IndexFile& index, std::uint32_t page, const Block& node) {
-  if (index.node_cache.size() >= kNodeCacheNodes) index.node_cache.clear();
-  index.node_cache[page] = node;
-}
-
 // Writes bytes of the index file, or holds them back while a keyed write is
 // under way. Returns 0 or the system's error.
 int PutBytes(IndexFile& index, std::int64_t offset, const std::uint8_t* bytes, std::size_t length) {
@@ -54,7 +45,9 @@ void NodesWritten(IndexFile& index) {
     if (offset % kMdxPageSize != 0 || bytes.size() != kMdxBlockSize) continue;
     Block node;
     std::memcpy(node.data(), bytes.data(), kMdxBlockSize);
-    CacheNode(index, static_cast<std::uint32_t>(offset / kMdxPageSize), node);
+    // A page written anew is taken for a leaf (most writes are); a branch
+    // keeps its kind.
+    index.node_cache.Put(static_cast<std::uint32_t>(offset / kMdxPageSize), node, false, true);
   }
 }
 
@@ -106,9 +99,7 @@ bool ReadNodeFromFile(IndexFile& index, TagState& tag, std::uint32_t page, Block
     ReportDamaged(index, tag, "GetNode");
     return false;
   }
-  // Leaves a walk reads are not kept: a walk over a large tag would push
-  // the branches out.
-  if (!NodeView(*node, tag.geometry).IsLeaf()) CacheNode(index, page, *node);
+  index.node_cache.Put(page, *node, !NodeView(*node, tag.geometry).IsLeaf());
   return true;
 }
 
@@ -133,9 +124,9 @@ bool ReadNode(IndexFile& index, TagState& tag, std::uint32_t page, Block* node) 
   if (const std::string* held = HeldBlock(index, page)) {
     std::memcpy(node->data(), held->data(), kMdxBlockSize);
   } else {
-    auto cached = index.node_cache.find(page);
-    if (cached == index.node_cache.end()) return ReadNodeFromFile(index, tag, page, node);
-    *node = cached->second;
+    const Block* cached = index.node_cache.Find(page);
+    if (cached == nullptr) return ReadNodeFromFile(index, tag, page, node);
+    *node = *cached;
   }
   if (!CheckNode(*node, tag.geometry)) {
     ReportDamaged(index, tag, "GetNode");
@@ -161,7 +152,7 @@ bool WriteBlock(IndexFile& index, const TagState* tag, std::uint32_t page, const
   const std::int64_t offset = static_cast<std::int64_t>(page) * kMdxPageSize;
   // A held block keeps the cached copy: it is the old bytes the journal
   // takes when the unit ends.
-  if (!index.holding) index.node_cache.erase(page);
+  if (!index.holding) index.node_cache.Erase(page);
   int err = PutBytes(index, offset, block.data(), kMdxBlockSize);
   if (err != 0) {
     SetError(err, "Fehler beim Schreiben der Index-Datei: " +

@@ -12,7 +12,6 @@
 #include <cstdint>
 #include <memory>
 #include <string>
-#include <unordered_map>
 #include <unordered_set>
 #include <utility>
 #include <vector>
@@ -21,6 +20,7 @@
 #include "index/mdx_format.h"
 #include "index/mdx_keys.h"
 #include "index/mdx_nodes.h"
+#include "index/node_cache.h"
 
 namespace orvex {
 
@@ -58,6 +58,8 @@ struct TagState {
   // backward; a walk that goes further than the file has blocks is going
   // round a damaged tree and is stopped.
   long leaf_moves = 0;
+  // The most leaf changes the file's size allows, as last asked.
+  long leaf_move_limit = 0;
   // The leaves a walk in one direction (1 forward, -1 back, 0 none since the
   // last descent) has stood on: a walk that comes to one of them again is
   // going round a damaged tree.
@@ -89,12 +91,13 @@ struct IndexFile {
   bool header_dirty = false;
   std::vector<std::unique_ptr<TagState>> tags;
   int active = 0;  // 0 = natural order
-  // Copies of nodes as the file holds them, by page: the branch nodes read
-  // (a search then reads only its leaf) and the nodes this program wrote (a
-  // writer then neither reads back what it wrote nor reads the old bytes its
-  // journal needs). Dropped with the paths when another program changed the
-  // index (change counter); kept current by this program's node writes.
-  std::unordered_map<std::uint32_t, Block> node_cache;
+  // Copies of nodes as the file holds them, by page, within a budget: the
+  // nodes read (a second walk or search reads nothing) and the nodes this
+  // program wrote (a writer then neither reads back what it wrote nor reads
+  // the old bytes its journal needs). Dropped with the paths when another
+  // program changed the index (change counter) or a roll-back put old bytes
+  // back; kept current by this program's node writes.
+  NodeCache node_cache;
   // The keyed write under way (null outside one) and the nesting of the
   // writer's lock bracket around it.
   std::unique_ptr<KeyedWriteJournal> journal;
@@ -109,6 +112,8 @@ struct IndexFile {
   // The keyed-write journal of an exclusively opened index stays open and
   // empty between keyed writes (index_journal.h); kNoHandle otherwise.
   os::Handle journal_file = os::kNoHandle;
+  // Keyed-write units begun on this index (the number of the last one).
+  std::uint64_t journal_units = 0;
   IndexFile();
   ~IndexFile();
 

@@ -22,35 +22,60 @@ namespace orvex {
 
 namespace {
 
-// Journal layout: the 8 bytes of kMagic, then entries: in-table flag and
-// as-size flag (8-bit each), offset (64-bit), length (32-bit), the bytes,
-// and a checksum (32-bit FNV-1a) of the entry's bytes before it. All
-// integers little-endian. Entries are only ever appended.
-constexpr char kMagic[8] = {'O', 'X', 'K', 'E', 'Y', 'W', '1', '\n'};
+// Journal layout: the 8 bytes of kMagic and the unit's number (64-bit),
+// then entries: in-table flag and as-size flag (8-bit each), offset
+// (64-bit), length (32-bit), the bytes, and a check word (32-bit): the
+// checksum (FNV-1a) of the entry's bytes before it, exclusive-or the unit's
+// mark (UnitMark). All integers little-endian. Entries are only ever
+// appended. A journal kept open is marked empty by overwriting kMagic, and
+// the next unit writes over it from the start: entries of an earlier unit
+// still behind the new ones carry another unit's mark and count for
+// nothing.
+constexpr char kMagic[8] = {'O', 'X', 'K', 'E', 'Y', 'W', '2', '\n'};
+// The mark of the first layout (no unit number; the check word is the
+// checksum alone), still rolled back when a program of that layout left one.
+constexpr char kMagicWithoutUnit[8] = {'O', 'X', 'K', 'E', 'Y', 'W', '1', '\n'};
+constexpr std::size_t kUnitBytes = 8;
 constexpr std::size_t kEntryHead = 14;
 
-std::string EncodeEntry(const SavedBytes& s) {
-  std::string out;
-  PutLe(&out, s.in_table ? 1 : 0, 1);
-  PutLe(&out, s.as_size ? 1 : 0, 1);
-  PutLe(&out, static_cast<std::uint64_t>(s.offset), 8);
-  PutLe(&out, s.bytes.size(), 4);
-  out += s.bytes;
-  PutLe(&out, JournalChecksum(out), 4);
-  return out;
+// What a unit's number changes in its entries' check words: the number
+// times an odd constant, which differs for any two units less than 2^32
+// apart (0 for the first layout).
+std::uint32_t UnitMark(std::uint64_t unit) {
+  return static_cast<std::uint32_t>(unit) * 0x9E3779B1u;
 }
 
-// The complete entries of a journal, in the order written; an entry cut
-// short (and all behind it) was never acted on.
+void EncodeEntry(const SavedBytes& s, std::uint64_t unit, std::string* out) {
+  const std::size_t start = out->size();
+  PutLe(out, s.in_table ? 1 : 0, 1);
+  PutLe(out, s.as_size ? 1 : 0, 1);
+  PutLe(out, static_cast<std::uint64_t>(s.offset), 8);
+  PutLe(out, s.bytes.size(), 4);
+  *out += s.bytes;
+  PutLe(out, JournalChecksum(std::string_view(*out).substr(start)) ^ UnitMark(unit), 4);
+}
+
+// The complete entries of the journal's unit, in the order written; an
+// entry cut short (and all behind it) was never acted on. A journal marked
+// empty holds none.
 std::vector<SavedBytes> DecodeEntries(const std::string& in) {
   std::vector<SavedBytes> out;
-  if (in.size() < sizeof kMagic || std::memcmp(in.data(), kMagic, sizeof kMagic) != 0) return out;
+  if (in.size() < sizeof kMagic) return out;
+  std::uint32_t mark = 0;
   std::size_t at = sizeof kMagic;
+  if (std::memcmp(in.data(), kMagic, sizeof kMagic) == 0) {
+    if (in.size() < at + kUnitBytes) return out;
+    mark = UnitMark(GetLe(in, at, static_cast<int>(kUnitBytes)));
+    at += kUnitBytes;
+  } else if (std::memcmp(in.data(), kMagicWithoutUnit, sizeof kMagic) != 0) {
+    return out;
+  }
   while (at + kEntryHead + 4 <= in.size()) {
     const std::size_t length = static_cast<std::size_t>(GetLe(in, at + 10, 4));
     if (length > in.size() - at - kEntryHead - 4) break;
     const std::size_t body = kEntryHead + length;
-    if (GetLe(in, at + body, 4) != JournalChecksum(std::string_view(in).substr(at, body))) break;
+    const std::uint32_t check = JournalChecksum(std::string_view(in).substr(at, body)) ^ mark;
+    if (GetLe(in, at + body, 4) != check) break;
     SavedBytes s;
     s.in_table = in[at] != 0;
     s.as_size = in[at + 1] != 0;
@@ -146,13 +171,16 @@ int ReadOld(os::Handle file, std::int64_t offset, std::int64_t length, std::int6
   return error;
 }
 
-// Ends the journal of this program's unit: emptied when it stays open for
-// the next unit (an exclusively opened index), else closed and removed.
+// Ends the journal of this program's unit: marked empty when it stays open
+// for the next unit (an exclusively opened index), else closed and removed.
 // Returns 0 or the error.
 int DropJournal(IndexFile& index) {
   KeyedWriteJournal& j = *index.journal;
   if (j.file == index.journal_file) {
-    int error = os::Truncate(j.file, 0);
+    // Overwriting the mark costs one small write where cutting the file
+    // would cost a change of its size; the next unit writes over it.
+    static constexpr char kEmpty[sizeof kMagic] = {};
+    int error = os::WriteAt(j.file, 0, kEmpty, sizeof kEmpty);
     if (error == 0 && FlushAsked()) error = os::FlushFileBuffers(j.file);
     return error;
   }
@@ -178,10 +206,10 @@ int OldIndexBytes(IndexFile& index, std::int64_t offset, std::size_t length, Sav
   const KeyedWriteJournal& j = *index.journal;
   if (offset % kMdxPageSize == 0 && length == kMdxBlockSize &&
       offset + static_cast<std::int64_t>(length) <= j.index_size) {
-    auto cached = index.node_cache.find(static_cast<std::uint32_t>(offset / kMdxPageSize));
-    if (cached != index.node_cache.end()) {
+    const Block* cached = index.node_cache.Find(static_cast<std::uint32_t>(offset / kMdxPageSize));
+    if (cached != nullptr) {
       out->offset = offset;
-      out->bytes.assign(reinterpret_cast<const char*>(cached->second.data()), kMdxBlockSize);
+      out->bytes.assign(reinterpret_cast<const char*>(cached->data()), kMdxBlockSize);
       return 0;
     }
   }
@@ -203,7 +231,7 @@ int WriteHeldIndexBytes(IndexFile& index) {
     const int error = OldIndexBytes(index, offset, bytes.size(), &s);
     if (error != 0) return error;
     if (s.bytes.empty()) continue;
-    entries += EncodeEntry(s);
+    EncodeEntry(s, j.unit, &entries);
     saved.push_back(std::move(s));
   }
   if (!entries.empty()) {
@@ -246,15 +274,27 @@ int BeginUnit(IndexFile& index) {
   start.push_back({true, true, table_size, {}});
   start.push_back({false, true, j->index_size, {}});
   // The header's start (a dBASE II count), the current record and the bytes
-  // an appended record takes (the end-of-file marker among them).
+  // an appended record takes (the end-of-file marker among them). Ranges
+  // that meet are read as one: after an append the current record is the
+  // last, just before the bytes the next append takes.
   const std::int64_t behind = RecordOffset(table, table.record_count + 1);
-  const std::pair<std::int64_t, std::int64_t> ranges[] = {
+  std::vector<std::pair<std::int64_t, std::int64_t>> ranges = {
       {0, 32},
       {table.record_number >= 1 && table.record_number <= table.record_count
            ? RecordOffset(table, table.record_number)
            : table_size,
        table.record_length},
       {behind, table.record_length + 1}};
+  std::sort(ranges.begin(), ranges.end());
+  for (std::size_t n = 1; n < ranges.size();) {
+    auto& [offset, length] = ranges[n - 1];
+    if (ranges[n].first > offset + length) {
+      ++n;
+      continue;
+    }
+    length = std::max(length, ranges[n].first + ranges[n].second - offset);
+    ranges.erase(ranges.begin() + static_cast<std::ptrdiff_t>(n));
+  }
   for (const auto& [offset, length] : ranges) {
     SavedBytes s{true, false, offset, {}};
     if ((error = ReadOld(table.file, offset, length, table_size, &s)) != 0) return error;
@@ -270,9 +310,12 @@ int BeginUnit(IndexFile& index) {
       made ? os::CreateFile(j->name, os::kOpenReadWriteExclusive, &error) : index.journal_file;
   if (j->file == os::kNoHandle) return error;
   if (kept) index.journal_file = j->file;
-  // The mark and the entries of the start go out in one write.
+  // The mark, the unit's number and the entries of the start go out in one
+  // write.
+  j->unit = ++index.journal_units;
   std::string bytes(kMagic, sizeof kMagic);
-  for (const SavedBytes& s : start) bytes += EncodeEntry(s);
+  PutLe(&bytes, j->unit, static_cast<int>(kUnitBytes));
+  for (const SavedBytes& s : start) EncodeEntry(s, j->unit, &bytes);
   error = os::WriteAt(j->file, 0, bytes.data(), bytes.size());
   if (error == 0 && FlushAsked()) error = os::FlushFileBuffers(j->file);
   if (error == 0 && FlushAsked() && made) error = os::FlushDirectory(j->name);

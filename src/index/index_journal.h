@@ -20,9 +20,12 @@
 // table's header is written, table and index are flushed when
 // FlushIndexWrites or FlushEachWrite ask for it (the journal is then
 // flushed before any in-place write), and the journal is emptied: an
-// exclusively opened index keeps it open and cuts it to nothing, so that
-// the next unit needs no directory operation (it is removed when the index
-// closes); a shared index's journal is deleted. On leaving with an error the
+// exclusively opened index keeps it open and overwrites its mark, so that
+// the next unit needs no directory operation nor a change of the file's
+// size (it is removed when the index closes); a shared index's journal is
+// deleted. Each unit's entries carry its number, so that entries of an
+// earlier unit left behind the new ones in a kept journal count for
+// nothing. On leaving with an error the
 // held writes are dropped, the old bytes written back, both files cut to
 // their old sizes, the in-memory state of table and index read again and the
 // journal emptied, before the error is reported: the first error stays the
@@ -63,6 +66,8 @@ struct KeyedWriteJournal {
   os::Handle file = os::kNoHandle;
   std::int64_t end = 0;  // where the next entry goes
   std::vector<SavedBytes> saved;
+  // The unit's number (IndexFile::journal_units), which its entries carry.
+  std::uint64_t unit = 0;
   std::int64_t index_size = 0;
   // The table's state at the start, put back by a roll-back.
   std::int32_t record_count = 0;

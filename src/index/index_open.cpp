@@ -288,7 +288,7 @@ int CurrentOrder() {
 }
 
 bool ReadAnchorNodes(IndexFile& index) {
-  index.node_cache.clear();
+  index.node_cache.Clear();
   for (auto& tag : index.tags) {
     tag->path.clear();
     tag->positioned = false;

@@ -13,12 +13,13 @@ PathEntry* PushNode(IndexFile& index, TagState& tag, std::uint32_t page) {
     ReportDamaged(index, tag, "GetNode");
     return nullptr;
   }
-  Block node;
-  if (!ReadNode(index, tag, page, &node)) return nullptr;
-  tag.path.push_back(PathEntry{});
-  PathEntry& e = tag.path.back();
+  // Read straight into the new path entry: one copy of the node, not two.
+  PathEntry& e = tag.path.emplace_back();
+  if (!ReadNode(index, tag, page, &e.node)) {
+    tag.path.pop_back();
+    return nullptr;
+  }
   e.page = page;
-  e.node = node;
   return &e;
 }
 
@@ -80,7 +81,6 @@ bool ArriveOnLeaf(IndexFile& index, TagState& tag, bool forward, const PathEntry
 Step CrossLeaf(IndexFile& index, TagState& tag, bool forward) {
   std::vector<PathEntry> saved = tag.path;
   const char* routine = forward ? "_FindNextRec" : "_FindPriorRec";
-  const long limit = static_cast<long>(IndexFileSize(index) / kMdxBlockSize) + 2;
   for (;;) {
     int level = static_cast<int>(tag.path.size()) - 2;
     int next = 0;
@@ -99,7 +99,12 @@ Step CrossLeaf(IndexFile& index, TagState& tag, bool forward) {
     std::uint32_t child = NodeView(parent.node, tag.geometry).Child(next);
     tag.path.resize(static_cast<std::size_t>(level) + 1);
     tag.leaf_moves += forward ? 1 : -1;
-    if (std::labs(tag.leaf_moves) > limit) {
+    // The file's size is asked only when the walk passes the bound it gave
+    // last (the file may have grown since): not once per leaf.
+    if (std::labs(tag.leaf_moves) > tag.leaf_move_limit) {
+      tag.leaf_move_limit = static_cast<long>(IndexFileSize(index) / kMdxBlockSize) + 2;
+    }
+    if (std::labs(tag.leaf_moves) > tag.leaf_move_limit) {
       ReportDamaged(index, tag, routine);
       tag.path = std::move(saved);
       return Step::kError;

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -17,8 +18,8 @@
 #include "engine/tables.h"
 #include "engine/work_area.h"
 #include "expr/compiled_expr.h"
-#include "expr/engine_binding.h"
 #include "expr/dbf_writer.h"
+#include "expr/engine_binding.h"
 #include "index/index_build.h"
 #include "index/index_entry_points.h"
 #include "index/index_file.h"
@@ -68,8 +69,9 @@ class IndexTest : public ::testing::Test {
 };
 
 // A tag definition in one line.
-inline TagDefinition Tag(const std::string& name, const std::string& expr, const std::string& condition = "",
-                         bool descending = false, bool unique = false) {
+inline TagDefinition Tag(const std::string& name, const std::string& expr,
+                         const std::string& condition = "", bool descending = false,
+                         bool unique = false) {
   return TagDefinition{name, expr, condition, descending, unique};
 }
 
@@ -95,6 +97,18 @@ inline std::vector<std::int32_t> WalkBackward(int limit = 10000000) {
     SKIP(-1);
     if (dBOF()) break;
   }
+  return records;
+}
+
+// The record numbers of the index helper's "walk" answer.
+inline std::vector<std::int32_t> Walked(const std::string& answer) {
+  std::istringstream in(answer);
+  std::string word;
+  in >> word;
+  EXPECT_EQ(word, "walk") << answer;
+  std::vector<std::int32_t> records;
+  std::int32_t n = 0;
+  while (in >> n) records.push_back(n);
   return records;
 }
 

@@ -44,10 +44,29 @@ class KeyMaintenanceTest : public IndexTest {
     ASSERT_EQ(DbfErrorNo, 0) << ErrorDetail;
   }
   std::string Mdx() { return ReadFileBytes(os::ResolvePath(Path("t.mdx"))); }
-  // What the keyed-write journal holds ("" also when there is none).
-  std::string Journal() {
-    const std::string name = KeyedWriteJournalName(os::ResolvePath(Path("t.mdx")));
-    return os::FileExists(name) ? ReadFileBytes(name) : "";
+  // Whether the keyed-write journal (when there is one) holds nothing that
+  // the next open would roll back: table, index and journal are copied
+  // (as c.dbf, c.mdx and their journal, the alias T being in use) and
+  // opened, which must leave the copies as they were.
+  bool JournalRollsBackNothing() {
+    const std::string journal = KeyedWriteJournalName(os::ResolvePath(Path("t.mdx")));
+    if (!os::FileExists(journal)) return true;
+    namespace fs = std::filesystem;
+    const std::string table = Path("c.dbf"), index = Path("c.mdx");
+    fs::copy_file(os::ResolvePath(Path("t.dbf")), table, fs::copy_options::overwrite_existing);
+    fs::copy_file(os::ResolvePath(Path("t.mdx")), index, fs::copy_options::overwrite_existing);
+    fs::copy_file(journal, KeyedWriteJournalName(index), fs::copy_options::overwrite_existing);
+    const std::string dbf = ReadFileBytes(table), mdx = ReadFileBytes(index);
+    const std::uint16_t pending = DbfErrorNo;
+    DbfErrorNo = 0;
+    Select(2);
+    USE(table + " EXCLUSIVE");
+    SetIndexTo("");
+    const bool opened = DbfErrorNo == 0;
+    USE("");
+    Select(1);
+    DbfErrorNo = pending;
+    return opened && ReadFileBytes(table) == dbf && ReadFileBytes(index) == mdx;
   }
 
   void Add(const std::string& name, const std::string& num, const std::string& id) {
@@ -239,7 +258,7 @@ TEST_F(KeyMaintenanceTest, AFailedAppendLeavesTableAndEveryTagAsTheyWere) {
   EXPECT_EQ(RecCount(), 2);
   EXPECT_EQ(Mdx(), mdx);
   EXPECT_EQ(ReadFileBytes(Path("t.dbf")), dbf);
-  EXPECT_EQ(Journal(), "");
+  EXPECT_TRUE(JournalRollsBackNothing());
   DbfErrorNo = 0;
   EXPECT_EQ(WalkAll(3), before);
 }
@@ -251,7 +270,7 @@ TEST_F(KeyMaintenanceTest, TheJournalStaysOpenAndEmptyBetweenKeyedWritesAndGoesW
   Edit(2, 1, "zz");
   // The exclusive index kept its journal, emptied by every write.
   EXPECT_TRUE(os::FileExists(journal));
-  EXPECT_EQ(Journal(), "");
+  EXPECT_TRUE(JournalRollsBackNothing());
   const Walks kept = WalkAll(2);
   CloseAllAreas();
   EXPECT_FALSE(os::FileExists(journal));

@@ -8,7 +8,6 @@
 
 #include <filesystem>
 #include <set>
-#include <sstream>
 
 #include "engine/locks.h"
 #include "index/semaphore.h"
@@ -36,18 +35,6 @@ class SharedMaintenanceTest : public IndexTest {
     CloseAllAreas();
   }
 };
-
-// The record numbers of a helper's "walk" answer.
-std::vector<std::int32_t> Walked(const std::string& answer) {
-  std::istringstream in(answer);
-  std::string word;
-  in >> word;
-  EXPECT_EQ(word, "walk") << answer;
-  std::vector<std::int32_t> records;
-  std::int32_t n = 0;
-  while (in >> n) records.push_back(n);
-  return records;
-}
 
 TEST_F(SharedMaintenanceTest, FourProgramsAppendingUnderALockLeaveEveryKey) {
   WriteDbf(Path("t.dbf"), {{"NAME", 'C', 10}}, {});

@@ -90,17 +90,19 @@ void CopyFiles(const std::string& from, const std::string& to) {
   }
 }
 
-// Runs the operation on `dir` in a child with `plan` armed. Returns the
-// child's wait status; *calls gets the counted calls of a run that ended.
+// Runs the lead-in and (unless `lead_in_only`) the operation on `dir` in a
+// child, the operation with `plan` armed. Returns the child's wait status;
+// *calls gets the counted calls of a run that ended.
 int RunChild(const FaultScenario& scenario, const std::string& dir, const os::FaultPlan& plan,
-             long* calls) {
+             long* calls, bool lead_in_only = false) {
   int pipe_fds[2];
   if (pipe(pipe_fds) != 0) return -1;
   const pid_t pid = fork();
   if (pid == 0) {
     close(pipe_fds[0]);
+    if (scenario.lead_in) scenario.lead_in(dir);
     os::ArmFaults(plan);
-    scenario.operation(dir);
+    if (!lead_in_only) scenario.operation(dir);
     const long seen = os::DisarmFaults();
     (void)!write(pipe_fds[1], &seen, sizeof seen);
     _exit(0);
@@ -173,6 +175,7 @@ FaultLoopReport RunFaultLoop(const FaultScenario& scenario, const std::vector<Fa
   const std::string old_dir = root.File("old");
   const std::string new_dir = root.File("new");
   CopyFiles(base, old_dir);
+  if (scenario.lead_in) RunChild(scenario, old_dir, os::FaultPlan{}, nullptr, true);
   report.calls = count_calls(new_dir, os::kFaultAllOps);
   if (report.calls < 0) {
     report.failures.push_back("the operation does not end without a fault");

@@ -32,6 +32,10 @@ struct FaultScenario {
   // Tables in `dir` that dbfread must read as the starting or the final
   // state (after library_state has opened them).
   std::vector<std::string> tables;
+  // Optional: runs in the same child just before the operation, with no
+  // fault armed (say the open and earlier writes that leave state behind
+  // in the program). What it changes belongs to the starting state.
+  std::function<void(const std::string& dir)> lead_in = nullptr;
 };
 
 enum class FaultKind {
@@ -49,8 +53,8 @@ inline const std::vector<FaultKind> kAllFaultKinds = {FaultKind::kDiskFull, Faul
                                                       FaultKind::kKill};
 
 struct FaultLoopReport {
-  long calls = 0;   // file-layer calls of one faultless run
-  int points = 0;   // runs with a fault, over all kinds
+  long calls = 0;                     // file-layer calls of one faultless run
+  int points = 0;                     // runs with a fault, over all kinds
   std::vector<std::string> failures;  // one line per broken rule
 };
 

@@ -1,0 +1,172 @@
+// The index's node copies: walks and seeks stay exact whatever the budget,
+// a warm walk asks the index file for nothing, the copies follow this
+// program's own key changes, and another program's change of the index is
+// seen at the next walk.
+#include "index/node_cache.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <functional>
+#include <random>
+
+#include "index_test_support.h"
+#include "platform/os/codepage.h"
+#include "platform/os/fault_injection.h"
+
+namespace orvex::test {
+namespace {
+
+class NodeCacheTest : public IndexTest {
+ protected:
+  // A table of `count` records with NAME "k<number>", every name another
+  // and in scrambled order (key order is not record order), and a
+  // production index on NAME.
+  void MakeNames(int count, bool shared = false) {
+    std::vector<int> numbers(static_cast<std::size_t>(count));
+    for (int i = 0; i < count; ++i) numbers[static_cast<std::size_t>(i)] = 100000 + i;
+    std::shuffle(numbers.begin(), numbers.end(), random_);
+    std::vector<TestRecord> rows;
+    for (int number : numbers) {
+      names_.push_back("k" + std::to_string(number));
+      rows.push_back({{names_.back()}});
+    }
+    WriteDbf(Path("t.dbf"), {{"NAME", 'C', 10}}, rows);
+    Use("t.dbf");
+    ASSERT_TRUE(MakeIndex({Tag("NAME", "NAME")}, "")) << ErrorDetail;
+    CloseAllAreas();
+    Use("t.dbf", shared);
+    SetIndexTo("");
+    ASSERT_EQ(DbfErrorNo, 0) << ErrorDetail;
+  }
+
+  // A name no record had before, starting with `first`.
+  std::string NewName(char first) { return first + std::to_string(100000 + fresh_++); }
+
+  // The record numbers in key order, worked out here: by name, then by
+  // record number.
+  std::vector<std::int32_t> KeyOrder() const {
+    std::vector<std::int32_t> order(names_.size());
+    for (std::size_t n = 0; n < order.size(); ++n) order[n] = static_cast<std::int32_t>(n + 1);
+    std::stable_sort(order.begin(), order.end(), [this](std::int32_t a, std::int32_t b) {
+      return names_[static_cast<std::size_t>(a - 1)] < names_[static_cast<std::size_t>(b - 1)];
+    });
+    return order;
+  }
+
+  // Read calls on the index file while `run` runs.
+  static int IndexReads(const std::function<void()>& run) {
+    std::vector<os::FileCall> calls;
+    os::RecordFileCalls(&calls);
+    run();
+    os::RecordFileCalls(nullptr);
+    int reads = 0;
+    for (const os::FileCall& c : calls) {
+      const std::string ext =
+          os::CharUpperString(std::filesystem::path(c.file).extension().string());
+      if (c.op == os::kFaultRead && ext == ".MDX") ++reads;
+    }
+    return reads;
+  }
+
+  std::mt19937 random_{5};
+  std::vector<std::string> names_;
+  int fresh_ = 0;
+};
+
+TEST_F(NodeCacheTest, WalksAndSeeksAreExactUnderATinyBudget) {
+  IndexNodeBudget = 3 * sizeof(Block);
+  MakeNames(6000);
+  const std::vector<std::int32_t> order = KeyOrder();
+  for (int round = 0; round < 2; ++round) {
+    EXPECT_EQ(WalkForward(), order) << "round " << round;
+    EXPECT_EQ(WalkBackward(), std::vector<std::int32_t>(order.rbegin(), order.rend()));
+  }
+  EXPECT_LE(IndexOf(1)->node_cache.Size(), 3u);
+  for (int i = 0; i < 2000; ++i) {
+    const std::int32_t record = 1 + static_cast<std::int32_t>(random_() % names_.size());
+    const std::string& name = names_[static_cast<std::size_t>(record - 1)];
+    ASSERT_TRUE(Find(name)) << name;
+    EXPECT_EQ(RecNo(), record) << name;
+  }
+  EXPECT_LE(IndexOf(1)->node_cache.Size(), 3u);
+}
+
+TEST_F(NodeCacheTest, AWarmWalkAndRepeatedSeeksReadNothingFromTheIndex) {
+  MakeNames(6000);
+  const std::vector<std::int32_t> order = KeyOrder();
+  EXPECT_EQ(WalkForward(), order);
+  int reads = IndexReads([&] {
+    EXPECT_EQ(WalkForward(), order);
+    EXPECT_EQ(WalkBackward(), std::vector<std::int32_t>(order.rbegin(), order.rend()));
+    for (int i = 0; i < 500; ++i) EXPECT_TRUE(Find(names_[static_cast<std::size_t>(i * 7)]));
+  });
+  EXPECT_EQ(reads, 0);
+  // Under a budget of a few nodes the same walk goes back to the file: the
+  // count above is no accident of the recording.
+  IndexNodeBudget = 4 * sizeof(Block);
+  CloseAllAreas();
+  Use("t.dbf");
+  SetIndexTo("");
+  WalkForward();
+  reads = IndexReads([&] { EXPECT_EQ(WalkForward(), order); });
+  EXPECT_GT(reads, 50);
+}
+
+TEST_F(NodeCacheTest, BranchesOutliveALongWalkUnderASmallBudget) {
+  IndexNodeBudget = 40 * sizeof(Block);
+  MakeNames(20000);
+  const std::vector<std::int32_t> order = KeyOrder();
+  EXPECT_EQ(WalkForward(), order);  // far more leaves than the budget holds
+  // A seek into a leaf the walk passed long ago reads that leaf and nothing
+  // else: the branches above it stayed.
+  const std::string& early = names_[static_cast<std::size_t>(order[100] - 1)];
+  const int reads = IndexReads([&] { EXPECT_TRUE(Find(early)); });
+  EXPECT_EQ(reads, 1);
+  EXPECT_EQ(RecNo(), order[100]);
+}
+
+TEST_F(NodeCacheTest, WalksFollowThisProgramsKeyChanges) {
+  MakeNames(3000);
+  WalkForward();  // every leaf held
+  for (int i = 0; i < 400; ++i) {
+    const std::int32_t record = 1 + static_cast<std::int32_t>(random_() % names_.size());
+    GO(record);
+    const std::string name = NewName('j');
+    SetText(1, name);
+    Replace();
+    ASSERT_EQ(DbfErrorNo, 0) << ErrorDetail;
+    names_[static_cast<std::size_t>(record - 1)] = name;
+    if (i % 100 == 99) {
+      EXPECT_EQ(WalkForward(), KeyOrder()) << "after " << i + 1 << " edits";
+    }
+  }
+  for (int i = 0; i < 300; ++i) {
+    names_.push_back(NewName('a'));
+    SetText(1, names_.back());
+    Append();
+    ASSERT_EQ(DbfErrorNo, 0) << ErrorDetail;
+  }
+  EXPECT_EQ(WalkForward(), KeyOrder());
+}
+
+TEST_F(NodeCacheTest, AWalkSeesWhatAnotherProgramChangedInTheIndex) {
+  MakeNames(3000, true);
+  const std::vector<std::int32_t> before = WalkForward();
+  ASSERT_EQ(before, KeyOrder());
+  ChildProcess other({BuildProgram("tests/index/index_helper")});
+  other.WriteLine("open " + Path("t.dbf"));
+  ASSERT_EQ(other.ReadLine(), "opened");
+  other.WriteLine("edits 300 7");
+  ASSERT_EQ(other.ReadLine(), "ok");
+  other.WriteLine("walk");
+  const std::vector<std::int32_t> theirs = Walked(other.ReadLine());
+  other.WriteLine("close");
+  EXPECT_EQ(other.ReadLine(), "ok");
+  const std::vector<std::int32_t> after = WalkForward();
+  EXPECT_NE(after, before);
+  EXPECT_EQ(after, theirs);
+  EXPECT_EQ(WalkBackward(), std::vector<std::int32_t>(after.rbegin(), after.rend()));
+}
+
+}  // namespace
+}  // namespace orvex::test
