@@ -3,11 +3,11 @@
 
 #include <chrono>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <string>
-
-#include <cstdio>
 
 #include "engine/dbf_file.h"
 #include "engine/navigation.h"
@@ -30,11 +30,17 @@ inline void SetText(int field, const std::string& text) {
 // (without the memo): title C(30), year N(4), color L, runtime N(3), stars
 // N(4,1), director C(25), premiere D; the values vary with the record number.
 inline void BuildMovieTable(const std::string& name, int records) {
-  CreateDbf(name, {{"title", 'C', 30, 0}, {"year", 'N', 4, 0}, {"color", 'L', 1, 0}, {"runtime", 'N', 3, 0},
-                   {"stars", 'N', 4, 1}, {"director", 'C', 25, 0}, {"premiere", 'D', 8, 0}});
+  CreateDbf(name, {{"title", 'C', 30, 0},
+                   {"year", 'N', 4, 0},
+                   {"color", 'L', 1, 0},
+                   {"runtime", 'N', 3, 0},
+                   {"stars", 'N', 4, 1},
+                   {"director", 'C', 25, 0},
+                   {"premiere", 'D', 8, 0}});
   USE(name + " EXCLUSIVE");
   auto set_int = [](int field, std::int32_t v) { std::memcpy(FieldAddress(field), &v, 4); };
-  static const char* const kDirectors[] = {"Fritz Lang", "Robert Wiene", "Tom Tykwer", "Volker Schl\xF6ndorff"};
+  static const char* const kDirectors[] = {"Fritz Lang", "Robert Wiene", "Tom Tykwer",
+                                           "Volker Schl\xF6ndorff"};
   for (int i = 0; i < records; ++i) {
     SetText(1, "Film number " + std::to_string(i));
     set_int(2, 1900 + i % 125);
@@ -81,10 +87,22 @@ inline double EngineScan(const std::string& name, const std::string& options, st
     ++records;
     SKIP(1);
   }
-  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  const double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   USE("");
   *checksum = sum;
   return records / seconds;
+}
+
+// A memory figure of this process in MB from /proc/self/status: "VmRSS"
+// (resident now) or "VmHWM" (the resident high-water mark); -1 when the
+// system does not say.
+inline double ProcessMemoryMb(const std::string& key) {
+  std::ifstream status("/proc/self/status");
+  for (std::string line; std::getline(status, line);) {
+    if (line.rfind(key + ":", 0) == 0) return std::atof(line.c_str() + key.size() + 1) / 1024.0;
+  }
+  return -1;
 }
 
 // The command line of every benchmark: [count] [folder]. The folder defaults

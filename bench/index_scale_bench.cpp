@@ -66,16 +66,6 @@ bool ResetPeak() {
   return clear.good();
 }
 
-// The resident high-water mark of this process in MB (VmHWM).
-double PeakMb() {
-  std::ifstream status("/proc/self/status");
-  std::string line;
-  while (std::getline(status, line)) {
-    if (line.rfind("VmHWM:", 0) == 0) return std::atof(line.c_str() + 6) / 1024.0;
-  }
-  return -1;
-}
-
 double CpuSeconds() {
   rusage usage{};
   getrusage(RUSAGE_SELF, &usage);
@@ -96,7 +86,7 @@ Build Measure(const std::function<bool()>& build) {
   const bool ok = build();
   b.seconds = ok ? Since(start) : -1;
   b.cpu = CpuSeconds() - cpu;
-  b.peak_mb = PeakMb();
+  b.peak_mb = bench::ProcessMemoryMb("VmHWM");
   return b;
 }
 

@@ -32,13 +32,13 @@
 #include <fstream>
 #include <string>
 
+#include "app/oxview/main_window.h"
+#include "app/oxview/table_search.h"
+#include "app/oxview/table_tab.h"
 #include "bench/bench_support.h"
 #include "common/errors.h"
 #include "controls/ox_grid.h"
 #include "dataset/ox_file_data_set.h"
-#include "app/oxview/main_window.h"
-#include "app/oxview/table_search.h"
-#include "app/oxview/table_tab.h"
 #include "platform/widgets/application.h"
 
 namespace {
@@ -48,15 +48,6 @@ using Clock = std::chrono::steady_clock;
 
 double Milliseconds(Clock::time_point since) {
   return std::chrono::duration<double, std::milli>(Clock::now() - since).count();
-}
-
-// "VmRSS" or "VmHWM" of this process in MB.
-double MemoryMb(const std::string& key) {
-  std::ifstream status("/proc/self/status");
-  for (std::string line; std::getline(status, line);) {
-    if (line.rfind(key + ":", 0) == 0) return std::stod(line.substr(key.size() + 1)) / 1024.0;
-  }
-  return 0;
 }
 
 void Fail(const char* what) {
@@ -188,8 +179,8 @@ int main(int argc, char** argv) {
   }
   std::printf("filter YEAR = 2000, first page painted: %8.1f ms\n", filter);
 
-  std::printf("memory: resident %.1f MB, peak %.1f MB   (target 100 MB)\n", MemoryMb("VmRSS"),
-              MemoryMb("VmHWM"));
+  std::printf("memory: resident %.1f MB, peak %.1f MB   (target 100 MB)\n",
+              bench::ProcessMemoryMb("VmRSS"), bench::ProcessMemoryMb("VmHWM"));
   std::remove((base + ".dbf").c_str());
   std::remove((base + ".mdx").c_str());
   return 0;
