@@ -3,6 +3,7 @@
 #include "engine/dbf_file.h"
 
 #include <cstring>
+#include <tuple>
 
 #include "engine/field_values.h"
 #include "engine/locks.h"
@@ -223,6 +224,25 @@ TEST_F(DbfFileTest, OtherProgramsHeadersAndBinaryFieldsAreRead) {
   ASSERT_EQ(DbfErrorNo, 0) << ErrorDetail;
   USE("");
   EXPECT_EQ(ReadFileBytes(Path("i.dbf")).substr(98, 8), std::string("\x81\x94\xFF\xFFwxyz", 8));
+
+  // A nullable V field takes two bits of _NullFlags, in field order: first
+  // the one that says its length is in its last byte, then its null bit.
+  bytes = Dbase3File(0x30, {{"V", 'V', 6}, {"_NullFlags", '0', 1}},
+                     {std::string("abc\0\0\x03\x01", 7), std::string("xyzxyz\x02", 7),
+                      std::string("uvwxyz\x00", 7)});
+  bytes[32 + 18] = 0x02;  // V may be null
+  WriteFileBytes(Path("v.dbf"), bytes);
+  USE(Path("v.dbf"));
+  ASSERT_EQ(DbfErrorNo, 0) << ErrorDetail;
+  for (const auto& [record, null, text] :
+       {std::tuple{1, false, "abc"}, std::tuple{2, true, ""}, std::tuple{3, false, "uvwxyz"}}) {
+    GO(record);
+    const FieldValue value = RawFieldValue(*CurrentWorkArea(), CurrentWorkArea()->fields[0],
+                                           CurrentWorkArea()->record.data());
+    EXPECT_EQ(value.null, null) << record;
+    EXPECT_EQ(value.text, text) << record;
+  }
+  USE("");
 
   bytes = Dbase3File(0x30, {{"ODD", 'X', 4}}, {"abcd"});
   EXPECT_EQ(OpenBytes("x.dbf", bytes), 211);

@@ -610,6 +610,7 @@ TEST_F(OxdbfInteropTest, VisualFoxProValuesNullsAndWrites) {
   const std::string before = ReadFileBytes(table);
   // Values the binary fields cannot hold exactly are refused.
   EXPECT_EQ(Oxdbf({"replace", table, "2", "PAYMENTID=2147483648"}).exit_status, 220);
+  EXPECT_EQ(Oxdbf({"replace", table, "2", "PAYMENTID=-2147483649"}).exit_status, 220);
   EXPECT_EQ(Oxdbf({"replace", table, "2", "PAYMENTAMO=1.23456"}).exit_status, 220);
   EXPECT_EQ(Oxdbf({"replace", table, "2", "PAYMENTDAT=2023-02-29"}).exit_status, 220);
   r = Oxdbf({"append", table});

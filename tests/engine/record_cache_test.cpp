@@ -74,6 +74,15 @@ TEST_F(RecordCacheTest, ScatteredReadsWritesAndAppends) {
     GO(3);
     GO(changed);
     EXPECT_EQ(Name(), "changed " + std::to_string(limit));
+    // The first record's bytes start where the header ends.
+    GO(1);
+    SetCharField(1, "first " + std::to_string(limit));
+    Replace();
+    GO(3);
+    GO(1);
+    EXPECT_EQ(Name(), "first " + std::to_string(limit));
+    SetCharField(1, Expected(1));
+    Replace();
     SetCharField(1, "appended");
     Append();
     GO(2);

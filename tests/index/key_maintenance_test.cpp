@@ -263,6 +263,18 @@ TEST_F(KeyMaintenanceTest, AFailedAppendLeavesTableAndEveryTagAsTheyWere) {
   EXPECT_EQ(WalkAll(3), before);
 }
 
+// An appended record counts for other programs once its keyed write ends:
+// the header on disk holds the new count while the table is still open.
+TEST_F(KeyMaintenanceTest, AnAppendedRecordIsCountedInTheHeaderWhenTheWriteEnds) {
+  Make({{{"b", "1", "x"}}, {{"a", "2", "y"}}}, {Tag("NAME", "NAME")});
+  for (int i = 3; i <= 5; ++i) {
+    Add("n" + std::to_string(i), "0", "i");
+    const std::string dbf = ReadFileBytes(Path("t.dbf"));
+    ASSERT_GE(dbf.size(), 8u);
+    EXPECT_EQ(static_cast<unsigned char>(dbf[4]) | static_cast<unsigned char>(dbf[5]) << 8, i);
+  }
+}
+
 TEST_F(KeyMaintenanceTest, TheJournalStaysOpenAndEmptyBetweenKeyedWritesAndGoesWithTheIndex) {
   Make({{{"b", "1", "x"}}, {{"a", "2", "y"}}}, {Tag("NAME", "NAME"), Tag("NUM", "VAL(NUM)")});
   const std::string journal = KeyedWriteJournalName(os::ResolvePath(Path("t.mdx")));

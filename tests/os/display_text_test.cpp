@@ -28,6 +28,10 @@ TEST(DisplayText, NamesNotedShowAsGivenWhereverAMessageHoldsThem) {
   // Of two names with the same library text, the newer wins.
   NoteNameForDisplay("/tmp/其他.dbf");
   EXPECT_EQ(DisplayText("??.dbf fehlt."), "其他.dbf fehlt.");
+  // A name that a comma ends, as in a list of files.
+  EXPECT_EQ(DisplayText("??.dbf, /tmp/?"
+                        "?/??.dbf"),
+            "其他.dbf, /tmp/数据/其他.dbf");
   ForgetNamesForDisplay();
   EXPECT_EQ(DisplayText("??.dbf"), "??.dbf");
 }
