@@ -63,10 +63,15 @@ FieldValue DateTimeText(double day, double ms) {
   return FieldValue{false, text};
 }
 
+// True when the table's _NullFlags field holds bit `bit` (-1: no bit).
+bool HasFlagBit(const WorkArea& area, int bit) {
+  return bit >= 0 && area.null_flags_field >= 0 &&
+         bit / 8 < area.fields[static_cast<std::size_t>(area.null_flags_field)].length;
+}
+
 bool NullFlagSet(const WorkArea& area, int bit, const char* record) {
-  if (bit < 0 || area.null_flags_field < 0) return false;
+  if (!HasFlagBit(area, bit)) return false;
   const FieldDesc& flags = area.fields[static_cast<std::size_t>(area.null_flags_field)];
-  if (bit / 8 >= flags.length) return false;
   return (static_cast<unsigned char>(record[flags.offset + bit / 8]) >> (bit % 8) & 1) != 0;
 }
 
@@ -335,13 +340,76 @@ bool ParseDateTime(const std::string& text, std::uint32_t* day, std::uint32_t* m
   return true;
 }
 
+std::string TooLong(const FieldDesc& field) {
+  return "länger als das Feld (" + std::to_string(field.length) + " Bytes)";
+}
+
+// Pairs of hex digits as bytes; false for anything else.
+bool ParseHex(const std::string& text, std::string* bytes) {
+  auto digit = [](char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+  };
+  if (text.size() % 2 != 0) return false;
+  for (std::size_t i = 0; i < text.size(); i += 2) {
+    const int high = digit(text[i]), low = digit(text[i + 1]);
+    if (high < 0 || low < 0) return false;
+    *bytes += static_cast<char>(high << 4 | low);
+  }
+  return true;
+}
+
+void SetFlagBit(int bit, bool on, char* flags) {
+  const auto mask = static_cast<unsigned char>(1u << (bit % 8));
+  auto& byte = reinterpret_cast<unsigned char&>(flags[bit / 8]);
+  byte = static_cast<unsigned char>(on ? byte | mask : byte & ~mask);
+}
+
+// V and Q as Visual FoxPro writes them: the bytes, then zeros, and in the
+// last byte the used length with the field's size bit set; a value that
+// fills the field has no length byte and its size bit clear.
+std::string EncodeVariable(const WorkArea& area, const FieldDesc& field, const std::string& bytes,
+                           char* out, char* flags) {
+  if (bytes.size() > field.length) return TooLong(field);
+  const bool sized = flags != nullptr && HasFlagBit(area, field.size_bit);
+  const bool short_value = bytes.size() < field.length;
+  if (short_value && !sized) return "Tabelle ohne _NullFlags: nur Werte, die das Feld füllen";
+  std::memset(out, 0, field.length);
+  std::memcpy(out, bytes.data(), bytes.size());
+  if (short_value) out[field.length - 1] = static_cast<char>(bytes.size());
+  if (sized) SetFlagBit(field.size_bit, short_value, flags);
+  return "";
+}
+
 }  // namespace
 
+bool FieldMayBeNull(const WorkArea& area, const FieldDesc& field) {
+  return HasFlagBit(area, field.null_bit);
+}
+
+void MarkNull(const WorkArea& area, const FieldDesc& field, bool null, char* flags) {
+  if (FieldMayBeNull(area, field)) SetFlagBit(field.null_bit, null, flags);
+}
+
 std::string EncodeRawField(const WorkArea& area, const FieldDesc& field, const std::string& text,
-                           char* out) {
+                           char* out, char* flags) {
   if (!area.visual_foxpro || !field.raw) return "Feldtyp kann noch nicht geschrieben werden";
   const bool empty = text.find_first_not_of(' ') == std::string::npos;
   switch (field.length == 0 ? '\0' : field.type) {
+    case 'C':
+      if (text.size() > field.length) return TooLong(field);
+      std::memset(out, ' ', field.length);
+      std::memcpy(out, text.data(), text.size());
+      return "";
+    case 'V':
+      return EncodeVariable(area, field, text, out, flags);
+    case 'Q': {
+      std::string bytes;
+      if (!ParseHex(text, &bytes)) return "keine Hex-Ziffern (zwei je Byte)";
+      return EncodeVariable(area, field, bytes, out, flags);
+    }
     case 'I': {
       std::int64_t v = 0;
       if (!empty && !ParseUnits(text, 0, &v)) return "keine ganze Zahl";
