@@ -690,6 +690,82 @@ TEST_F(OxdbfInteropTest, VisualFoxProTableWithoutItsMemoFileReadsAllButTheMemos)
   EXPECT_FALSE(std::filesystem::exists(Path("books.fpt")));
 }
 
+// The offset of field `name` in the records of a Visual FoxPro table.
+std::size_t FoxProFieldOffset(const std::string& table, const std::string& name) {
+  for (std::size_t d = 32; d + 32 <= Get16(table, 8) && table[d] != 0x0D; d += 32) {
+    if (table.compare(d, name.size() + 1, name + '\0') == 0) return Get32(table, d + 12);
+  }
+  ADD_FAILURE() << "no field " << name;
+  return 0;
+}
+
+// V and Q as Visual FoxPro writes them (php-xbase's vfp.dbf): a shorter
+// value is followed by zeros and its length in the last byte, with its
+// size bit in _NullFlags set; a value that fills the field clears the bit;
+// Q takes hex digits. An M field stores a new memo that dbfread reads.
+TEST_F(OxdbfInteropTest, VisualFoxProVarcharVarbinaryAndMemoWrites) {
+  ORVEX_REQUIRE_TESTDATA();
+  const std::string table = Path("vfp.dbf");
+  WriteFileBytes(table, ReadFileBytes(TestdataDir() + "/php-xbase/vfp.dbf"));
+  WriteFileBytes(Path("vfp.fpt"), ReadFileBytes(TestdataDir() + "/php-xbase/vfp.fpt"));
+  const std::string before = ReadFileBytes(table);
+  const std::size_t record = Get16(before, 8), varchar = record + FoxProFieldOffset(before, "VARCHAR"),
+                    varbinary = record + FoxProFieldOffset(before, "VARBINARY"),
+                    flags = record + FoxProFieldOffset(before, "_NullFlags");
+  ASSERT_EQ(before.substr(varchar, 10), std::string("qwe\0\0\0\0\0\0\x03", 10));
+  ASSERT_EQ(before[flags], '\x20');  // VARCHAR's size bit (5); below it the null bits of five fields
+
+  ASSERT_EQ(Oxdbf({"replace", table, "1", "VARCHAR=0123456789"}).exit_status, 0);
+  std::string after = ReadFileBytes(table);
+  EXPECT_EQ(after.substr(varchar, 10), "0123456789");
+  EXPECT_EQ(after[flags], '\0');
+  ASSERT_EQ(Oxdbf({"replace", table, "1", "VARCHAR=ab", "VARBINARY=00FF"}).exit_status, 0);
+  after = ReadFileBytes(table);
+  EXPECT_EQ(after.substr(varchar, 10), std::string("ab\0\0\0\0\0\0\0\x02", 10));
+  EXPECT_EQ(after.substr(varbinary, 10), std::string("\0\xFF\0\0\0\0\0\0\0\x02", 10));
+  EXPECT_EQ(after[flags], '\x20');
+  EXPECT_EQ(after[flags + 1], before[flags + 1]);  // VARBINARY's size bit was set already
+  ProcessResult r = Oxdbf({"dump", table, "--csv"});
+  const auto rows = ParseCsv(r.out);
+  ASSERT_GT(rows.size(), 1u);
+  const auto cell = [&rows](const std::string& name) {
+    const auto at = std::find(rows[0].begin(), rows[0].end(), name);
+    return at == rows[0].end() ? std::string("?") : rows[1][static_cast<std::size_t>(at - rows[0].begin())];
+  };
+  EXPECT_EQ(cell("VARCHAR"), "ab");
+  EXPECT_EQ(cell("VARBINARY"), "00ff");
+  // Too long, or not hex: refused, the file untouched.
+  for (const char* value : {"VARCHAR=01234567890", "VARBINARY=0", "VARBINARY=zz", "VARBINARY=0011223344556677889900"}) {
+    r = Oxdbf({"replace", table, "1", value});
+    EXPECT_EQ(r.exit_status, 220) << value;
+    EXPECT_EQ(ReadFileBytes(table), after) << value;
+  }
+
+  // An M field: a new memo in the FPT, its binary block number in the
+  // field; dbfread reads the text, and the other memos stay.
+  const std::string memo_table = Path("memo.dbf");
+  const std::string dir = TestdataDir() + "/yortus-dbffile/";
+  WriteFileBytes(memo_table, ReadFileBytes(dir + "vfp9_30_memo.dbf"));
+  WriteFileBytes(Path("memo.fpt"), ReadFileBytes(dir + "vfp9_30_memo.fpt"));
+  const std::string old_bytes = ReadFileBytes(memo_table);
+  ASSERT_EQ(Oxdbf({"replace", memo_table, "3", "MEMO=Neu\nzwei"}).exit_status, 0);
+  const std::string new_bytes = ReadFileBytes(memo_table);
+  const std::size_t memo_at = Get16(old_bytes, 8) + 2 * Get16(old_bytes, 10) + FoxProFieldOffset(old_bytes, "MEMO");
+  for (std::size_t i = 4; i < new_bytes.size(); ++i) {
+    if (i < memo_at || i >= memo_at + 4) {
+      ASSERT_EQ(new_bytes[i], old_bytes[i]) << i;
+    }
+  }
+  EXPECT_GT(Get32(new_bytes, memo_at), Get32(old_bytes, memo_at));
+  r = RunProcess({"/usr/bin/python3", "-c",
+                  "import sys\nfrom dbfread import DBF\nprint(repr([r['MEMO'] for r in DBF(sys.argv[1])]))",
+                  memo_table});
+  ASSERT_EQ(r.exit_status, 0) << r.err;
+  EXPECT_EQ(r.out,
+            "['Memo of record 1. Which needs to be very long to be bigger than 64 bytes and take 2 memo blocks', "
+            "'Neu\\r\\nzwei']\n");
+}
+
 // Binary numbers and date-times in expressions: Visual FoxPro's I and Y
 // and level 7's I are numbers, T and @ date-times whose day DTOS and YEAR
 // take; a null date-time is an empty date. Index keys are made of them the
