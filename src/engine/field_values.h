@@ -82,6 +82,24 @@ bool RawValueIsNumber(const FieldDesc& field);
 std::string EncodeRawField(const WorkArea& area, const FieldDesc& field, const std::string& text,
                            char* out, char* flags);
 
+// Writes `value` into raw field `field` at `out` in the field's own layout,
+// `value` as RawFieldNumber gives it: integers and doubles as they are,
+// currency in units, date-times as the Julian day plus the fraction of the
+// day (kept to the millisecond). For Visual FoxPro's I, B, Y and T and
+// level 7's I, +, O and @. Answers the reason when the field cannot hold
+// the value exactly (an integer with a fraction or beyond 32 bits, currency
+// with more than four decimals or beyond 64 bits of ten-thousandths, a
+// date-time outside the years 1 to 9999, not a finite number), else "" (and
+// only then are the bytes changed).
+std::string EncodeRawNumber(const WorkArea& area, const FieldDesc& field, double value, char* out);
+
+// Writes the empty value of Visual FoxPro raw field `field` at `out`, as
+// Visual FoxPro stores it in a new record: zeros for the binary types
+// (which read as 0, the empty date-time and no memo), blanks for a wide C;
+// V and Q get zeros with length 0 and their size bit set in `flags`.
+// False (nothing written) for a table of another dialect.
+bool BlankRawField(const WorkArea& area, const FieldDesc& field, char* out, char* flags);
+
 // True when the field may hold a null: its flags allow null and the table
 // has _NullFlags.
 bool FieldMayBeNull(const WorkArea& area, const FieldDesc& field);
