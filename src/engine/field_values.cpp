@@ -510,6 +510,19 @@ bool BlankRawField(const WorkArea& area, const FieldDesc& field, char* out, char
   return true;
 }
 
+void BlankRawFields(const WorkArea& area, char* record) {
+  if (!area.visual_foxpro) return;
+  char* flags = nullptr;
+  if (area.null_flags_field >= 0) {
+    const FieldDesc& f = area.fields[static_cast<std::size_t>(area.null_flags_field)];
+    flags = record + f.offset;
+    std::memset(flags, 0, f.length);
+  }
+  for (const FieldDesc& f : area.fields) {
+    if (f.raw && f.length > 0 && f.type != '0') BlankRawField(area, f, record + f.offset, flags);
+  }
+}
+
 bool FieldMayBeNull(const WorkArea& area, const FieldDesc& field) {
   return HasFlagBit(area, field.null_bit);
 }

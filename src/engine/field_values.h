@@ -100,6 +100,11 @@ std::string EncodeRawNumber(const WorkArea& area, const FieldDesc& field, double
 // False (nothing written) for a table of another dialect.
 bool BlankRawField(const WorkArea& area, const FieldDesc& field, char* out, char* flags);
 
+// Writes the empty value of every raw field of a Visual FoxPro table into
+// `record` (the record as read, its other fields left as they are):
+// _NullFlags all clear, then each field as BlankRawField writes it.
+void BlankRawFields(const WorkArea& area, char* record);
+
 // True when the field may hold a null: its flags allow null and the table
 // has _NullFlags.
 bool FieldMayBeNull(const WorkArea& area, const FieldDesc& field);
