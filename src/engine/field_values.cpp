@@ -452,7 +452,9 @@ std::string EncodeRawNumber(const WorkArea& area, const FieldDesc& field, double
   if (kind == RawKind::kDateTime && !SplitDateTime(value, &day, &ms)) {
     return "kein Datum mit Uhrzeit in den Jahren 1 bis 9999";
   }
-  const auto integer = static_cast<std::uint32_t>(static_cast<std::int32_t>(value));
+  // (Only an integer kind's value is known to lie within 32 bits here.)
+  const auto integer =
+      kind == RawKind::kInteger ? static_cast<std::uint32_t>(static_cast<std::int32_t>(value)) : 0u;
   if (area.visual_foxpro) {
     switch (kind) {
       case RawKind::kInteger:
