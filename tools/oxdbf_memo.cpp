@@ -75,6 +75,9 @@ void StorePendingMemos() {
     DbfErrorNo = 0;
     const std::int32_t block = StoreMemo(text);
     if (DbfErrorNo != 0) FailAsReported();
+    // The unpacked buffer holds an M field's block number as a 32-bit
+    // integer of this (little-endian) machine, which is also the layout of
+    // Visual FoxPro's binary block numbers.
     std::memcpy(FieldAddress(n), &block, 4);
   }
   pending.clear();
@@ -93,7 +96,10 @@ int PackMemo(const Invocation& call) {
   return DbfErrorNo == 0 ? 0 : 1;
 }
 
-SubcommandRegistration pack_memo{{"pack-memo", "FILE", {}, PackMemo,
+SubcommandRegistration pack_memo{{"pack-memo",
+                                  "FILE",
+                                  {},
+                                  PackMemo,
                                   "Rewrites the memo file of FILE with only the memos its records\n"
                                   "refer to, reclaiming the space of replaced and deleted texts.\n"
                                   "Needs the table for itself: it is opened exclusively.\n"

@@ -133,7 +133,9 @@ int Recall(const Invocation& call) { return ChangeFlag(call, false); }
   "  N  F  a decimal number: -12.5, +.5, 7; no more decimals than the field\n"                \
   "  L  T F Y N J, true false yes no, .T. .F. (any case); empty for blank\n"                  \
   "  D  2024-12-31, 20241231 or the national form (31.12.2024); empty for blank\n"            \
-  "  M  any text; \\n in the value is a line end\n"
+  "  M  any text; \\n in the value is a line end\n"                                         \
+  "FoxPro and level 7: I integers (32 bits), B O numbers, Y amounts (4 decimals),\n"         \
+  "  T @ 2024-12-31 13:45:00 (.mmm optional), V text, Q hex digits\n"
 
 SubcommandRegistration append{{"append", "FILE name=value ...", {}, AppendRecord,
                                "Appends one record to FILE with the fields given; fields not given stay\n"

@@ -19,7 +19,6 @@
 namespace orvex::tool {
 namespace {
 
-
 // Speed: the helpers below that look at a field's bytes are plain loops;
 // find_first_not_of and its kin call memchr once per byte, which an export of
 // millions of fields feels.
@@ -53,7 +52,9 @@ std::string PlainDecimal(const std::string& text, int decimals, bool* too_precis
   std::size_t point = text.find('.', i);
   std::string whole = text.substr(i, point == std::string::npos ? std::string::npos : point - i);
   std::string fraction = point == std::string::npos ? "" : text.substr(point + 1);
-  auto digits = [](const std::string& s) { return s.find_first_not_of("0123456789") == std::string::npos; };
+  auto digits = [](const std::string& s) {
+    return s.find_first_not_of("0123456789") == std::string::npos;
+  };
   if ((whole.empty() && fraction.empty()) || !digits(whole) || !digits(fraction)) return "";
   std::size_t used = fraction.find_last_not_of('0');
   if (used != std::string::npos && static_cast<int>(used) + 1 > decimals) {
@@ -76,7 +77,8 @@ std::string SetNumber(int n, const std::string& text) {
   if (too_precise) return "mehr Nachkommastellen als das Feld (" + std::to_string(decimals) + ")";
   if (plain.empty()) return "keine Zahl";
   if (static_cast<int>(plain.size()) > length) {
-    return "passt nicht in das Feld (" + std::to_string(length) + "," + std::to_string(decimals) + ")";
+    return "passt nicht in das Feld (" + std::to_string(length) + "," + std::to_string(decimals) +
+           ")";
   }
   double value = std::strtod(plain.c_str(), nullptr);
   std::uint8_t* p = FieldAddress(n);
@@ -165,10 +167,21 @@ std::string StoreFieldText(int n, const std::string& value) {
   std::uint8_t* p = FieldAddress(n);
   const WorkArea& area = *CurrentWorkArea();
   const FieldDesc& field = area.fields[static_cast<std::size_t>(n - 1)];
-  // Visual FoxPro's fixed binary types in their own layout; the unpacked
-  // buffer carries a raw field's stored bytes. The others are refused
-  // rather than stored in a form their programs would read differently.
-  if (field.raw) return EncodeRawField(area, field, value, reinterpret_cast<char*>(p));
+  // Visual FoxPro's types in their own layout; the unpacked buffer carries
+  // a raw field's stored bytes and _NullFlags as stored. Text memos are
+  // stored as memos; the others are refused rather than stored in a form
+  // their programs would read differently.
+  if (HoldsMemoBlock(area, field) && field.type == 'M') return SetMemoFieldText(n, value);
+  if (field.raw) {
+    std::string given = value;
+    if (RawFieldHoldsText(field) && !Utf8ToStored(value, &given)) {
+      return "Zeichen außerhalb der Codepage der Tabelle";
+    }
+    char* flags = area.null_flags_field >= 0
+                      ? reinterpret_cast<char*>(FieldAddress(area.null_flags_field + 1))
+                      : nullptr;
+    return EncodeRawField(area, field, given, reinterpret_cast<char*>(p), flags);
+  }
   switch (FieldType(n)) {
     case 'C': {
       std::string text;
@@ -189,10 +202,12 @@ std::string StoreFieldText(int n, const std::string& value) {
     case 'L': {
       // T, Y, J, true, .T., ... and F, N, false, .F., ... in any case.
       std::string upper = os::CharUpperString(value);
-      if (upper.size() == 3 && upper.front() == '.' && upper.back() == '.') upper = upper.substr(1, 1);
+      if (upper.size() == 3 && upper.front() == '.' && upper.back() == '.')
+        upper = upper.substr(1, 1);
       if (upper == "T" || upper == "Y" || upper == "TRUE" || upper == "J" || upper == "YES") {
         *p = 1;
-      } else if (upper == "F" || upper == "N" || upper == "FALSE" || upper == "NO" || upper.empty()) {
+      } else if (upper == "F" || upper == "N" || upper == "FALSE" || upper == "NO" ||
+                 upper.empty()) {
         *p = 0;
       } else {
         return "kein logischer Wert";
@@ -214,9 +229,8 @@ std::string SetFieldText(int n, const std::string& value) {
   std::string reason = StoreFieldText(n, value);
   // A value given to a field _NullFlags marked null makes it not null: its
   // bit is cleared (the unpacked buffer carries _NullFlags as stored).
-  if (reason.empty() && field.null_bit >= 0 && area.null_flags_field >= 0) {
-    FieldAddress(area.null_flags_field + 1)[field.null_bit / 8] &=
-        static_cast<std::uint8_t>(~(1u << (field.null_bit % 8)));
+  if (reason.empty() && FieldMayBeNull(area, field)) {
+    MarkNull(area, field, false, reinterpret_cast<char*>(FieldAddress(area.null_flags_field + 1)));
   }
   return reason;
 }

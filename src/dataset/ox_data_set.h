@@ -274,6 +274,11 @@ class TOxDataSet : public data::TDataSet {
   static data::TFieldType RawFieldType(const TDTField& f, int* size, std::uint16_t* width);
   // Reads a raw field's value from the record as stored into its slot.
   void ReadRaw(const Slot& slot, int field_no, const char* stored, std::uint8_t* to) const;
+  // Writes a value (null: none) of a raw field's slot into the record
+  // buffer and the work area's record; refuses with EDatabaseError.
+  void SetRawFieldData(const data::TField& field, const Slot& slot, const std::uint8_t* in);
+  // Sets or clears field `field_no`'s null bit in the work area's record.
+  void MarkEngineNull(int field_no, bool null);
   static void ReadWide(const Slot& slot, const char* stored, std::uint8_t* to);
   static std::string WideDigits(const Slot& slot, const std::uint8_t* from);
   static bool WideFits32(const Slot& slot, const std::uint8_t* from, std::int32_t* narrow);

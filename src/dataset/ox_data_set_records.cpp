@@ -579,11 +579,10 @@ void TOxDataSet::SetFieldData(data::TField* field, const void* buffer) {
     if (State() == TDataSetState::dsCalcFields) data::DatabaseError(data::kNotEditing, Name());
     const Slot* slot = SlotOf(*field);
     if (slot == nullptr) return;
-    // Neither raw fields nor those _NullFlags may mark null are written
-    // yet: a value stored under a set null bit would still read as null.
-    if (slot->raw != RawKind::kNothing || slot->nullable) {
-      data::DatabaseError("Feld " + field->FieldName() +
-                          ": Feldtyp kann noch nicht geschrieben werden");
+    if (slot->raw != RawKind::kNothing) {
+      SetRawFieldData(*field, *slot, in);
+      data::TDataSet::DataEvent(data::TDataEvent::deFieldChange, data::FieldInfo(field));
+      return;
     }
     if (slot->wide && in != nullptr && WideDigits(*slot, in).size() > slot->length) {
       data::DatabaseError("Wert " + WideDigits(*slot, in) + " passt nicht in das Feld " +
@@ -604,10 +603,67 @@ void TOxDataSet::SetFieldData(data::TField* field, const void* buffer) {
       }
     }
     WriteEngineRecord(ActiveBuffer(), field->FieldNo());
+    if (slot->nullable) {
+      // No value is a null (a blank beneath it); a value clears the bit.
+      value[slot->width] = in == nullptr ? 1 : 0;
+      MarkEngineNull(field->FieldNo(), in == nullptr);
+    }
   }
   if (State() != TDataSetState::dsCalcFields) {
     data::TDataSet::DataEvent(data::TDataEvent::deFieldChange, data::FieldInfo(field));
   }
+}
+
+// A FoxPro or level-7 number or date-time: the value goes into the work
+// area's record in the field's own layout (EncodeRawNumber) and clears the
+// field's null bit; no value sets the null bit of a field that may be null
+// (its bytes stay), empties a Visual FoxPro date-time, and is refused
+// elsewhere, as are values the field cannot hold exactly and the text,
+// byte and memo kinds. A refusal changes nothing.
+void TOxDataSet::SetRawFieldData(const data::TField& field, const Slot& slot,
+                                 const std::uint8_t* in) {
+  const int n = field.FieldNo();
+  const WorkArea& shape = field_props_->Shape();
+  const FieldDesc& f = shape.fields[static_cast<std::size_t>(n) - 1];
+  auto refuse = [&field](const std::string& reason) {
+    data::DatabaseError("Feld " + field.FieldName() + ": " + reason);
+  };
+  if (slot.raw != RawKind::kInteger && slot.raw != RawKind::kDouble &&
+      slot.raw != RawKind::kCurrency && slot.raw != RawKind::kDateTime) {
+    refuse("Feldtyp kann noch nicht geschrieben werden");
+  }
+  std::uint8_t* value = ActiveBuffer() + slot.offset;
+  char bytes[8] = {};
+  const bool may_be_null = FieldMayBeNull(shape, f);
+  if (in == nullptr) {
+    if (!may_be_null && !(shape.visual_foxpro && slot.raw == RawKind::kDateTime)) {
+      refuse("kann nicht leer sein");
+    }
+    if (!may_be_null) BlankRawField(shape, f, bytes, nullptr);
+  } else {
+    double number = 0;
+    if (slot.raw == RawKind::kInteger) {
+      number = LoadInt32(in);
+    } else {
+      std::memcpy(&number, in, 8);
+      if (slot.raw == RawKind::kDateTime) number += kDateTimeEpoch;
+    }
+    const std::string reason = EncodeRawNumber(shape, f, number, bytes);
+    if (!reason.empty()) refuse("Wert nicht speicherbar (" + reason + ")");
+  }
+  if (in != nullptr || !may_be_null) std::memcpy(field_props_->Address(n), bytes, f.length);
+  MarkEngineNull(n, in == nullptr && may_be_null);
+  std::memset(value, 0, slot.width);
+  if (in != nullptr) std::memcpy(value, in, slot.raw == RawKind::kInteger ? 4 : 8);
+  value[slot.width - 1] = in == nullptr ? 1 : 0;
+  WriteEngineRecord(ActiveBuffer(), 0);
+}
+
+void TOxDataSet::MarkEngineNull(int field_no, bool null) {
+  const WorkArea& shape = field_props_->Shape();
+  if (shape.null_flags_field < 0) return;
+  MarkNull(shape, shape.fields[static_cast<std::size_t>(field_no) - 1], null,
+           reinterpret_cast<char*>(field_props_->Address(shape.null_flags_field + 1)));
 }
 
 // ------------------------------------------------------------- bookmarks ---

@@ -63,10 +63,15 @@ FieldValue DateTimeText(double day, double ms) {
   return FieldValue{false, text};
 }
 
+// True when the table's _NullFlags field holds bit `bit` (-1: no bit).
+bool HasFlagBit(const WorkArea& area, int bit) {
+  return bit >= 0 && area.null_flags_field >= 0 &&
+         bit / 8 < area.fields[static_cast<std::size_t>(area.null_flags_field)].length;
+}
+
 bool NullFlagSet(const WorkArea& area, int bit, const char* record) {
-  if (bit < 0 || area.null_flags_field < 0) return false;
+  if (!HasFlagBit(area, bit)) return false;
   const FieldDesc& flags = area.fields[static_cast<std::size_t>(area.null_flags_field)];
-  if (bit / 8 >= flags.length) return false;
   return (static_cast<unsigned char>(record[flags.offset + bit / 8]) >> (bit % 8) & 1) != 0;
 }
 
@@ -335,13 +340,217 @@ bool ParseDateTime(const std::string& text, std::uint32_t* day, std::uint32_t* m
   return true;
 }
 
+std::string TooLong(const FieldDesc& field) {
+  return "länger als das Feld (" + std::to_string(field.length) + " Bytes)";
+}
+
+// Pairs of hex digits as bytes; false for anything else.
+bool ParseHex(const std::string& text, std::string* bytes) {
+  auto digit = [](char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+  };
+  if (text.size() % 2 != 0) return false;
+  for (std::size_t i = 0; i < text.size(); i += 2) {
+    const int high = digit(text[i]), low = digit(text[i + 1]);
+    if (high < 0 || low < 0) return false;
+    *bytes += static_cast<char>(high << 4 | low);
+  }
+  return true;
+}
+
+void SetFlagBit(int bit, bool on, char* flags) {
+  const auto mask = static_cast<unsigned char>(1u << (bit % 8));
+  auto& byte = reinterpret_cast<unsigned char&>(flags[bit / 8]);
+  byte = static_cast<unsigned char>(on ? byte | mask : byte & ~mask);
+}
+
+// V and Q as Visual FoxPro writes them: the bytes, then zeros, and in the
+// last byte the used length with the field's size bit set; a value that
+// fills the field has no length byte and its size bit clear.
+std::string EncodeVariable(const WorkArea& area, const FieldDesc& field, const std::string& bytes,
+                           char* out, char* flags) {
+  if (bytes.size() > field.length) return TooLong(field);
+  const bool sized = flags != nullptr && HasFlagBit(area, field.size_bit);
+  const bool short_value = bytes.size() < field.length;
+  if (short_value && !sized) return "Tabelle ohne _NullFlags: nur Werte, die das Feld füllen";
+  std::memset(out, 0, field.length);
+  std::memcpy(out, bytes.data(), bytes.size());
+  if (short_value) out[field.length - 1] = static_cast<char>(bytes.size());
+  if (sized) SetFlagBit(field.size_bit, short_value, flags);
+  return "";
+}
+
+void PutBig(std::uint64_t v, int bytes, char* out) {
+  for (int i = 0; i < bytes; ++i) out[i] = static_cast<char>(v >> (8 * (bytes - 1 - i)) & 0xFF);
+}
+
+std::uint64_t BitsOf(double v) {
+  std::uint64_t bits;
+  std::memcpy(&bits, &v, 8);
+  return bits;
+}
+
+// A date-time as Julian day plus fraction: the day and the milliseconds
+// since midnight (rounded to the nearest millisecond); false outside the
+// years 1 to 9999.
+bool SplitDateTime(double value, std::uint32_t* day, std::uint32_t* ms) {
+  if (!std::isfinite(value)) return false;
+  double whole = std::floor(value);
+  double milli = std::nearbyint((value - whole) * kMsPerDay);
+  if (milli >= kMsPerDay) {
+    whole += 1;
+    milli = 0;
+  }
+  if (!IsValidDayNumber(whole)) return false;
+  *day = static_cast<std::uint32_t>(whole);
+  *ms = static_cast<std::uint32_t>(milli);
+  return true;
+}
+
+// Level 7's I, + and O from a decimal text, @ from a date-time text;
+// through EncodeRawNumber. A level-7 field has no empty value: an empty
+// text is refused.
+std::string EncodeLevel7Text(const WorkArea& area, const FieldDesc& field, const std::string& text,
+                             char* out) {
+  switch (RawKindOf(area, field)) {
+    case RawKind::kInteger: {
+      std::int64_t v = 0;
+      if (!ParseUnits(text, 0, &v)) return "keine ganze Zahl";
+      if (v < INT32_MIN || v > INT32_MAX) return "passt nicht in 32 Bit";
+      return EncodeRawNumber(area, field, static_cast<double>(v), out);
+    }
+    case RawKind::kDouble: {
+      char* end = nullptr;
+      const double v = std::strtod(text.c_str(), &end);
+      if (text.empty() || end != text.c_str() + text.size()) return "keine Zahl";
+      return EncodeRawNumber(area, field, v, out);
+    }
+    case RawKind::kDateTime: {
+      std::uint32_t day = 0, ms = 0;
+      if (!ParseDateTime(text, &day, &ms)) return "kein Datum mit Uhrzeit (JJJJ-MM-TT HH:MM:SS)";
+      return EncodeRawNumber(area, field, day + ms / kMsPerDay, out);
+    }
+    default:
+      return "Feldtyp kann noch nicht geschrieben werden";
+  }
+}
+
 }  // namespace
 
+std::string EncodeRawNumber(const WorkArea& area, const FieldDesc& field, double value, char* out) {
+  if (!field.raw || field.length == 0) return "Feldtyp kann noch nicht geschrieben werden";
+  if (!std::isfinite(value)) return "keine Zahl";
+  const RawKind kind = RawKindOf(area, field);
+  if (kind == RawKind::kInteger &&
+      (value != std::floor(value) || value < INT32_MIN || value > INT32_MAX)) {
+    return "keine ganze Zahl in 32 Bit";
+  }
+  std::uint32_t day = 0, ms = 0;
+  if (kind == RawKind::kDateTime && !SplitDateTime(value, &day, &ms)) {
+    return "kein Datum mit Uhrzeit in den Jahren 1 bis 9999";
+  }
+  // (Only an integer kind's value is known to lie within 32 bits here.)
+  const auto integer =
+      kind == RawKind::kInteger ? static_cast<std::uint32_t>(static_cast<std::int32_t>(value)) : 0u;
+  if (area.visual_foxpro) {
+    switch (kind) {
+      case RawKind::kInteger:
+        PutLittle(integer, 4, out);
+        return "";
+      case RawKind::kDouble:
+        PutLittle(BitsOf(value), 8, out);
+        return "";
+      case RawKind::kCurrency: {
+        // The ten-thousandths the value stands for, when it stands for a
+        // whole number of them (the double nearest that decimal).
+        const double units = std::nearbyint(value * 10000);
+        if (std::fabs(units) >= 9.2e18 || units / 10000 != value) {
+          return "kein Betrag mit 4 Nachkommastellen";
+        }
+        PutLittle(static_cast<std::uint64_t>(static_cast<std::int64_t>(units)), 8, out);
+        return "";
+      }
+      case RawKind::kDateTime:
+        PutLittle(day, 4, out);
+        PutLittle(ms, 4, out + 4);
+        return "";
+      default:
+        return "Feldtyp kann noch nicht geschrieben werden";
+    }
+  }
+  switch (kind) {  // level 7: big-endian, in forms whose bytes sort as the values do
+    case RawKind::kInteger:
+      PutBig(integer ^ 0x80000000u, 4, out);
+      return "";
+    case RawKind::kDouble: {
+      const std::uint64_t bits = BitsOf(value == 0 ? 0.0 : value);  // -0 is 0
+      PutBig((bits >> 63) != 0 ? ~bits : bits | std::uint64_t{1} << 63, 8, out);
+      return "";
+    }
+    case RawKind::kDateTime: {
+      const double total = (static_cast<double>(day) - DayNumberOffset) * kMsPerDay + ms;
+      PutBig(BitsOf(total), 8, out);
+      return "";
+    }
+    default:
+      return "Feldtyp kann noch nicht geschrieben werden";
+  }
+}
+
+bool BlankRawField(const WorkArea& area, const FieldDesc& field, char* out, char* flags) {
+  if (!area.visual_foxpro || !field.raw) return false;
+  if (field.type == 'C') {
+    std::memset(out, ' ', field.length);
+  } else if (field.type == 'V' || field.type == 'Q') {
+    EncodeVariable(area, field, std::string(), out, flags);
+  } else {
+    std::memset(out, 0, field.length);
+  }
+  return true;
+}
+
+void BlankRawFields(const WorkArea& area, char* record) {
+  if (!area.visual_foxpro) return;
+  char* flags = nullptr;
+  if (area.null_flags_field >= 0) {
+    const FieldDesc& f = area.fields[static_cast<std::size_t>(area.null_flags_field)];
+    flags = record + f.offset;
+    std::memset(flags, 0, f.length);
+  }
+  for (const FieldDesc& f : area.fields) {
+    if (f.raw && f.length > 0 && f.type != '0') BlankRawField(area, f, record + f.offset, flags);
+  }
+}
+
+bool FieldMayBeNull(const WorkArea& area, const FieldDesc& field) {
+  return HasFlagBit(area, field.null_bit);
+}
+
+void MarkNull(const WorkArea& area, const FieldDesc& field, bool null, char* flags) {
+  if (FieldMayBeNull(area, field)) SetFlagBit(field.null_bit, null, flags);
+}
+
 std::string EncodeRawField(const WorkArea& area, const FieldDesc& field, const std::string& text,
-                           char* out) {
-  if (!area.visual_foxpro || !field.raw) return "Feldtyp kann noch nicht geschrieben werden";
+                           char* out, char* flags) {
+  if (!field.raw) return "Feldtyp kann noch nicht geschrieben werden";
+  if (!area.visual_foxpro) return EncodeLevel7Text(area, field, text, out);
   const bool empty = text.find_first_not_of(' ') == std::string::npos;
   switch (field.length == 0 ? '\0' : field.type) {
+    case 'C':
+      if (text.size() > field.length) return TooLong(field);
+      std::memset(out, ' ', field.length);
+      std::memcpy(out, text.data(), text.size());
+      return "";
+    case 'V':
+      return EncodeVariable(area, field, text, out, flags);
+    case 'Q': {
+      std::string bytes;
+      if (!ParseHex(text, &bytes)) return "keine Hex-Ziffern (zwei je Byte)";
+      return EncodeVariable(area, field, bytes, out, flags);
+    }
     case 'I': {
       std::int64_t v = 0;
       if (!empty && !ParseUnits(text, 0, &v)) return "keine ganze Zahl";

@@ -68,15 +68,50 @@ std::string HexText(std::string_view bytes);
 bool RawValueIsNumber(const FieldDesc& field);
 
 // Writes `text` into the bytes of Visual FoxPro field `field` at `out`
-// (field.length bytes) in the field's own layout, for the types whose
-// layout is fixed: I (a decimal integer within 32 bits), B (a decimal
-// number; the nearest double), Y (a decimal with at most four decimals,
-// within 64 bits of ten-thousandths) and T ("YYYY-MM-DD", optionally with
-// " HH:MM", ":SS" and ".mmm"). An empty text is 0, or the empty date-time.
-// Answers the reason when the field cannot hold the text exactly or the
-// type is not written, else "" (and only then are the bytes changed).
+// (field.length bytes) in the field's own layout: I (a decimal integer
+// within 32 bits), B (a decimal number; the nearest double), Y (a decimal
+// with at most four decimals, within 64 bits of ten-thousandths), T
+// ("YYYY-MM-DD", optionally with " HH:MM", ":SS" and ".mmm"); V and wide C
+// (`text` in the table's code page), Q (`text` as hex digits, as
+// RawFieldValue shows them). An empty text is 0, or the empty date-time.
+// V and Q shorter than the field are padded with zeros, their length in
+// the last byte and their size bit set in `flags` (the record's _NullFlags
+// bytes); a value that fills the field clears that bit. Answers the reason
+// when the field cannot hold the text exactly or the type is not written,
+// else "" (and only then are the bytes changed).
 std::string EncodeRawField(const WorkArea& area, const FieldDesc& field, const std::string& text,
-                           char* out);
+                           char* out, char* flags);
+
+// Writes `value` into raw field `field` at `out` in the field's own layout,
+// `value` as RawFieldNumber gives it: integers and doubles as they are,
+// currency in units, date-times as the Julian day plus the fraction of the
+// day (kept to the millisecond). For Visual FoxPro's I, B, Y and T and
+// level 7's I, +, O and @. Answers the reason when the field cannot hold
+// the value exactly (an integer with a fraction or beyond 32 bits, currency
+// with more than four decimals or beyond 64 bits of ten-thousandths, a
+// date-time outside the years 1 to 9999, not a finite number), else "" (and
+// only then are the bytes changed).
+std::string EncodeRawNumber(const WorkArea& area, const FieldDesc& field, double value, char* out);
+
+// Writes the empty value of Visual FoxPro raw field `field` at `out`, as
+// Visual FoxPro stores it in a new record: zeros for the binary types
+// (which read as 0, the empty date-time and no memo), blanks for a wide C;
+// V and Q get zeros with length 0 and their size bit set in `flags`.
+// False (nothing written) for a table of another dialect.
+bool BlankRawField(const WorkArea& area, const FieldDesc& field, char* out, char* flags);
+
+// Writes the empty value of every raw field of a Visual FoxPro table into
+// `record` (the record as read, its other fields left as they are):
+// _NullFlags all clear, then each field as BlankRawField writes it.
+void BlankRawFields(const WorkArea& area, char* record);
+
+// True when the field may hold a null: its flags allow null and the table
+// has _NullFlags.
+bool FieldMayBeNull(const WorkArea& area, const FieldDesc& field);
+
+// Sets (`null` true) or clears the field's null bit in `flags`, the
+// record's _NullFlags bytes; nothing for a field that cannot be null.
+void MarkNull(const WorkArea& area, const FieldDesc& field, bool null, char* flags);
 
 // The kind of a raw field's value for callers that hold values rather than
 // texts (the dataset, expressions): integer (I, +), double (B, O),

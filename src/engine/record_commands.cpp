@@ -152,11 +152,13 @@ void Append() {
     SetError(5, Ansi("Datei muß gesperrt sein zum Anhängen: ") + area->file_name + " [APPEND]");
     return;
   }
-  // A new record of a FoxPro or level-7 field type would need the type's
-  // own empty value, which the blank record does not hold yet: refused
-  // rather than stored as blanks that read back as a different value.
+  // The blank record holds Visual FoxPro's empty values (BlankRawFields).
+  // Level 7's types have none, and an autoincrement field needs its next
+  // value counted in the header: refused rather than stored as a value
+  // the table's programs would read differently.
   for (const FieldDesc& f : area->fields) {
-    if (f.raw && f.length > 0) {
+    const bool autoincrement = area->visual_foxpro && (f.flags & 0x08) != 0;
+    if (f.raw && f.length > 0 && (!area->visual_foxpro || autoincrement)) {
       SetError(211, "Field: " + f.name + " [" + std::string(1, f.type) + "] in " + area->file_name +
                         Ansi(": Anhängen an Tabellen mit diesem Feldtyp nicht möglich [APPEND]"));
       return;

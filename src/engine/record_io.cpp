@@ -9,6 +9,7 @@
 #include "engine/dbf_file.h"
 #include "engine/engine_text.h"
 #include "engine/entry_points.h"
+#include "engine/field_values.h"
 #include "engine/locks.h"
 #include "engine/record_pack.h"
 
@@ -179,6 +180,7 @@ void BlankRecord(WorkArea& area) {
     return;
   }
   std::fill(area.record.begin(), area.record.end(), ' ');
+  BlankRawFields(area, area.record.data());  // Visual FoxPro's binary fields hold zeros
   UnpackRecord(area);
 }
 

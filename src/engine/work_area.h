@@ -88,6 +88,10 @@ struct MemoState {
   std::uint8_t kind = 0;            // MemoType: 0x83, 0x8B or 0xF5
   std::uint16_t block_size = 0;
   bool locked = false;
+  // A Visual FoxPro table whose memo file does not exist opens without it:
+  // `open` stays false, `name` names the missing file, and every memo read
+  // or write fails with error 2 while the other fields read and write.
+  bool missing = false;
   std::shared_ptr<void> blob;       // the memo store's BLOB descriptor, if any
 };
 

@@ -46,6 +46,11 @@ WorkArea* RequireMemo(const std::string& operation) {
   DbfErrorNo = 0;
   WorkArea* area = RequireTable(operation.c_str());
   if (area == nullptr) return nullptr;
+  if (area->memo.missing) {
+    SetError(os::kErrFileNotFound,
+             "Memo-Datei nicht gefunden: " + area->memo.name + " [" + operation + "]");
+    return nullptr;
+  }
   if (!area->memo.open) {
     SetError(1019, " No Memo Field [" + operation + "]");
     return nullptr;
@@ -126,6 +131,15 @@ void OpenMemofile(const std::string& table_name) {
     return;
   }
   if (!RecoverInterruptedPack(*area, name, "USE")) return;
+  // Visual FoxPro tables whose memo file is gone still show their other
+  // fields (their memo fields hold binary block numbers that nothing else
+  // reads); dBASE tables without theirs stay refused.
+  if (area->visual_foxpro && !os::FileExists(name)) {
+    area->memo = MemoState{};
+    area->memo.name = name;
+    area->memo.missing = true;
+    return;
+  }
   OpenMemoNamed(*area, name, kind, "USE");
 }
 

@@ -664,5 +664,45 @@ TEST_F(GridTest, TooManyColumnsRaiseTheGridError) {
   EXPECT_EQ(link.MapSize(), kMaxMapSize);
 }
 
+// A Visual FoxPro table through the grid (javadbf's payments.dbf, every
+// field nullable): currency and date-time cells show their text, and the
+// null cells (text and date-time fields _NullFlags marks null, and an
+// integer cleared through the component) show the background only, never
+// "0".
+TEST_F(GridTest, VisualFoxProNullCellsAreEmptyAndValuesAreDrawn) {
+  ORVEX_REQUIRE_TESTDATA();
+  const std::string path = Path("payments.dbf");
+  WriteFileBytes(path, ReadFileBytes(TestdataDir() + "/javadbf/fixtures/foxpro-xsource/payments.dbf"));
+  DropTable();
+  table = std::make_unique<GridTable>("OxDbf1");
+  table->SetDbfFileName(path);
+  source.SetDataSet(table.get());
+  table->Open();
+  ASSERT_TRUE(table->Active()) << ErrorDetail;
+  table->First();
+  table->Next();  // record 2
+  table->Edit();
+  table->FieldByName("PROJECTID")->Clear();
+  table->Post();
+  table->Last();  // the selection away from the rows looked at
+  ShownGrid grid;
+  grid.resize(1400, 200);
+  grid.SetDataSource(&source);
+  const QImage image = grid.Picture();
+  // Columns: 1 PAYMENTID, 2 PROJECTID, 3 PAYMENTAMO, 4 PAYMENTDAT,
+  // 5 CREDITCARD, 6 CARDHOLDER, 7 CREDITCAR2; row n is record n.
+  ASSERT_LT(grid.CellRect(7, 3).right(), image.width());
+  EXPECT_TRUE(OnlyColor(image, grid.CellRect(2, 2), grid.Color()));  // cleared integer
+  EXPECT_GT(DarkPixels(image, grid.CellRect(2, 3)), 4);              // PROJECTID 1
+  EXPECT_GT(DarkPixels(image, grid.CellRect(3, 2)), 4);              // 497.0000
+  EXPECT_GT(DarkPixels(image, grid.CellRect(4, 2)), 4);              // 23.01.1995 00:00:00
+  EXPECT_GT(DarkPixels(image, grid.CellRect(4, 2)), DarkPixels(image, grid.CellRect(3, 2)));
+  for (int row = 1; row <= 3; ++row) {
+    EXPECT_TRUE(OnlyColor(image, grid.CellRect(5, row), grid.Color())) << row;  // null text
+    EXPECT_TRUE(OnlyColor(image, grid.CellRect(7, row), grid.Color())) << row;  // null date-time
+  }
+  DropTable();
+}
+
 }  // namespace
 }  // namespace orvex::test

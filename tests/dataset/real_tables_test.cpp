@@ -365,14 +365,58 @@ TEST_F(RealTablesTest, VisualFoxProTypesAndNullsThroughTheDataset) {
   ds.Next();
   EXPECT_EQ(id->AsInteger(), 2);
   EXPECT_EQ(amount->AsFloat(), 497);
-  // Nothing is written into these fields yet: refused, the file unchanged.
+  // Values the fields cannot hold exactly are refused; the file stays.
   const std::string before = ReadFileBytes(ds.DbfFileName());
   ds.Edit();
-  EXPECT_THROW(amount->SetAsFloat(5), data::EDatabaseError);
-  EXPECT_THROW(card->SetAsString("Visa"), data::EDatabaseError);
+  EXPECT_THROW(amount->SetAsFloat(1.23456), data::EDatabaseError);
+  EXPECT_EQ(amount->AsFloat(), 497);
   ds.Cancel();
-  ds.Close();
   EXPECT_EQ(ReadFileBytes(ds.DbfFileName()), before);
+
+  // Integer, currency, date-time and text in record 2 in their own layout;
+  // a cleared field becomes null (its null bit set, its bytes kept), a
+  // value given to a null field clears its bit. Nothing else changes.
+  ds.Edit();
+  id->SetAsInteger(-7);
+  amount->SetAsFloat(12.3456);
+  data::TDateTime when = 0;
+  ASSERT_TRUE(data::TryEncodeDate(2001, 2, 3, &when));
+  paid->SetAsDateTime(when + (4 * 3600 + 5 * 60 + 6.007) / 86400);
+  card->SetAsString("Visa");
+  ds.FieldByName("PROJECTID")->Clear();
+  EXPECT_TRUE(ds.FieldByName("PROJECTID")->IsNull());
+  ds.Post();
+  ds.Close();
+  const std::string after = ReadFileBytes(ds.DbfFileName());
+  ASSERT_EQ(after.size(), before.size());
+  const std::size_t header =
+      static_cast<unsigned char>(before[8]) | static_cast<std::size_t>(static_cast<unsigned char>(before[9])) << 8;
+  const std::size_t record2 = header + 149;  // records of 149 bytes, the deletion flag included
+  for (std::size_t i = 4; i < after.size(); ++i) {
+    if (i < record2 || i >= record2 + 149) {
+      ASSERT_EQ(after[i], before[i]) << i;
+    }
+  }
+  EXPECT_EQ(after.substr(record2 + 5, 4), before.substr(record2 + 5, 4));  // PROJECTID's bytes
+  // _NullFlags: CARDHOLDER, CREDITCAR2 and CREDITCAR3 null as before, and PROJECTID.
+  EXPECT_EQ(after.substr(record2 + 147, 2), std::string("\xE2\0", 2));
+  ProcessResult r = RunProcess(
+      {"/usr/bin/python3", "-c",
+       "import sys\nfrom dbfread import DBF\nr = list(DBF(sys.argv[1]))[1]\n"
+       "print(r['PAYMENTID'], r['PAYMENTAMO'], r['PAYMENTDAT'].isoformat(), r['CREDITCARD'], r['_NullFlags'].hex())",
+       ds.DbfFileName()});
+  ASSERT_EQ(r.exit_status, 0) << r.err;
+  EXPECT_EQ(r.out, "-7 12.3456 2001-02-03T04:05:06.007000 Visa e200\n");
+  ds.Open();
+  ds.First();
+  ds.Next();
+  EXPECT_EQ(ds.FieldByName("PAYMENTID")->AsInteger(), -7);
+  EXPECT_TRUE(ds.FieldByName("PROJECTID")->IsNull());
+  EXPECT_EQ(ds.FieldByName("PROJECTID")->DisplayText(), "");
+  EXPECT_EQ(ds.FieldByName("PAYMENTAMO")->DisplayText(), "12.3456");
+  EXPECT_EQ(ds.FieldByName("PAYMENTDAT")->DisplayText(), "03.02.2001 04:05:06");
+  EXPECT_EQ(ds.FieldByName("CREDITCARD")->AsString(), "Visa");
+  ds.Close();
 }
 
 }  // namespace
