@@ -9,7 +9,6 @@
 #include <algorithm>
 #include <atomic>
 #include <cstring>
-#include <mutex>
 
 #include "platform/os/fault_injection.h"
 
@@ -27,6 +26,7 @@ struct GuardedCopy {
 thread_local GuardedCopy t_copy;
 
 struct sigaction g_previous_bus;
+thread_local bool t_chaining = false;
 
 void OnBus(int signal, siginfo_t* info, void* context) {
   GuardedCopy& copy = t_copy;
@@ -37,26 +37,37 @@ void OnBus(int signal, siginfo_t* info, void* context) {
     // SA_NODEFER left SIGBUS unblocked, so the jump needs no mask restored.
     siglongjmp(*resume, 1);
   }
-  if ((g_previous_bus.sa_flags & SA_SIGINFO) != 0 && g_previous_bus.sa_sigaction != nullptr) {
+  // A handler before ours that hands the signal back to us (it took ours
+  // for its own "previous" one) would make a loop: the process then ends.
+  const bool looped = t_chaining;
+  t_chaining = true;
+  if (!looped && (g_previous_bus.sa_flags & SA_SIGINFO) != 0 &&
+      g_previous_bus.sa_sigaction != nullptr) {
     g_previous_bus.sa_sigaction(signal, info, context);
-  } else if (g_previous_bus.sa_handler != SIG_DFL && g_previous_bus.sa_handler != SIG_IGN) {
+  } else if (!looped && g_previous_bus.sa_handler != SIG_DFL &&
+             g_previous_bus.sa_handler != SIG_IGN) {
     g_previous_bus.sa_handler(signal);
   } else {
     // No handler before ours: the process ends by SIGBUS, as it would have.
     ::signal(SIGBUS, SIG_DFL);
     raise(SIGBUS);
   }
+  t_chaining = false;
 }
 
+// Puts OnBus in front of whatever handles SIGBUS now, unless it is there:
+// at every new mapping, so that a handler the program installs later (in
+// place of ours) still gets the faults that are not ours.
 void InstallBusHandler() {
-  static std::once_flag once;
-  std::call_once(once, [] {
-    struct sigaction action {};
-    action.sa_sigaction = OnBus;
-    action.sa_flags = SA_SIGINFO | SA_NODEFER;
-    sigemptyset(&action.sa_mask);
-    sigaction(SIGBUS, &action, &g_previous_bus);
-  });
+  struct sigaction current {};
+  if (sigaction(SIGBUS, nullptr, &current) != 0) return;
+  if ((current.sa_flags & SA_SIGINFO) != 0 && current.sa_sigaction == OnBus) return;
+  struct sigaction action {};
+  action.sa_sigaction = OnBus;
+  action.sa_flags = SA_SIGINFO | SA_NODEFER;
+  sigemptyset(&action.sa_mask);
+  g_previous_bus = current;
+  sigaction(SIGBUS, &action, nullptr);
 }
 
 // Copies `count` bytes from the mapping; false when a page of them lies
@@ -94,6 +105,10 @@ void MappedReader::Reset() {
 
 bool MappedReader::Map(Handle file, std::int64_t end) {
   Reset();
+  // Remembered also when the mapping fails, so that a file that cannot be
+  // mapped costs no attempt per read.
+  file_ = file;
+  closes_ = CloseCount();
   int err = 0;
   const std::int64_t size = FileSize(file, &err);
   if (size < 0) return false;
@@ -108,8 +123,6 @@ bool MappedReader::Map(Handle file, std::int64_t end) {
   InstallBusHandler();
   base_ = static_cast<const char*>(base);
   length_ = length;
-  file_ = file;
-  closes_ = CloseCount();
   return true;
 }
 
@@ -118,9 +131,10 @@ int MappedReader::ReadAt(Handle file, std::int64_t offset, void* buffer, std::si
   *done = 0;
   // One byte behind the range is looked at too (see the header).
   const std::int64_t end = offset + static_cast<std::int64_t>(count) + 1;
-  const bool mapped = base_ != nullptr && file == file_ && closes_ == CloseCount() &&
-                      end <= static_cast<std::int64_t>(length_);
-  if (offset < 0 || count == 0 || (!mapped && !Map(file, end))) {
+  const bool same_file = file == file_ && closes_ == CloseCount();
+  const bool mapped = same_file && base_ != nullptr && end <= static_cast<std::int64_t>(length_);
+  const bool unmappable = same_file && base_ == nullptr;
+  if (offset < 0 || count == 0 || unmappable || (!mapped && !Map(file, end))) {
     return os::ReadAt(file, offset, buffer, count, done);
   }
   const char* from = base_ + offset;

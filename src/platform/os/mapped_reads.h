@@ -21,14 +21,16 @@
 //   - fault injection counts each read as one read call (kFaultRead), fails
 //     it as it fails ReadAt, and a partial read returns the first half.
 //
-// The SIGBUS handler is installed once, at the first mapping. It acts only
-// on a fault at an address inside the copy under way on the faulting thread;
-// any other SIGBUS goes to the handler installed before it (or, when there
-// was none, ends the process as SIGBUS does).
+// The SIGBUS handler is installed at a mapping when SIGBUS is not already
+// handled by it. It acts only on a fault at an address inside the copy under
+// way on the faulting thread; any other SIGBUS goes to the handler it found
+// installed (or, when there was none, ends the process as SIGBUS does).
 //
 // A reader belongs to one thread at a time; a mapping is dropped and made
 // anew when the handle is another one, or when this layer has closed a handle
-// since it was made (the number may now name another file).
+// since it was made (the number may now name another file). A file that
+// cannot be mapped (a file system without mappings, a handle open for
+// writing only) is read with ReadAt until then.
 #pragma once
 
 #include <cstddef>
@@ -58,8 +60,8 @@ class MappedReader {
 
   const char* base_ = nullptr;
   std::size_t length_ = 0;
-  Handle file_ = kNoHandle;
-  std::uint64_t closes_ = 0;  // CloseCount() when mapped
+  Handle file_ = kNoHandle;   // the file mapped, or found unmappable
+  std::uint64_t closes_ = 0;  // CloseCount() then
 };
 
 }  // namespace orvex::os
