@@ -162,6 +162,24 @@ TEST(MappedReads, AHandleNumberGivenOutAgainReadsTheNewFile) {
   CloseFile(b);
 }
 
+// The mapping outlives the handle until the next read, but the handle's
+// share mode and locks go when it is closed.
+TEST(MappedReads, AClosedHandleLeavesNoLockBehindInTheMapping) {
+  TempDir dir;
+  const std::string path = dir.File("t.dbf");
+  WriteFileBytes(path, Pattern());
+  MappedReader reader;
+  Handle h = Open(path);
+  ASSERT_EQ(LockFile(h, 100, 1), 0);
+  ASSERT_EQ(Mapped(reader, h, 20, 10).error, 0);
+  CloseFile(h);
+  int error = 0;
+  Handle only = OpenFile(path, kOpenReadWriteExclusive, &error);
+  ASSERT_NE(only, kNoHandle) << error;
+  EXPECT_EQ(LockFile(only, 100, 1), 0);
+  CloseFile(only);
+}
+
 // A SIGBUS outside the reader's copies (here: the program's own mapping of a
 // file cut short) still reaches the handler the program had installed.
 TEST(MappedReads, ASigbusElsewhereReachesTheProgramsOwnHandler) {

@@ -1,6 +1,7 @@
 // Reads through a shared mapping, guarded against files cut short.
 #include "platform/os/mapped_reads.h"
 
+#include <fcntl.h>
 #include <setjmp.h>
 #include <signal.h>
 #include <sys/mman.h>
@@ -9,6 +10,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstring>
+#include <string>
 
 #include "platform/os/fault_injection.h"
 
@@ -118,7 +120,14 @@ bool MappedReader::Map(Handle file, std::int64_t end) {
   const std::int64_t wanted = std::max(end, size) + std::max<std::int64_t>(size / 8, 1 << 20);
   const std::size_t page = PageSize();
   const std::size_t length = (static_cast<std::size_t>(wanted) + page - 1) / page * page;
-  void* base = mmap(nullptr, length, PROT_READ, MAP_SHARED, file, 0);
+  // Mapped through a descriptor of its own, closed at once: a mapping keeps
+  // the open file it was made from alive, and with it that file's share
+  // lock and byte-range locks, which must go when the handle is closed.
+  const std::string own_name = "/proc/self/fd/" + std::to_string(file);
+  const int own = open(own_name.c_str(), O_RDONLY | O_CLOEXEC);
+  if (own < 0) return false;
+  void* base = mmap(nullptr, length, PROT_READ, MAP_SHARED, own, 0);
+  close(own);
   if (base == MAP_FAILED) return false;
   InstallBusHandler();
   base_ = static_cast<const char*>(base);

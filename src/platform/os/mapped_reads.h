@@ -26,6 +26,10 @@
 // way on the faulting thread; any other SIGBUS goes to the handler it found
 // installed (or, when there was none, ends the process as SIGBUS does).
 //
+// The mapping holds no lock: it is made through a descriptor of its own, so
+// that the share mode and the byte-range locks of a handle go when the
+// handle is closed, as without it.
+//
 // A reader belongs to one thread at a time; a mapping is dropped and made
 // anew when the handle is another one, or when this layer has closed a handle
 // since it was made (the number may now name another file). A file that
