@@ -11,6 +11,7 @@
 #include "engine/entry_points.h"
 #include "engine/field_values.h"
 #include "engine/locks.h"
+#include "engine/record_io.h"
 #include "platform/os/codepage.h"
 #include "platform/os/system.h"
 
@@ -394,7 +395,7 @@ bool OpenDbf(WorkArea& area) {
     area.last_update = LastUpdateText(area.header[1], area.header[2], area.header[3]);
   }
   area.status = TableStatus::kClean;
-  area.record_cache.Clear();
+  InvalidateReadAhead(area);
   area.unshared = (area.open_mode & 0xF0) != 0x40;
   if (area.record_count > 0) {
     area.record_number = 1;
@@ -558,7 +559,7 @@ void CloseDbf(WorkArea& area) {
   area.record.clear();
   area.fields.clear();
   area.field_count = 0;
-  area.record_cache.Clear();
+  InvalidateReadAhead(area);
   if (err != 0) SetError(err, "Datei:  " + area.file_name + " [CloseDbf(" + area.file_name + ")]");
 }
 

@@ -26,13 +26,16 @@ RecordGeometry Geometry(const WorkArea& area) { return {area.header_length, area
 
 // Reads record n as stored: for areas nobody else changes through the
 // record cache (*block then points at the bytes there when a held block
-// serves them), otherwise from the file into `into`. Returns 0, an I/O
+// serves them), otherwise from the file into `into`, through the area's
+// mapping of it, which gives what a read call gives at that moment: other
+// programs' changes and appends are seen at every read. Returns 0, an I/O
 // error or 213.
 int ReadStored(WorkArea& area, std::int32_t n, char* into, const char** block) {
   *block = nullptr;
   if (area.unshared) return area.record_cache.Read(area.file, Geometry(area), n, into, block);
   std::size_t done = 0;
-  int err = os::ReadAt(area.file, RecordOffset(area, n), into, area.record_length, &done);
+  int err =
+      area.mapped_reads.ReadAt(area.file, RecordOffset(area, n), into, area.record_length, &done);
   return err == 0 && done != area.record_length ? 213 : err;
 }
 
@@ -114,7 +117,10 @@ bool WriteRecord(WorkArea& area, std::int32_t n, std::size_t length, bool whole,
 
 }  // namespace
 
-void InvalidateReadAhead(WorkArea& area) { area.record_cache.Clear(); }
+void InvalidateReadAhead(WorkArea& area) {
+  area.record_cache.Clear();
+  area.mapped_reads.Reset();
+}
 
 bool GetDbfRecord(WorkArea& area, std::int32_t n, const char** read_form) {
   if (n < 1 || n > area.record_count) {

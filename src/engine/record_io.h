@@ -5,8 +5,9 @@
 // Reads of areas that nobody else can change (opened with any share mode but
 // deny-none: exclusively, or read-only without sharing) are served through
 // the area's record cache (record_cache.h); shared areas read the file on
-// every call so that other programs' changes are seen. Writes of this
-// process keep the cache current.
+// every call so that other programs' changes are seen, through a shared
+// mapping of the file (mapped_reads.h): the same bytes as a read call, at
+// the cost of a copy. Writes of this process keep the cache current.
 #pragma once
 
 #include <cstdint>
@@ -52,7 +53,8 @@ bool ReadStoredRecord(WorkArea& area, std::int32_t n, std::vector<char>* stored)
 // append and status rules). True on success.
 bool WriteDeletionFlag(WorkArea& area, std::int32_t n);
 
-// Drops the area's record cache (after outside writes into the file).
+// Drops the area's record cache and its mapping of the file (after outside
+// writes into the file, a reopen, a close).
 void InvalidateReadAhead(WorkArea& area);
 
 // Fills the record buffer with blanks (for a virtual area, which has no

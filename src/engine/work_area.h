@@ -25,6 +25,7 @@
 
 #include "engine/record_cache.h"
 #include "platform/os/files.h"
+#include "platform/os/mapped_reads.h"
 
 namespace orvex {
 
@@ -170,6 +171,9 @@ struct WorkArea {
   bool unshared = false;
   RecordCache record_cache;
   std::int64_t known_file_size = -1;  // unshared areas; -1 = not asked yet
+  // Shared areas read their records through a mapping of the file, which
+  // sees other programs' changes as a read call does (mapped_reads.h).
+  os::MappedReader mapped_reads;
 };
 
 // The work-area table (index 0 unused) and the current area number.

@@ -13,6 +13,8 @@
 //                               when cache <limit> set one)
 //   poke <text> <field> <record>   -> ok | err <n>
 //   cache <limit>            -> ok   (sets PeekCacheLimit)
+//   cut <path> <size>        -> ok | err <n>: cuts the file to <size> bytes
+//                               through a handle of its own
 //   close | exit
 // Errors are raised as exceptions and answered, never shown.
 #include <iostream>
@@ -25,6 +27,7 @@
 #include "engine/peek_cache.h"
 #include "engine/record_io.h"
 #include "engine/tables.h"
+#include "platform/os/files.h"
 
 namespace {
 
@@ -94,6 +97,17 @@ std::string Run(const std::string& command, std::istringstream& in) {
     int field = 0, record = 0;
     in >> text >> field >> record;
     return Poke(text, field, record), "ok";
+  }
+  if (command == "cut") {
+    std::string path;
+    std::int64_t size = 0;
+    in >> path >> size;
+    int err = 0;
+    const os::Handle h = os::OpenFile(path, os::kOpenReadWriteDenyNone, &err);
+    if (h == os::kNoHandle) return "err " + std::to_string(err);
+    err = os::Truncate(h, size);
+    os::CloseFile(h);
+    return err == 0 ? "ok" : "err " + std::to_string(err);
   }
   if (command == "close") return USE(""), "ok";
   return "err unknown";

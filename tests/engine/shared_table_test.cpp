@@ -20,6 +20,20 @@ class SharedTableTest : public EngineTest {
     ASSERT_TRUE(CreateDbf(Path("shared.dbf"), {{"NAME", 'C', 12, 0}, {"QTY", 'N', 6, 0}}));
   }
   std::string Helper() { return BuildProgram("tests/engine/engine_helper"); }
+  // Fills the table with `count` records named r1, r2, ...
+  void FillTable(int count) {
+    USE(Path("shared.dbf") + " EXCLUSIVE");
+    for (int i = 1; i <= count; ++i) {
+      SetCharField(1, "r" + std::to_string(i));
+      Append();
+      ASSERT_EQ(DbfErrorNo, 0);
+    }
+    USE("");
+  }
+  static std::string Trimmed(std::string text) {
+    text.erase(text.find_last_not_of(' ') + 1);
+    return text;
+  }
   std::string Ask(ChildProcess& child, const std::string& line) {
     child.WriteLine(line);
     return child.ReadLine();
@@ -113,6 +127,76 @@ TEST_F(SharedTableTest, AWalkSeesRecordsAppendedDuringIt) {
   EXPECT_EQ(RecCount(), 6);
   GO(6);
   EXPECT_EQ(CharField(1).substr(0, 1), "f");
+}
+
+// A walk over a table the other program changes ahead of it and appends to
+// sees each record as the file holds it when the walk reaches it: the
+// changed records with their new text, the appended ones at the end.
+TEST_F(SharedTableTest, AWalkSeesTheOtherProgramsChangesAheadOfItAndItsAppends) {
+  FillTable(1000);
+  USE(Path("shared.dbf"));
+  ChildProcess other({Helper()});
+  ASSERT_EQ(Ask(other, "use " + Path("shared.dbf")), "ok");
+  std::vector<std::string> expected;
+  for (int i = 1; i <= 1000; ++i) expected.push_back("r" + std::to_string(i));
+  expected[499] = "x500";
+  expected[998] = "x999";
+  expected.push_back("n1");
+  expected.push_back("n2");
+  std::vector<std::string> walked;
+  for (GoTop(); !dEOF(); SKIP(1)) {
+    ASSERT_EQ(DbfErrorNo, 0);
+    walked.push_back(Trimmed(CharField(1)));
+    if (walked.size() == 10) {
+      for (const char* n : {"500", "999"}) {
+        ASSERT_EQ(Ask(other, std::string("go ") + n), std::string(n) + " r" + n);
+        ASSERT_EQ(Ask(other, "rlock"), "yes");
+        ASSERT_EQ(Ask(other, std::string("replace x") + n), "ok");
+        ASSERT_EQ(Ask(other, "unlock"), "ok");
+      }
+    }
+    if (walked.size() == 600) {
+      ASSERT_EQ(Ask(other, "alock"), "yes");
+      ASSERT_EQ(Ask(other, "append n1"), "ok");
+      ASSERT_EQ(Ask(other, "append n2"), "ok");
+      ASSERT_EQ(Ask(other, "unlock"), "ok");
+    }
+  }
+  EXPECT_EQ(walked, expected);
+}
+
+// The other program cuts the file short under a walk (at a page boundary,
+// then inside a page): reading a record that is gone, or only partly there,
+// is error 213 and leaves no record current; records still in the file read
+// as they are; nothing crashes.
+TEST_F(SharedTableTest, AFileCutShortUnderAWalkGivesAnErrorNotACrash) {
+  FillTable(1000);  // 19-byte records behind a 97-byte header
+  USE(Path("shared.dbf"));
+  ChildProcess other({Helper()});
+  GoTop();
+  SKIP(9);
+  ASSERT_EQ(Trimmed(CharField(1)), "r10");
+  ASSERT_EQ(Ask(other, "cut " + Path("shared.dbf") + " 8192"), "ok");
+  GO(500);  // at 9578: its page is gone
+  EXPECT_EQ(DbfErrorNo, 213);
+  EXPECT_TRUE(dEOF());
+  GO(300);
+  EXPECT_EQ(DbfErrorNo, 0);
+  EXPECT_EQ(Trimmed(CharField(1)), "r300");
+  ASSERT_EQ(Ask(other, "cut " + Path("shared.dbf") + " 3000"), "ok");
+  GO(160);  // at 3118: behind the end, in the file's last page
+  EXPECT_EQ(DbfErrorNo, 213);
+  // A walk reads up to the last whole record (152) and stops with the error
+  // at the one the cut went through.
+  GO(140);
+  std::string last;
+  while (DbfErrorNo == 0 && !dEOF()) {
+    last = Trimmed(CharField(1));
+    SKIP(1);
+  }
+  EXPECT_EQ(last, "r152");
+  EXPECT_EQ(DbfErrorNo, 213);
+  EXPECT_TRUE(dEOF());
 }
 
 TEST_F(SharedTableTest, ExclusiveOpenExcludesOthers) {

@@ -1,7 +1,8 @@
 // A second program for the file-layer tests. It reads one command per line
 // from stdin and answers each with "ok" or "err <number>":
 //   open <path> <mode> | create <path> <mode> | lock <offset> <length> |
-//   unlock <offset> <length> | close | exit
+//   unlock <offset> <length> | write <offset> <text> | truncate <size> |
+//   close | exit
 // Only one handle is held at a time; its locks go when the program ends.
 #include <cstdint>
 #include <iostream>
@@ -29,6 +30,15 @@ int main() {
       in >> offset >> length;
       error =
           command == "lock" ? LockFile(handle, offset, length) : UnlockFile(handle, offset, length);
+    } else if (command == "write") {
+      std::int64_t offset = 0;
+      std::string text;
+      in >> offset >> text;
+      error = WriteAt(handle, offset, text.data(), text.size());
+    } else if (command == "truncate") {
+      std::int64_t size = 0;
+      in >> size;
+      error = Truncate(handle, size);
     } else if (command == "close") {
       error = CloseFile(handle);
       handle = kNoHandle;

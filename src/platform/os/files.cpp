@@ -23,6 +23,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -49,6 +50,8 @@ struct HandleInfo {
 // holds nothing once every handle is closed.
 std::mutex g_handles_mutex;
 std::map<int, HandleInfo> g_handles;
+// Counted outside the mutex: readers ask for it on every mapped read.
+std::atomic<std::uint64_t> g_closes{0};
 
 int LastError() { return ErrnoToWin32(errno); }
 
@@ -468,8 +471,11 @@ int CloseFile(Handle h) {
     std::lock_guard<std::mutex> guard(g_handles_mutex);
     g_handles.erase(h);
   }
+  g_closes.fetch_add(1, std::memory_order_relaxed);
   return close(h) == 0 ? 0 : LastError();
 }
+
+std::uint64_t CloseCount() { return g_closes.load(std::memory_order_relaxed); }
 
 int ReadFile(Handle h, void* buffer, std::size_t count, std::size_t* done) {
   return ReadLoop(h, nullptr, buffer, count, done);

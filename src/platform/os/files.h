@@ -88,6 +88,10 @@ Handle CreateFile(const std::string& name, int mode, int* error);
 // Closes the handle; its locks go with it. Returns 0 or a Win32 error.
 int CloseFile(Handle h);
 
+// How many handles CloseFile has closed so far: a handle number kept across
+// a change of this count may name another file now.
+std::uint64_t CloseCount();
+
 // Reads up to `count` bytes at the current position; *done gets the number
 // read (fewer at end of file). Returns 0 or a Win32 error.
 int ReadFile(Handle h, void* buffer, std::size_t count, std::size_t* done);
