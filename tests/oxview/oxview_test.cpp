@@ -20,6 +20,7 @@
 #include "app/oxview/table_search.h"
 #include "app/oxview/table_tab.h"
 #include "common/errors.h"
+#include "engine/work_area.h"
 #include "platform/data/field.h"
 #include "platform/widgets/application.h"
 #include "support/gui_test_support.h"
@@ -88,6 +89,9 @@ TEST_F(OxviewTest, ExportIsTheToolsJsonOfTheShownRecordsInTheirOrder) {
   const long written =
       view::ExportTable(tab.Table(), view::ExportKind::kJson, dir.File("out.json"), &damaged);
   EXPECT_EQ(damaged, 0);
+  // The export's own work area put the engine's options back: deleted
+  // records stay hidden for the table on screen.
+  EXPECT_TRUE(orvex::HideDeleted);
 
   // The tool's lines of the same order, deleted records left out, those of
   // 1960 and before taken out here.
