@@ -162,6 +162,21 @@ TEST_F(OxviewTest, SearchUsesTheIndexWhenTheTagIsTheFieldAndLocateOtherwise) {
   }
   EXPECT_GT(found, 1);
   EXPECT_EQ(tab.Table().GetRecNo(), last);  // the failed F3 stayed put
+
+  // A whole value is the stored value with its padding blanks, for the first
+  // search and for F3: two films share their stars, and F3 goes from one to
+  // the other; "Woody Allen" (the start of the value) finds none.
+  tab.Table().First();
+  view::SearchRequest whole{"STARS", "Woody Allen, Diane Keaton", view::MatchMode::kWhole, false,
+                            false};
+  ASSERT_TRUE(view::FindFirst(tab.Table(), whole).found);
+  const int one = tab.Table().GetRecNo();
+  ASSERT_TRUE(view::FindNext(tab.Table(), whole).found);
+  EXPECT_GT(tab.Table().GetRecNo(), one);
+  EXPECT_EQ(tab.Table().FieldByName("STARS")->AsString(), "Woody Allen, Diane Keaton");
+  tab.Table().First();
+  view::SearchRequest start{"STARS", "Woody Allen", view::MatchMode::kWhole, false, false};
+  EXPECT_FALSE(view::FindFirst(tab.Table(), start).found);
 }
 
 TEST_F(OxviewTest, AFilterThatIsNoConditionIsRefusedAndTheOldOneStays) {
