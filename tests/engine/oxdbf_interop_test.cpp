@@ -13,20 +13,11 @@
 namespace orvex::test {
 namespace {
 
-// Prints a table as dbfread reads it, one line each: "F <name> <type>" per
-// field, "R" and "D" with the values of a record that is not deleted / is
-// deleted, or "E <error>". Values are separated by tabs, each "s:" and text
-// (tab, line end and backslash escaped), "n:" and a number, "b:T"/"b:F" or
-// "-" for none. Numbers are written as Python reads them (integers with all
-// their digits, floats as the shortest text of the double). Memo fields give
-// their text (binary ones decoded like text), Visual FoxPro's G and P
-// fields "x:" and the hex digits of their memo's bytes; dates YYYYMMDD.
-//
 // dbfread reads dBASE IV memos as if every file had 512-byte blocks and
-// counts the 8-byte block header into the text; the reader mends that, so
-// that memo texts can be compared whole.
-const char* kReader = R"PY(
-import sys, datetime, struct, decimal
+// counts the 8-byte block header into the text: both scripts below mend
+// that first.
+const std::string kDb4MemoMend = R"PY(
+import struct
 from dbfread import DBF, FieldParser
 from dbfread import memo
 def db4_memo(self, index):
@@ -41,6 +32,20 @@ def db4_memo(self, index):
     return data.split(b'\x1a', 1)[0]
 memo.DB4MemoFile.__getitem__ = db4_memo
 class Hex(bytes): pass
+)PY";
+
+// Prints a table as dbfread reads it, one line each: "F <name> <type>" per
+// field, "R" and "D" with the values of a record that is not deleted / is
+// deleted, or "E <error>". Values are separated by tabs, each "s:" and text
+// (tab, line end and backslash escaped), "n:" and a number, "b:T"/"b:F" or
+// "-" for none. Numbers are written as Python reads them (integers with all
+// their digits, floats as the shortest text of the double). Memo fields give
+// their text (binary ones decoded like text), Visual FoxPro's G and P
+// fields "x:" and the hex digits of their memo's bytes; dates YYYYMMDD.
+//
+// With the memo mend, memo texts can be compared whole.
+const std::string kReader = kDb4MemoMend + R"PY(
+import sys, datetime, decimal
 class Parser(FieldParser):
     def parseM(self, field, data):
         v = FieldParser.parseM(self, field, data)
@@ -447,25 +452,8 @@ TEST_F(OxdbfInteropTest, RealTablesDumpWhatDbfreadReadsOrAreRefusedByTheHeaderRu
 // asterisks, which oxdbf shows as stored. Memo texts are compared with
 // their line ends as "\n", as oxdbf exports them; date-times to the
 // millisecond; Visual FoxPro's G and P memos as hex digits.
-const char* kJsonComparer = R"PY(
+const std::string kJsonComparer = kDb4MemoMend + R"PY(
 import sys, json, datetime, decimal, subprocess
-import struct
-from dbfread import DBF, FieldParser
-from dbfread import memo
-# dbfread reads dBASE IV memos as if every file had 512-byte blocks and
-# counts the 8-byte block header into the text.
-def db4_memo(self, index):
-    if index <= 0: return None
-    self.file.seek(20)
-    block_size = struct.unpack('<H', self.file.read(2))[0] or 512
-    self.file.seek(index * block_size)
-    head = self.file.read(8)
-    if head[:4] == b'\xff\xff\x08\x00':
-        return self.file.read(struct.unpack('<I', head[4:])[0] - 8)
-    data = head + self.file.read(1 << 20)
-    return data.split(b'\x1a', 1)[0]
-memo.DB4MemoFile.__getitem__ = db4_memo
-class Hex(bytes): pass
 class Parser(FieldParser):
     def parseG(self, field, data):
         if self.dbversion in (0x30, 0x31, 0x32):
