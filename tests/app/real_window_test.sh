@@ -5,6 +5,7 @@
 # the window) and check the label text and rows it printed with --dump-state. Skipped (status 77) when Xvfb, xdotool or xwd is missing.
 # Usage: real_window_test.sh <PRead> <make_movies> <work folder>
 set -euo pipefail
+source "$(dirname "$0")/../support/xvfb.sh"
 pread="$1"; make_movies="$2"; work="$3"
 for tool in Xvfb xdotool xwd; do
   command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
@@ -12,19 +13,14 @@ done
 rm -rf "$work"; mkdir -p "$work"; cd "$work"
 "$make_movies" "$work" >/dev/null
 
-display=":$(( 90 + RANDOM % 400 ))"
-Xvfb "$display" -screen 0 800x600x24 -nolisten tcp >xvfb.log 2>&1 &
-xvfb=$!
+xvfb=""
 pread_pid=""
 cleanup() {
   [ -n "$pread_pid" ] && kill "$pread_pid" 2>/dev/null || true
-  kill "$xvfb" 2>/dev/null || true
+  [ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null || true
 }
 trap cleanup EXIT
-export DISPLAY="$display"
-ready=""
-for _ in $(seq 300); do xdotool getmouselocation >/dev/null 2>&1 && { ready=1; break; }; sleep 0.1; done
-[ -n "$ready" ] || { echo "FAIL: Xvfb did not start"; cat xvfb.log; exit 1; }
+start_xvfb 800x600x24
 
 # One run of PRead: wait for its window, focus it when $1 is "focus" (what a
 # window manager does) or leave it unfocused (what an X server without one
@@ -48,7 +44,7 @@ run_pread() {
   # Button3 (Year): group box at 90,14; the button at 88,24 inside it, 65 x 25.
   xdotool mousemove --sync $(( X + 90 + 88 + 32 )) $(( Y + 14 + 24 + 12 )) click 1
   sleep 1
-  xwd -root -display "$display" -out "screen-$focus.xwd"
+  xwd -root -display "$DISPLAY" -out "screen-$focus.xwd"
   [ -s "screen-$focus.xwd" ] || { echo "FAIL ($focus): no screenshot"; exit 1; }
   kill -TERM "$pread_pid" 2>/dev/null || true
   local status=0; wait "$pread_pid" || status=$?

@@ -14,6 +14,7 @@
 # Skipped (status 77) when Xvfb or xdotool is missing.
 # Usage: real_window_test.sh <oxview> <make_movies> <oxdbf> <work folder>
 set -euo pipefail
+source "$(dirname "$0")/../support/xvfb.sh"
 oxview="$1"; make_movies="$2"; oxdbf="$3"; work="$4"
 for tool in Xvfb xdotool; do
   command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
@@ -24,19 +25,14 @@ cp movie_r.dbf second.dbf; cp movie_r.dbt second.dbt
 export XDG_CONFIG_HOME="$work/config"   # oxview's settings stay here
 export ASAN_OPTIONS=detect_leaks=0
 
-display=":$(( 90 + RANDOM % 400 ))"
-Xvfb "$display" -screen 0 1024x700x24 -nolisten tcp >xvfb.log 2>&1 &
-xvfb=$!
+xvfb=""
 pid=""
 cleanup() {
   [ -n "$pid" ] && kill "$pid" 2>/dev/null || true
-  kill "$xvfb" 2>/dev/null || true
+  [ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null || true
 }
 trap cleanup EXIT
-export DISPLAY="$display"
-ready=""
-for _ in $(seq 300); do xdotool getmouselocation >/dev/null 2>&1 && { ready=1; break; }; sleep 0.1; done
-[ -n "$ready" ] || { echo "FAIL: Xvfb did not start"; cat xvfb.log; exit 1; }
+start_xvfb 1024x700x24
 
 fail() { echo "FAIL: $*"; [ -f oxview.err ] && cat oxview.err; [ -f state.txt ] && cat state.txt; exit 1; }
 
