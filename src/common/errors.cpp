@@ -135,8 +135,7 @@ const std::map<int, std::string>& TextTable() {
         {1012, "Unzureichender Speichermediumplatz zum Packen der Memo-Datei"},
         {1017, "Memo-Datei nicht sperrbar"},
         {1018, "Memo-Datei nicht entsperrbar"},
-        {1019,
-         "Unzulässige Memo-Operation: Datei nicht geöffnet oder kein Memo-Feld in der Datei"},
+        {1019, "Unzulässige Memo-Operation: Datei nicht geöffnet oder kein Memo-Feld in der Datei"},
         {1100, "Nicht anwendbar bei eingebundenen Listen"},
         {1101, "Virtuelle Datei-Verwaltungs-Unit nicht eingebunden"},
         {1102, "Fehler in der Verwaltung der virtuellen Datei"},
@@ -178,8 +177,13 @@ void SetError(int number, const std::string& detail) {
   ReportedErrorNo = static_cast<std::uint16_t>(number);
   // 112 (the disk is full) has no standard text of its own; the detail says
   // what happened, so that the user knows to make room.
-  ErrorDetail = number == kDiskFullError ? "Kein Platz mehr auf dem Speichermedium. " + detail : detail;
+  ErrorDetail =
+      number == kDiskFullError ? "Kein Platz mehr auf dem Speichermedium. " + detail : detail;
   if (AutoReport) HandleError();
+}
+
+void ReportPendingError() {
+  if (DbfErrorNo != 0 && AutoReport) HandleError();
 }
 
 void HandleError() {

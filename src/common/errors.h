@@ -57,6 +57,10 @@ void SetError(int number, const std::string& detail);
 // Reports the current DbfErrorNo: hook, exception or program stop.
 void HandleError();
 
+// Reports a pending error (one stored while AutoReport was off) when
+// AutoReport is on.
+void ReportPendingError();
+
 // The exit status of a program stopped by error `number`: the number itself,
 // of which the OS keeps the low 8 bits; 1 when those bits are all zero (1280,
 // say), so that a stopped program never looks successful.

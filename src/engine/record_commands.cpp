@@ -19,11 +19,6 @@ bool InLockList(const WorkArea& area, std::int32_t n) {
   return std::find(area.lock_list.begin(), area.lock_list.end(), n) != area.lock_list.end();
 }
 
-// Reports a pending error when AutoReport is on (errors stored directly).
-void ReportPending() {
-  if (DbfErrorNo != 0 && AutoReport) HandleError();
-}
-
 // Enters the index writer's lock bracket of area `a`. False (with the
 // error reported) when the lock could not be had: the bracket is then not
 // held, and the caller must write nothing, so that the table never holds a
@@ -31,7 +26,7 @@ void ReportPending() {
 bool EnterLockBracket(int a) {
   if (IndexEngine.lock_bracket) IndexEngine.lock_bracket(a, true);
   if (DbfErrorNo == 0) return true;
-  ReportPending();
+  ReportPendingError();
   return false;
 }
 
@@ -42,7 +37,7 @@ bool EnterLockBracket(int a) {
 bool BeginIndexedEdit(WorkArea& area, int a, const char* routine) {
   if (area.swap.size() != area.unpacked_size) {
     SetError(254, area.file_name + " " + "Tausch-Puffer ist NIL." + " [" + routine + "]");
-    ReportPending();
+    ReportPendingError();
     return false;
   }
   if (!EnterLockBracket(a)) return false;
@@ -67,8 +62,9 @@ void SetDeletionFlag(bool deleted) {
   DbfErrorNo = 0;
   WorkArea* area = RequireTable(routine);
   if (area == nullptr) return;
-  bool allowed = area->exclusive || area->lock_state == LockState::kTable ||
-                 (area->lock_state == LockState::kRecords && InLockList(*area, area->record_number));
+  bool allowed =
+      area->exclusive || area->lock_state == LockState::kTable ||
+      (area->lock_state == LockState::kRecords && InLockList(*area, area->record_number));
   if (!allowed) {
     SetError(1200, deleted ? area->file_name + " Datensatz nicht gesperrt [DeleteRec]"
                            : std::string("Datensatz nicht gesperrt [RecallRec]"));
@@ -98,7 +94,7 @@ void SetDeletionFlag(bool deleted) {
     // or the old one when the write was rolled back.
     std::memcpy(area->unpacked, area->swap.data(), area->unpacked_size);
     if (DbfErrorNo == 0) area->unpacked[0] = deleted ? 1 : 0;
-    ReportPending();
+    ReportPendingError();
   }
 }
 
@@ -116,8 +112,10 @@ void Replace() {
     SetError(212, DatabaseText(area->file_name) + " bei EOF angelangt. [REPLACE]");
     return;
   }
-  if (!area->exclusive && area->lock_state != LockState::kTable && !InLockList(*area, area->record_number)) {
-    SetError(1200, "Record #" + std::to_string(area->record_number) + " in " + area->file_name + " [REPLACE]");
+  if (!area->exclusive && area->lock_state != LockState::kTable &&
+      !InLockList(*area, area->record_number)) {
+    SetError(1200, "Record #" + std::to_string(area->record_number) + " in " + area->file_name +
+                       " [REPLACE]");
     return;
   }
   int a = CurrentArea;
@@ -139,7 +137,7 @@ void Replace() {
     if (RecordCache.record_written != nullptr) RecordCache.record_written(*area);
   }
   if (indexed) EndIndexedEdit(a);
-  ReportPending();
+  ReportPendingError();
   RunRelationHook();
 }
 
@@ -175,7 +173,7 @@ void Append() {
     if (IndexEngine.lock_bracket) IndexEngine.lock_bracket(a, false);
   }
   area->eof = area->bof = false;
-  ReportPending();
+  ReportPendingError();
   RunRelationHook();
 }
 

@@ -78,6 +78,7 @@ void ResetIndexSettings() {
   IndexOpenMode = 0xFFFF;
   IndexSortBudget = 64u << 20;
   IndexNodeBudget = kIndexNodeBudget;
+  HeldWriteBudget = kHeldWriteBudget;
   IndexProgress = nullptr;
   IndexProgressSteps = 0;
   FlushIndexWrites = false;

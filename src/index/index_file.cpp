@@ -16,26 +16,18 @@ namespace {
 // under way. Returns 0 or the system's error.
 int PutBytes(IndexFile& index, std::int64_t offset, const std::uint8_t* bytes, std::size_t length) {
   if (!index.holding) return os::WriteAt(index.file, offset, bytes, length);
-  std::string held(reinterpret_cast<const char*>(bytes), length);
-  auto& writes = index.held_writes;
-  for (auto it = writes.begin(); it != writes.end(); ++it) {
-    if (it->first == offset) {
-      writes.erase(it);
-      break;
-    }
-  }
-  writes.emplace_back(offset, std::move(held));
+  std::string& held = index.held_writes[offset];
+  index.held_bytes = index.held_bytes - held.size() + length;
+  held.assign(reinterpret_cast<const char*>(bytes), length);
   index.held_end = std::max(index.held_end, offset + static_cast<std::int64_t>(length));
   return 0;
 }
 
 // The held block at `page`, or null.
 const std::string* HeldBlock(const IndexFile& index, std::uint32_t page) {
-  const std::int64_t offset = static_cast<std::int64_t>(page) * kMdxPageSize;
-  for (const auto& [at, bytes] : index.held_writes) {
-    if (at == offset && bytes.size() == kMdxBlockSize) return &bytes;
-  }
-  return nullptr;
+  const auto held = index.held_writes.find(static_cast<std::int64_t>(page) * kMdxPageSize);
+  return held != index.held_writes.end() && held->second.size() == kMdxBlockSize ? &held->second
+                                                                                 : nullptr;
 }
 
 }  // namespace

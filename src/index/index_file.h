@@ -10,6 +10,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <string>
 #include <unordered_set>
@@ -102,12 +103,21 @@ struct IndexFile {
   // writer's lock bracket around it.
   std::unique_ptr<KeyedWriteJournal> journal;
   int write_depth = 0;
-  // While a keyed write is under way its index writes are held here, in the
-  // order of their last change (one entry per range), and reach the file
-  // only when the unit ends (index_journal.h); `held_end` is the file's
-  // size with them.
+  // The AutoReport setting at each entry of the bracket, restored when it
+  // is left (errors inside are held back for the roll-back first).
+  std::vector<bool> auto_reports;
+  // The caller's transaction on the table (transaction.h): none, open (its
+  // unit spans the record commands until it ends), or failed (a command in
+  // it failed and the whole unit was rolled back; writes are refused until
+  // the caller ends it).
+  enum class Transaction { kNone, kOpen, kFailed } transaction = Transaction::kNone;
+  // While a keyed write is under way its index writes are held here, one
+  // entry per range by offset, and reach the file when the unit ends (a
+  // long transaction puts them out earlier, see index_journal.h);
+  // `held_bytes` is their size, `held_end` the file's size with them.
   bool holding = false;
-  std::vector<std::pair<std::int64_t, std::string>> held_writes;
+  std::map<std::int64_t, std::string> held_writes;
+  std::size_t held_bytes = 0;
   std::int64_t held_end = 0;
   // The keyed-write journal of an exclusively opened index stays open and
   // empty between keyed writes (index_journal.h); kNoHandle otherwise.

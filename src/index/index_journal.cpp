@@ -20,6 +20,8 @@
 
 namespace orvex {
 
+std::size_t HeldWriteBudget = kHeldWriteBudget;
+
 namespace {
 
 // Journal layout: the 8 bytes of kMagic and the unit's number (64-bit),
@@ -200,6 +202,21 @@ void LeaveJournal(IndexFile& index) {
   j.file = os::kNoHandle;
 }
 
+// Adds entries behind those in the journal, in one write (flushed when
+// asked). Returns 0 or the error; the journal's entries then end where they
+// ended before (a half-written entry fails its check word).
+int AddEntries(KeyedWriteJournal& j, std::vector<SavedBytes> entries) {
+  if (entries.empty()) return 0;
+  std::string bytes;
+  for (const SavedBytes& s : entries) EncodeEntry(s, j.unit, &bytes);
+  int error = os::WriteAt(j.file, j.end, bytes.data(), bytes.size());
+  if (error == 0 && FlushAsked()) error = os::FlushFileBuffers(j.file);
+  if (error != 0) return error;
+  j.end += static_cast<std::int64_t>(bytes.size());
+  for (SavedBytes& s : entries) j.saved.push_back(std::move(s));
+  return 0;
+}
+
 // Old bytes [offset, offset + length) of the index file for the journal:
 // the copy of a node as the file holds it when there is one, else read.
 int OldIndexBytes(IndexFile& index, std::int64_t offset, std::size_t length, SavedBytes* out) {
@@ -223,24 +240,16 @@ int OldIndexBytes(IndexFile& index, std::int64_t offset, std::size_t length, Sav
 // Returns 0 or the error (the journal then covers every byte written).
 int WriteHeldIndexBytes(IndexFile& index) {
   KeyedWriteJournal& j = *index.journal;
-  std::vector<SavedBytes> saved;
-  std::string entries;
+  std::vector<SavedBytes> entries;
   for (const auto& [offset, bytes] : index.held_writes) {
-    if (offset >= j.index_size) continue;
+    if (offset >= j.index_size || j.saved_index.count(offset) != 0) continue;
     SavedBytes s{false, false, offset, {}};
     const int error = OldIndexBytes(index, offset, bytes.size(), &s);
     if (error != 0) return error;
-    if (s.bytes.empty()) continue;
-    EncodeEntry(s, j.unit, &entries);
-    saved.push_back(std::move(s));
+    if (!s.bytes.empty()) entries.push_back(std::move(s));
   }
-  if (!entries.empty()) {
-    int error = os::WriteAt(j.file, j.end, entries.data(), entries.size());
-    if (error == 0 && FlushAsked()) error = os::FlushFileBuffers(j.file);
-    if (error != 0) return error;
-    j.end += static_cast<std::int64_t>(entries.size());
-    for (SavedBytes& s : saved) j.saved.push_back(std::move(s));
-  }
+  for (const SavedBytes& s : entries) j.saved_index.insert(s.offset);
+  if (const int error = AddEntries(j, std::move(entries)); error != 0) return error;
   for (const auto& [offset, bytes] : index.held_writes) {
     const int error = os::WriteAt(index.file, offset, bytes.data(), bytes.size());
     if (error != 0) return error;
@@ -253,7 +262,68 @@ int WriteHeldIndexBytes(IndexFile& index) {
 void StopHolding(IndexFile& index) {
   index.holding = false;
   index.held_writes.clear();
+  index.held_bytes = 0;
   index.held_end = 0;
+}
+
+// The table ranges [offset, length) a record command may change: the
+// current record and the bytes an appended record takes (the end-of-file
+// marker among them).
+std::vector<std::pair<std::int64_t, std::int64_t>> CommandRanges(const WorkArea& table,
+                                                                 std::int64_t table_size) {
+  return {{table.record_number >= 1 && table.record_number <= table.record_count
+               ? RecordOffset(table, table.record_number)
+               : table_size,
+           table.record_length},
+          {RecordOffset(table, table.record_count + 1), table.record_length + 1}};
+}
+
+// Whether the journal holds the old bytes of [offset, end) of the table.
+bool TableRangeSaved(const KeyedWriteJournal& j, std::int64_t offset, std::int64_t end) {
+  auto it = j.saved_table.upper_bound(offset);
+  return it != j.saved_table.begin() && (--it)->second >= end;
+}
+
+// Reads the old bytes of the table ranges the journal does not hold yet,
+// cut at the unit's start size (bytes behind it need none), as entries.
+// Returns 0 or the error.
+int SaveTableRanges(KeyedWriteJournal& j, os::Handle table,
+                    const std::vector<std::pair<std::int64_t, std::int64_t>>& ranges,
+                    std::vector<SavedBytes>* out) {
+  for (const auto& [offset, length] : ranges) {
+    const std::int64_t end = std::min(offset + length, j.table_size);
+    if (offset >= end || TableRangeSaved(j, offset, end)) continue;
+    SavedBytes s{true, false, offset, {}};
+    if (const int error = ReadOld(table, offset, length, j.table_size, &s); error != 0)
+      return error;
+    if (s.bytes.empty()) continue;
+    std::int64_t& saved_end = j.saved_table[offset];
+    saved_end = std::max(saved_end, offset + static_cast<std::int64_t>(s.bytes.size()));
+    out->push_back(std::move(s));
+  }
+  return 0;
+}
+
+// A record command inside a transaction: the journal gets the old bytes of
+// the table ranges the command may change that it does not hold yet.
+// Appends behind the start size need none. Returns 0 or the error.
+int SaveCommandBytes(IndexFile& index) {
+  KeyedWriteJournal& j = *index.journal;
+  WorkArea& table = index.Table();
+  std::vector<SavedBytes> entries;
+  const int error = SaveTableRanges(j, table.file, CommandRanges(table, j.table_size), &entries);
+  return error != 0 ? error : AddEntries(j, std::move(entries));
+}
+
+// A transaction's held index writes past HeldWriteBudget go into the file
+// (old bytes journaled first); the unit goes on holding the next ones.
+// Returns 0 or the error.
+int PutOutHeldWrites(IndexFile& index) {
+  if (index.held_bytes <= HeldWriteBudget) return 0;
+  const int error = WriteHeldIndexBytes(index);
+  index.held_writes.clear();
+  index.held_bytes = 0;
+  return error;
 }
 
 // Starts the unit: the journal with the table's bytes the command may
@@ -270,21 +340,15 @@ int BeginUnit(IndexFile& index) {
   if (table_size < 0) return error;
   j->index_size = os::FileSize(index.file, &error);
   if (j->index_size < 0) return error;
+  j->table_size = table_size;
   std::vector<SavedBytes> start;
   start.push_back({true, true, table_size, {}});
   start.push_back({false, true, j->index_size, {}});
-  // The header's start (a dBASE II count), the current record and the bytes
-  // an appended record takes (the end-of-file marker among them). Ranges
-  // that meet are read as one: after an append the current record is the
-  // last, just before the bytes the next append takes.
-  const std::int64_t behind = RecordOffset(table, table.record_count + 1);
-  std::vector<std::pair<std::int64_t, std::int64_t>> ranges = {
-      {0, 32},
-      {table.record_number >= 1 && table.record_number <= table.record_count
-           ? RecordOffset(table, table.record_number)
-           : table_size,
-       table.record_length},
-      {behind, table.record_length + 1}};
+  // The header's start (a dBASE II count) and the bytes the command may
+  // change. Ranges that meet are read as one: after an append the current
+  // record is the last, just before the bytes the next append takes.
+  auto ranges = CommandRanges(table, table_size);
+  ranges.emplace_back(0, 32);
   std::sort(ranges.begin(), ranges.end());
   for (std::size_t n = 1; n < ranges.size();) {
     auto& [offset, length] = ranges[n - 1];
@@ -295,11 +359,7 @@ int BeginUnit(IndexFile& index) {
     length = std::max(length, ranges[n].first + ranges[n].second - offset);
     ranges.erase(ranges.begin() + static_cast<std::ptrdiff_t>(n));
   }
-  for (const auto& [offset, length] : ranges) {
-    SavedBytes s{true, false, offset, {}};
-    if ((error = ReadOld(table.file, offset, length, table_size, &s)) != 0) return error;
-    if (!s.bytes.empty()) start.push_back(std::move(s));
-  }
+  if ((error = SaveTableRanges(*j, table.file, ranges, &start)) != 0) return error;
   // The journal of an exclusively opened index is made once and kept open
   // (and empty) between units: a unit then costs no directory operation. A
   // shared index's journal is made and removed by each unit, since another
@@ -333,12 +393,13 @@ int BeginUnit(IndexFile& index) {
   return 0;
 }
 
-// Ends the unit: keeps the changes when no error is pending, else puts the
-// old bytes back. The pending error stays the first one met.
-void EndUnit(IndexFile& index) {
+// Ends the unit: keeps the changes when `keep` and no error is pending,
+// else puts the old bytes back. The pending error stays the first one met;
+// a roll-back asked for without one reports its own failure.
+void EndUnit(IndexFile& index, bool keep) {
   WorkArea& table = index.Table();
   KeyedWriteJournal& j = *index.journal;
-  if (DbfErrorNo == 0) {
+  if (keep && DbfErrorNo == 0) {
     const int error = WriteHeldIndexBytes(index);
     if (error != 0)
       SetError(error,
@@ -347,18 +408,18 @@ void EndUnit(IndexFile& index) {
   StopHolding(index);
   // An appended record counts for other programs (and for this one's next
   // open) once the header says so: the header belongs to the unit.
-  if (DbfErrorNo == 0 && table.record_count != j.record_count) {
+  if (keep && DbfErrorNo == 0 && table.record_count != j.record_count) {
     const int error = WriteBackHeader(table);
     if (error != 0) SetError(error, "Datei:  " + table.file_name + " [KeyedWrite]");
   }
-  if (DbfErrorNo == 0 && FlushAsked()) {
+  if (keep && DbfErrorNo == 0 && FlushAsked()) {
     int error = os::FlushFileBuffers(table.file);
     if (error == 0) error = os::FlushFileBuffers(index.file);
     if (error != 0)
       SetError(error,
                Ansi("Fehler beim Zurückschreiben von Datei  ") + index.file_name + " [KeyedWrite]");
   }
-  if (DbfErrorNo == 0) {
+  if (keep && DbfErrorNo == 0) {
     // The files are complete (and flushed when asked) before the journal is
     // emptied: a kill in between rolls back a unit that was whole.
     const int error = DropJournal(index);
@@ -383,8 +444,13 @@ void EndUnit(IndexFile& index) {
   RereadIndex(index);
   // When the roll-back failed, the journal stays for the next writer or open
   // to finish it.
-  if (error != 0 || DropJournal(index) != 0) LeaveJournal(index);
+  const int drop_error = error != 0 ? error : DropJournal(index);
+  if (drop_error != 0) LeaveJournal(index);
   index.journal.reset();
+  if (number == 0) {
+    if (drop_error != 0) SetError(drop_error, j.name + " [KeyedWrite]");
+    return;
+  }
   DbfErrorNo = number;
   ErrorDetail = detail;
   ReportedErrorNo = number;
@@ -413,44 +479,101 @@ std::string KeyedWriteJournalName(const std::string& index_name) {
   return ForceExt(index_name, ExtLike(index_name, "$KJ"));
 }
 
+namespace {
+
+// Leaves the semaphore's lock bracket once; the first error met stays the
+// one reported.
+void LeaveSemaphore(int area) {
+  const std::uint16_t number = DbfErrorNo;
+  const std::string detail = ErrorDetail;
+  SetLockSemaphoreProc(area, false);
+  if (number != 0) {
+    DbfErrorNo = number;
+    ErrorDetail = detail;
+    ReportedErrorNo = number;
+  }
+}
+
+// Leaves one level of the writer's bracket: the AutoReport setting of its
+// entry comes back and the semaphore is left.
+void LeaveLevel(IndexFile& index) {
+  --index.write_depth;
+  LeaveSemaphore(index.area);
+  SetAutoReport(index.auto_reports.back());
+  index.auto_reports.pop_back();
+}
+
+// Ends the unit and leaves every level of the bracket (a failed command in
+// a transaction leaves its own level and the transaction's).
+void EndUnitAndLeave(IndexFile& index, bool keep) {
+  if (index.journal) EndUnit(index, keep);
+  while (index.write_depth > 0) LeaveLevel(index);
+}
+
+// A command inside a transaction failed: the whole transaction is rolled
+// back, and refuses writes until the caller ends it.
+void FailTransaction(IndexFile& index) {
+  EndUnitAndLeave(index, false);
+  index.transaction = IndexFile::Transaction::kFailed;
+}
+
+}  // namespace
+
 void KeyedWriteBracket(int area, bool enter) {
   IndexFile* index = IndexOf(area);
-  // The first error met stays the one reported; the semaphore's leave
-  // must not replace it.
-  auto leave_semaphore = [area] {
-    const std::uint16_t number = DbfErrorNo;
-    const std::string detail = ErrorDetail;
-    SetLockSemaphoreProc(area, false);
-    if (number != 0) {
-      DbfErrorNo = number;
-      ErrorDetail = detail;
-      ReportedErrorNo = number;
-    }
-  };
   if (enter) {
-    SetLockSemaphoreProc(area, true);
-    if (DbfErrorNo != 0 || index == nullptr || index->write_depth++ > 0) return;
-    const bool auto_report = SetAutoReport(false);
-    CheckChangeCounter(*index);
-    int error = 0;
-    if (RecoverUnderLock(*index) && (error = BeginUnit(*index)) == 0) {
-      index->journal->auto_report = auto_report;
+    if (index != nullptr && index->transaction == IndexFile::Transaction::kFailed) {
+      SetError(1103,
+               Ansi("Transaktion nach einem Fehler zurückgenommen, sie muß beendet werden: ") +
+                   index->Table().file_name + " [KeyedWrite]");
       return;
     }
+    SetLockSemaphoreProc(area, true);
+    if (DbfErrorNo != 0) return;
+    if (index == nullptr) return;
+    ++index->write_depth;
+    index->auto_reports.push_back(SetAutoReport(false));
+    int error = 0;
+    if (index->write_depth > 1) {
+      if (index->transaction != IndexFile::Transaction::kOpen || !index->journal) return;
+      if ((error = SaveCommandBytes(*index)) == 0) return;
+      SetError(error, index->journal->name + " [KeyedWrite]");
+      FailTransaction(*index);
+      return;
+    }
+    CheckChangeCounter(*index);
+    if (RecoverUnderLock(*index) && (error = BeginUnit(*index)) == 0) return;
     if (error != 0) SetError(error, KeyedWriteJournalName(index->file_name) + " [KeyedWrite]");
-    index->write_depth = 0;
-    leave_semaphore();
-    SetAutoReport(auto_report);
+    LeaveLevel(*index);
     return;
   }
-  if (index != nullptr && index->write_depth > 0 && --index->write_depth == 0 && index->journal) {
-    const bool auto_report = index->journal->auto_report;
-    EndUnit(*index);
-    leave_semaphore();
-    SetAutoReport(auto_report);
+  if (index == nullptr || index->write_depth == 0) {
+    LeaveSemaphore(area);
     return;
   }
-  leave_semaphore();
+  if (index->write_depth == 1) {
+    EndUnitAndLeave(*index, true);
+    return;
+  }
+  if (index->transaction == IndexFile::Transaction::kOpen && index->journal) {
+    if (DbfErrorNo == 0) {
+      if (const int error = PutOutHeldWrites(*index); error != 0)
+        SetError(error,
+                 "Fehler beim Schreiben der Index-Datei: " + index->file_name + " [KeyedWrite]");
+    }
+    if (DbfErrorNo != 0) {
+      FailTransaction(*index);
+      return;
+    }
+  }
+  LeaveLevel(*index);
+}
+
+void LeaveTransactionUnit(IndexFile& index, bool keep) {
+  index.transaction = IndexFile::Transaction::kNone;
+  if (index.write_depth == 0) return;
+  SetAutoReport(false);
+  EndUnitAndLeave(index, keep);
 }
 
 bool RecoverKeyedWriteAtOpen(int area, const std::string& index_name) {

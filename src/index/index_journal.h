@@ -44,6 +44,8 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -69,11 +71,17 @@ struct KeyedWriteJournal {
   // The unit's number (IndexFile::journal_units), which its entries carry.
   std::uint64_t unit = 0;
   std::int64_t index_size = 0;
+  // The table file's size at the start: bytes behind it need no entry.
+  std::int64_t table_size = 0;
+  // What the journal holds the old bytes of: table ranges [offset, end) and
+  // index offsets. A transaction's later commands, and held index writes
+  // put out before its end, save each range once.
+  std::map<std::int64_t, std::int64_t> saved_table;
+  std::set<std::int64_t> saved_index;
   // The table's state at the start, put back by a roll-back.
   std::int32_t record_count = 0;
   std::int32_t record_number = 0;
   TableStatus status = TableStatus::kClosed;
-  bool auto_report = true;
 };
 
 // "<index name>.$KJ" (in the case of the index's extension).
@@ -84,7 +92,25 @@ std::string KeyedWriteJournalName(const std::string& index_name);
 // bracket are held back (AutoReport off) and left pending on leaving, after
 // the roll-back, for the command to report. An entry that fails (lock,
 // journal) leaves the bracket not entered, with the error pending.
+//
+// Inside a transaction (transaction.h) the unit is the transaction's: a
+// command's entry journals the table bytes it may change that the journal
+// does not hold yet, and its leave keeps the unit open; held index writes
+// beyond HeldWriteBudget are put into the file then, their old bytes
+// journaled first. A command that fails rolls the whole transaction back
+// and marks it failed; entries are then refused (1103) until it is ended.
 void KeyedWriteBracket(int area, bool enter);
+
+// Bytes of held index writes a transaction keeps in memory before it puts
+// them into the file (kHeldWriteBudget, 32 MiB, unless changed).
+inline constexpr std::size_t kHeldWriteBudget = std::size_t{32} << 20;
+extern std::size_t HeldWriteBudget;
+
+// Ends the unit of the transaction of `index` (the writer's bracket entered
+// once, by the transaction): keeps its changes (`keep`, when no error is
+// pending) or rolls it back, and leaves the bracket. Errors are left
+// pending, the first one met reported.
+void LeaveTransactionUnit(IndexFile& index, bool keep);
 
 // Closes and removes the empty journal an exclusively opened index kept
 // open between keyed writes (when the index closes). A journal that still

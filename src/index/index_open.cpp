@@ -30,7 +30,9 @@ std::string SiblingExtension(const std::string& table_file) {
   return lower ? "mdx" : "MDX";
 }
 
-bool HasDirectory(const std::string& name) { return name.find_first_of("/\\:") != std::string::npos; }
+bool HasDirectory(const std::string& name) {
+  return name.find_first_of("/\\:") != std::string::npos;
+}
 
 // True when one of the first and last leaf's keys holds a byte that folding
 // would have changed: the keys were stored unfolded by another writer.
@@ -75,8 +77,10 @@ bool CompileNormalised(std::string* text, CompiledExpr** expr) {
   if (*expr == nullptr) {
     // dBASE IV writes the logical constants as .TRUE. and .FALSE. too.
     std::string words = normalised;
-    for (auto [from, to] : {std::pair<const char*, const char*>{".TRUE.", ".T."}, {".FALSE.", ".F."}}) {
-      for (std::size_t at; (at = words.find(from)) != std::string::npos;) words.replace(at, std::strlen(from), to);
+    for (auto [from, to] :
+         {std::pair<const char*, const char*>{".TRUE.", ".T."}, {".FALSE.", ".F."}}) {
+      for (std::size_t at; (at = words.find(from)) != std::string::npos;)
+        words.replace(at, std::strlen(from), to);
     }
     if ((*expr = AssignExpr(words)) != nullptr) *text = words;
   }
@@ -135,21 +139,22 @@ std::unique_ptr<TagState> OpenTag(IndexFile& index, int number) {
   tag->number = number;
   tag->name = TagEntryName(index.header, number);
   tag->header_page = Get32(TagEntry(index.header, number) + kEntryPage);
-  const std::string damaged = Ansi("Ungültiger dBASE-Schlüsselausdruck oder Index-Datei beschädigt ") + index.file_name;
+  const std::string damaged =
+      Ansi("Ungültiger dBASE-Schlüsselausdruck oder Index-Datei beschädigt ") + index.file_name;
   std::size_t done = 0;
   std::int64_t size = IndexFileSize(index);
   if (tag->header_page < kMdxHeaderSize / kMdxPageSize ||
       static_cast<std::int64_t>(tag->header_page) * kMdxPageSize + kAnchorBytes > size ||
-      os::ReadAt(index.file, static_cast<std::int64_t>(tag->header_page) * kMdxPageSize, tag->anchor.data(),
-                 kAnchorBytes, &done) != 0 ||
+      os::ReadAt(index.file, static_cast<std::int64_t>(tag->header_page) * kMdxPageSize,
+                 tag->anchor.data(), kAnchorBytes, &done) != 0 ||
       done != kAnchorBytes) {
     SetError(222, damaged);
     return nullptr;
   }
   TagLayout& t = tag->layout;
   t = ReadTagLayout(tag->anchor);
-  if ((t.key_type != 'C' && t.key_type != 'D' && t.key_type != 'F' && t.key_type != 'N') || !GeometryFits(t) ||
-      tag->Root() == 0) {
+  if ((t.key_type != 'C' && t.key_type != 'D' && t.key_type != 'F' && t.key_type != 'N') ||
+      !GeometryFits(t) || tag->Root() == 0) {
     SetError(222, damaged);
     return nullptr;
   }
@@ -170,7 +175,8 @@ std::unique_ptr<TagState> OpenTag(IndexFile& index, int number) {
   }
   tag->geometry = {t.key_length, t.item_length, t.max_keys};
   tag->order = {t.key_type, t.key_length, t.descending};
-  bool compiled = tag->key_expr != nullptr && tag->key_expr->result_type == ExpectedResult(t.key_type) &&
+  bool compiled = tag->key_expr != nullptr &&
+                  tag->key_expr->result_type == ExpectedResult(t.key_type) &&
                   (!t.has_for || (tag->for_expr != nullptr && tag->for_expr->result_type == 'L'));
   if (!compiled) {
     SetError(222, damaged);
@@ -230,12 +236,14 @@ void SetIndexTo(const std::string& file_name) {
   index->file = os::OpenFile(name, mode, &err);
   if (index->file == os::kNoHandle) return fail(err, Ansi("Kann Index nicht öffnen: ") + name);
   std::size_t done = 0;
-  if (IndexFileSize(*index) <= 3071 || os::ReadAt(index->file, 0, index->header.data(), kMdxHeaderSize, &done) != 0 ||
+  if (IndexFileSize(*index) <= 3071 ||
+      os::ReadAt(index->file, 0, index->header.data(), kMdxHeaderSize, &done) != 0 ||
       done != kMdxHeaderSize) {
     return fail(222, Ansi("Kann Index nicht öffnen: ") + name);
   }
   if (TagCount(index->header) > kMaxTags) {
-    return fail(222, Ansi("Ungültiger dBASE-Schlüsselausdruck oder Index-Datei beschädigt ") + name);
+    return fail(222,
+                Ansi("Ungültiger dBASE-Schlüsselausdruck oder Index-Datei beschädigt ") + name);
   }
   table->index_state = index;
   for (int n = 1; n <= TagCount(index->header); ++n) {
@@ -257,18 +265,25 @@ void SetIndexTo(const std::string& file_name) {
 void CloseIndex(int area) {
   IndexFile* index = IndexOf(area);
   if (index == nullptr) return;
+  // A transaction still open keeps its changes (transaction.h).
+  if (index->transaction != IndexFile::Transaction::kNone) {
+    LeaveTransactionUnit(*index, true);
+    ReportPendingError();
+  }
   WorkArea& table = index->Table();
   bool shared = NetworkLocking && !table.exclusive;
   for (auto& tag : index->tags) {
     if (!tag->anchor_dirty) continue;
     int err = shared ? os::LockFile(index->file, 0, 1) : 0;
     if (err != 0) {
-      SetError(err, "Konnte Index nicht sperren um Anchor-Knoten zu schreiben " + IndexAndTag(*index, *tag));
+      SetError(err, "Konnte Index nicht sperren um Anchor-Knoten zu schreiben " +
+                        IndexAndTag(*index, *tag));
       continue;
     }
     WriteAnchor(*index, *tag);
     if (shared && (err = os::UnlockFile(index->file, 0, 1)) != 0) {
-      SetError(err, "Konnte Index nicht entsperren nach Schreiben des Anchor-Knotens " + IndexAndTag(*index, *tag));
+      SetError(err, "Konnte Index nicht entsperren nach Schreiben des Anchor-Knotens " +
+                        IndexAndTag(*index, *tag));
     }
   }
   WriteHeaderIfDirty(*index, "CloseIndex");
@@ -294,11 +309,12 @@ bool ReadAnchorNodes(IndexFile& index) {
     tag->positioned = false;
     Block fresh{};
     std::size_t done = 0;
-    int err = os::ReadAt(index.file, static_cast<std::int64_t>(tag->header_page) * kMdxPageSize, fresh.data(),
-                         kAnchorBytes, &done);
+    int err = os::ReadAt(index.file, static_cast<std::int64_t>(tag->header_page) * kMdxPageSize,
+                         fresh.data(), kAnchorBytes, &done);
     if (err == 0 && done != kAnchorBytes) err = os::kErrShortRead;
     if (err != 0) {
-      SetError(err, "Fehler beim Lesen der Index-Datei: " + IndexAndTag(index, *tag) + " [ReadAnchorNodes]");
+      SetError(err, "Fehler beim Lesen der Index-Datei: " + IndexAndTag(index, *tag) +
+                        " [ReadAnchorNodes]");
       return false;
     }
     // Only the tree's root and the empty mark change under other writers;
@@ -350,7 +366,8 @@ std::vector<std::string> IndexTagLines(const std::string& file_name) {
   for (int n = 1; n <= count; ++n) {
     Block anchor{};
     std::uint32_t page = Get32(TagEntry(header, n) + kEntryPage);
-    if (os::ReadAt(file, static_cast<std::int64_t>(page) * kMdxPageSize, anchor.data(), kAnchorBytes, &done) != 0) {
+    if (os::ReadAt(file, static_cast<std::int64_t>(page) * kMdxPageSize, anchor.data(),
+                   kAnchorBytes, &done) != 0) {
       continue;
     }
     TagLayout t = ReadTagLayout(anchor);

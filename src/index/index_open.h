@@ -33,7 +33,8 @@ std::string IndexFileName(const WorkArea& table, const std::string& name);
 // record in key order. A failure leaves no index open.
 void SetIndexTo(const std::string& file_name);
 
-// Closes the index of `area`: dirty tag headers are written (the index
+// Closes the index of `area`: an open transaction ends, keeping its
+// changes (transaction.h); dirty tag headers are written (the index
 // file's byte 0 locked meanwhile for shared tables), the header when dirty,
 // the file is closed and the program logs out of the semaphore file.
 void CloseIndex(int area);

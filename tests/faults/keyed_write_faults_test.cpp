@@ -28,6 +28,7 @@
 #include "index/index_journal.h"
 #include "index/index_open.h"
 #include "index/index_search.h"
+#include "index/transaction.h"
 #include "platform/os/files.h"
 #include "support/fault_loop.h"
 #include "support/test_support.h"
@@ -238,6 +239,32 @@ TEST(KeyedWriteFaults, AnAppendAfterOthersIsAllOrNothing) {
           Append();
         }
       });
+}
+
+// A transaction of appends, a replace, a delete and a recall is one unit:
+// a fault at any call leaves all of it or none. A command that fails rolls
+// the transaction back, and the ones after it are refused. Held index
+// writes are put out after every command (no budget), so that writes of
+// one node in place, journaled once, are part of the run.
+TEST(KeyedWriteFaults, ATransactionIsAllOrNothing) {
+  ExpectAllOrNothing("transaction", [] {
+    HeldWriteBudget = 0;
+    BeginTransaction();
+    for (const char* name : {"zz\xE1 one", "a\xB3 two", "m three"}) {
+      SetName(name);
+      SetQty(96);
+      Append();
+    }
+    GO(3);
+    SetName("a\xE1\xC4 moved");
+    SetQty(77);
+    Replace();
+    GO(12);
+    DeleteRec();
+    GO(7);
+    RecallRec();
+    EndTransaction();
+  });
 }
 
 TEST(KeyedWriteFaults, ReplaceIsAllOrNothing) {
