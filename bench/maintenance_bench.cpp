@@ -1,23 +1,30 @@
 // Key maintenance beside its alternatives, in the same run:
 //   - appending the movie rows to a table whose production index has four
-//     tags (TITLE on LOWER(TITLE), YEAR, RUNTIME, STARS on LOWER(STARS)), every key inserted
-//     as the record is appended (with the read and write system calls per
-//     append, from /proc/self/io), against appending them to a table without
-//     index and building the same four tags once at the end (MakeIndex);
+//     tags (TITLE on LOWER(TITLE), YEAR, RUNTIME, STARS on LOWER(STARS)), every
+//     key inserted as the record is appended, each append a unit of its own
+//     and all appends in one transaction (with the read and write system
+//     calls per append, from /proc/self/io), against appending them to a
+//     table without index and building the same four tags once at the end
+//     (MakeIndex; only when the table starts empty);
 //   - the same rows inserted into SQLite tables with the four indexes, in
 //     memory and on disk, in one transaction and in one transaction per row
 //     (on disk per row: the first 5,000 rows, every commit synced);
 //   - changing the title (the key of the TITLE tag) of 10,000 random
-//     records with Replace, against SQLite's UPDATE of an indexed column of
-//     the same rows (in-memory database, index on lower(title)).
+//     records with Replace, one by one and in one transaction, against
+//     SQLite's UPDATE of an indexed column of the same rows in one
+//     transaction (in-memory database, index on lower(title)).
+// Both sides start from a table that already holds `base` rows with the
+// four indexes (0: empty).
 // Prints the times, the rates and the ratios.
 //
-// Usage: maintenance_bench [records] [folder]   (defaults 100000, $TMPDIR)
+// Usage: maintenance_bench [records] [folder] [base]   (defaults 100000, $TMPDIR, 0)
 #include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <random>
 #include <string>
 #include <utility>
@@ -34,6 +41,7 @@
 #include "engine/tables.h"
 #include "index/index_build.h"
 #include "index/index_open.h"
+#include "index/transaction.h"
 
 namespace {
 
@@ -65,55 +73,106 @@ void Remove(const std::string& table) {
   std::remove((table.substr(0, table.size() - 3) + "dbt").c_str());
 }
 
+void Copy(const std::string& from, const std::string& to) {
+  for (const char* ext : {"dbf", "mdx", "dbt"}) {
+    std::filesystem::copy_file(from.substr(0, from.size() - 3) + ext,
+                               to.substr(0, to.size() - 3) + ext,
+                               std::filesystem::copy_options::overwrite_existing);
+  }
+}
+
+// Opens `table` exclusively with its production index.
+void OpenKept(const std::string& table) {
+  USE(table + " EXCLUSIVE");
+  SetIndexTo("");
+}
+
+struct Appends {
+  double seconds = 0;
+  double reads = 0, writes = 0;  // system calls per append
+};
+
+// Appends `movies` to the open table, each append a unit of its own or all
+// in one transaction.
+Appends AppendAll(const std::vector<bench::Movie>& movies, bool transaction) {
+  const auto before = SystemCalls();
+  const auto start = Clock::now();
+  if (transaction) BeginTransaction();
+  for (const bench::Movie& m : movies) bench::AppendMovie(m);
+  if (transaction) EndTransaction();
+  Appends out;
+  out.seconds = Seconds(start);
+  const auto after = SystemCalls();
+  const double n = static_cast<double>(movies.size());
+  out.reads = static_cast<double>(after.first - before.first) / n;
+  out.writes = static_cast<double>(after.second - before.second) / n;
+  return out;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   const int records = bench::CountArgument(argc, argv, 100000);
   const std::string dir = bench::FolderArgument(argc, argv);
+  const int base = argc > 3 ? std::atoi(argv[3]) : 0;
   const std::string stem = dir + "/maintenance_bench_" + std::to_string(getpid());
-  const std::string kept = stem + "_kept.dbf", built = stem + "_built.dbf";
+  const std::string start_table = stem + "_start.dbf", kept = stem + "_kept.dbf",
+                    batched = stem + "_batched.dbf", built = stem + "_built.dbf";
   SetRaiseOnError(true);
   CenturyOn = false;
   SetDateType(0);  // MM/DD/YY
-  std::vector<bench::Movie> movies = bench::MakeMovies(records);
+  const std::vector<bench::Movie> all = bench::MakeMovies(base + records);
+  const std::vector<bench::Movie> old(all.begin(), all.begin() + base);
+  const std::vector<bench::Movie> movies(all.begin() + base, all.end());
+
+  // The starting table: `base` rows and the four tags.
+  bench::BuildTable(start_table, old);
+  USE(start_table + " EXCLUSIVE");
+  if (!MakeIndex(bench::kMovieTags, "")) return 1;
+  USE("");
+  Copy(start_table, kept);
+  Copy(start_table, batched);
 
   // Appends with every key inserted as it comes.
-  bench::CreateMovieTable(kept);
-  if (!MakeIndex(bench::kMovieTags, "")) return 1;
-  SetIndexTo("");
-  const auto calls_before = SystemCalls();
-  auto start = Clock::now();
-  for (const bench::Movie& m : movies) bench::AppendMovie(m);
-  const double maintained = Seconds(start);
-  const auto calls_after = SystemCalls();
+  OpenKept(kept);
+  const Appends one_by_one = AppendAll(movies, false);
   USE("");
+  OpenKept(batched);
+  const Appends in_one = AppendAll(movies, true);
+  USE("");
+  std::printf("table of %d records, %d appended\n", base, records);
+  for (const auto& [what, run] : {std::pair{"append, 4 tags kept, one by one", one_by_one},
+                                  std::pair{"append, 4 tags kept, one transaction", in_one}}) {
+    std::printf("%-38s %8.3f s %10.0f records/s  (per append %.2f read, %.2f write calls)\n", what,
+                run.seconds, records / run.seconds, run.reads, run.writes);
+  }
 
   // Appends without index, then one build.
-  start = Clock::now();
-  bench::CreateMovieTable(built);
-  for (const bench::Movie& m : movies) bench::AppendMovie(m);
-  if (!MakeIndex(bench::kMovieTags, "")) return 1;
-  USE("");
-  const double rebuilt = Seconds(start);
-  std::printf("append %d records, 4 tags kept    %8.3f s %10.0f records/s\n", records, maintained,
-              records / maintained);
-  std::printf("  per append: %.2f read calls, %.2f write calls\n",
-              static_cast<double>(calls_after.first - calls_before.first) / records,
-              static_cast<double>(calls_after.second - calls_before.second) / records);
-  std::printf("append without index + MakeIndex  %8.3f s %10.0f records/s   ratio %.2f\n", rebuilt,
-              records / rebuilt, rebuilt / maintained);
+  if (base == 0) {
+    const auto start = Clock::now();
+    bench::CreateMovieTable(built);
+    for (const bench::Movie& m : movies) bench::AppendMovie(m);
+    if (!MakeIndex(bench::kMovieTags, "")) return 1;
+    USE("");
+    const double rebuilt = Seconds(start);
+    std::printf("append without index + MakeIndex       %8.3f s %10.0f records/s   ratio %.2f\n",
+                rebuilt, records / rebuilt, rebuilt / in_one.seconds);
+  }
   for (const bool per_row : {false, true}) {
     for (const bool on_disk : {false, true}) {
       bench::SqlitePeer peer(on_disk ? stem + ".sqlite" : "");
+      peer.InsertMovies(old, 4, false);
       const std::size_t rows =
           per_row && on_disk ? std::min<std::size_t>(movies.size(), 5000) : movies.size();
-      const double seconds = peer.InsertMovies(
-          std::vector<bench::Movie>(movies.begin(), movies.begin() + rows), 4, per_row);
-      bench::ReportPeer("append, 4 tags kept", records / maintained,
-                        std::string("sqlite inserts, 4 indexes, ") +
-                            (on_disk ? "on disk, " : "in memory, ") +
-                            (per_row ? "one transaction per row" : "one transaction"),
-                        seconds < 0 ? -1 : rows / seconds, "rec/s");
+      const double seconds = peer.InsertMoreMovies(
+          std::vector<bench::Movie>(movies.begin(), movies.begin() + rows), per_row);
+      const Appends& ours = per_row ? one_by_one : in_one;
+      bench::ReportPeer(
+          per_row ? "append, 4 tags kept, one by one" : "append, 4 tags kept, one transaction",
+          records / ours.seconds,
+          std::string("sqlite inserts, 4 indexes, ") + (on_disk ? "on disk, " : "in memory, ") +
+              (per_row ? "one transaction per row" : "one transaction"),
+          seconds < 0 ? -1 : rows / seconds, "rec/s");
     }
   }
 
@@ -122,32 +181,38 @@ int main(int argc, char** argv) {
   std::mt19937 random(9);
   std::vector<std::pair<int, std::string>> changes;
   for (int i = 0; i < edits; ++i) {
-    changes.emplace_back(1 + static_cast<int>(random() % static_cast<unsigned>(records)),
+    changes.emplace_back(1 + static_cast<int>(random() % static_cast<unsigned>(base + records)),
                          "Neu " + std::to_string(random() % 1000000));
   }
-  USE(kept + " EXCLUSIVE");
-  SetIndexTo("");
-  start = Clock::now();
-  for (const auto& [record, title] : changes) {
-    GO(record);
-    bench::SetText(1, title);
-    Replace();
+  double edit_seconds[2] = {0, 0};
+  for (const bool transaction : {false, true}) {
+    OpenKept(transaction ? batched : kept);
+    const auto start = Clock::now();
+    if (transaction) BeginTransaction();
+    for (const auto& [record, title] : changes) {
+      GO(record);
+      bench::SetText(1, title);
+      Replace();
+    }
+    if (transaction) EndTransaction();
+    edit_seconds[transaction ? 1 : 0] = Seconds(start);
+    USE("");
   }
-  const double ours = Seconds(start);
-  USE("");
 
   bench::SqlitePeer sqlite;
-  sqlite.InsertMovies(movies, 0, false);
+  sqlite.InsertMovies(all, 0, false);
   sqlite.Exec("CREATE INDEX by_title ON movies(lower(title))");
   std::vector<std::pair<std::string, long>> updates;
   for (const auto& [record, title] : changes) updates.emplace_back(title, record);
   const double theirs = sqlite.RunForEach("UPDATE movies SET title = ?1 WHERE rowid = ?2", updates);
-  std::printf("%d key edits (Replace)           %8.3f s %10.0f edits/s\n", edits, ours,
-              edits / ours);
-  bench::ReportPeer("10,000 key edits (Replace)", edits / ours,
-                    "sqlite UPDATE of an indexed column", theirs < 0 ? -1 : edits / theirs,
-                    "edits/s");
-  Remove(kept);
-  Remove(built);
+  for (const bool transaction : {false, true}) {
+    const double ours = edit_seconds[transaction ? 1 : 0];
+    const char* what = transaction ? "10,000 key edits (Replace), one transaction"
+                                   : "10,000 key edits (Replace), one by one";
+    std::printf("%-44s %8.3f s %10.0f edits/s\n", what, ours, edits / ours);
+    bench::ReportPeer(what, edits / ours, "sqlite UPDATE of an indexed column, one transaction",
+                      theirs < 0 ? -1 : edits / theirs, "edits/s");
+  }
+  for (const std::string& table : {start_table, kept, batched, built}) Remove(table);
   return 0;
 }

@@ -184,6 +184,10 @@ double SqlitePeer::InsertMovies(const std::vector<Movie>& movies, int indexes, b
       "CREATE TABLE movies(title TEXT, year INTEGER, color INTEGER, runtime INTEGER, stars TEXT,"
       " director TEXT, plot TEXT, premiere TEXT)");
   for (int i = 0; i < indexes && i < 4; ++i) Exec(kIndexes[i]);
+  return InsertMoreMovies(movies, per_row);
+}
+
+double SqlitePeer::InsertMoreMovies(const std::vector<Movie>& movies, bool per_row) {
   sqlite3_stmt* insert = Prepare(db_, "INSERT INTO movies VALUES(?,?,?,?,?,?,'',?)");
   const auto start = Clock::now();
   if (!per_row) Exec("BEGIN");
@@ -270,6 +274,7 @@ void SqlitePeer::Exec(const std::string&) {}
 double SqlitePeer::Time(const std::string&) { return -1; }
 void SqlitePeer::ImportDbf(const std::string&, const std::string&) {}
 double SqlitePeer::InsertMovies(const std::vector<Movie>&, int, bool) { return -1; }
+double SqlitePeer::InsertMoreMovies(const std::vector<Movie>&, bool) { return -1; }
 double SqlitePeer::RunForEach(const std::string&,
                               const std::vector<std::pair<std::string, long>>&) {
   return -1;

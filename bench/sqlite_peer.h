@@ -53,6 +53,10 @@ class SqlitePeer {
   // Answers the seconds the inserts took (-1 without SQLite).
   double InsertMovies(const std::vector<Movie>& movies, int indexes, bool per_row);
 
+  // Inserts more `movies` into the table InsertMovies made, the same way.
+  // Answers the seconds (-1 without SQLite).
+  double InsertMoreMovies(const std::vector<Movie>& movies, bool per_row);
+
   // Runs `sql`, whose parameters are a text (?1) and an integer (?2), once
   // for each pair of `rows` bound to them, all in one transaction. Answers
   // the seconds (-1 without SQLite).

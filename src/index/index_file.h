@@ -10,9 +10,9 @@
 #pragma once
 
 #include <cstdint>
-#include <map>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <unordered_set>
 #include <utility>
 #include <vector>
@@ -112,11 +112,12 @@ struct IndexFile {
   // the caller ends it).
   enum class Transaction { kNone, kOpen, kFailed } transaction = Transaction::kNone;
   // While a keyed write is under way its index writes are held here, one
-  // entry per range by offset, and reach the file when the unit ends (a
-  // long transaction puts them out earlier, see index_journal.h);
-  // `held_bytes` is their size, `held_end` the file's size with them.
+  // entry per range by offset (a hash map: every node read of the unit
+  // looks here first), and reach the file when the unit ends (a long
+  // transaction puts them out earlier, see index_journal.h); `held_bytes`
+  // is their size, `held_end` the file's size with them.
   bool holding = false;
-  std::map<std::int64_t, std::string> held_writes;
+  std::unordered_map<std::int64_t, std::string> held_writes;
   std::size_t held_bytes = 0;
   std::int64_t held_end = 0;
   // The keyed-write journal of an exclusively opened index stays open and

@@ -250,7 +250,13 @@ int WriteHeldIndexBytes(IndexFile& index) {
   }
   for (const SavedBytes& s : entries) j.saved_index.insert(s.offset);
   if (const int error = AddEntries(j, std::move(entries)); error != 0) return error;
-  for (const auto& [offset, bytes] : index.held_writes) {
+  // In the order of the file, which the system writes best.
+  std::vector<std::int64_t> offsets;
+  offsets.reserve(index.held_writes.size());
+  for (const auto& held : index.held_writes) offsets.push_back(held.first);
+  std::sort(offsets.begin(), offsets.end());
+  for (const std::int64_t offset : offsets) {
+    const std::string& bytes = index.held_writes[offset];
     const int error = os::WriteAt(index.file, offset, bytes.data(), bytes.size());
     if (error != 0) return error;
   }
