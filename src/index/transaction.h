@@ -16,8 +16,11 @@
 // index open (221 otherwise: the journal lives beside the index); a table
 // has at most one (228 for a second BeginTransaction, and for an end
 // without one). The writer's lock (the semaphore's LOCKSEMAPHORE) is held
-// from BeginTransaction to its end: other programs' keyed writes wait, as
-// for one long command. Reads of this program see its own changes.
+// from BeginTransaction to its end, as for one long command: other
+// programs that read or write through the index wait for it (each for at
+// most SemaphoreLockWaitMs), so that none sees half of it. On a shared
+// table, keep transactions short. Reads of this program see its own
+// changes.
 //
 // A command in the transaction that fails (a full disk, an I/O error, a
 // key refused) rolls the whole transaction back before its error is
