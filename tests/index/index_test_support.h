@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -25,6 +26,7 @@
 #include "index/index_file.h"
 #include "index/index_open.h"
 #include "index/index_search.h"
+#include "platform/os/fault_injection.h"
 #include "support/test_support.h"
 
 namespace orvex::test {
@@ -67,6 +69,15 @@ class IndexTest : public ::testing::Test {
 
   TempDir dir_;
 };
+
+// The file-layer calls made while `run` runs.
+inline std::vector<os::FileCall> FileCallsOf(const std::function<void()>& run) {
+  std::vector<os::FileCall> calls;
+  os::RecordFileCalls(&calls);
+  run();
+  os::RecordFileCalls(nullptr);
+  return calls;
+}
 
 // A tag definition in one line.
 inline TagDefinition Tag(const std::string& name, const std::string& expr,

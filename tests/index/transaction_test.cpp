@@ -8,7 +8,6 @@
 
 #include "index/index_journal.h"
 #include "index_test_support.h"
-#include "platform/os/fault_injection.h"
 
 namespace orvex::test {
 namespace {
@@ -54,13 +53,23 @@ class TransactionTest : public IndexTest {
 
   // Write calls while `run` runs.
   static int Writes(const std::function<void()>& run) {
-    std::vector<os::FileCall> calls;
-    os::RecordFileCalls(&calls);
-    run();
-    os::RecordFileCalls(nullptr);
     int writes = 0;
-    for (const os::FileCall& c : calls) writes += c.op == os::kFaultWrite ? 1 : 0;
+    for (const os::FileCall& c : FileCallsOf(run)) writes += c.op == os::kFaultWrite ? 1 : 0;
     return writes;
+  }
+
+  // Makes `name` (see Make) and answers the bytes of its table and index as
+  // they then stand in the files; the table is open again.
+  std::string MakeAndKeepBytes(const std::string& name) {
+    Make(name);
+    CloseAllAreas();
+    const std::string bytes = Files(name);
+    Open(name);
+    return bytes;
+  }
+
+  std::string Files(const std::string& name) {
+    return ReadFileBytes(Path(name)) + ReadFileBytes(Path(name.substr(0, name.size() - 3) + "mdx"));
   }
 
   // The bytes of the table's index, but for the name of the table in its
@@ -105,11 +114,7 @@ TEST_F(TransactionTest, LeavesWhatItsCommandsLeaveOneByOneWithAFractionOfTheWrit
 }
 
 TEST_F(TransactionTest, ARollbackPutsBackEveryByteAndTheTablesPosition) {
-  Make("t.dbf");
-  CloseAllAreas();
-  const std::string table = ReadFileBytes(Path("t.dbf"));
-  const std::string index = ReadFileBytes(Path("t.mdx"));
-  Open("t.dbf");
+  const std::string files = MakeAndKeepBytes("t.dbf");
   GO(17);
   BeginTransaction();
   Commands();
@@ -122,16 +127,11 @@ TEST_F(TransactionTest, ARollbackPutsBackEveryByteAndTheTablesPosition) {
   EXPECT_EQ(RecNo(), 17);
   EXPECT_FALSE(Find("a4099"));
   CloseAllAreas();
-  EXPECT_TRUE(ReadFileBytes(Path("t.dbf")) == table);
-  EXPECT_TRUE(ReadFileBytes(Path("t.mdx")) == index);
+  EXPECT_TRUE(Files("t.dbf") == files);
 }
 
 TEST_F(TransactionTest, AFailedCommandRollsBackAllAndTheRestIsRefused) {
-  Make("t.dbf");
-  CloseAllAreas();
-  const std::string table = ReadFileBytes(Path("t.dbf"));
-  const std::string index = ReadFileBytes(Path("t.mdx"));
-  Open("t.dbf");
+  const std::string files = MakeAndKeepBytes("t.dbf");
   BeginTransaction();
   for (int i = 0; i < 40; ++i) {
     SetText(1, "b" + std::to_string(i));
@@ -156,8 +156,7 @@ TEST_F(TransactionTest, AFailedCommandRollsBackAllAndTheRestIsRefused) {
   EXPECT_FALSE(InTransaction());
   EXPECT_EQ(RecCount(), 200);
   CloseAllAreas();
-  EXPECT_TRUE(ReadFileBytes(Path("t.dbf")) == table);
-  EXPECT_TRUE(ReadFileBytes(Path("t.mdx")) == index);
+  EXPECT_TRUE(Files("t.dbf") == files);
   // Once ended, the table takes commands again, each a unit of its own.
   Open("t.dbf");
   SetText(1, "later");
