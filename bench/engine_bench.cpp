@@ -18,7 +18,9 @@
 //     (warm), and 10,000 seeks (Find, every field of the record read) cold
 //     and warm, each with its read calls, bytes read and peak memory;
 // and prints records per second of each and the ratios to the raw pass and
-// to shapelib.
+// to shapelib. Each figure of the scans is the best of three rounds in which
+// every reader (raw pass, stdio, read per record, the three engine scans,
+// shapelib) runs once.
 //
 // Usage: engine_bench [records] [folder]   (defaults 1000000, $TMPDIR)
 #include <fcntl.h>
@@ -275,23 +277,21 @@ int main(int argc, char** argv) {
   std::printf("table: %d records written through Append in %.2f s\n", records,
               std::chrono::duration<double>(Clock::now() - build_start).count());
 
-  long raw_sum = 0, sum = 0;
+  long raw_sum = 0, sum = 0, shapelib_sum = 0;
   RawPass(name, &raw_sum);  // warm the page cache
-  double raw = bench::BestOf(3, [&] { return RawPass(name, &raw_sum); });
-  double plain = bench::BestOf(3, [&] { return RecordByRecordRead(name, &raw_sum); });
-  double per_record = bench::BestOf(3, [&] { return ReadPerRecord(name, &raw_sum); });
-  // The three scans take turns, three rounds, and the best of each is kept:
-  // the shared scan is compared with the exclusive one, and a neighbour's
-  // passing load on the machine should not tilt that ratio.
-  double exclusive = 0, read_only = 0, shared = 0;
+  // Every reader takes its turn in each of three rounds, and the best of
+  // each is kept: the figures compared come from the same run, and a
+  // neighbour's passing load on the machine should not tilt their ratios.
+  double raw = 0, plain = 0, per_record = 0, exclusive = 0, read_only = 0, shared = 0, shapelib = 0;
   for (int round = 0; round < 3; ++round) {
+    raw = std::max(raw, RawPass(name, &raw_sum));
     exclusive = std::max(exclusive, bench::EngineScan(name, " EXCLUSIVE", 0xFFFF, &sum));
     read_only = std::max(read_only, bench::EngineScan(name, "", os::kOpenRead, &sum));
     shared = std::max(shared, bench::EngineScan(name, "", 0xFFFF, &sum));
+    shapelib = std::max(shapelib, bench::ShapelibScan(name, &shapelib_sum));
+    plain = std::max(plain, RecordByRecordRead(name, &raw_sum));
+    per_record = std::max(per_record, ReadPerRecord(name, &raw_sum));
   }
-  long shapelib_sum = 0;
-  const double shapelib =
-      bench::BestOf(3, [&] { return bench::ShapelibScan(name, &shapelib_sum); });
 
   std::printf("raw one-pass read:          %12.0f records/s\n", raw);
   std::printf("stdio record by record:     %12.0f records/s  (%.2f of raw)\n", plain, plain / raw);

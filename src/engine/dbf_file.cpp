@@ -12,6 +12,7 @@
 #include "engine/field_values.h"
 #include "engine/locks.h"
 #include "engine/record_io.h"
+#include "engine/record_pack.h"
 #include "platform/os/codepage.h"
 #include "platform/os/system.h"
 
@@ -199,6 +200,7 @@ bool ParseFields(WorkArea& area, const std::vector<std::uint8_t>& slots, const S
     area.unpacked_offsets.push_back(at);
     at = static_cast<std::uint16_t>(at + UnpackedFieldSize(f));
   }
+  PlanUnpacking(area);
   return true;
 }
 

@@ -81,6 +81,26 @@ struct RelationRestore {
   }
 };
 
+// The step of a walk through a table in file order where every record
+// shows and nothing runs after a move: no order, filter, hidden deleted
+// records, while condition or relation, not virtual, and the next record
+// known to exist. It reads the next record and answers true; SKIP(1)'s
+// general loop would do the same, with each of those questions asked again
+// at every record. False (nothing done) when any of them applies or the
+// next record lies beyond the count the area knows after asking the file.
+bool PlainStep(WorkArea& area, bool indexed) {
+  if (indexed || area.is_virtual || HideDeleted || area.filter_proc ||
+      area.filter_expr != nullptr || area.while_proc || area.while_expr != nullptr ||
+      area.relation) {
+    return false;
+  }
+  const std::int32_t next = After(area.record_number);
+  if (next > area.record_count) RefreshRecCount(area);
+  if (next == area.record_number || next > area.record_count) return false;
+  ReadAndUnpack(area, next);
+  return true;
+}
+
 }  // namespace
 
 bool RecordVisible(WorkArea& area) {
@@ -221,6 +241,7 @@ void SKIP(std::int32_t n) {
     return;
   }
   area->bof = area->eof = false;
+  if (n == 1 && PlainStep(*area, indexed)) return;
   std::int32_t last_visible = PhantomNumber(*area);
   bool hit_end = false, while_failed = false;
   {

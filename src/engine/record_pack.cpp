@@ -26,6 +26,9 @@ std::string_view Trimmed(const char* p, std::size_t n) {
   return std::string_view(p + b, n - b);
 }
 
+constexpr double kPow10[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8, 1e9,
+                             1e10, 1e11, 1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18};
+
 // Decimal text (optional sign, digits, optional point and digits, optional
 // exponent) as a double; false when the text is not such a number. An empty
 // text is 0.
@@ -66,8 +69,6 @@ bool ParseDecimal(std::string_view s, double* value) {
     return true;
   }
   double v = static_cast<double>(mantissa);
-  static const double kPow10[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 1e10,
-                                  1e11, 1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18};
   if (scale < 0) {
     v = scale >= -18 ? v / kPow10[-scale] : v * std::pow(10.0, scale);
   } else if (scale > 0) {
@@ -75,6 +76,43 @@ bool ParseDecimal(std::string_view s, double* value) {
   }
   *value = negative ? -v : v;
   return true;
+}
+
+// The number a stored N or F field with decimals holds, 0 when it holds
+// none: ParseDecimal of the trimmed text. The text of such a field is
+// nearly always an optional sign, digits and a point, which this reads in
+// one pass to the same mantissa and scale as ParseDecimal (the field is too
+// short to reach its 18-digit limit); anything else goes to ParseDecimal.
+double StoredDecimal(const char* p, std::size_t n) {
+  std::string_view text = Trimmed(p, n);
+  const char* q = text.data();
+  const char* end = q + text.size();
+  if (text.size() <= 18) {
+    bool negative = false;
+    if (q < end && (*q == '+' || *q == '-')) negative = *q++ == '-';
+    std::uint64_t mantissa = 0;
+    int scale = 0;
+    bool any = false, point = false;
+    for (; q < end; ++q) {
+      const unsigned digit = static_cast<unsigned char>(*q) - '0';
+      if (digit <= 9) {
+        mantissa = mantissa * 10 + digit;
+        any = true;
+        scale -= point ? 1 : 0;
+      } else if (*q == '.' && !point) {
+        point = true;
+      } else {
+        break;
+      }
+    }
+    if (q == end) {
+      if (!any) return 0;
+      const double v = static_cast<double>(mantissa) / kPow10[-scale];
+      return negative ? -v : v;
+    }
+  }
+  double v = 0;
+  return ParseDecimal(text, &v) ? v : 0;
 }
 
 // Decimal integer text as a 32-bit integer; 0 when it is not one or does not
@@ -144,18 +182,35 @@ const DateGather& CurrentDateGather() {
   return gather;
 }
 
-// The unpacked part of a D field: length byte, text, NUL padding to 10.
-void UnpackDate(const FieldDesc& f, const char* p, std::uint8_t* out) {
-  if (f.length >= 8 && std::memchr(p, 0, 8) == nullptr) {
-    const DateGather& g = CurrentDateGather();
+std::uint64_t Word(const char* p) {
+  std::uint64_t w;
+  std::memcpy(&w, p, 8);
+  return w;
+}
+
+constexpr std::uint64_t kHighBits = 0x8080808080808080ULL;
+constexpr std::uint64_t kLowBits = 0x0101010101010101ULL;
+
+// True when one of the eight bytes at `p` is 0 (a byte below 0x80 turns
+// its high bit on by the subtraction only when it was 0).
+bool HasNulByte(const char* p) {
+  const std::uint64_t w = Word(p);
+  return ((w - kLowBits) & ~w & kHighBits) != 0;
+}
+
+// The unpacked part of a D field of `length` stored bytes: length byte,
+// text, NUL padding to 10. `gather` is CurrentDateGather(), asked once per
+// record by the caller.
+void UnpackDate(const char* p, std::size_t length, const DateGather& gather, std::uint8_t* out) {
+  if (length >= 8 && !HasNulByte(p)) {
     char from[18];
     std::memcpy(from, p, 8);
-    std::memcpy(from + 8, g.fixed, 10);
-    out[0] = g.length;
-    for (int i = 0; i < 10; ++i) out[1 + i] = static_cast<std::uint8_t>(from[g.source[i]]);
+    std::memcpy(from + 8, gather.fixed, 10);
+    out[0] = gather.length;
+    for (int i = 0; i < 10; ++i) out[1 + i] = static_cast<std::uint8_t>(from[gather.source[i]]);
     return;
   }
-  std::string text = DateTextFromDText(std::string_view(p, std::min<int>(f.length, 8)));
+  std::string text = DateTextFromDText(std::string_view(p, std::min<std::size_t>(length, 8)));
   std::size_t n = std::min<std::size_t>(text.size(), 10);
   out[0] = static_cast<std::uint8_t>(n);
   std::memcpy(out + 1, text.data(), n);
@@ -176,14 +231,6 @@ void CopyBytes(std::uint8_t* to, const char* from, std::size_t n) {
     while (n-- > 0) *to++ = static_cast<std::uint8_t>(*from++);
   }
 }
-
-std::uint64_t Word(const char* p) {
-  std::uint64_t w;
-  std::memcpy(&w, p, 8);
-  return w;
-}
-
-constexpr std::uint64_t kHighBits = 0x8080808080808080ULL;
 
 bool HasHighByte(const char* p) { return (Word(p) & kHighBits) != 0; }
 
@@ -316,38 +363,65 @@ void UnpackRecord(WorkArea& area) { UnpackRecord(area, area.record.data()); }
 
 namespace {
 
-// Unpacks the field at `p` into `out`; answers where the next part begins.
-std::uint8_t* UnpackField(const FieldDesc& f, const char* p, std::uint8_t* out) {
-  if (f.raw) {
-    const int size = UnpackedFieldSize(f);
-    std::memcpy(out, p, f.length);
-    std::memset(out + f.length, 0, static_cast<std::size_t>(size - f.length));
-    return out + size;
-  }
+// The conversions of unpacking, by the kind of field: a field's `length`
+// stored bytes at `p` into its part at `out`.
+enum class UnpackKind { kText, kDate, kInteger, kDecimal, kLogical, kRaw };
+
+UnpackKind KindOf(const FieldDesc& f) {
+  if (f.raw) return UnpackKind::kRaw;
   switch (f.type) {
     case 'C':
-      out[0] = f.length;
-      CopyBytes(out + 1, p, f.length);
-      return out + f.length + 1;
+      return UnpackKind::kText;
     case 'D':
-      UnpackDate(f, p, out);
-      return out + 11;
+      return UnpackKind::kDate;
     case 'N':
     case 'F':
-      if (f.decimals > 0) {
-        double v = 0;
-        if (!ParseDecimal(Trimmed(p, f.length), &v)) v = 0;
-        DoubleToReal(v, out);
-        return out + 6;
-      }
-      StoreInt32(out, ParseInteger(Trimmed(p, f.length)));
-      return out + 4;
+      return f.decimals > 0 ? UnpackKind::kDecimal : UnpackKind::kInteger;
     case 'L':
-      *out = f.length > 0 && (p[0] == 'T' || p[0] == 't' || p[0] == 'Y' || p[0] == 'y') ? 1 : 0;
-      return out + 1;
-    default:  // M
-      StoreInt32(out, ParseInteger(Trimmed(p, f.length)));
-      return out + 4;
+      return UnpackKind::kLogical;
+    default:
+      return UnpackKind::kInteger;  // M: the block number
+  }
+}
+
+void UnpackText(const char* p, std::size_t length, std::uint8_t* out) {
+  out[0] = static_cast<std::uint8_t>(length);
+  CopyBytes(out + 1, p, length);
+}
+
+void UnpackInteger(const char* p, std::size_t length, std::uint8_t* out) {
+  StoreInt32(out, ParseInteger(Trimmed(p, length)));
+}
+
+void UnpackDecimal(const char* p, std::size_t length, std::uint8_t* out) {
+  DoubleToReal(StoredDecimal(p, length), out);
+}
+
+void UnpackLogical(const char* p, std::size_t length, std::uint8_t* out) {
+  *out = length > 0 && (p[0] == 'T' || p[0] == 't' || p[0] == 'Y' || p[0] == 'y') ? 1 : 0;
+}
+
+// A raw field's stored bytes, zero-padded to the `size` of its part.
+void UnpackRaw(const char* p, std::size_t length, std::size_t size, std::uint8_t* out) {
+  std::memcpy(out, p, length);
+  std::memset(out + length, 0, size - length);
+}
+
+// Unpacks the field at `p` into `out` (its part's size is UnpackedFieldSize).
+void UnpackField(const FieldDesc& f, const char* p, std::uint8_t* out) {
+  switch (KindOf(f)) {
+    case UnpackKind::kText:
+      return UnpackText(p, f.length, out);
+    case UnpackKind::kDate:
+      return UnpackDate(p, f.length, CurrentDateGather(), out);
+    case UnpackKind::kInteger:
+      return UnpackInteger(p, f.length, out);
+    case UnpackKind::kDecimal:
+      return UnpackDecimal(p, f.length, out);
+    case UnpackKind::kLogical:
+      return UnpackLogical(p, f.length, out);
+    case UnpackKind::kRaw:
+      return UnpackRaw(p, f.length, static_cast<std::size_t>(UnpackedFieldSize(f)), out);
   }
 }
 
@@ -379,12 +453,56 @@ void SetExactFieldText(WorkArea& area, int field, std::string text) {
     texts.emplace_back(field, std::move(text));
 }
 
+void PlanUnpacking(WorkArea& area) {
+  UnpackPlan plan;
+  for (std::size_t i = 0; i < area.fields.size() && i < area.unpacked_offsets.size(); ++i) {
+    const FieldDesc& f = area.fields[i];
+    const UnpackMove move{f.offset, f.length, area.unpacked_offsets[i],
+                          static_cast<std::uint16_t>(UnpackedFieldSize(f))};
+    switch (KindOf(f)) {
+      case UnpackKind::kText:
+        plan.texts.push_back(move);
+        break;
+      case UnpackKind::kDate:
+        plan.dates.push_back(move);
+        break;
+      case UnpackKind::kInteger:
+        plan.integers.push_back(move);
+        break;
+      case UnpackKind::kDecimal:
+        plan.decimals.push_back(move);
+        break;
+      case UnpackKind::kLogical:
+        plan.logicals.push_back(move);
+        break;
+      case UnpackKind::kRaw:
+        plan.raw.push_back(move);
+        break;
+    }
+  }
+  area.unpack_plan = std::move(plan);
+}
+
+// Unpacking runs at every record read. It goes through the area's plan kind
+// by kind rather than field by field: each loop below does one conversion,
+// so the processor is not asked at every field which of six to run (a
+// question it guesses wrong often enough to cost more than the simpler
+// conversions themselves).
 void UnpackRecord(WorkArea& area, const char* rec) {
   area.exact_texts.clear();
   if (area.is_virtual || area.unpacked == nullptr) return;
+  const UnpackPlan& plan = area.unpack_plan;
   std::uint8_t* out = area.unpacked;
-  *out++ = rec[0] == '*' ? 1 : 0;
-  for (const FieldDesc& f : area.fields) out = UnpackField(f, rec + f.offset, out);
+  out[0] = rec[0] == '*' ? 1 : 0;
+  for (const UnpackMove& m : plan.texts) UnpackText(rec + m.from, m.length, out + m.to);
+  for (const UnpackMove& m : plan.integers) UnpackInteger(rec + m.from, m.length, out + m.to);
+  for (const UnpackMove& m : plan.decimals) UnpackDecimal(rec + m.from, m.length, out + m.to);
+  for (const UnpackMove& m : plan.logicals) UnpackLogical(rec + m.from, m.length, out + m.to);
+  if (!plan.dates.empty()) {
+    const DateGather& gather = CurrentDateGather();
+    for (const UnpackMove& m : plan.dates) UnpackDate(rec + m.from, m.length, gather, out + m.to);
+  }
+  for (const UnpackMove& m : plan.raw) UnpackRaw(rec + m.from, m.length, m.size, out + m.to);
 }
 
 std::vector<bool> UnchangedFields(WorkArea& area, const char* stored) {

@@ -24,6 +24,10 @@ namespace orvex {
 // record, the end of a write). An empty text drops the field's text.
 void SetExactFieldText(WorkArea& area, int field, std::string text);
 
+// Works out area.unpack_plan from area.fields and area.unpacked_offsets;
+// called whenever the field list is read.
+void PlanUnpacking(WorkArea& area);
+
 // Record buffer -> unpacked buffer (nothing for virtual areas). The second
 // form reads the record from `record`, which must hold the same bytes as the
 // record buffer (see GetDbfRecord).

@@ -57,6 +57,26 @@ struct FieldDesc {
   std::int16_t size_bit = -1;  // V/Q: bit set when the last byte holds the length
 };
 
+// How UnpackRecord (record_pack.h) makes the unpacked buffer of a field
+// list, worked out once when the fields are read: each field's place in the
+// record (`from`, `length`) and in the unpacked buffer (`to`, `size`), the
+// fields grouped by the conversion they need, so that a record is unpacked
+// kind by kind without asking every field for its type.
+struct UnpackMove {
+  std::uint16_t from = 0;
+  std::uint16_t length = 0;
+  std::uint16_t to = 0;
+  std::uint16_t size = 0;
+};
+struct UnpackPlan {
+  std::vector<UnpackMove> texts;     // C: length byte and the characters
+  std::vector<UnpackMove> dates;     // D
+  std::vector<UnpackMove> integers;  // N and F without decimals, M
+  std::vector<UnpackMove> decimals;  // N and F with decimals
+  std::vector<UnpackMove> logicals;  // L
+  std::vector<UnpackMove> raw;       // raw fields: the stored bytes
+};
+
 // One field of a new table as handed to CreateDbf.
 struct FieldDef {
   std::string name;            // trimmed, cut to 10 and upper-cased by CreateDbf
@@ -111,6 +131,7 @@ struct WorkArea {
   std::uint8_t field_count = 0;
   std::vector<FieldDesc> fields;
   std::vector<std::uint16_t> unpacked_offsets;  // field n's part at [n - 1]
+  UnpackPlan unpack_plan;                       // of `fields` (PlanUnpacking)
   TableStatus status = TableStatus::kClosed;
   std::string last_update;          // "MM/DD/YY" of the header date
   std::vector<char> record;         // the current record as stored (read form);

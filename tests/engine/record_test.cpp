@@ -128,6 +128,35 @@ TEST_F(RecordTest, SixByteRealRoundTrips) {
   EXPECT_EQ(FormatNumber(-7, 4, 0), "  -7");
 }
 
+TEST_F(RecordTest, NumbersOfEveryStoredFormUnpackAsTheirValue) {
+  // N(8,2) and N(5): what each stored text reads as, blanks and oddities
+  // included (a text that is no number reads as 0).
+  const std::vector<std::pair<std::string, double>> decimals = {
+      {"   -0.50", -0.5},        {"     1. ", 1},    {"     .25", 0.25},
+      {"   1e2  ", 100},         {"   1.2.3", 0},    {"       -", 0},
+      {"   +3.25", 3.25},        {"   12 34", 0},    {"        ", 0},
+      {"12345.67", 12345.67},    {" 0012.50", 12.5}, {"-1234.56", -1234.56},
+      {std::string(8, '\0'), 0}, {"    0.00", 0},    {"  99.999", 99.999},
+      {" 1.5E-1 ", 0.15}};
+  const std::vector<std::pair<std::string, std::int32_t>> integers = {
+      {"  -42", -42}, {"  4 2", 0}, {"+0017", 17}, {"     ", 0}, {"99999", 99999}, {"   1.", 0}};
+  std::vector<std::string> records;
+  for (std::size_t i = 0; i < decimals.size(); ++i)
+    records.push_back(decimals[i].first + integers[i % integers.size()].first);
+  WriteFileBytes(Path("numbers.dbf"),
+                 Dbase3File(0x03, {{"PRICE", 'N', 8, 2}, {"QTY", 'N', 5}}, records));
+  USE(Path("numbers.dbf") + " EXCLUSIVE");
+  ASSERT_EQ(DbfErrorNo, 0);
+  for (std::size_t i = 0; i < decimals.size(); ++i, SKIP(1)) {
+    std::uint8_t expected[6];
+    DoubleToReal(decimals[i].second, expected);
+    EXPECT_EQ(std::memcmp(FieldAddress(1), expected, 6), 0)
+        << "'" << decimals[i].first << "' read as " << Real(1);
+    EXPECT_EQ(Int(2), integers[i % integers.size()].second) << integers[i % integers.size()].first;
+  }
+  EXPECT_TRUE(dEOF());
+}
+
 TEST_F(RecordTest, OemTextIsConvertedBothWaysAndAnsiTablesAreNot) {
   OpenMixed({"\x84rger"});  // OEM ä
   EXPECT_EQ(CharField(1).substr(0, 5), os::Utf8ToAnsi("ärger"));
