@@ -11,6 +11,7 @@
 
 #include "engine/locks.h"
 #include "index/semaphore.h"
+#include "index/transaction.h"
 #include "index_test_support.h"
 
 namespace orvex::test {
@@ -20,7 +21,8 @@ class SharedMaintenanceTest : public IndexTest {
  protected:
   // A second program with the table open shared and its production index.
   std::unique_ptr<ChildProcess> Program(const std::string& table) {
-    auto program = std::make_unique<ChildProcess>(std::vector<std::string>{BuildProgram("tests/index/index_helper")});
+    auto program = std::make_unique<ChildProcess>(
+        std::vector<std::string>{BuildProgram("tests/index/index_helper")});
     program->WriteLine("open " + Path(table));
     EXPECT_EQ(program->ReadLine(), "opened");
     return program;
@@ -40,17 +42,20 @@ TEST_F(SharedMaintenanceTest, FourProgramsAppendingUnderALockLeaveEveryKey) {
   WriteDbf(Path("t.dbf"), {{"NAME", 'C', 10}}, {});
   Use("t.dbf");
   const std::vector<TagDefinition> tags = {Tag("NAME", "NAME"), Tag("DESC", "NAME", "", true),
-                                           Tag("TAIL", "SUBSTR(NAME,2,9)"), Tag("LOW", "LOWER(NAME)")};
+                                           Tag("TAIL", "SUBSTR(NAME,2,9)"),
+                                           Tag("LOW", "LOWER(NAME)")};
   ASSERT_TRUE(MakeIndex(tags, "")) << ErrorDetail;
   CloseAllAreas();
   const char* prefixes[] = {"A", "B", "C", "D"};
   std::vector<std::unique_ptr<ChildProcess>> programs;
   for (int i = 0; i < 4; ++i) {
-    programs.push_back(std::make_unique<ChildProcess>(std::vector<std::string>{BuildProgram("tests/index/index_helper")}));
+    programs.push_back(std::make_unique<ChildProcess>(
+        std::vector<std::string>{BuildProgram("tests/index/index_helper")}));
     programs.back()->WriteLine("open " + Path("t.dbf"));
     ASSERT_EQ(programs.back()->ReadLine(), "opened");
   }
-  for (int i = 0; i < 4; ++i) programs[static_cast<std::size_t>(i)]->WriteLine(std::string("appends 2000 ") + prefixes[i]);
+  for (int i = 0; i < 4; ++i)
+    programs[static_cast<std::size_t>(i)]->WriteLine(std::string("appends 2000 ") + prefixes[i]);
   for (auto& p : programs) EXPECT_EQ(p->ReadLine(), "ok");
   for (auto& p : programs) p->Wait();
   Use("t.dbf");
@@ -66,7 +71,8 @@ TEST_F(SharedMaintenanceTest, FourProgramsAppendingUnderALockLeaveEveryKey) {
   SetIndexTo("");
   for (int n = 1; n <= 4; ++n) {
     Set_Order_To(n);
-    EXPECT_EQ(WalkForward(), kept[static_cast<std::size_t>(n - 1)]) << tags[static_cast<std::size_t>(n - 1)].name;
+    EXPECT_EQ(WalkForward(), kept[static_cast<std::size_t>(n - 1)])
+        << tags[static_cast<std::size_t>(n - 1)].name;
   }
 }
 
@@ -97,6 +103,34 @@ TEST_F(SharedMaintenanceTest, AReaderInsideTheReadBracketMeetsEveryRecordOnceWhi
   EXPECT_NE(after, before);
 }
 
+// A transaction on a shared table holds the writer's lock to its end: this
+// program reads its own changes meanwhile, and another program's walk
+// through the index waits and then meets all of them.
+TEST_F(SharedMaintenanceTest, AnotherProgramWalksATransactionWholeOnceItEnds) {
+  MakeNames(100);
+  auto reader = Program("t.dbf");
+  Use("t.dbf", true);
+  SetIndexTo("");
+  BeginTransaction();
+  ASSERT_EQ(DbfErrorNo, 0) << ErrorDetail;
+  for (const char* name : {"x1", "a2", "n50z"}) {
+    ASSERT_TRUE(ALock()) << ErrorDetail;
+    SetText(1, name);
+    Append();
+    ASSERT_EQ(DbfErrorNo, 0) << ErrorDetail;
+    Unlock();
+  }
+  EXPECT_TRUE(Find("a2"));
+  EXPECT_EQ(RecNo(), 102);
+  reader->WriteLine("walk");
+  usleep(300 * 1000);
+  EndTransaction();
+  ASSERT_EQ(DbfErrorNo, 0) << ErrorDetail;
+  const std::vector<std::int32_t> walk = Walked(reader->ReadLine());
+  EXPECT_EQ(walk, WalkForward());
+  EXPECT_EQ(walk.size(), 103u);
+}
+
 TEST_F(SharedMaintenanceTest, AProgramKilledWhileAppendingLeavesFilesTheNextOneOpens) {
   MakeNames(0);
   {
@@ -104,7 +138,8 @@ TEST_F(SharedMaintenanceTest, AProgramKilledWhileAppendingLeavesFilesTheNextOneO
     appender->WriteLine("appends 90000 K");
     const std::string table = os::ResolvePath(Path("t.dbf"));
     std::error_code error;
-    for (int i = 0; i < 6000 && std::filesystem::file_size(table, error) < 65 + 11 * 200; ++i) usleep(5000);
+    for (int i = 0; i < 6000 && std::filesystem::file_size(table, error) < 65 + 11 * 200; ++i)
+      usleep(5000);
   }  // killed with SIGKILL here, somewhere inside its appends
   SemaphoreTimeoutTicks = 18;
   Use("t.dbf", true);
