@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <random>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -91,7 +92,7 @@ inline void AppendMovie(const Movie& m) {
   Append();
 }
 
-inline void BuildTable(const std::string& name, const std::vector<Movie>& movies) {
+inline void BuildTable(const std::string& name, std::span<const Movie> movies) {
   CreateMovieTable(name);
   for (const Movie& m : movies) AppendMovie(m);
   USE("");

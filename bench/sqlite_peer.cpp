@@ -175,7 +175,7 @@ void SqlitePeer::ImportDbf(const std::string& dbf, const std::string& table) {
   Exec("COMMIT");
 }
 
-double SqlitePeer::InsertMovies(const std::vector<Movie>& movies, int indexes, bool per_row) {
+double SqlitePeer::InsertMovies(std::span<const Movie> movies, int indexes, bool per_row) {
   static const char* const kIndexes[] = {"CREATE INDEX by_title ON movies(lower(title))",
                                          "CREATE INDEX by_year ON movies(year)",
                                          "CREATE INDEX by_runtime ON movies(runtime)",
@@ -187,7 +187,7 @@ double SqlitePeer::InsertMovies(const std::vector<Movie>& movies, int indexes, b
   return InsertMoreMovies(movies, per_row);
 }
 
-double SqlitePeer::InsertMoreMovies(const std::vector<Movie>& movies, bool per_row) {
+double SqlitePeer::InsertMoreMovies(std::span<const Movie> movies, bool per_row) {
   sqlite3_stmt* insert = Prepare(db_, "INSERT INTO movies VALUES(?,?,?,?,?,?,'',?)");
   const auto start = Clock::now();
   if (!per_row) Exec("BEGIN");
@@ -273,8 +273,8 @@ bool SqlitePeer::Available() { return false; }
 void SqlitePeer::Exec(const std::string&) {}
 double SqlitePeer::Time(const std::string&) { return -1; }
 void SqlitePeer::ImportDbf(const std::string&, const std::string&) {}
-double SqlitePeer::InsertMovies(const std::vector<Movie>&, int, bool) { return -1; }
-double SqlitePeer::InsertMoreMovies(const std::vector<Movie>&, bool) { return -1; }
+double SqlitePeer::InsertMovies(std::span<const Movie>, int, bool) { return -1; }
+double SqlitePeer::InsertMoreMovies(std::span<const Movie>, bool) { return -1; }
 double SqlitePeer::RunForEach(const std::string&,
                               const std::vector<std::pair<std::string, long>>&) {
   return -1;

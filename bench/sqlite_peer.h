@@ -12,6 +12,7 @@
 // header to build.
 #pragma once
 
+#include <span>
 #include <string>
 #include <utility>
 #include <vector>
@@ -51,11 +52,11 @@ class SqlitePeer {
   // lower(title), year, runtime, lower(stars) made first (0..4), inserted
   // in one transaction (`per_row` false) or one transaction per row.
   // Answers the seconds the inserts took (-1 without SQLite).
-  double InsertMovies(const std::vector<Movie>& movies, int indexes, bool per_row);
+  double InsertMovies(std::span<const Movie> movies, int indexes, bool per_row);
 
   // Inserts more `movies` into the table InsertMovies made, the same way.
   // Answers the seconds (-1 without SQLite).
-  double InsertMoreMovies(const std::vector<Movie>& movies, bool per_row);
+  double InsertMoreMovies(std::span<const Movie> movies, bool per_row);
 
   // Runs `sql`, whose parameters are a text (?1) and an integer (?2), once
   // for each pair of `rows` bound to them, all in one transaction. Answers
