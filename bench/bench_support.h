@@ -1,6 +1,9 @@
 // Helpers shared by the benchmark programs.
 #pragma once
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
@@ -103,6 +106,19 @@ inline double ProcessMemoryMb(const std::string& key) {
     if (line.rfind(key + ":", 0) == 0) return std::atof(line.c_str() + key.size() + 1) / 1024.0;
   }
   return -1;
+}
+
+// Writes the file's changed bytes to the medium and asks the system to drop
+// what it holds of the file, so that the next reads come from the medium as
+// after other work took the machine's memory. False when the file cannot be
+// opened; the system may keep pages it cannot drop (a hint, not a promise).
+inline bool DropFromSystemCache(const std::string& name) {
+  const int fd = open(name.c_str(), O_RDONLY);
+  if (fd < 0) return false;
+  fdatasync(fd);
+  posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED);
+  close(fd);
+  return true;
 }
 
 // The command line of every benchmark: [count] [folder]. The folder defaults

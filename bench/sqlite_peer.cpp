@@ -116,6 +116,14 @@ SqlitePeer::~SqlitePeer() {
 
 bool SqlitePeer::Available() { return true; }
 
+void SqlitePeer::Reopen() {
+  if (path_.empty()) return;
+  Check(sqlite3_close(Db(db_)), db_);
+  sqlite3* db = nullptr;
+  Check(sqlite3_open(path_.c_str(), &db), db);
+  db_ = db;
+}
+
 void SqlitePeer::Exec(const std::string& sql) {
   Check(sqlite3_exec(Db(db_), sql.c_str(), nullptr, nullptr, nullptr), db_);
 }
@@ -270,6 +278,7 @@ double SqlitePeer::Lookups(const std::string& query, const std::vector<std::stri
 SqlitePeer::SqlitePeer(const std::string& path) : path_(path) {}
 SqlitePeer::~SqlitePeer() = default;
 bool SqlitePeer::Available() { return false; }
+void SqlitePeer::Reopen() {}
 void SqlitePeer::Exec(const std::string&) {}
 double SqlitePeer::Time(const std::string&) { return -1; }
 void SqlitePeer::ImportDbf(const std::string&, const std::string&) {}

@@ -34,6 +34,13 @@ class SqlitePeer {
   // Whether the benchmarks were built with SQLite.
   static bool Available();
 
+  // Closes the connection and opens the database anew, so that the next
+  // statement starts cold like a program that has just opened the file:
+  // nothing of the database held in SQLite's page cache, prepared
+  // statements and schema read again. An in-memory database keeps its
+  // connection (closing it would lose the rows).
+  void Reopen();
+
   // Runs statements to their end (several, separated by ';').
   void Exec(const std::string& sql);
   // Seconds of Exec(sql); -1 without SQLite.

@@ -122,15 +122,44 @@ int RecordCache::Read(os::Handle file, const RecordGeometry& geometry, std::int3
     if (int err = ReadBlock(file, geometry, slot); err != 0) return err;
   } else {
     state = kAskedOnce;
-    std::size_t done = 0;
-    int err = os::ReadAt(file, RecordOffset(geometry, static_cast<std::int64_t>(index)), into,
-                         length, &done);
-    return err == 0 && done != length ? 213 : err;
+    return ReadAlone(file, geometry, n, into);
   }
   const Slot& s = slots_[static_cast<std::size_t>(slot)];
   if (s.size < at + length) return 213;
   *stored = s.bytes.get() + at;
   return 0;
+}
+
+void RecordCache::Expect(const std::int32_t* records, std::size_t count) {
+  expected_.assign(records, records + count);
+  std::sort(expected_.begin(), expected_.end());
+}
+
+int RecordCache::ReadAlone(os::Handle file, const RecordGeometry& geometry, std::int32_t n,
+                           char* into) {
+  const std::size_t length = geometry.record_length;
+  const std::int64_t offset = RecordOffset(geometry, n - 1);
+  std::size_t done = 0;
+  int err = 0;
+  bool cached = false;
+  // A record the walk did not announce ends its read-ahead: what follows is
+  // a jump, which reads what it asks for and nothing more.
+  if (!std::binary_search(expected_.begin(), expected_.end(), n)) expected_.clear();
+  if (!expected_.empty()) {
+    err = os::ReadAtIfCached(file, offset, into, length, &done, &cached);
+    if (!cached) {
+      // The medium must serve this record: ask it for the expected records
+      // not held here first (in file order), then wait for this one.
+      for (const std::int32_t r : expected_) {
+        const std::size_t block = static_cast<std::size_t>(r - 1) / block_records_;
+        if (r == n || (block < block_state_.size() && block_state_[block] >= 0)) continue;
+        os::Prefetch(file, RecordOffset(geometry, r - 1), length);
+      }
+      expected_.clear();
+    }
+  }
+  if (!cached) err = os::ReadAt(file, offset, into, length, &done);
+  return err == 0 && done != length ? 213 : err;
 }
 
 void RecordCache::Patch(const RecordGeometry& geometry, std::int64_t offset, const char* bytes,

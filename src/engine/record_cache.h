@@ -23,7 +23,19 @@
 //     first time (a seek, a walk in key order on a table far larger than the
 //     budget) reads the record's bytes and nothing more.
 // The memory held stays within the budget (at least one block) plus one
-// number per block of the file.
+// number per block of the file, plus the records expected next (below).
+//
+// Reading ahead: a walk in an order the cache cannot follow (a key order)
+// says which records it will read next (Expect: the records an index leaf
+// names, a few dozen). They cost nothing while the system's file cache
+// holds what is read. The first of them read alone whose bytes the system
+// would have to fetch from the medium makes the cache ask the system, before
+// it waits, to start fetching all the others it does not hold, in file
+// order, so that the medium serves them together rather than one wait per
+// record. Nothing is read into the program ahead of its reads: every record
+// is still read when it is asked for, as the file then holds it, and random
+// access (seeks, jumps without an Expect) reads exactly the records asked
+// for.
 //
 // The cache holds the file's bytes as stored. The owner keeps it current:
 // bytes it writes go in through Patch, and any change of the file by other
@@ -59,6 +71,10 @@ class RecordCache {
   // ends inside the record.
   int Read(os::Handle file, const RecordGeometry& geometry, std::int32_t n, char* into,
            const char** stored);
+
+  // Notes the records (1-based) about to be read, replacing the records
+  // noted before; none is read here.
+  void Expect(const std::int32_t* records, std::size_t count);
 
   // Copies `length` bytes written at file offset `offset` into the held
   // blocks that cover them. Bytes behind the end of a held block (appended
@@ -97,6 +113,9 @@ class RecordCache {
   // Takes the slot out of the walk's two, to be kept like any other.
   void Release(int slot);
   int ReadBlock(os::Handle file, const RecordGeometry& geometry, int slot);
+  // Reads record n alone into `into`; when records are expected and n's
+  // bytes are not in the system's cache, asks for the expected ones first.
+  int ReadAlone(os::Handle file, const RecordGeometry& geometry, std::int32_t n, char* into);
 
   std::size_t block_records_ = 0;  // records per block
   std::size_t block_bytes_ = 0;
@@ -105,6 +124,7 @@ class RecordCache {
   int newest_ = -1, oldest_ = -1;
   int walk_slots_[2] = {-1, -1};  // the walk's blocks; the next to reuse first
   std::int64_t last_record_ = -(std::int64_t{1} << 40);  // the previous read's record
+  std::vector<std::int32_t> expected_;                   // records to be read soon, ascending
 };
 
 }  // namespace orvex

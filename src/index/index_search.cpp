@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <iterator>
 
 #include "common/errors.h"
 #include "common/file_utils.h"
@@ -58,6 +59,48 @@ bool TakeItem(IndexFile& index, TagState& tag, const char* routine) {
   tag.positioned = true;
   tag.on_gap = false;
   return true;
+}
+
+// Called when a walk has stepped onto another leaf: the walk reads the
+// records this leaf names next, in its direction, and then the neighbouring
+// leaf. An exclusive table's record cache is told which records come, so
+// that a file the system no longer holds serves them together rather than
+// one wait each (record_cache.h); the system is asked to start reading the
+// next leaf unless its copy is held. Nothing is read here, and seeks never
+// come here: random access reads only what it asks for.
+void ReadAheadOfWalk(IndexFile& index, TagState& tag, bool forward) {
+  const PathEntry& leaf = tag.path.back();
+  WorkArea& table = index.Table();
+  if (table.unshared) {
+    const int count = NodeView(const_cast<Block&>(leaf.node), tag.geometry).Count();
+    const int first = forward ? leaf.index : 0, end = forward ? count : leaf.index + 1;
+    std::int32_t records[kMdxBlockSize / 8];
+    std::size_t taken = 0;
+    for (int i = std::max(first, 0); i < end && taken < std::size(records); ++i) {
+      records[taken++] =
+          static_cast<std::int32_t>(Get32(leaf.node.data() + 8 + i * tag.geometry.item_length));
+    }
+    table.record_cache.Expect(records, taken);
+  }
+  if (tag.path.size() < 2) return;
+  const PathEntry& parent = tag.path[tag.path.size() - 2];
+  const NodeView above(const_cast<Block&>(parent.node), tag.geometry);
+  const int next = parent.index + (forward ? 1 : -1);
+  if (next < 0 || next >= above.Entries()) return;
+  const std::uint32_t page = above.Child(next);
+  if (!index.node_cache.Holds(page)) {
+    os::Prefetch(index.file, static_cast<std::int64_t>(page) * kMdxPageSize, kMdxBlockSize);
+  }
+}
+
+// One step of a walk forward or back (from a gap: onto the item there);
+// a step onto another leaf reads ahead of the walk.
+Step WalkStep(IndexFile& index, TagState& tag, bool forward) {
+  const std::uint32_t was = tag.path.back().page;
+  Step s = forward ? (tag.on_gap ? SettleForward(index, tag) : StepForward(index, tag))
+                   : (tag.on_gap ? SettleBackward(index, tag) : StepBackward(index, tag));
+  if (s == Step::kMoved && tag.path.back().page != was) ReadAheadOfWalk(index, tag, forward);
+  return s;
 }
 
 // True (with both flags set) when there is nothing to walk: an empty table
@@ -231,7 +274,7 @@ std::int32_t FindNextRec(int area) {
     return tag->current_record;
   }
   if (!Reposition(*index, *tag, "_FindNextRec")) return table.record_number;
-  Step s = tag->on_gap ? SettleForward(*index, *tag) : StepForward(*index, *tag);
+  Step s = WalkStep(*index, *tag, true);
   if (s == Step::kMoved && TakeItem(*index, *tag, "_FindNextRec")) {
     tag->bof = false;
     return tag->current_record;
@@ -254,7 +297,7 @@ std::int32_t FindPriorRec(int area) {
     return tag->current_record;
   }
   if (!Reposition(*index, *tag, "_FindPriorRec")) return table.record_number;
-  Step s = tag->on_gap ? SettleBackward(*index, *tag) : StepBackward(*index, *tag);
+  Step s = WalkStep(*index, *tag, false);
   if (s == Step::kMoved && TakeItem(*index, *tag, "_FindPriorRec")) {
     tag->eof = false;
     return tag->current_record;

@@ -35,6 +35,9 @@ class NodeCache {
   // used one. The pointer is valid until the next Put, Erase or Clear.
   const Block* Find(std::uint32_t page);
 
+  // Whether a copy of `page` is held (its place in the order stays).
+  bool Holds(std::uint32_t page) const { return where_.count(page) != 0; }
+
   // Takes in the bytes of `page` as the file holds them, as the most
   // recently used node (replacing a copy held). `branch` says whether the
   // node is a branch node; a page held already keeps its kind when

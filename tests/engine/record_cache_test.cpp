@@ -1,8 +1,11 @@
 // The record cache of tables nobody else can change: reads in any order see
 // the file's bytes, this program's own writes and appends, also when the
 // table is far larger than the budget and blocks are dropped; jumps read a
-// record's bytes, not its whole block.
+// record's bytes, not its whole block; records a walk expects are asked for
+// ahead only when the system would fetch them from the medium.
 #include <fstream>
+#include <functional>
+#include <iterator>
 #include <string>
 
 #include "common/names.h"
@@ -10,6 +13,7 @@
 #include "engine/record_io.h"
 #include "engine/tables.h"
 #include "engine_test_support.h"
+#include "platform/os/fault_injection.h"
 
 namespace orvex::test {
 namespace {
@@ -213,6 +217,65 @@ TEST_F(RecordCacheTest, ATableWithinTheBudgetIsReadOnceWhateverTheOrder) {
     ASSERT_EQ(Name(), Expected(n));
   }
   EXPECT_LT(BytesReadByProcess() - before, 8192);
+}
+
+// The read calls and the hints on the table's file while `run` runs.
+struct TableCalls {
+  explicit TableCalls(const std::function<void()>& run) {
+    std::vector<os::FileCall> calls;
+    os::RecordFileCalls(&calls);
+    run();
+    os::RecordFileCalls(nullptr);
+    for (const os::FileCall& c : calls) {
+      if (!c.file.ends_with("t.dbf")) continue;
+      reads += c.op == os::kFaultRead;
+      hints += c.op == os::kFaultHint;
+    }
+  }
+  int reads = 0, hints = 0;
+};
+
+TEST_F(RecordCacheTest, ExpectedRecordsAreAskedForAheadWhenTheFileIsCold) {
+  const int count = 20 * kBlockRecords;
+  MakeTable(count);
+  Budget(2 * 65536);
+  auto& cache = CurrentWorkArea()->record_cache;
+  const std::int32_t expected[] = {9000, 17, 25000, 5000, 30000};
+  // Held by the system: the expected records cost nothing more.
+  cache.Expect(expected, std::size(expected));
+  EXPECT_EQ(TableCalls([&] { GO(25000); }).hints, 0);
+  EXPECT_EQ(Name(), Expected(25000));
+
+  struct Cold {
+    Cold() { os::PretendUncached(true); }
+    ~Cold() { os::PretendUncached(false); }
+  } cold;
+  // The first expected record the medium must serve asks for the other
+  // four first, then is read; the next ones are read without asking again.
+  cache.Expect(expected, std::size(expected));
+  const TableCalls first([&] { GO(9000); });
+  EXPECT_EQ(first.hints, 4);
+  EXPECT_EQ(first.reads, 1);
+  EXPECT_EQ(Name(), Expected(9000));
+  for (int n : {17, 30000, 5000}) {
+    EXPECT_EQ(TableCalls([&] { GO(n); }).hints, 0) << n;
+    EXPECT_EQ(Name(), Expected(n));
+  }
+  // A record not expected is a jump: the walk's read-ahead is over, and a
+  // jump asks for nothing ahead, then or later.
+  cache.Expect(expected, std::size(expected));
+  EXPECT_EQ(TableCalls([&] { GO(12000); }).hints, 0);
+  EXPECT_EQ(Name(), Expected(12000));
+  EXPECT_EQ(TableCalls([&] { GO(25000); }).hints, 0);
+  EXPECT_EQ(Name(), Expected(25000));
+  // Records in held blocks are not asked for. Blocks asked for before are
+  // read whole while the budget has room: 25000's (just now) and 16's.
+  GO(16);
+  const std::int32_t again[] = {17, 25000, 2, 5000, 31000};
+  cache.Expect(again, std::size(again));
+  EXPECT_EQ(TableCalls([&] { GO(31000); }).hints, 1) << "5000 only";
+  EXPECT_EQ(Name(), Expected(31000));
+  EXPECT_EQ(Held(), std::size_t{2} * kBlockRecords * 41);
 }
 
 }  // namespace

@@ -1,7 +1,8 @@
 // The index's node copies: walks and seeks stay exact whatever the budget,
 // a warm walk asks the index file for nothing, the copies follow this
 // program's own key changes, and another program's change of the index is
-// seen at the next walk.
+// seen at the next walk. And the read-ahead of walks over a file the system
+// no longer holds: walks stay exact, seeks ask for nothing ahead.
 #include "index/node_cache.h"
 
 #include <algorithm>
@@ -9,6 +10,8 @@
 #include <functional>
 #include <random>
 
+#include "common/names.h"
+#include "engine/record_cache.h"
 #include "index_test_support.h"
 #include "platform/os/codepage.h"
 #include "platform/os/fault_injection.h"
@@ -53,19 +56,41 @@ class NodeCacheTest : public IndexTest {
     return order;
   }
 
-  // Read calls on the index file while `run` runs.
-  static int IndexReads(const std::function<void()>& run) {
+  // The read calls and the hints on the table and on the index file while
+  // `run` runs.
+  struct CallCounts {
+    int table_reads = 0, table_hints = 0, index_reads = 0, index_hints = 0;
+  };
+  static CallCounts Calls(const std::function<void()>& run) {
     std::vector<os::FileCall> calls;
     os::RecordFileCalls(&calls);
     run();
     os::RecordFileCalls(nullptr);
-    int reads = 0;
+    CallCounts counts;
     for (const os::FileCall& c : calls) {
       const std::string ext =
           os::CharUpperString(std::filesystem::path(c.file).extension().string());
-      if (c.op == os::kFaultRead && ext == ".MDX") ++reads;
+      const bool read = c.op == os::kFaultRead, hint = c.op == os::kFaultHint;
+      (ext == ".DBF" ? counts.table_reads : counts.index_reads) += read;
+      (ext == ".DBF" ? counts.table_hints : counts.index_hints) += hint;
     }
-    return reads;
+    return counts;
+  }
+  // Read calls on the index file while `run` runs.
+  static int IndexReads(const std::function<void()>& run) { return Calls(run).index_reads; }
+
+  // Walks the active tag forward or back reading NAME at every record:
+  // the record numbers, each checked to hold the name this test gave it.
+  std::vector<std::int32_t> CheckedWalk(bool forward) {
+    std::vector<std::int32_t> records;
+    forward ? GoTop() : GoBottom();
+    while (!dEOF() && !dBOF() && DbfErrorNo == 0) {
+      records.push_back(RecNo());
+      EXPECT_EQ(TrimRight(Text(1)), names_[static_cast<std::size_t>(RecNo() - 1)]) << RecNo();
+      SKIP(forward ? 1 : -1);
+    }
+    EXPECT_EQ(DbfErrorNo, 0) << ErrorDetail;
+    return records;
   }
 
   std::mt19937 random_{5};
@@ -166,6 +191,99 @@ TEST_F(NodeCacheTest, AWalkSeesWhatAnotherProgramChangedInTheIndex) {
   EXPECT_NE(after, before);
   EXPECT_EQ(after, theirs);
   EXPECT_EQ(WalkBackward(), std::vector<std::int32_t>(after.rbegin(), after.rend()));
+}
+
+}  // namespace
+}  // namespace orvex::test
+
+namespace orvex::test {
+namespace {
+
+// Tests below make every read find the table's file cold (not in the
+// system's cache) and put that back when they end.
+class ColdFileTest : public NodeCacheTest {
+ protected:
+  void SetUp() override {
+    NodeCacheTest::SetUp();
+    os::PretendUncached(true);
+  }
+  void TearDown() override {
+    os::PretendUncached(false);
+    NodeCacheTest::TearDown();
+  }
+};
+
+TEST_F(ColdFileTest, WalksReadAheadByLeafAndStayExactUnderTinyBudgets) {
+  RecordCacheBudget = 0;  // one block of records
+  IndexNodeBudget = 3 * sizeof(Block);
+  MakeNames(20000);  // 4 blocks of records, about 600 leaves
+  ASSERT_TRUE(CurrentWorkArea()->unshared);
+  const std::vector<std::int32_t> order = KeyOrder();
+  const CallCounts counts = Calls([&] {
+    EXPECT_EQ(CheckedWalk(true), order);
+    EXPECT_EQ(CheckedWalk(false), std::vector<std::int32_t>(order.rbegin(), order.rend()));
+  });
+  // The records of each leaf after the first are asked for ahead, the
+  // next leaf too; every record is still read when the walk comes to it.
+  EXPECT_GT(counts.table_hints, 20000);
+  EXPECT_GT(counts.index_hints, 500);
+  EXPECT_GE(counts.table_reads, 20000);
+}
+
+TEST_F(ColdFileTest, SeeksAskForNothingAhead) {
+  RecordCacheBudget = 0;
+  MakeNames(20000);
+  // A walk over a few leaves first, while the system holds the file: the
+  // records it expected are never asked for, and must not be once the walk
+  // is over and the file is cold.
+  os::PretendUncached(false);
+  WalkForward(100);
+  os::PretendUncached(true);
+  for (int i = 0; i < 500; ++i) {
+    const std::int32_t record = 1 + static_cast<std::int32_t>(random_() % names_.size());
+    const CallCounts counts = Calls([&] {
+      ASSERT_TRUE(Find(names_[static_cast<std::size_t>(record - 1)]));
+      EXPECT_EQ(TrimRight(Text(1)), names_[static_cast<std::size_t>(record - 1)]);
+    });
+    EXPECT_EQ(counts.table_hints + counts.index_hints, 0) << record;
+    EXPECT_LE(counts.table_reads, 1) << record;
+    EXPECT_EQ(RecNo(), record);
+  }
+}
+
+TEST_F(ColdFileTest, AWalkAfterAnotherProgramsChangesReadsTheirRecords) {
+  RecordCacheBudget = 0;
+  IndexNodeBudget = 3 * sizeof(Block);
+  MakeNames(6000);
+  ASSERT_EQ(CheckedWalk(true), KeyOrder());
+  CloseAllAreas();
+  ChildProcess other({BuildProgram("tests/index/index_helper")});
+  other.WriteLine("open " + Path("t.dbf"));
+  ASSERT_EQ(other.ReadLine(), "opened");
+  other.WriteLine("edits 400 11");
+  ASSERT_EQ(other.ReadLine(), "ok");
+  other.WriteLine("walk");
+  const std::vector<std::int32_t> theirs = Walked(other.ReadLine());
+  other.WriteLine("close");
+  EXPECT_EQ(other.ReadLine(), "ok");
+  Use("t.dbf");
+  SetIndexTo("");
+  ASSERT_EQ(DbfErrorNo, 0) << ErrorDetail;
+  // The names as the other program left them.
+  for (std::size_t n = 0; n < names_.size(); ++n) {
+    GO(static_cast<std::int32_t>(n + 1));
+    names_[n] = TrimRight(Text(1));
+  }
+  ASSERT_EQ(KeyOrder(), theirs);
+  EXPECT_EQ(CheckedWalk(true), theirs);
+  EXPECT_EQ(CheckedWalk(false), std::vector<std::int32_t>(theirs.rbegin(), theirs.rend()));
+  // This program's own change between walks is read too.
+  GO(theirs[100]);
+  SetText(1, "a0");
+  Replace();
+  ASSERT_EQ(DbfErrorNo, 0) << ErrorDetail;
+  names_[static_cast<std::size_t>(theirs[100] - 1)] = "a0";
+  EXPECT_EQ(CheckedWalk(true), KeyOrder());
 }
 
 }  // namespace

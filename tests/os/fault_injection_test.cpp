@@ -25,6 +25,7 @@ class FaultInjectionTest : public ::testing::Test {
   }
   void TearDown() override {
     DisarmFaults();
+    PretendUncached(false);
     LimitFreeSpace(-1);
     CloseFile(file_);
   }
@@ -32,8 +33,8 @@ class FaultInjectionTest : public ::testing::Test {
   int EveryKind() {
     char buffer[4];
     std::size_t done = 0;
-    int errors[] = {ReadAt(file_, 0, buffer, 4, &done), WriteAt(file_, 0, "ab", 2), Truncate(file_, 10),
-                    FlushFileBuffers(file_), FlushDirectory(dir_.File("f"))};
+    int errors[] = {ReadAt(file_, 0, buffer, 4, &done), WriteAt(file_, 0, "ab", 2),
+                    Truncate(file_, 10), FlushFileBuffers(file_), FlushDirectory(dir_.File("f"))};
     for (int error : errors) {
       if (error != 0) return error;
     }
@@ -48,7 +49,8 @@ TEST_F(FaultInjectionTest, CountsOnlyTheChosenKindsOfCall) {
   struct Case {
     unsigned ops;
     long calls;
-  } cases[] = {{kFaultAllOps, 5}, {kFaultWrite, 1}, {kFaultRead | kFaultFlush, 3}, {kFaultRename, 0}};
+  } cases[] = {
+      {kFaultAllOps, 5}, {kFaultWrite, 1}, {kFaultRead | kFaultFlush, 3}, {kFaultRename, 0}};
   for (const Case& c : cases) {
     FaultPlan plan;
     plan.ops = c.ops;
@@ -92,6 +94,51 @@ TEST_F(FaultInjectionTest, APartialWriteStoresHalfItsBytesAndAPartialReadGivesHa
   EXPECT_EQ(std::string(buffer, done), "abc3");
 }
 
+TEST_F(FaultInjectionTest, ACachedReadCountsOnlyWhenItReadsAndAHintNever) {
+  char buffer[8] = {};
+  std::size_t done = 0;
+  bool cached = false;
+  // Just written: the system holds the bytes.
+  EXPECT_EQ(ReadAtIfCached(file_, 2, buffer, 4, &done, &cached), 0);
+  EXPECT_TRUE(cached);
+  EXPECT_EQ(std::string(buffer, done), "2345");
+  // Up to the end of the file: left to ReadAt, which says where it ends,
+  // or (a system that cannot tell) read as ReadAt reads it.
+  EXPECT_EQ(ReadAtIfCached(file_, 8, buffer, 4, &done, &cached), 0);
+  EXPECT_EQ(std::string(buffer, done), cached ? "89" : "");
+
+  FaultPlan plan;
+  plan.ops = ~0u;  // hints too
+  plan.fail_at = 1;
+  plan.error = EIO;
+  std::vector<FileCall> calls;
+  RecordFileCalls(&calls);
+  ArmFaults(plan);
+  PretendUncached(true);
+  EXPECT_EQ(ReadAtIfCached(file_, 2, buffer, 4, &done, &cached), 0);
+  EXPECT_FALSE(cached);
+  EXPECT_EQ(done, 0u);
+  PretendUncached(false);
+  EXPECT_EQ(FaultCallsSeen(), 0) << "a read that read nothing is no call";
+  Prefetch(file_, 0, 10);  // the counted call that fails: nothing to report
+  EXPECT_EQ(ReadAtIfCached(file_, 2, buffer, 4, &done, &cached), 0);
+  EXPECT_EQ(std::string(buffer, done), "2345");
+  plan.ops = kFaultAllOps;
+  ArmFaults(plan);
+  Prefetch(file_, 0, 10);
+  EXPECT_EQ(FaultCallsSeen(), 0) << "kFaultAllOps leaves hints out";
+  EXPECT_EQ(ReadAtIfCached(file_, 2, buffer, 4, &done, &cached), kErrGeneralFailure);
+  EXPECT_TRUE(cached);
+  DisarmFaults();
+  RecordFileCalls(nullptr);
+  ASSERT_EQ(calls.size(), 4u);
+  EXPECT_EQ(calls[0].op, kFaultHint);
+  EXPECT_EQ(calls[1].op, kFaultRead);
+  EXPECT_EQ(calls[2].op, kFaultHint);
+  EXPECT_EQ(calls[3].op, kFaultRead);
+  EXPECT_TRUE(calls[0].file.ends_with("/f")) << calls[0].file;
+}
+
 TEST_F(FaultInjectionTest, CrashPointsEndOrKillTheProcessBeforeTheCall) {
   struct Case {
     FaultAction action;
@@ -125,8 +172,11 @@ TEST_F(FaultInjectionTest, AFailedUndoableWriteLeavesTheFileAsItWas) {
     std::int64_t offset;
     std::int64_t known_size;
     long reads;  // counted reads of a faultless write
-  } cases[] = {{"in place", 2, -1, 1}, {"over the end", 8, -1, 1}, {"behind the end", 10, -1, 1},
-               {"over the end, size known", 8, 10, 1}, {"behind the end, size known", 10, 10, 0}};
+  } cases[] = {{"in place", 2, -1, 1},
+               {"over the end", 8, -1, 1},
+               {"behind the end", 10, -1, 1},
+               {"over the end, size known", 8, 10, 1},
+               {"behind the end, size known", 10, 10, 0}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     FaultPlan plan;
@@ -151,14 +201,16 @@ TEST_F(FaultInjectionTest, FreeSpaceCanBeLimited) {
   LimitFreeSpace(40 * 1024);
   DiskSpace space;
   ASSERT_TRUE(DiskFreeSpace(dir_.Path(), &space));
-  EXPECT_LE(std::uint64_t{space.free_clusters} * space.sectors_per_cluster * space.bytes_per_sector, 40u * 1024);
+  EXPECT_LE(std::uint64_t{space.free_clusters} * space.sectors_per_cluster * space.bytes_per_sector,
+            40u * 1024);
 }
 
 TEST_F(FaultInjectionTest, ReplaceFileSwapsTheNameInOneStep) {
   WriteFileBytes(dir_.File("new"), "new bytes");
   EXPECT_EQ(ReplaceFile(dir_.File("new"), dir_.File("OLD")), 0) << "also where nothing is replaced";
   WriteFileBytes(dir_.File("new"), "newer");
-  EXPECT_EQ(ReplaceFile(dir_.File("NEW"), dir_.File("old")), 0) << "names resolve case-insensitively";
+  EXPECT_EQ(ReplaceFile(dir_.File("NEW"), dir_.File("old")), 0)
+      << "names resolve case-insensitively";
   EXPECT_EQ(ReadFileBytes(dir_.File("OLD")), "newer");
   EXPECT_FALSE(FileExists(dir_.File("new")));
   EXPECT_EQ(ReplaceFile(dir_.File("f"), dir_.File("OLD")), kErrSharingViolation) << "f is open";

@@ -14,6 +14,7 @@ FaultPlan g_plan;
 long g_calls = 0;
 std::int64_t g_free_space_limit = -1;
 std::vector<FileCall>* g_log = nullptr;
+bool g_pretend_uncached = false;
 
 // The path `handle` was opened on, as the kernel knows it.
 std::string PathOfHandle(int handle) {
@@ -39,6 +40,10 @@ long DisarmFaults() {
 void LimitFreeSpace(std::int64_t bytes) { g_free_space_limit = bytes < 0 ? -1 : bytes; }
 
 std::int64_t FreeSpaceLimit() { return g_free_space_limit; }
+
+void PretendUncached(bool on) { g_pretend_uncached = on; }
+
+bool PretendingUncached() { return g_pretend_uncached; }
 
 long FaultCallsSeen() { return g_armed ? g_calls : 0; }
 

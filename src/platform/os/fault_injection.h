@@ -37,6 +37,9 @@ enum FaultOp : unsigned {
   kFaultCreate = 1u << 5,    // CreateFile
   kFaultDelete = 1u << 6,    // DeleteFile
   kFaultAllOps = (1u << 7) - 1,
+  // A hint to the system (Prefetch): recorded, but not in kFaultAllOps, as
+  // no fault of a hint can change a file or what the program reads.
+  kFaultHint = 1u << 7,
 };
 
 enum class FaultAction {
@@ -72,6 +75,13 @@ long FaultCallsSeen();
 void LimitFreeSpace(std::int64_t bytes);
 // The limit set, or -1.
 std::int64_t FreeSpaceLimit();
+
+// Makes every ReadAtIfCached answer that its bytes are not in the system's
+// cache (true), as after the system dropped the file from its cache, so that
+// tests can follow what a program does with a cold file; false (the
+// default) lets the system say.
+void PretendUncached(bool on);
+bool PretendingUncached();
 
 // One call of the file layer as a recording saw it: its kind and the file it
 // concerned, the name given for calls on a name and the path the handle was

@@ -20,6 +20,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -493,6 +494,44 @@ int WriteAt(Handle h, std::int64_t offset, const void* buffer, std::size_t count
   return WriteLoop(h, &offset, buffer, count);
 }
 
+int ReadAtIfCached(Handle h, std::int64_t offset, void* buffer, std::size_t count,
+                   std::size_t* done, bool* cached) {
+  *done = 0;
+  *cached = false;
+  if (PretendingUncached()) return 0;
+  // RWF_NOWAIT: the system reads from its cache only and answers EAGAIN (or
+  // fewer bytes) where it would have to wait for the medium. A system
+  // without it answers EOPNOTSUPP or EINVAL once; reads go to ReadAt from
+  // then on.
+  static bool supported = true;
+  if (!supported || h < 0 || AccessOf(h) == 1) {
+    *cached = true;
+    return ReadAt(h, offset, buffer, count, done);
+  }
+  iovec part{buffer, count};
+  const ssize_t n = preadv2(h, &part, 1, offset, RWF_NOWAIT);
+  if (n < 0 && (errno == EOPNOTSUPP || errno == EINVAL)) {
+    supported = false;
+    *cached = true;
+    return ReadAt(h, offset, buffer, count, done);
+  }
+  if (n < 0 || static_cast<std::size_t>(n) != count) return 0;
+  // The bytes are read: now it counts as a read call, failed or cut in half
+  // as ReadAt would be.
+  *cached = true;
+  bool partial = false;
+  if (const int fault = FaultCheck(kFaultRead, &partial, h); fault != 0 && !partial)
+    return ErrnoToWin32(fault);
+  *done = partial ? count / 2 : count;
+  return 0;
+}
+
+void Prefetch(Handle h, std::int64_t offset, std::size_t count) {
+  bool partial = false;
+  if (h < 0 || FaultCheck(kFaultHint, &partial, h) != 0) return;
+  posix_fadvise(h, static_cast<off_t>(offset), static_cast<off_t>(count), POSIX_FADV_WILLNEED);
+}
+
 int WriteAtUndoable(Handle h, std::int64_t offset, const void* buffer, std::size_t count,
                     std::int64_t known_size) {
   std::size_t wanted = count;
@@ -557,7 +596,8 @@ int FlushFileBuffers(Handle h) {
 }
 
 int FlushDirectory(const std::string& name) {
-  if (const int fault = InjectedFault(kFaultFlush, kNoHandle, name.c_str()); fault != 0) return fault;
+  if (const int fault = InjectedFault(kFaultFlush, kNoHandle, name.c_str()); fault != 0)
+    return fault;
   std::string file;
   if (!LinkedFile(ResolvePath(name), &file)) return LastError();
   const int fd = open(ParentOf(file).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -602,7 +642,8 @@ int UnlockFile(Handle h, std::uint64_t offset, std::uint64_t length) {
 int DeleteFile(const std::string& name) {
   const std::string path = ResolvePath(name);
   if (HeldElsewhere(path)) return kErrSharingViolation;
-  if (const int fault = InjectedFault(kFaultDelete, kNoHandle, name.c_str()); fault != 0) return fault;
+  if (const int fault = InjectedFault(kFaultDelete, kNoHandle, name.c_str()); fault != 0)
+    return fault;
   return unlink(path.c_str()) == 0 ? 0 : OpenError(errno, path);
 }
 
@@ -620,7 +661,8 @@ int RenameFile(const std::string& from, const std::string& to) {
     if (target == source) return 0;
   }
   if (HeldElsewhere(source)) return kErrSharingViolation;
-  if (const int fault = InjectedFault(kFaultRename, kNoHandle, from.c_str()); fault != 0) return fault;
+  if (const int fault = InjectedFault(kFaultRename, kNoHandle, from.c_str()); fault != 0)
+    return fault;
   if (renameat2(AT_FDCWD, source.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) == 0)
     return 0;
   if (errno == EINVAL) {  // file system without RENAME_NOREPLACE
@@ -636,7 +678,8 @@ int ReplaceFile(const std::string& from, const std::string& to) {
   std::string target;
   if (!LinkedFile(ResolvePath(to), &target)) return LastError();
   if (HeldElsewhere(source) || HeldElsewhere(target)) return kErrSharingViolation;
-  if (const int fault = InjectedFault(kFaultRename, kNoHandle, from.c_str()); fault != 0) return fault;
+  if (const int fault = InjectedFault(kFaultRename, kNoHandle, from.c_str()); fault != 0)
+    return fault;
   if (rename(source.c_str(), target.c_str()) == 0) return 0;
   if (errno == EXDEV) return MoveAcrossFileSystems(source, target);
   return OpenError(errno, errno == ENOENT && Exists(source) ? target : source);
@@ -728,7 +771,8 @@ bool DiskFreeSpace(const std::string& path, DiskSpace* space) {
   constexpr std::uint64_t kSector = 512;
   const std::uint64_t unit = vfs.f_frsize != 0 ? vfs.f_frsize : vfs.f_bsize;
   std::uint64_t free_bytes = static_cast<std::uint64_t>(vfs.f_bavail) * unit;
-  if (FreeSpaceLimit() >= 0) free_bytes = std::min(free_bytes, static_cast<std::uint64_t>(FreeSpaceLimit()));
+  if (FreeSpaceLimit() >= 0)
+    free_bytes = std::min(free_bytes, static_cast<std::uint64_t>(FreeSpaceLimit()));
   std::uint64_t total_bytes = static_cast<std::uint64_t>(vfs.f_blocks) * unit;
   // Clusters of the file system's fragment size, made larger (by doubling)
   // until the free count fits 32 bits; beyond 2^31 sectors per cluster the

@@ -105,6 +105,27 @@ int WriteFile(Handle h, const void* buffer, std::size_t count);
 int ReadAt(Handle h, std::int64_t offset, void* buffer, std::size_t count, std::size_t* done);
 int WriteAt(Handle h, std::int64_t offset, const void* buffer, std::size_t count);
 
+// ReadAt for a caller that can put the waiting to use: when every byte asked
+// for is in the system's file cache it reads them like ReadAt (*cached true);
+// when some must come from the medium it reads nothing and answers 0 with
+// *cached false, so that the caller can first ask for other bytes it will
+// need soon (Prefetch) and then wait for all of them at once with ReadAt. A
+// read that meets the end of the file counts as not cached (ReadAt then
+// says where the file ends). Where the system cannot tell, it reads like
+// ReadAt and answers *cached true. Only a read that reads is a read call for fault injection and
+// the recording of calls, so the calls counted do not depend on what the
+// system holds.
+int ReadAtIfCached(Handle h, std::int64_t offset, void* buffer, std::size_t count,
+                   std::size_t* done, bool* cached);
+
+// Asks the system to start reading [offset, offset+count) of the file into
+// its cache in the background (posix_fadvise WILLNEED) and returns at once.
+// A hint only: nothing is read into the program and the file's bytes are
+// read by the next read call as they are then; an error is of no
+// consequence to the caller and is not reported. Recorded as a kFaultHint
+// call, which the fault plans do not count.
+void Prefetch(Handle h, std::int64_t offset, std::size_t count);
+
 // WriteAt that leaves the file as it was when the write fails (a full disk
 // may store part of it, a medium error any part): the bytes about to be
 // replaced are read first; after a failed write the file is cut back to
