@@ -62,12 +62,8 @@ class NodeCacheTest : public IndexTest {
     int table_reads = 0, table_hints = 0, index_reads = 0, index_hints = 0;
   };
   static CallCounts Calls(const std::function<void()>& run) {
-    std::vector<os::FileCall> calls;
-    os::RecordFileCalls(&calls);
-    run();
-    os::RecordFileCalls(nullptr);
     CallCounts counts;
-    for (const os::FileCall& c : calls) {
+    for (const os::FileCall& c : FileCallsOf(run)) {
       const std::string ext =
           os::CharUpperString(std::filesystem::path(c.file).extension().string());
       const bool read = c.op == os::kFaultRead, hint = c.op == os::kFaultHint;
