@@ -516,7 +516,7 @@ bool CreateDbf(const std::string& name, const std::vector<FieldDef>& fields) {
   if (!existed) rename_table();
   if (DbfErrorNo != 0) {
     os::DeleteFile(temp_name);
-    if (AutoReport) HandleError();
+    ReportPendingError();
     return false;
   }
   return true;

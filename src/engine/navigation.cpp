@@ -344,7 +344,7 @@ void GO(std::int32_t n) {
       IndexCall(IndexEngine.store_keys, a, false);
     }
   }
-  if (DbfErrorNo != 0 && AutoReport) HandleError();
+  ReportPendingError();
   RunRelationHook();
 }
 
