@@ -72,6 +72,21 @@ class NodeCacheTest : public IndexTest {
     }
     return counts;
   }
+  // Another real program edits `edits` random records of t.dbf (random
+  // generator `seed`) and answers its walk in key order afterwards.
+  std::vector<std::int32_t> OtherProgramEdits(int edits, int seed) {
+    ChildProcess other({BuildProgram("tests/index/index_helper")});
+    other.WriteLine("open " + Path("t.dbf"));
+    EXPECT_EQ(other.ReadLine(), "opened");
+    other.WriteLine("edits " + std::to_string(edits) + " " + std::to_string(seed));
+    EXPECT_EQ(other.ReadLine(), "ok");
+    other.WriteLine("walk");
+    const std::vector<std::int32_t> walk = Walked(other.ReadLine());
+    other.WriteLine("close");
+    EXPECT_EQ(other.ReadLine(), "ok");
+    return walk;
+  }
+
   // Read calls on the index file while `run` runs.
   static int IndexReads(const std::function<void()>& run) { return Calls(run).index_reads; }
 
@@ -174,15 +189,7 @@ TEST_F(NodeCacheTest, AWalkSeesWhatAnotherProgramChangedInTheIndex) {
   MakeNames(3000, true);
   const std::vector<std::int32_t> before = WalkForward();
   ASSERT_EQ(before, KeyOrder());
-  ChildProcess other({BuildProgram("tests/index/index_helper")});
-  other.WriteLine("open " + Path("t.dbf"));
-  ASSERT_EQ(other.ReadLine(), "opened");
-  other.WriteLine("edits 300 7");
-  ASSERT_EQ(other.ReadLine(), "ok");
-  other.WriteLine("walk");
-  const std::vector<std::int32_t> theirs = Walked(other.ReadLine());
-  other.WriteLine("close");
-  EXPECT_EQ(other.ReadLine(), "ok");
+  const std::vector<std::int32_t> theirs = OtherProgramEdits(300, 7);
   const std::vector<std::int32_t> after = WalkForward();
   EXPECT_NE(after, before);
   EXPECT_EQ(after, theirs);
@@ -253,15 +260,7 @@ TEST_F(ColdFileTest, AWalkAfterAnotherProgramsChangesReadsTheirRecords) {
   MakeNames(6000);
   ASSERT_EQ(CheckedWalk(true), KeyOrder());
   CloseAllAreas();
-  ChildProcess other({BuildProgram("tests/index/index_helper")});
-  other.WriteLine("open " + Path("t.dbf"));
-  ASSERT_EQ(other.ReadLine(), "opened");
-  other.WriteLine("edits 400 11");
-  ASSERT_EQ(other.ReadLine(), "ok");
-  other.WriteLine("walk");
-  const std::vector<std::int32_t> theirs = Walked(other.ReadLine());
-  other.WriteLine("close");
-  EXPECT_EQ(other.ReadLine(), "ok");
+  const std::vector<std::int32_t> theirs = OtherProgramEdits(400, 11);
   Use("t.dbf");
   SetIndexTo("");
   ASSERT_EQ(DbfErrorNo, 0) << ErrorDetail;
