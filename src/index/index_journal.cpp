@@ -251,24 +251,30 @@ int WriteHeldIndexBytes(IndexFile& index) {
   for (const SavedBytes& s : entries) j.saved_index.insert(s.offset);
   if (const int error = AddEntries(j, std::move(entries)); error != 0) return error;
   // In the order of the file, which the system writes best.
-  std::vector<std::int64_t> offsets;
-  offsets.reserve(index.held_writes.size());
-  for (const auto& held : index.held_writes) offsets.push_back(held.first);
-  std::sort(offsets.begin(), offsets.end());
-  for (const std::int64_t offset : offsets) {
-    const std::string& bytes = index.held_writes[offset];
-    const int error = os::WriteAt(index.file, offset, bytes.data(), bytes.size());
+  std::vector<const std::pair<const std::int64_t, std::string>*> in_order;
+  in_order.reserve(index.held_writes.size());
+  for (const auto& held : index.held_writes) in_order.push_back(&held);
+  std::sort(in_order.begin(), in_order.end(),
+            [](const auto* a, const auto* b) { return a->first < b->first; });
+  for (const auto* held : in_order) {
+    const int error =
+        os::WriteAt(index.file, held->first, held->second.data(), held->second.size());
     if (error != 0) return error;
   }
   NodesWritten(index);
   return 0;
 }
 
-// Drops the writes held during the unit (written or not).
-void StopHolding(IndexFile& index) {
-  index.holding = false;
+// Forgets the held writes (written or not); holding goes on.
+void DropHeldWrites(IndexFile& index) {
   index.held_writes.clear();
   index.held_bytes = 0;
+}
+
+// Drops the writes held during the unit and stops holding.
+void StopHolding(IndexFile& index) {
+  index.holding = false;
+  DropHeldWrites(index);
   index.held_end = 0;
 }
 
@@ -327,8 +333,7 @@ int SaveCommandBytes(IndexFile& index) {
 int PutOutHeldWrites(IndexFile& index) {
   if (index.held_bytes <= HeldWriteBudget) return 0;
   const int error = WriteHeldIndexBytes(index);
-  index.held_writes.clear();
-  index.held_bytes = 0;
+  DropHeldWrites(index);
   return error;
 }
 
@@ -535,8 +540,7 @@ void KeyedWriteBracket(int area, bool enter) {
       return;
     }
     SetLockSemaphoreProc(area, true);
-    if (DbfErrorNo != 0) return;
-    if (index == nullptr) return;
+    if (DbfErrorNo != 0 || index == nullptr) return;
     ++index->write_depth;
     index->auto_reports.push_back(SetAutoReport(false));
     int error = 0;

@@ -72,13 +72,12 @@ void ReadAheadOfWalk(IndexFile& index, TagState& tag, bool forward) {
   const PathEntry& leaf = tag.path.back();
   WorkArea& table = index.Table();
   if (table.unshared) {
-    const int count = NodeView(const_cast<Block&>(leaf.node), tag.geometry).Count();
-    const int first = forward ? leaf.index : 0, end = forward ? count : leaf.index + 1;
+    const NodeView items(const_cast<Block&>(leaf.node), tag.geometry);
+    const int first = forward ? leaf.index : 0, end = forward ? items.Count() : leaf.index + 1;
     std::int32_t records[kMdxBlockSize / 8];
     std::size_t taken = 0;
     for (int i = std::max(first, 0); i < end && taken < std::size(records); ++i) {
-      records[taken++] =
-          static_cast<std::int32_t>(Get32(leaf.node.data() + 8 + i * tag.geometry.item_length));
+      records[taken++] = static_cast<std::int32_t>(items.Pointer(i));
     }
     table.record_cache.Expect(records, taken);
   }
