@@ -28,7 +28,10 @@
 // caller ends it, and EndTransaction reports that it was rolled back
 // (1103), so that no later command is taken for part of it. A change of
 // the index (closing the table or its index, SetIndexTo, MakeIndex,
-// Reindex, a tag added) ends an open transaction first, keeping it.
+// Reindex, a tag added) ends an open transaction first, keeping it. A
+// Replace made while ReplaceUpdatesIndexes is off keeps no keys and is not
+// part of the transaction: its record is written at once and stays after a
+// roll-back.
 //
 // All three report through SetError and leave DbfErrorNo set.
 #pragma once
