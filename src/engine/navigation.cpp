@@ -50,7 +50,9 @@ std::int32_t IndexRecord(std::int32_t (*op)(int), int area, std::int32_t fallbac
   return op != nullptr ? op(area) : fallback;
 }
 
-bool IndexFlag(bool (*op)(int), int area, bool fallback) { return op != nullptr ? op(area) : fallback; }
+bool IndexFlag(bool (*op)(int), int area, bool fallback) {
+  return op != nullptr ? op(area) : fallback;
+}
 
 // The number after `n`, which stays at the largest record number a table can
 // have: a damaged header can claim 2^31 - 1 records, and the phantom record
@@ -101,11 +103,114 @@ bool PlainStep(WorkArea& area, bool indexed) {
   return true;
 }
 
+// SKIP's refusals: a step forward from the end, any step in an empty
+// table (both error 212). True when the table may be walked.
+bool MayStep(WorkArea& area, int a, bool indexed, std::int32_t n) {
+  const bool at_eof = indexed ? IndexFlag(IndexEngine.eof, a, area.eof) : area.eof;
+  if (n > 0 && at_eof) {
+    SetError(212, DatabaseText(area.file_name) + " ist hinter EOF. [SKIP]");
+    return false;
+  }
+  if (area.record_count <= 0) {
+    area.bof = area.eof = true;
+    SetError(212, DatabaseText(area.file_name) + " ist leer. [SKIP]");
+    return false;
+  }
+  return true;
+}
+
+// How a walk of SKIP(n) ended: at an end of the table, where the while
+// condition stopped holding, or (neither) after n visible records.
+// `last_visible` is the last visible record a backward walk passed.
+struct StepsTaken {
+  bool hit_end = false;
+  bool while_failed = false;
+  std::int32_t last_visible = 0;
+};
+
+// Walks n visible records from the current one, in the active order or
+// the file's, and says in *steps how the walk ended. False after a read
+// error (reported by the read).
+bool TakeSteps(WorkArea& area, int a, bool indexed, std::int32_t n, StepsTaken* steps) {
+  steps->last_visible = PhantomNumber(area);
+  if (area.is_virtual && VirtualFiles.skip != nullptr) {
+    std::int32_t target = VirtualFiles.skip(n, &steps->hit_end);
+    return steps->hit_end || ReadAndUnpack(area, target);
+  }
+  std::int32_t counted = 0;
+  while (counted != n) {
+    std::int32_t current = area.record_number;
+    std::int32_t candidate;
+    if (n < 0) {
+      if (RecordVisible(area)) steps->last_visible = current;
+      candidate = indexed ? IndexRecord(IndexEngine.prior_record, a, current - 1) : current - 1;
+      if (indexed ? candidate == current : current <= 1) {
+        steps->hit_end = true;
+        return true;
+      }
+    } else {
+      // Other programs' appends are looked for only when the walk reaches
+      // the last record it knows of: asking the file system at every step
+      // would cost more than reading the record.
+      if (!indexed && After(current) > area.record_count) RefreshRecCount(area);
+      candidate =
+          indexed ? IndexRecord(IndexEngine.next_record, a, After(current)) : After(current);
+      if (candidate == current || candidate > area.record_count) {
+        steps->hit_end = true;
+        return true;
+      }
+    }
+    if (!ReadAndUnpack(area, candidate)) return false;
+    if (RecordVisible(area)) counted += n < 0 ? -1 : 1;
+    if (IsWhileOn() && !WhileHolds(area)) {
+      steps->while_failed = true;
+      return true;
+    }
+  }
+  return true;
+}
+
+// Where a walk that did not count all its steps leaves the area: forward
+// past the end on the phantom record (eof); backward before the start on
+// the first record (bof); where the while condition failed, forward at
+// eof and backward on the last visible record passed (bof). False after a
+// read error.
+bool SettleAfterSteps(WorkArea& area, int a, bool indexed, std::int32_t n,
+                      const StepsTaken& steps) {
+  if (steps.hit_end && n > 0) {
+    BlankRecord(area);
+    area.record_number = PhantomNumber(area);
+    area.eof = true;
+    if (indexed) IndexCall(IndexEngine.sync_index, a, false);
+  } else if (steps.hit_end) {
+    GoTop();
+    SetBOF();
+    if (area.eof) BlankRecord(area);
+  } else if (steps.while_failed && n > 0) {
+    SetEOF();
+  } else if (steps.while_failed) {
+    if (steps.last_visible > area.record_count) {
+      BlankRecord(area);
+      area.record_number = PhantomNumber(area);
+      area.bof = true;
+    } else {
+      if (!ReadAndUnpack(area, steps.last_visible)) return false;
+      area.bof = true;
+    }
+    if (indexed) {
+      IndexCall(IndexEngine.sync_index, a, false);
+      SetBOF();
+    }
+  }
+  return true;
+}
+
 }  // namespace
 
 bool RecordVisible(WorkArea& area) {
   if (HideDeleted) {
-    bool deleted = area.is_virtual ? (area.unpacked != nullptr && area.unpacked[0] != 0) : area.record[0] == '*';
+    bool deleted = area.is_virtual ? (area.unpacked != nullptr && area.unpacked[0] != 0)
+                                   : area.record[0] == '*';
     if (deleted) return false;
   }
   if (!area.filter_proc && area.filter_expr == nullptr) return true;
@@ -127,8 +232,9 @@ void RunRelationHook() {
   std::int32_t before = area->record_number;
   std::string file_name = area->file_name;
   {
-    RelationRestore restore{CurrentArea, std::move(area->relation),
-                            IndexEngine.relation_state ? *IndexEngine.relation_state : std::uint8_t{0}};
+    RelationRestore restore{
+        CurrentArea, std::move(area->relation),
+        IndexEngine.relation_state ? *IndexEngine.relation_state : std::uint8_t{0}};
     area->relation = nullptr;
     restore.relation();
   }
@@ -186,7 +292,8 @@ void GoBottom() {
   bool indexed = IndexOrderActive(a);
   {
     ReadBracket bracket(a, indexed);
-    std::int32_t n = indexed ? IndexRecord(IndexEngine.last_record, a, area->record_count) : area->record_count;
+    std::int32_t n =
+        indexed ? IndexRecord(IndexEngine.last_record, a, area->record_count) : area->record_count;
     if (n == PhantomNumber(*area)) {
       GoPhantom(*area);
       bracket.Leave();
@@ -195,8 +302,9 @@ void GoBottom() {
     }
     if (!ReadAndUnpack(*area, n)) return;
     while (!RecordVisible(*area) && !area->eof && DbfErrorNo == 0) {
-      std::int32_t prior = indexed ? IndexRecord(IndexEngine.prior_record, a, area->record_number - 1)
-                                   : area->record_number - 1;
+      std::int32_t prior = indexed
+                               ? IndexRecord(IndexEngine.prior_record, a, area->record_number - 1)
+                               : area->record_number - 1;
       bool at_begin = indexed ? IndexFlag(IndexEngine.bof, a, false) : area->bof;
       if (prior < 1 || at_begin) {
         GoPhantom(*area);
@@ -220,16 +328,7 @@ void SKIP(std::int32_t n) {
   if (area == nullptr) return;
   int a = CurrentArea;
   bool indexed = IndexOrderActive(a);
-  bool at_eof = indexed ? IndexFlag(IndexEngine.eof, a, area->eof) : area->eof;
-  if (n > 0 && at_eof) {
-    SetError(212, DatabaseText(area->file_name) + " ist hinter EOF. [SKIP]");
-    return;
-  }
-  if (area->record_count <= 0) {
-    area->bof = area->eof = true;
-    SetError(212, DatabaseText(area->file_name) + " ist leer. [SKIP]");
-    return;
-  }
+  if (!MayStep(*area, a, indexed, n)) return;
   if (n < 0 && dBOF()) return;
   if (n == 0) {
     if (area->eof) {
@@ -242,70 +341,11 @@ void SKIP(std::int32_t n) {
   }
   area->bof = area->eof = false;
   if (n == 1 && PlainStep(*area, indexed)) return;
-  std::int32_t last_visible = PhantomNumber(*area);
-  bool hit_end = false, while_failed = false;
   {
     ReadBracket bracket(a, indexed);
-    if (area->is_virtual && VirtualFiles.skip != nullptr) {
-      std::int32_t target = VirtualFiles.skip(n, &hit_end);
-      if (!hit_end && !ReadAndUnpack(*area, target)) return;
-    } else {
-      std::int32_t counted = 0;
-      while (counted != n) {
-        std::int32_t current = area->record_number;
-        std::int32_t candidate;
-        if (n < 0) {
-          if (RecordVisible(*area)) last_visible = current;
-          candidate = indexed ? IndexRecord(IndexEngine.prior_record, a, current - 1) : current - 1;
-          if (indexed ? candidate == current : current <= 1) {
-            hit_end = true;
-            break;
-          }
-        } else {
-          // Other programs' appends are looked for only when the walk
-          // reaches the last record it knows of: asking the file system at
-          // every step would cost more than reading the record.
-          if (!indexed && After(current) > area->record_count) RefreshRecCount(*area);
-          candidate =
-              indexed ? IndexRecord(IndexEngine.next_record, a, After(current)) : After(current);
-          if (candidate == current || candidate > area->record_count) {
-            hit_end = true;
-            break;
-          }
-        }
-        if (!ReadAndUnpack(*area, candidate)) return;
-        if (RecordVisible(*area)) counted += n < 0 ? -1 : 1;
-        if (IsWhileOn() && !WhileHolds(*area)) {
-          while_failed = true;
-          break;
-        }
-      }
-    }
-    if (hit_end && n > 0) {
-      BlankRecord(*area);
-      area->record_number = PhantomNumber(*area);
-      area->eof = true;
-      if (indexed) IndexCall(IndexEngine.sync_index, a, false);
-    } else if (hit_end) {
-      GoTop();
-      SetBOF();
-      if (area->eof) BlankRecord(*area);
-    } else if (while_failed && n > 0) {
-      SetEOF();
-    } else if (while_failed) {
-      if (last_visible > area->record_count) {
-        BlankRecord(*area);
-        area->record_number = PhantomNumber(*area);
-        area->bof = true;
-      } else {
-        if (!ReadAndUnpack(*area, last_visible)) return;
-        area->bof = true;
-      }
-      if (indexed) {
-        IndexCall(IndexEngine.sync_index, a, false);
-        SetBOF();
-      }
-    }
+    StepsTaken steps;
+    if (!TakeSteps(*area, a, indexed, n, &steps) || !SettleAfterSteps(*area, a, indexed, n, steps))
+      return;
     if (indexed) IndexCall(IndexEngine.store_keys, a, false);
   }
   RunRelationHook();

@@ -153,43 +153,33 @@ struct SlotRelease {
   }
 };
 
-}  // namespace
+// What the USE command of a table asks for.
+struct TableRequest {
+  std::string name;   // the file, as the caller wrote it, with the default extension
+  std::string alias;  // the alias given, or the one made from the name
+  std::string shown;  // the command as written, for messages
+  bool exclusive = false;
+  std::uint16_t mode = 0;  // the OS open mode
+};
 
-void USE(const std::string& command, std::uint8_t* buffer, int size) {
-  USE(command, buffer, size, nullptr, nullptr);
-}
-
-void USE(const std::string& command, std::uint8_t* buffer, int size, RecordTranslator read_translator,
-         RecordTranslator write_translator) {
-  CloseArea();
-  DbfErrorNo = 0;
-  // The option words and the alias are read from the upper-cased command;
-  // the file name keeps the case the caller wrote (names are
-  // case-sensitive on this platform).
-  const std::string written = TrimBoth(command) + " ";
-  if (written.size() == 1) return;
-  std::string cmd = os::CharUpperString(written);
-  if (cmd.find("LINKED LIST") != std::string::npos || cmd.find("VIRTUAL FILE") != std::string::npos) {
-    UseVirtual(cmd, buffer, size);
-    return;
-  }
-  std::string shown = TrimBoth(written);
-  if ((buffer == nullptr) != (size == 0)) {
-    SetError(220, Ansi("Puffer ist NIL oder Größe ist Null beim Öffnen von ") + shown + " [USE]");
-    return;
-  }
-  bool exclusive = RemoveWord(" EXCLUSIVE", cmd);
-  cmd += " ";
-  std::string alias = TakeAlias(cmd);
-  std::string name = TrimBoth(cmd);
+// Reads a table's USE command: `written` as the caller wrote it (trimmed,
+// one blank after it), `upper` the same upper-cased.
+TableRequest ReadTableCommand(const std::string& written, std::string upper) {
+  TableRequest request;
+  request.shown = TrimBoth(written);
+  bool exclusive = RemoveWord(" EXCLUSIVE", upper);
+  upper += " ";
+  request.alias = TakeAlias(upper);
+  std::string name = TrimBoth(upper);
   // Upper-casing keeps every byte in its place: the name stands at the
   // same offset in what the caller wrote.
   name = written.substr(os::CharUpperString(written).find(name), name.size());
   // The alias is library text derived from the name; the name itself keeps
   // its bytes.
-  if (alias.empty())
-    alias = os::CharUpperString(NameAsText(SplitName(name).name).substr(0, kMaxAliasLength));
-  name = DefaultExt(ExpandName(name), "DBF");
+  if (request.alias.empty())
+    request.alias =
+        os::CharUpperString(NameAsText(SplitName(name).name).substr(0, kMaxAliasLength));
+  request.name = DefaultExt(ExpandName(name), "DBF");
 
   std::uint16_t mode = exclusive ? os::kOpenReadWriteExclusive : DefaultOpenMode;
   if (mode == os::kOpenReadWriteExclusive) exclusive = true;
@@ -198,61 +188,109 @@ void USE(const std::string& command, std::uint8_t* buffer, int size, RecordTrans
     exclusive = true;
   }
   if (OpenModeOverride != 0xFFFF) mode = OpenModeOverride & 0xFF;
+  request.exclusive = exclusive;
+  request.mode = mode;
+  return request;
+}
 
+// Gives the opened table its unpacked buffer: the caller's, which must have
+// the record's unpacked size (else error 266), or one of its own when the
+// caller gave none. Refuses an alias another area holds (220). False after
+// an error; the area is closed then.
+bool AttachUnpackedBuffer(WorkArea& opened, const TableRequest& request, std::uint8_t* buffer,
+                          int size) {
+  int unpacked_size = UnpackedSize(opened.fields);
+  if (buffer == nullptr) {
+    opened.owned_unpacked.assign(static_cast<std::size_t>(unpacked_size), 0);
+    opened.unpacked = opened.owned_unpacked.data();
+    opened.owns_unpacked = true;
+  } else if (size != unpacked_size) {
+    FailUse(266, Ansi("Ungleiche Puffer- und Datensatzgröße der Datenbank: ") + request.shown +
+                     " [USE()]\n\rRecord Size=" + std::to_string(unpacked_size) +
+                     ", Buffer Size=" + std::to_string(size));
+    return false;
+  } else {
+    opened.unpacked = buffer;
+  }
+  opened.unpacked_size = static_cast<std::uint16_t>(unpacked_size);
+  if (AliasInUse(request.alias)) {
+    FailUse(220, AliasUsedText(request.alias));
+    return false;
+  }
+  return true;
+}
+
+// The open's last steps: the first record read (or a blank one in an empty
+// table) and the memo file opened. An error closes the area.
+void FinishOpen(WorkArea& opened, const TableRequest& request, int size) {
+  opened.swap.assign(opened.unpacked_size, 0);
+  if (opened.record_count <= 0) {
+    std::memset(opened.unpacked, 0, opened.unpacked_size);
+    BlankRecord(opened);
+    opened.bof = opened.eof = true;
+  } else {
+    GoTop();
+    if (DbfErrorNo != 0) {  // reported by the read
+      std::uint16_t error = DbfErrorNo;
+      CloseArea();
+      DbfErrorNo = error;
+      return;
+    }
+  }
+  if (opened.has_memo && MemoStore.open != nullptr) {
+    NameParts parts = SplitName(opened.file_name);
+    MemoStore.open(parts.dir + parts.name);
+    if (DbfErrorNo != 0) {
+      FailUse(DbfErrorNo, "Problem mit MEMO [USE(" + request.shown + ",<@Buffer>," +
+                              std::to_string(size) + ")]");
+    }
+  }
+}
+
+}  // namespace
+
+void USE(const std::string& command, std::uint8_t* buffer, int size) {
+  USE(command, buffer, size, nullptr, nullptr);
+}
+
+void USE(const std::string& command, std::uint8_t* buffer, int size,
+         RecordTranslator read_translator, RecordTranslator write_translator) {
+  CloseArea();
+  DbfErrorNo = 0;
+  // The option words and the alias are read from the upper-cased command;
+  // the file name keeps the case the caller wrote (names are
+  // case-sensitive on this platform).
+  const std::string written = TrimBoth(command) + " ";
+  if (written.size() == 1) return;
+  std::string cmd = os::CharUpperString(written);
+  if (cmd.find("LINKED LIST") != std::string::npos ||
+      cmd.find("VIRTUAL FILE") != std::string::npos) {
+    UseVirtual(cmd, buffer, size);
+    return;
+  }
+  if ((buffer == nullptr) != (size == 0)) {
+    SetError(220, Ansi("Puffer ist NIL oder Größe ist Null beim Öffnen von ") + TrimBoth(written) +
+                      " [USE]");
+    return;
+  }
+  const TableRequest request = ReadTableCommand(written, cmd);
   auto area = std::make_unique<WorkArea>();
-  area->file_name = name;
-  area->open_mode = static_cast<std::uint8_t>(mode);
+  area->file_name = request.name;
+  area->open_mode = static_cast<std::uint8_t>(request.mode);
   area->oem_text = !AnsiTables;
   if (!OpenDbf(*area)) return;
-  area->alias = alias;
+  area->alias = request.alias;
   area->is_virtual = false;
-  area->exclusive = exclusive;
-  area->opened_exclusive = exclusive;
+  area->exclusive = request.exclusive;
+  area->opened_exclusive = request.exclusive;
   WorkAreas[CurrentArea] = std::move(area);
   RegisterShutDown();
   WorkArea& opened = *WorkAreas[CurrentArea];
   ClosingOnRaise([&] {
-    int unpacked_size = UnpackedSize(opened.fields);
-    if (buffer == nullptr) {
-      opened.owned_unpacked.assign(static_cast<std::size_t>(unpacked_size), 0);
-      opened.unpacked = opened.owned_unpacked.data();
-      opened.owns_unpacked = true;
-    } else if (size != unpacked_size) {
-      FailUse(266, Ansi("Ungleiche Puffer- und Datensatzgröße der Datenbank: ") + shown +
-                       " [USE()]\n\rRecord Size=" + std::to_string(unpacked_size) +
-                       ", Buffer Size=" + std::to_string(size));
-      return;
-    } else {
-      opened.unpacked = buffer;
-    }
-    opened.unpacked_size = static_cast<std::uint16_t>(unpacked_size);
-    if (AliasInUse(alias)) {
-      FailUse(220, AliasUsedText(alias));
-      return;
-    }
+    if (!AttachUnpackedBuffer(opened, request, buffer, size)) return;
     opened.read_translator = std::move(read_translator);
     opened.write_translator = std::move(write_translator);
-    opened.swap.assign(opened.unpacked_size, 0);
-    if (opened.record_count <= 0) {
-      std::memset(opened.unpacked, 0, opened.unpacked_size);
-      BlankRecord(opened);
-      opened.bof = opened.eof = true;
-    } else {
-      GoTop();
-      if (DbfErrorNo != 0) {  // reported by the read
-        std::uint16_t error = DbfErrorNo;
-        CloseArea();
-        DbfErrorNo = error;
-        return;
-      }
-    }
-    if (opened.has_memo && MemoStore.open != nullptr) {
-      NameParts parts = SplitName(opened.file_name);
-      MemoStore.open(parts.dir + parts.name);
-      if (DbfErrorNo != 0) {
-        FailUse(DbfErrorNo, "Problem mit MEMO [USE(" + shown + ",<@Buffer>," + std::to_string(size) + ")]");
-      }
-    }
+    FinishOpen(opened, request, size);
   });
 }
 
