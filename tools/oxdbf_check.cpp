@@ -28,7 +28,7 @@
 #include "index/index_open.h"
 #include "index/index_search.h"
 #include "index/key_maker.h"
-#include "index/quiet_errors.h"
+#include "common/quiet_errors.h"
 #include "index/semaphore.h"
 #include "index/tag_walk.h"
 #include "oxdbf.h"

@@ -12,7 +12,7 @@
 #include "dataset/table_definitions.h"
 #include "engine/dbf_file.h"
 #include "index/index_open.h"
-#include "index/quiet_errors.h"
+#include "common/quiet_errors.h"
 #include "index/semaphore.h"
 #include "platform/data/try_finally.h"
 #include "platform/os/files.h"

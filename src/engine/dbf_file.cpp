@@ -7,6 +7,7 @@
 
 #include "common/errors.h"
 #include "common/names.h"
+#include "common/quiet_errors.h"
 #include "engine/engine_text.h"
 #include "engine/entry_points.h"
 #include "engine/field_values.h"
@@ -409,18 +410,18 @@ bool OpenDbf(WorkArea& area) {
   return true;
 }
 
-bool CreateDbf(const std::string& name, const std::vector<FieldDef>& fields) {
-  DbfErrorNo = 0;
-  int count = static_cast<int>(fields.size());
-  if (FreeMemory() < 32 * count + 33) {
-    SetError(217, "CreateDBF[" + name + "]");
-    return false;
-  }
-  WorkArea area;
-  area.field_count = static_cast<std::uint8_t>(count);
-  std::vector<std::uint8_t> bytes(static_cast<std::size_t>(32 * count + 33), 0);
+namespace {
+
+// The header of a new table with `fields`: descriptors, version byte, the
+// lengths and the terminator (the date and the count are written with the
+// header later). False after an error: 220 for an empty field name, 211
+// for a field list that cannot be stored.
+bool NewTableHeader(const std::string& name, const std::vector<FieldDef>& fields,
+                    std::vector<std::uint8_t>* bytes, bool* has_memo) {
+  const int count = static_cast<int>(fields.size());
+  bytes->assign(static_cast<std::size_t>(32 * count + 33), 0);
   bool valid = count >= 1 && count <= kMaxFields;
-  bool has_memo = false;
+  *has_memo = false;
   int record_length = 1;
   for (int i = 0; i < count && i <= kMaxFields; ++i) {
     const FieldDef& def = fields[i];
@@ -439,9 +440,9 @@ bool CreateDbf(const std::string& name, const std::vector<FieldDef>& fields) {
         ((type == 'C' || type == 'N' || type == 'F') && length == 0)) {
       valid = false;
     }
-    has_memo = has_memo || type == 'M';
+    *has_memo = *has_memo || type == 'M';
     record_length += length;
-    std::uint8_t* d = &bytes[32 + 32 * static_cast<std::size_t>(i)];
+    std::uint8_t* d = &(*bytes)[32 + 32 * static_cast<std::size_t>(i)];
     std::memcpy(d, field_name.data(), field_name.size());
     d[11] = static_cast<std::uint8_t>(type);
     d[16] = static_cast<std::uint8_t>(length);
@@ -451,27 +452,30 @@ bool CreateDbf(const std::string& name, const std::vector<FieldDef>& fields) {
     SetError(211, Ansi("Felddefinition ungültig [CreateDBF]"));
     return false;
   }
-  int header_length = 32 * count + 33;
+  const int header_length = 32 * count + 33;
   std::uint8_t version = 0x03;
   if (ExtraVersionPlain != 0) {
-    version = has_memo ? ExtraVersionMemo : ExtraVersionPlain;
-  } else if (has_memo) {
+    version = *has_memo ? ExtraVersionMemo : ExtraVersionPlain;
+  } else if (*has_memo) {
     version = MemoVersionByte;
   }
-  bytes[0] = version;
-  Put16(&bytes[8], static_cast<std::uint32_t>(header_length));
-  Put16(&bytes[10], static_cast<std::uint32_t>(record_length));
-  bytes[static_cast<std::size_t>(header_length) - 1] = 0x0D;
+  (*bytes)[0] = version;
+  Put16(&(*bytes)[8], static_cast<std::uint32_t>(header_length));
+  Put16(&(*bytes)[10], static_cast<std::uint32_t>(record_length));
+  (*bytes)[static_cast<std::size_t>(header_length) - 1] = 0x0D;
+  return true;
+}
 
-  std::string file_name = TrimBoth(DefaultExt(name, "DBF"));
-  // The table is written completely under a temporary name and takes its
-  // own name in one atomic rename once its memo file exists, so that a
-  // program killed while creating leaves no half table behind.
-  const std::string temp_name = ForceExt(file_name, "$CR");
-  const std::string failure =
-      "Fehler beim Schreiben von " + NameAsText(file_name) + ". [CreateDbf]";
-  bool existed = false;
-  int err = CheckReplaceable(file_name, &existed);
+// Writes the new table, without records, to `temp_name`, synced and
+// closed: the header, today's date and the end-of-file marker. Stops at
+// CheckReplaceable's refusal of `file_name`; *existed says whether a file
+// of that name is there to be replaced. A failure is reported as
+// `failure` and leaves no temporary file.
+bool WriteEmptyTable(const std::string& file_name, const std::string& temp_name,
+                     const std::vector<std::uint8_t>& bytes, const std::string& failure,
+                     bool* existed) {
+  WorkArea area;
+  int err = CheckReplaceable(file_name, existed);
   if (err == 0) area.file = os::CreateFile(temp_name, os::kOpenReadWriteExclusive, &err);
   if (area.file != os::kNoHandle) err = os::WriteAt(area.file, 0, bytes.data(), bytes.size());
   if (err != 0) {
@@ -486,40 +490,63 @@ bool CreateDbf(const std::string& name, const std::vector<FieldDef>& fields) {
   area.exclusive = true;
   area.status = TableStatus::kRecordsAppended;
   area.record_count = 0;
-  area.header_length = static_cast<std::uint16_t>(header_length);
-  area.record_length = static_cast<std::uint16_t>(record_length);
+  area.header_length = Get16(&bytes[8]);
+  area.record_length = Get16(&bytes[10]);
   std::memcpy(area.header.data(), bytes.data(), 32);
   err = WriteBackHeader(area);  // today's date and the end-of-file marker
   if (err == 0) err = os::FlushFileBuffers(area.file);
   const int close_err = os::CloseFile(area.file);
   if (err == 0) err = close_err;
-  if (err != 0) SetError(err, failure);
-  // The order of the two renames leaves, at any moment, the old files, the
-  // new ones, or a new (empty) table beside a memo file it does not refer to:
-  // a new table never lacks its memo file unless it replaced one that had
-  // none, and an old table never sees a new, empty memo file.
-  const bool memo = has_memo && MemoStore.create != nullptr;
-  const auto rename_table = [&] {
-    if (DbfErrorNo != 0) return;
-    err = os::ReplaceFile(temp_name, file_name);
-    if (err == 0) err = os::FlushDirectory(file_name);
-    if (err != 0) SetError(err, failure);
-  };
-  if (existed) rename_table();
-  if (DbfErrorNo == 0 && memo) {
-    // A table whose memo file cannot be made is removed again before the
-    // failure is reported (reporting may end the program).
-    bool report = SetAutoReport(false);
-    MemoStore.create(file_name, "CreateDbf()");
-    SetAutoReport(report);
-  }
-  if (!existed) rename_table();
-  if (DbfErrorNo != 0) {
-    os::DeleteFile(temp_name);
-    ReportPendingError();
+  if (err == 0) return true;
+  os::DeleteFile(temp_name);
+  SetError(err, failure);
+  return false;
+}
+
+}  // namespace
+
+bool CreateDbf(const std::string& name, const std::vector<FieldDef>& fields) {
+  DbfErrorNo = 0;
+  const int count = static_cast<int>(fields.size());
+  if (FreeMemory() < 32 * count + 33) {
+    SetError(217, "CreateDBF[" + name + "]");
     return false;
   }
-  return true;
+  std::vector<std::uint8_t> bytes;
+  bool has_memo = false;
+  if (!NewTableHeader(name, fields, &bytes, &has_memo)) return false;
+
+  std::string file_name = TrimBoth(DefaultExt(name, "DBF"));
+  // The table is written completely under a temporary name and takes its
+  // own name in one atomic rename once its memo file exists, so that a
+  // program killed while creating leaves no half table behind.
+  const std::string temp_name = ForceExt(file_name, "$CR");
+  const std::string failure =
+      "Fehler beim Schreiben von " + NameAsText(file_name) + ". [CreateDbf]";
+  // Errors are reported once the temporary file is gone: a report may raise
+  // or end the program, which must not leave that file behind.
+  QuietErrors quiet;
+  bool existed = false;
+  if (WriteEmptyTable(file_name, temp_name, bytes, failure, &existed)) {
+    // The order of the two renames leaves, at any moment, the old files, the
+    // new ones, or a new (empty) table beside a memo file it does not refer
+    // to: a new table never lacks its memo file unless it replaced one that
+    // had none, and an old table never sees a new, empty memo file.
+    const auto rename_table = [&] {
+      if (DbfErrorNo != 0) return;
+      int err = os::ReplaceFile(temp_name, file_name);
+      if (err == 0) err = os::FlushDirectory(file_name);
+      if (err != 0) SetError(err, failure);
+    };
+    if (existed) rename_table();
+    // A table whose memo file cannot be made is removed again below.
+    if (DbfErrorNo == 0 && has_memo && MemoStore.create != nullptr)
+      MemoStore.create(file_name, "CreateDbf()");
+    if (!existed) rename_table();
+    if (DbfErrorNo != 0) os::DeleteFile(temp_name);
+  }
+  quiet.ReportHeld();
+  return DbfErrorNo == 0;
 }
 
 void FlushFile(os::Handle file) {

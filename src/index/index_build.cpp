@@ -19,7 +19,7 @@
 #include "index/index_open.h"
 #include "index/index_search.h"
 #include "index/key_maker.h"
-#include "index/quiet_errors.h"
+#include "common/quiet_errors.h"
 #include "platform/os/files.h"
 
 namespace orvex {

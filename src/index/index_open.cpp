@@ -11,7 +11,7 @@
 #include "engine/navigation.h"
 #include "expr/compiled_expr.h"
 #include "index/index_journal.h"
-#include "index/quiet_errors.h"
+#include "common/quiet_errors.h"
 #include "index/semaphore.h"
 #include "index/tag_walk.h"
 #include "platform/os/files.h"

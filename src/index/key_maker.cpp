@@ -14,7 +14,7 @@
 #include "expr/compiled_expr.h"
 #include "expr/evaluator.h"
 #include "expr/number_text.h"
-#include "index/quiet_errors.h"
+#include "common/quiet_errors.h"
 #include "platform/os/codepage.h"
 
 namespace orvex {

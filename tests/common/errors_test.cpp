@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "common/quiet_errors.h"
+
 #include "platform/os/codepage.h"
 
 namespace orvex {
@@ -41,6 +43,28 @@ TEST_F(ErrorsTest, RaiseCarriesFullMessageAndClearsDetail) {
   EXPECT_EQ(ErrorDetail, "");
   EXPECT_EQ(DbfErrorNo, 210);
   EXPECT_EQ(ReportedErrorNo, 0) << "taking the detail clears the reported number";
+}
+
+TEST_F(ErrorsTest, AnErrorHeldBackIsReportedOnceWithItsTextAsRecorded) {
+  SetRaiseOnError(true);
+  try {
+    QuietErrors quiet;
+    SetError(kDiskFullError, "Fehler beim Schreiben von T.DBF.");
+    EXPECT_EQ(DbfErrorNo, kDiskFullError) << "held, not raised";
+    quiet.ReportHeld();
+    FAIL() << "no exception";
+  } catch (const EOrvexError& e) {
+    EXPECT_EQ(e.Message(),
+              ErrorText(kDiskFullError) +
+                  "\r\nKein Platz mehr auf dem Speichermedium. Fehler beim Schreiben von T.DBF.");
+  }
+  // Nothing held: nothing reported, and reporting is on again.
+  DbfErrorNo = 0;
+  {
+    QuietErrors quiet;
+    quiet.ReportHeld();
+  }
+  EXPECT_THROW(SetError(2, "x"), EOrvexError);
 }
 
 TEST_F(ErrorsTest, AutoReportOffStoresAndMessageIsTakenOnce) {

@@ -3,6 +3,7 @@
 #include "engine/dbf_file.h"
 
 #include <cstring>
+#include <filesystem>
 #include <tuple>
 
 #include "engine/field_values.h"
@@ -13,6 +14,7 @@
 #include "engine/tables.h"
 #include "engine_test_support.h"
 #include "platform/os/codepage.h"
+#include "platform/os/fault_injection.h"
 
 namespace orvex::test {
 namespace {
@@ -75,6 +77,63 @@ TEST_F(DbfFileTest, CreateFixesLengthsAndChecksDefinitions) {
   EXPECT_EQ(DbfErrorNo, 211);
   EXPECT_FALSE(CreateDbf(Path("bad"), {}));
   EXPECT_EQ(DbfErrorNo, 211);
+}
+
+// A create that fails at any of its file calls, with errors raised as
+// exceptions, leaves no file behind (the report comes after the clean-up)
+// and no old table is touched; a full disk is said once in the message.
+TEST_F(DbfFileTest, ACreateThatFailsAndRaisesLeavesNoFileBehind) {
+  const std::string table = Path("made.dbf");
+  const auto files = [&] {
+    std::string names;
+    for (const auto& entry : std::filesystem::directory_iterator(Path("")))
+      names += entry.path().filename().string() + " ";
+    return names;
+  };
+  const auto restore = [&](bool over_old) {
+    if (over_old) {
+      WriteFileBytes(table, "old bytes");
+    } else {
+      std::filesystem::remove(table);
+    }
+  };
+  SetRaiseOnError(true);
+  SetAutoReport(true);
+  for (const bool over_old : {false, true}) {
+    restore(over_old);
+    os::ArmFaults(os::FaultPlan{});
+    ASSERT_TRUE(CreateDbf(table, {{"NAME", 'C', 10, 0}}));
+    const long calls = os::DisarmFaults();
+    ASSERT_GE(calls, 5);
+    restore(over_old);
+    for (long n = 1; n <= calls; ++n) {
+      for (const int error : {EIO, ENOSPC}) {
+        SCOPED_TRACE("call " + std::to_string(n) + ", errno " + std::to_string(error) +
+                     (over_old ? ", over an old file" : ""));
+        os::FaultPlan plan;
+        plan.fail_at = n;
+        plan.error = error;
+        os::ArmFaults(plan);
+        std::string message;
+        try {
+          CreateDbf(table, {{"NAME", 'C', 10, 0}});
+        } catch (const EOrvexError& e) {
+          message = e.what();
+        }
+        os::DisarmFaults();
+        // The table is the one before, or the new one when only the
+        // directory's sync after the rename failed.
+        const std::string now =
+            std::filesystem::exists(table) ? ReadFileBytes(table) : std::string("absent");
+        EXPECT_TRUE(now == (over_old ? "old bytes" : "absent") || now.size() == 66u) << now;
+        EXPECT_EQ(message.empty(), now.size() == 66u && DbfErrorNo == 0) << message;
+        EXPECT_EQ(files().find("$CR"), std::string::npos) << files();
+        const std::string full = "Kein Platz mehr auf dem Speichermedium. ";
+        EXPECT_EQ(message.find(full + full), std::string::npos) << message;
+        restore(over_old);
+      }
+    }
+  }
 }
 
 TEST_F(DbfFileTest, ExtraVersionsDecideTheVersionOfNewTables) {

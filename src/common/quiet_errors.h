@@ -3,8 +3,6 @@
 // comes after everything was released.
 #pragma once
 
-#include <string>
-
 #include "common/errors.h"
 
 namespace orvex {
@@ -16,14 +14,11 @@ class QuietErrors {
   QuietErrors(const QuietErrors&) = delete;
   QuietErrors& operator=(const QuietErrors&) = delete;
 
-  // Ends the quiet time and reports the error recorded meanwhile (if any).
+  // Ends the quiet time and reports the error recorded meanwhile (if any),
+  // with its text as recorded.
   void ReportHeld() {
     SetAutoReport(saved_);
-    if (DbfErrorNo != 0) {
-      int number = DbfErrorNo;
-      std::string detail = ErrorDetail;
-      SetError(number, detail);
-    }
+    ReportPendingError();
   }
 
  private:
