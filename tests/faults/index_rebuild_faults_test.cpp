@@ -40,6 +40,7 @@ std::string TablePath(const std::string& dir) { return dir + "/t.DBF"; }
 void ResetLibraries() {
   ResetMemoLibrary();
   InstallIndexLibrary();
+  ReportErrorsAsTheFaultLoopAsks();
 }
 
 bool Use(const std::string& dir) {
@@ -175,7 +176,8 @@ void ExpectWholeIndex(const std::string& what, const DirStep& prepare, const Dir
       {FaultKind::kKill, "kill"},
       {FaultKind::kIoError, "I/O error"},
       {FaultKind::kDiskFull, "disk full"},
-      {FaultKind::kPartialWrite, "partial write"}};
+      {FaultKind::kPartialWrite, "partial write"},
+      {FaultKind::kRaisedError, "raised I/O error"}};
   if (FaultSweep()) kinds.push_back({FaultKind::kExit, "exit"});
   std::string figures;
   for (const auto& [kind, name] : kinds) {

@@ -48,7 +48,7 @@ void ResetLibrary() {
   RegisterExpressionEngine();
   InstallIndexEngine();
   ResetIndexSettings();
-  SetAutoReport(false);
+  ReportErrorsAsTheFaultLoopAsks();
 }
 
 // The five tags: a C key, UPPER() of it (the names hold ß, ı and
@@ -194,9 +194,10 @@ PathCount ExpectAllOrNothing(const std::string& what, const std::function<void()
     };
   }
   const FaultLoopReport report =
-      RunFaultLoop(scenario, {FaultKind::kKill, FaultKind::kIoError, FaultKind::kDiskFull});
+      RunFaultLoop(scenario, {FaultKind::kKill, FaultKind::kIoError, FaultKind::kDiskFull,
+                              FaultKind::kRaisedError});
   std::cout << "[fault points] keyed " << what << ": " << report.calls << " file-layer calls, "
-            << report.points << " fault points (a kill, an I/O error and a full disk at each)"
+            << report.points << " fault points (a kill, an I/O error, a full disk and a raised I/O error at each)"
             << std::endl;
   ::testing::Test::RecordProperty("fault_points", report.points);
   EXPECT_GT(report.points, 0);

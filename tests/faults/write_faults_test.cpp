@@ -33,6 +33,12 @@ namespace {
 
 std::string TablePath(const std::string& dir) { return dir + "/t.DBF"; }
 
+// The engine with memo files, reporting errors as the fault loop asks.
+void ResetLibrary() {
+  ResetMemoLibrary();
+  ReportErrorsAsTheFaultLoopAsks();
+}
+
 void SetText(int field, const std::string& text) {
   std::uint8_t* p = FieldAddress(field);
   p[0] = static_cast<std::uint8_t>(text.size());
@@ -52,7 +58,7 @@ std::int32_t GetInt(int field) {
 // changes). "absent" without a table; "!" and the error when it cannot be
 // read.
 std::string LibraryState(const std::string& dir) {
-  ResetMemoLibrary();
+  ResetLibrary();
   if (!std::filesystem::exists(TablePath(dir))) return "absent";
   Select(1);
   USE(TablePath(dir) + " EXCLUSIVE");
@@ -91,7 +97,7 @@ int Records() { return FaultSweep() ? 300 : 3; }
 
 // A table NAME C(12), QTY N(5), OK L with a few records.
 void PreparePlain(const std::string& dir) {
-  ResetMemoLibrary();
+  ResetLibrary();
   ASSERT_TRUE(CreateDbf(TablePath(dir), {{"NAME", 'C', 12, 0}, {"QTY", 'N', 5, 0}, {"OK", 'L', 1, 0}}));
   Use(dir);
   for (int i = 1; i <= Records(); ++i) {
@@ -108,7 +114,7 @@ void PreparePlain(const std::string& dir) {
 // memos, one memo twice, one record without memo, one deleted, and memos
 // nobody references (so that packing changes the memo file).
 void PrepareMemo(const std::string& dir, std::uint8_t kind) {
-  ResetMemoLibrary();
+  ResetLibrary();
   MemoVersionByte = kind;
   ASSERT_TRUE(CreateDbf(TablePath(dir), {{"NAME", 'C', 10, 0}, {"NOTES", 'M', 10, 0}}));
   Use(dir);
@@ -156,7 +162,7 @@ TEST(WriteFaults, AppendLeavesTheOldOrTheNewTable) {
                   {"append (shared, FlushEachWrite)", "", true}};
   for (const Variant& variant : variants) {
     ExpectClean(variant.what, PreparePlain, [variant](const std::string& dir) {
-      ResetMemoLibrary();
+      ResetLibrary();
       FlushEachWrite = variant.flush_each_write;
       if (!Use(dir, variant.options) || !ALock()) return;
       SetText(1, "appended");
@@ -169,7 +175,7 @@ TEST(WriteFaults, AppendLeavesTheOldOrTheNewTable) {
 
 TEST(WriteFaults, DeletingARecordLeavesItDeletedOrNot) {
   ExpectClean("delete", PreparePlain, [](const std::string& dir) {
-    ResetMemoLibrary();
+    ResetLibrary();
     if (!Use(dir)) return;
     GO(1);
     DeleteRec();
@@ -179,7 +185,7 @@ TEST(WriteFaults, DeletingARecordLeavesItDeletedOrNot) {
 
 TEST(WriteFaults, ReplaceLeavesTheOldOrTheNewRecord) {
   ExpectClean("replace", PreparePlain, [](const std::string& dir) {
-    ResetMemoLibrary();
+    ResetLibrary();
     if (!Use(dir)) return;
     GO(2);
     SetText(1, "replaced");
@@ -192,7 +198,7 @@ TEST(WriteFaults, ReplaceLeavesTheOldOrTheNewRecord) {
 // Creates t.DBF with a memo file of kind `kind`.
 DirStep CreateWithMemoKind(std::uint8_t kind) {
   return [kind](const std::string& dir) {
-    ResetMemoLibrary();
+    ResetLibrary();
     MemoVersionByte = kind;
     CreateDbf(TablePath(dir), {{"NAME", 'C', 10, 0}, {"NOTES", 'M', 10, 0}});
   };
@@ -227,7 +233,7 @@ class MemoWriteFaults : public ::testing::TestWithParam<int> {
 
 TEST_P(MemoWriteFaults, AddingARecordWithAMemo) {
   ExpectCleanOnMemoTable("memo add", [](const std::string& dir) {
-    ResetMemoLibrary();
+    ResetLibrary();
     if (!Use(dir)) return;
     const std::int32_t block = AddMemo("a new memo\r\nof two lines");
     if (block == 0) return;
@@ -241,7 +247,7 @@ TEST_P(MemoWriteFaults, AddingARecordWithAMemo) {
 // `text` replaces the memo of record 2 (edited through the memo pad).
 DirStep EditMemoOfRecord2(const std::string& text) {
   return [text](const std::string& dir) {
-    ResetMemoLibrary();
+    ResetLibrary();
     if (!Use(dir)) return;
     GO(2);
     if (!GetMemo(GetInt(2))) return;
@@ -265,7 +271,7 @@ TEST_P(MemoWriteFaults, EditingAMemoIntoItsOwnBlocks) {
 
 TEST_P(MemoWriteFaults, WritingAMemoThroughTheBlobInterface) {
   ExpectCleanOnMemoTable("BLOB write", [](const std::string& dir) {
-    ResetMemoLibrary();
+    ResetLibrary();
     if (!Use(dir)) return;
     GO(4);
     const std::int32_t block = CreateBlobDescriptor(true, GetInt(2), kBlobWrite);
@@ -283,7 +289,7 @@ TEST_P(MemoWriteFaults, WritingAMemoThroughTheBlobInterface) {
 
 TEST_P(MemoWriteFaults, PackingTheMemoFile) {
   ExpectCleanOnMemoTable("memo pack", [](const std::string& dir) {
-    ResetMemoLibrary();
+    ResetLibrary();
     if (!Use(dir)) return;
     PackMemofile();
     CloseAllAreas();

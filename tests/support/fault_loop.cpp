@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <map>
@@ -18,6 +19,16 @@ namespace orvex::test {
 namespace {
 
 namespace fs = std::filesystem;
+
+bool raises_errors = false;  // in the child of a kRaisedError run
+
+// The names of the files in `dir`, sorted.
+std::vector<std::string> FileNames(const std::string& dir) {
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(dir)) names.push_back(entry.path().filename());
+  std::sort(names.begin(), names.end());
+  return names;
+}
 
 // Prints, for each table path, "### <path>" and then the field names, one
 // line per record (deleted ones marked "*"), "absent" or the error. Texts
@@ -53,6 +64,7 @@ const char* KindName(FaultKind kind) {
     case FaultKind::kPartialWrite: return "partial write";
     case FaultKind::kExit: return "exit";
     case FaultKind::kKill: return "SIGKILL";
+    case FaultKind::kRaisedError: return "raised I/O error";
   }
   return "?";
 }
@@ -66,6 +78,7 @@ os::FaultPlan PlanFor(FaultKind kind, long n) {
       plan.sticky = true;
       break;
     case FaultKind::kIoError:
+    case FaultKind::kRaisedError:
       plan.error = EIO;
       break;
     case FaultKind::kPartialWrite:
@@ -94,17 +107,26 @@ void CopyFiles(const std::string& from, const std::string& to) {
 // child, the operation with `plan` armed. Returns the child's wait status;
 // *calls gets the counted calls of a run that ended.
 int RunChild(const FaultScenario& scenario, const std::string& dir, const os::FaultPlan& plan,
-             long* calls, bool lead_in_only = false) {
+             long* calls, bool lead_in_only = false, bool raise = false) {
   int pipe_fds[2];
   if (pipe(pipe_fds) != 0) return -1;
+  std::fflush(nullptr);  // nothing buffered is written twice
   const pid_t pid = fork();
   if (pid == 0) {
     close(pipe_fds[0]);
+    raises_errors = raise;
     if (scenario.lead_in) scenario.lead_in(dir);
     os::ArmFaults(plan);
-    if (!lead_in_only) scenario.operation(dir);
+    try {
+      if (!lead_in_only) scenario.operation(dir);
+    } catch (const std::exception&) {
+      if (!raise) throw;
+    }
     const long seen = os::DisarmFaults();
     (void)!write(pipe_fds[1], &seen, sizeof seen);
+    // A program that caught the error ends normally: its exit handlers
+    // (the library's shut-down) run.
+    if (raise) std::exit(0);
     _exit(0);
   }
   close(pipe_fds[1]);
@@ -151,6 +173,8 @@ std::map<std::string, std::string> DbfreadDumps(const std::vector<std::string>& 
 
 }  // namespace
 
+bool FaultLoopRaisesErrors() { return raises_errors; }
+
 bool FaultSweep() {
   const char* sweep = std::getenv("ORVEX_FAULT_SWEEP");
   return sweep != nullptr && std::string(sweep) == "1";
@@ -192,13 +216,20 @@ FaultLoopReport RunFaultLoop(const FaultScenario& scenario, const std::vector<Fa
       const std::string where = std::string(KindName(kind)) + " at call " + std::to_string(n);
       const std::string dir = root.File("run " + std::to_string(runs.size()));
       CopyFiles(base, dir);
-      const int status = RunChild(scenario, dir, PlanFor(kind, n), nullptr);
+      const bool raise = kind == FaultKind::kRaisedError;
+      const int status = RunChild(scenario, dir, PlanFor(kind, n), nullptr, false, raise);
       if (!EndedAsExpected(kind, status)) {
         report.failures.push_back(where + ": the program ended with wait status " + std::to_string(status));
       }
       const std::string state = scenario.library_state(dir);
       if (state != old_state && state != new_state) {
         report.failures.push_back(where + ": the library reads neither state:\n" + state);
+      }
+      if (raise) {
+        for (const std::string& name : FileNames(dir)) {
+          if (!fs::exists(fs::path(old_dir) / name) && !fs::exists(fs::path(new_dir) / name))
+            report.failures.push_back(where + ": a file stays behind: " + name);
+        }
       }
       runs.emplace_back(dir, where);
     }

@@ -15,6 +15,8 @@
 #include <string>
 #include <vector>
 
+#include "common/errors.h"
+
 namespace orvex::test {
 
 struct FaultScenario {
@@ -46,11 +48,16 @@ enum class FaultKind {
                   // truncation frees some)
   kExit,          // the program ends (_exit) at the n-th call of any kind
   kKill,          // the program is killed (SIGKILL) at the n-th call
+  kRaisedError,   // the n-th call of any kind fails with EIO in a program
+                  // whose errors are raised as exceptions: it catches the
+                  // one raised and ends normally (the library's shut-down
+                  // closes its tables); no file may stay behind that
+                  // neither state has
 };
 
-inline const std::vector<FaultKind> kAllFaultKinds = {FaultKind::kDiskFull, FaultKind::kIoError,
-                                                      FaultKind::kPartialWrite, FaultKind::kExit,
-                                                      FaultKind::kKill};
+inline const std::vector<FaultKind> kAllFaultKinds = {
+    FaultKind::kDiskFull, FaultKind::kIoError, FaultKind::kPartialWrite,
+    FaultKind::kExit,     FaultKind::kKill,    FaultKind::kRaisedError};
 
 struct FaultLoopReport {
   long calls = 0;                     // file-layer calls of one faultless run
@@ -60,6 +67,18 @@ struct FaultLoopReport {
 
 FaultLoopReport RunFaultLoop(const FaultScenario& scenario,
                              const std::vector<FaultKind>& kinds = kAllFaultKinds);
+
+// True in the child of a kRaisedError run.
+bool FaultLoopRaisesErrors();
+
+// How a scenario's library reports errors: kept for the caller to look at
+// (AutoReport off), or raised as exceptions in the child of a kRaisedError
+// run. Scenarios call it where they reset the library.
+inline void ReportErrorsAsTheFaultLoopAsks() {
+  const bool raise = FaultLoopRaisesErrors();
+  SetRaiseOnError(raise);
+  SetAutoReport(raise);
+}
 
 // True when the longer sweep is asked for (ORVEX_FAULT_SWEEP=1): scenarios
 // then use larger files.
