@@ -205,6 +205,70 @@ bool SettleAfterSteps(WorkArea& area, int a, bool indexed, std::int32_t n,
   return true;
 }
 
+// The record after (forward) or before the current one in the active
+// order or the file's, on the way from one end of the table past hidden
+// records, into *next; false when there is none.
+bool NextFromEnd(WorkArea& area, int a, bool indexed, bool forward, std::int32_t* next) {
+  if (forward) {
+    *next = After(area.record_number);
+    if (indexed) {
+      *next = IndexRecord(IndexEngine.next_record, a, *next);
+      if (IndexFlag(IndexEngine.eof, a, false)) *next = PhantomNumber(area);
+    }
+    return *next <= area.record_count;
+  }
+  *next = indexed ? IndexRecord(IndexEngine.prior_record, a, area.record_number - 1)
+                  : area.record_number - 1;
+  const bool at_begin = indexed ? IndexFlag(IndexEngine.bof, a, false) : area.bof;
+  return *next >= 1 && !at_begin;
+}
+
+// GoTop (`top`) and GoBottom: the first or last record of the active order
+// or the file, then on past records that do not show. Without a record to
+// show the area stands at both ends. GoBottom first looks for other
+// programs' appends.
+void GoToEnd(bool top) {
+  DbfErrorNo = 0;
+  WorkArea* area = RequireTable(top ? "GoTop" : "GoBottom");
+  if (area == nullptr) return;
+  if (!top) RefreshRecCount(*area);
+  if (area->record_count <= 0) return;
+  int a = CurrentArea;
+  bool indexed = IndexOrderActive(a);
+  {
+    ReadBracket bracket(a, indexed);
+    std::int32_t n = 0;
+    if (top) {
+      n = indexed ? IndexRecord(IndexEngine.first_record, a, 1) : 1;
+    } else {
+      n = indexed ? IndexRecord(IndexEngine.last_record, a, area->record_count)
+                  : area->record_count;
+    }
+    if (n == PhantomNumber(*area)) {
+      GoPhantom(*area);
+      bracket.Leave();
+      RunRelationHook();
+      return;
+    }
+    if (!ReadAndUnpack(*area, n)) return;
+    while (!RecordVisible(*area) && !area->eof && DbfErrorNo == 0) {
+      std::int32_t next = 0;
+      if (!NextFromEnd(*area, a, indexed, top, &next)) {
+        GoPhantom(*area);
+        if (indexed) {
+          IndexCall(IndexEngine.sync_index, a, false);
+          SetBOF();
+          SetEOF();
+        }
+      } else if (!ReadAndUnpack(*area, next)) {
+        break;
+      }
+    }
+    if (indexed) IndexCall(IndexEngine.store_keys, a, false);
+  }
+  RunRelationHook();
+}
+
 }  // namespace
 
 bool RecordVisible(WorkArea& area) {
@@ -243,84 +307,9 @@ void RunRelationHook() {
   if (DbfErrorNo != 0) SetError(DbfErrorNo, file_name);
 }
 
-void GoTop() {
-  DbfErrorNo = 0;
-  WorkArea* area = RequireTable("GoTop");
-  if (area == nullptr || area->record_count <= 0) return;
-  int a = CurrentArea;
-  bool indexed = IndexOrderActive(a);
-  {
-    ReadBracket bracket(a, indexed);
-    std::int32_t n = indexed ? IndexRecord(IndexEngine.first_record, a, 1) : 1;
-    if (n == PhantomNumber(*area)) {
-      GoPhantom(*area);
-      bracket.Leave();
-      RunRelationHook();
-      return;
-    }
-    if (!ReadAndUnpack(*area, n)) return;
-    while (!RecordVisible(*area) && !area->eof && DbfErrorNo == 0) {
-      std::int32_t next = After(area->record_number);
-      if (indexed) {
-        next = IndexRecord(IndexEngine.next_record, a, next);
-        if (IndexFlag(IndexEngine.eof, a, false)) next = PhantomNumber(*area);
-      }
-      if (next > area->record_count) {
-        // No record to show: both ends, as GoBottom leaves them.
-        GoPhantom(*area);
-        if (indexed) {
-          IndexCall(IndexEngine.sync_index, a, false);
-          SetBOF();
-          SetEOF();
-        }
-      } else if (!ReadAndUnpack(*area, next)) {
-        break;
-      }
-    }
-    if (indexed) IndexCall(IndexEngine.store_keys, a, false);
-  }
-  RunRelationHook();
-}
+void GoTop() { GoToEnd(true); }
 
-void GoBottom() {
-  DbfErrorNo = 0;
-  WorkArea* area = RequireTable("GoBottom");
-  if (area == nullptr) return;
-  RefreshRecCount(*area);
-  if (area->record_count <= 0) return;
-  int a = CurrentArea;
-  bool indexed = IndexOrderActive(a);
-  {
-    ReadBracket bracket(a, indexed);
-    std::int32_t n =
-        indexed ? IndexRecord(IndexEngine.last_record, a, area->record_count) : area->record_count;
-    if (n == PhantomNumber(*area)) {
-      GoPhantom(*area);
-      bracket.Leave();
-      RunRelationHook();
-      return;
-    }
-    if (!ReadAndUnpack(*area, n)) return;
-    while (!RecordVisible(*area) && !area->eof && DbfErrorNo == 0) {
-      std::int32_t prior = indexed
-                               ? IndexRecord(IndexEngine.prior_record, a, area->record_number - 1)
-                               : area->record_number - 1;
-      bool at_begin = indexed ? IndexFlag(IndexEngine.bof, a, false) : area->bof;
-      if (prior < 1 || at_begin) {
-        GoPhantom(*area);
-        if (indexed) {
-          IndexCall(IndexEngine.sync_index, a, false);
-          SetBOF();
-          SetEOF();
-        }
-      } else if (!ReadAndUnpack(*area, prior)) {
-        break;
-      }
-    }
-    if (indexed) IndexCall(IndexEngine.store_keys, a, false);
-  }
-  RunRelationHook();
-}
+void GoBottom() { GoToEnd(false); }
 
 void SKIP(std::int32_t n) {
   DbfErrorNo = 0;
