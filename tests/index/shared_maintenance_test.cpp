@@ -138,7 +138,10 @@ TEST_F(SharedMaintenanceTest, AProgramKilledWhileAppendingLeavesFilesTheNextOneO
     appender->WriteLine("appends 90000 K");
     const std::string table = os::ResolvePath(Path("t.dbf"));
     std::error_code error;
-    for (int i = 0; i < 6000 && std::filesystem::file_size(table, error) < 65 + 11 * 200; ++i)
+    // Waits for the bytes of record 201: the append under way when the
+    // program dies is rolled back, and the one before it is whole once the
+    // next one writes (appends of one program follow one another).
+    for (int i = 0; i < 6000 && std::filesystem::file_size(table, error) < 65 + 11 * 201; ++i)
       usleep(5000);
   }  // killed with SIGKILL here, somewhere inside its appends
   SemaphoreTimeoutTicks = 18;
