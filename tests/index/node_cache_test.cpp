@@ -227,9 +227,10 @@ TEST_F(ColdFileTest, WalksReadAheadByLeafAndStayExactUnderTinyBudgets) {
     EXPECT_EQ(CheckedWalk(false), std::vector<std::int32_t>(order.rbegin(), order.rend()));
   });
   // The records of each leaf after the first are asked for ahead, the
-  // next leaf too; every record is still read when the walk comes to it.
+  // leaves ahead too (eight leaves to a request: some 80 requests over the
+  // two walks); every record is still read when the walk comes to it.
   EXPECT_GT(counts.table_hints, 20000);
-  EXPECT_GT(counts.index_hints, 500);
+  EXPECT_GT(counts.index_hints, 60);
   EXPECT_GE(counts.table_reads, 20000);
 }
 
