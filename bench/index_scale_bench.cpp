@@ -163,6 +163,10 @@ int main(int argc, char** argv) {
     auto& r = results[records];
     r.assign(kTagCount, std::vector<Build>(kSides));
     for (std::size_t t = 0; t < kTagCount; ++t) {
+      // Each tag into a new file, as SQLite's CREATE INDEX adds to its
+      // database: replacing the index file the tag before made would add
+      // the removal of that file to this build's time.
+      std::remove((stem + ".mdx").c_str());
       r[t][kOrvex] = InChild(1, [&](std::vector<Build>* out) {
         USE(table + " EXCLUSIVE");
         (*out)[0] = Measure([&] {

@@ -38,65 +38,6 @@ bool EntrySorter::Start() {
 
 namespace {
 
-// The image of a numeric key (12 bytes): the keys of a build come from
-// EncodeNumber, whose digits past the stored digit count are zero, so the
-// comparison of two keys (sign, then the exponent, then the digits, both
-// reversed for negative numbers; zero counts as exponent 0) is the
-// comparison of these bytes.
-void NumericImage(const std::uint8_t* key, std::uint8_t* out) {
-  const bool negative = (key[1] & 0x80) != 0;
-  const bool zero = (key[1] & 0x7C) == 0;
-  const std::uint8_t flip = negative ? 0xFF : 0x00;
-  out[0] = negative ? 0 : 1;
-  out[1] = static_cast<std::uint8_t>((zero ? 0 : key[0]) ^ flip);
-  for (int i = 0; i < 10; ++i) out[2 + i] = static_cast<std::uint8_t>(key[2 + i] ^ flip);
-}
-
-// The image of a date key (8 bytes): the day number's bits, big-endian,
-// with the sign bit set for positive numbers and all bits inverted for
-// negative ones, so that they compare as the numbers do (-0 counts as 0).
-void DateImage(const std::uint8_t* key, std::uint8_t* out) {
-  double d;
-  std::memcpy(&d, key, 8);
-  if (d == 0) d = 0;  // -0 and 0 are one day
-  std::uint64_t bits;
-  std::memcpy(&bits, &d, 8);
-  bits = (bits >> 63) != 0 ? ~bits : bits | (std::uint64_t{1} << 63);
-  for (int i = 0; i < 8; ++i) out[i] = static_cast<std::uint8_t>(bits >> (56 - 8 * i));
-}
-
-}  // namespace
-
-void SortPrefix(const KeyOrder& order, const std::uint8_t* key, std::int32_t record,
-                std::uint8_t out[kSortPrefixBytes]) {
-  std::uint8_t image[kSortPrefixBytes + 4];
-  int length = 0;
-  switch (order.key_type) {
-    case 'N':
-    case 'F':
-      NumericImage(key, image);
-      length = 12;
-      break;
-    case 'D':
-      DateImage(key, image);
-      length = 8;
-      break;
-    default:
-      length = std::min(order.key_length, kSortPrefixBytes);
-      std::memcpy(image, key, static_cast<std::size_t>(length));
-  }
-  if (order.descending) {
-    for (int i = 0; i < length; ++i) image[i] = static_cast<std::uint8_t>(~image[i]);
-  }
-  // Records are numbered from 1: the plain 32-bit number orders them.
-  const auto r = static_cast<std::uint32_t>(record);
-  for (int i = 0; i < 4; ++i) image[length + i] = static_cast<std::uint8_t>(r >> (24 - 8 * i));
-  std::memset(out, 0, kSortPrefixBytes);
-  std::memcpy(out, image, static_cast<std::size_t>(std::min(length + 4, kSortPrefixBytes)));
-}
-
-namespace {
-
 // The eight bytes at `p` as one big-endian number, so that numbers compare
 // as the bytes do with memcmp.
 std::uint64_t BigEndian64(const std::uint8_t* p) {
@@ -106,13 +47,80 @@ std::uint64_t BigEndian64(const std::uint8_t* p) {
   return v;
 }
 
+std::uint32_t BigEndian32(const std::uint8_t* p) {
+  std::uint32_t v;
+  std::memcpy(&v, p, 4);
+  if constexpr (std::endian::native == std::endian::little) v = __builtin_bswap32(v);
+  return v;
+}
+
+// The image of a numeric key is 12 bytes: the keys of a build come from
+// EncodeNumber, whose digits past the stored digit count are zero, so the
+// comparison of two keys (sign, then the exponent, then the digits, both
+// reversed for negative numbers; zero counts as exponent 0) is the
+// comparison of a sign byte (1 for positive), the exponent byte and the ten
+// digit bytes, the last two inverted for negative numbers. Here as the
+// first 12 bytes of two big-endian words, record bytes after them.
+void NumericWords(const std::uint8_t* key, std::uint64_t* high, std::uint64_t* low) {
+  const bool negative = (key[1] & 0x80) != 0;
+  const bool zero = (key[1] & 0x7C) == 0;
+  const std::uint64_t flip = negative ? ~std::uint64_t{0} : 0;
+  const std::uint64_t sign = negative ? 0 : 1;
+  const std::uint64_t exponent = (zero ? 0 : key[0]) ^ (flip & 0xFF);
+  // Digit bytes key[2..7] fill the low six bytes of the first word,
+  // key[8..11] the high four of the second.
+  const std::uint64_t digits_high = (BigEndian64(key + 2) >> 16) ^ (flip >> 16);
+  const std::uint64_t digits_low = (std::uint64_t{BigEndian32(key + 8)} ^ (flip >> 32)) << 32;
+  *high = sign << 56 | exponent << 48 | digits_high;
+  *low = digits_low;
+}
+
+// The image of a date key is 8 bytes: the day number's bits, big-endian,
+// with the sign bit set for positive numbers and all bits inverted for
+// negative ones, so that they compare as the numbers do (-0 counts as 0).
+std::uint64_t DateWord(const std::uint8_t* key) {
+  double d;
+  std::memcpy(&d, key, 8);
+  if (d == 0) d = 0;  // -0 and 0 are one day
+  std::uint64_t bits;
+  std::memcpy(&bits, &d, 8);
+  return (bits >> 63) != 0 ? ~bits : bits | (std::uint64_t{1} << 63);
+}
+
 }  // namespace
 
 void EntrySorter::PrefixWords(const std::uint8_t* key, std::int32_t record,
                               std::uint64_t words[3]) const {
-  std::uint8_t prefix[kSortPrefixBytes];
-  SortPrefix(order_, key, record, prefix);
-  for (int i = 0; i < 3; ++i) words[i] = BigEndian64(prefix + 8 * i);
+  // Records are numbered from 1: the plain 32-bit number orders them.
+  const std::uint64_t r = static_cast<std::uint32_t>(record);
+  // Inverting the key's image (not the record) orders a descending tag.
+  const std::uint64_t invert = order_.descending ? ~std::uint64_t{0} : 0;
+  switch (order_.key_type) {
+    case 'N':
+    case 'F': {
+      std::uint64_t high, low;
+      NumericWords(key, &high, &low);
+      words[0] = high ^ invert;
+      words[1] = ((low ^ invert) & 0xFFFFFFFF00000000u) | r;
+      words[2] = 0;
+      return;
+    }
+    case 'D':
+      words[0] = DateWord(key) ^ invert;
+      words[1] = r << 32;
+      words[2] = 0;
+      return;
+    default: {
+      std::uint8_t image[kSortPrefixBytes + 4] = {};
+      const int length = std::min(order_.key_length, kSortPrefixBytes);
+      std::memcpy(image, key, static_cast<std::size_t>(length));
+      if (order_.descending) {
+        for (int i = 0; i < length; ++i) image[i] = static_cast<std::uint8_t>(~image[i]);
+      }
+      for (int i = 0; i < 4; ++i) image[length + i] = static_cast<std::uint8_t>(r >> (24 - 8 * i));
+      for (int i = 0; i < 3; ++i) words[i] = BigEndian64(image + 8 * i);
+    }
+  }
 }
 
 bool EntrySorter::EntryLess(const std::uint64_t* prefix_a, const std::uint8_t* a,
@@ -158,14 +166,9 @@ unsigned PrefixByte(const Item& item, int k) {
   return static_cast<unsigned>(item.prefix[k / 8] >> (56 - 8 * (k % 8))) & 0xFF;
 }
 
-// How many leading prefix bytes all items of [begin, end) share (24 when
-// their prefixes are equal).
-template <typename Item>
-int SharedPrefixBytes(const Item* begin, const Item* end) {
-  std::uint64_t differ[3] = {};
-  for (const Item* p = begin + 1; p < end; ++p) {
-    for (int i = 0; i < 3; ++i) differ[i] |= p->prefix[i] ^ begin->prefix[i];
-  }
+// How many leading prefix bytes items share whose prefixes differ from one
+// of them in the bits `differ` (24 when they are equal).
+int SharedPrefixBytes(const std::uint64_t differ[3]) {
   for (int i = 0; i < 3; ++i) {
     if (differ[i] != 0) return 8 * i + std::countl_zero(differ[i]) / 8;
   }
@@ -185,14 +188,20 @@ void RadixSort(Item* begin, Item* end, int k, const Less& less) {
     std::sort(begin, end, less);
     return;
   }
+  // The counting pass also gathers the bits in which the prefixes differ
+  // from the first one. A byte all items share (the sign of numeric keys,
+  // the first letters of similar texts) decides nothing, and such bytes
+  // often come in a row ("Film number 1", "Film number 2", ...): those bits
+  // tell how many leading bytes all items share, and the sort goes on at
+  // the first byte in which they differ, without a pass for each.
   std::size_t count[256] = {};
-  for (Item* p = begin; p < end; ++p) ++count[PrefixByte(*p, k)];
-  // A byte all items share (the sign of numeric keys, the first letters of
-  // similar texts) decides nothing. Such bytes often come in a row ("Film
-  // number 1", "Film number 2", ...): one pass finds how many leading bytes
-  // all items share, instead of a counting pass for each of them.
+  std::uint64_t differ[3] = {};
+  for (Item* p = begin; p < end; ++p) {
+    ++count[PrefixByte(*p, k)];
+    for (int i = 0; i < 3; ++i) differ[i] |= p->prefix[i] ^ begin->prefix[i];
+  }
   if (count[PrefixByte(*begin, k)] == n) {
-    RadixSort(begin, end, SharedPrefixBytes(begin, end), less);
+    RadixSort(begin, end, SharedPrefixBytes(differ), less);
     return;
   }
   std::size_t next[256], limit[256];
@@ -328,6 +337,26 @@ bool EntrySorter::RunAfter(int x, int y) const {
   return EntryLess(b.head, Head(b), a.head, Head(a));
 }
 
+// The heap's top run has a new current entry (or another run took its
+// place): it sinks below the runs whose entries come first. Equal keys of
+// one run follow each other, so the top run mostly stays on top after two
+// comparisons.
+void EntrySorter::SinkTop() {
+  const std::size_t n = heap_.size();
+  if (n < 2) return;
+  const int moving = heap_[0];
+  std::size_t at = 0;
+  for (;;) {
+    std::size_t child = 2 * at + 1;
+    if (child >= n) break;
+    if (child + 1 < n && RunAfter(heap_[child], heap_[child + 1])) ++child;
+    if (!RunAfter(moving, heap_[child])) break;
+    heap_[at] = heap_[child];
+    at = child;
+  }
+  heap_[at] = moving;
+}
+
 bool EntrySorter::Next(const std::uint8_t** key, std::int32_t* record) {
   if (failed_) return false;
   if (runs_.empty()) {
@@ -338,19 +367,18 @@ bool EntrySorter::Next(const std::uint8_t** key, std::int32_t* record) {
     *record = static_cast<std::int32_t>(Get32(e + key_length_));
     return true;
   }
-  const auto later = [this](int x, int y) { return RunAfter(x, y); };
   // The entry handed out last must stay valid until this call: its run moves
   // on only now.
   if (!heap_.empty() && taken_) {
-    std::pop_heap(heap_.begin(), heap_.end(), later);
-    Run& run = runs_[static_cast<std::size_t>(heap_.back())];
+    Run& run = runs_[static_cast<std::size_t>(heap_.front())];
     if (++run.pos == run.fill && (run.left == 0 || !Refill(run))) {
-      heap_.pop_back();
       if (failed_) return false;
+      heap_.front() = heap_.back();
+      heap_.pop_back();
     } else {
       TakeHeadPrefix(run);
-      std::push_heap(heap_.begin(), heap_.end(), later);
     }
+    SinkTop();
   }
   if (heap_.empty()) return false;
   const std::uint8_t* e = Head(runs_[static_cast<std::size_t>(heap_.front())]);

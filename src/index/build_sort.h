@@ -21,19 +21,8 @@ namespace orvex {
 // budget for 256 entries is refused with error 217.
 extern std::size_t IndexSortBudget;
 
-// The sort prefix of an entry: 24 bytes that order entries with memcmp as
-// the tag orders them (key order, then ascending record number), as far as
-// the bytes reach. It is the start of the entry's image: a character key's
-// own bytes; for a numeric key a sign byte, the exponent and the ten digit
-// bytes; for a date key the bits of its day number in an order-keeping
-// form; the key part inverted in a descending tag; then the record number,
-// big-endian; zero bytes after. Numeric (16 bytes), date (12) and character
-// keys of up to 20 bytes fit whole, so that for them equal prefixes mean
-// equal entries; longer character keys are decided by the prefix only where
-// their first 24 bytes differ.
+// Bytes of an entry's sort prefix (see EntrySorter::PrefixWords).
 inline constexpr int kSortPrefixBytes = 24;
-void SortPrefix(const KeyOrder& order, const std::uint8_t* key, std::int32_t record,
-                std::uint8_t out[kSortPrefixBytes]);
 
 class EntrySorter {
  public:
@@ -55,10 +44,10 @@ class EntrySorter {
   bool Failed() const { return failed_; }
 
  private:
-  // The first 24 bytes of the entry's sort image (SortImage), big-endian,
-  // decide most comparisons without a look at the entry itself (which lies
-  // elsewhere in memory, so that every look costs a cache miss); for numeric
-  // and date keys, and character keys of up to 20 bytes, they decide all.
+  // The entry's sort prefix (PrefixWords) decides most comparisons without
+  // a look at the entry itself (which lies elsewhere in memory, so that
+  // every look costs a cache miss); for numeric and date keys, and
+  // character keys of up to 20 bytes, it decides all.
   struct Item {
     std::uint64_t prefix[3];
     std::uint32_t at;  // entry index in the pool
@@ -76,7 +65,17 @@ class EntrySorter {
   static constexpr std::size_t kPrefetchAhead = 16;
 
   int CompareEntries(const std::uint8_t* a, const std::uint8_t* b) const;
-  // The sort prefix of an entry as three big-endian words.
+  // The sort prefix of an entry: 24 bytes, here as three big-endian words,
+  // that order entries as the tag orders them (key order, then ascending
+  // record number), as far as the bytes reach. It is the start of the
+  // entry's image: a character key's own bytes; for a numeric key a sign
+  // byte, the exponent and the ten digit bytes; for a date key the bits of
+  // its day number in an order-keeping form; the key part inverted in a
+  // descending tag; then the record number, big-endian; zero bytes after.
+  // Numeric (16 bytes), date (12) and character keys of up to 20 bytes fit
+  // whole, so that for them equal prefixes mean equal entries; longer
+  // character keys are decided by the prefix only where their first 24
+  // bytes differ.
   void PrefixWords(const std::uint8_t* key, std::int32_t record, std::uint64_t words[3]) const;
   // Entry a before entry b, given their prefix words: the words decide
   // unless they are equal.
@@ -87,6 +86,8 @@ class EntrySorter {
   void TakeHeadPrefix(Run& run);
   // Whether run x's current entry comes after run y's.
   bool RunAfter(int x, int y) const;
+  // Restores the heap of runs after its top run changed.
+  void SinkTop();
   void SortPool();
   bool WriteRun();
   bool Refill(Run& run);

@@ -1,6 +1,7 @@
 #include "index/index_search.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <iterator>
 
@@ -66,7 +67,8 @@ bool TakeItem(IndexFile& index, TagState& tag, const char* routine) {
 // leaf. An exclusive table's record cache is told which records come, so
 // that a file the system no longer holds serves them together rather than
 // one wait each (record_cache.h); the system is asked to start reading the
-// next leaf unless its copy is held. Nothing is read here, and seeks never
+// leaves that come next unless their copies are held. Nothing is read here,
+// and seeks never
 // come here: random access reads only what it asks for.
 void ReadAheadOfWalk(IndexFile& index, TagState& tag, bool forward) {
   const PathEntry& leaf = tag.path.back();
@@ -82,13 +84,37 @@ void ReadAheadOfWalk(IndexFile& index, TagState& tag, bool forward) {
     table.record_cache.Expect(records, taken);
   }
   if (tag.path.size() < 2) return;
+  // The leaves ahead: one request covers the next kLeavesAhead leaves of
+  // the parent, made on the first leaf a walk crosses to and then on every
+  // kLeavesAhead-th one, so that a walk over a file the system holds pays
+  // one call per kLeavesAhead leaves, not one per leaf. A build writes a
+  // parent's leaves one after another: their pages make one short range,
+  // asked for at once; leaves scattered by later splits are asked for one
+  // by one.
+  constexpr int kLeavesAhead = 8;
   const PathEntry& parent = tag.path[tag.path.size() - 2];
   const NodeView above(const_cast<Block&>(parent.node), tag.geometry);
-  const int next = parent.index + (forward ? 1 : -1);
-  if (next < 0 || next >= above.Entries()) return;
-  const std::uint32_t page = above.Child(next);
-  if (!index.node_cache.Holds(page)) {
-    os::Prefetch(index.file, static_cast<std::int64_t>(page) * kMdxPageSize, kMdxBlockSize);
+  const int entries = above.Entries();
+  const int done = forward ? parent.index : entries - 1 - parent.index;
+  if (done % kLeavesAhead != 0 && std::labs(tag.leaf_moves) != 1) return;
+  std::uint32_t pages[kLeavesAhead];
+  int wanted = 0;
+  for (int step = 1; step <= kLeavesAhead; ++step) {
+    const int child = parent.index + (forward ? step : -step);
+    if (child < 0 || child >= entries) break;
+    const std::uint32_t page = above.Child(child);
+    if (!index.node_cache.Holds(page)) pages[wanted++] = page;
+  }
+  if (wanted == 0) return;
+  const auto [low, high] = std::minmax_element(pages, pages + wanted);
+  const std::uint32_t block_pages = kMdxBlockSize / kMdxPageSize;
+  if (*high - *low <= 2 * kLeavesAhead * block_pages) {
+    os::Prefetch(index.file, static_cast<std::int64_t>(*low) * kMdxPageSize,
+                 static_cast<std::size_t>(*high - *low + block_pages) * kMdxPageSize);
+    return;
+  }
+  for (int i = 0; i < wanted; ++i) {
+    os::Prefetch(index.file, static_cast<std::int64_t>(pages[i]) * kMdxPageSize, kMdxBlockSize);
   }
 }
 

@@ -39,7 +39,38 @@ const FoldTables kFold;
 
 }  // namespace
 
+namespace {
+
+// True when the text holds a byte that folding may change: a capital A-Z or
+// a byte of 0x80 and above (the umlauts and sharp s are all there). Eight
+// bytes are looked at in one step: most keys (texts already in lower case,
+// numbers written as text) hold none, and they are folded once per record
+// in a build.
+bool MayFold(const std::string& text) {
+  constexpr std::uint64_t kOnes = 0x0101010101010101u, kHigh = 0x8080808080808080u;
+  std::size_t i = 0;
+  for (; i + 8 <= text.size(); i += 8) {
+    std::uint64_t w;
+    std::memcpy(&w, text.data() + i, 8);
+    if ((w & kHigh) != 0) return true;
+    // Each byte is below 0x80 here: adding 0x80 - 'A' sets its high bit
+    // when it is 'A' or above, adding 0x80 - ('Z' + 1) when it is above 'Z',
+    // and no sum carries into the next byte.
+    const std::uint64_t from_a = w + kOnes * (0x80 - 'A');
+    const std::uint64_t past_z = w + kOnes * (0x80 - 'Z' - 1);
+    if ((from_a & ~past_z & kHigh) != 0) return true;
+  }
+  for (; i < text.size(); ++i) {
+    const auto u = static_cast<unsigned char>(text[i]);
+    if (u >= 0x80 || (u >= 'A' && u <= 'Z')) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
 void FoldKeyText(std::string& text) {
+  if (!MayFold(text)) return;
   bool any_pair = false;
   for (char& c : text) {
     unsigned char u = kFold.fold[static_cast<unsigned char>(c)];

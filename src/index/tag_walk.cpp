@@ -136,19 +136,31 @@ int Bound(const NodeView& v, const KeyOrder& order, const std::uint8_t* key, boo
 }
 
 // From the root down to a leaf, taking in every node the first entry whose
-// key is at or above (above when `above`) `key`.
+// key is at or above (above when `above`) `key`. The path's copies are as
+// good as the file's (the path is dropped whenever the file may have
+// changed under it), so a level that holds the node of the new descent is
+// kept as it stands: searches one after another share the root and often
+// the branches below it, which are then neither looked up nor copied again.
 bool DescendToBound(IndexFile& index, TagState& tag, const std::uint8_t* key, bool above) {
-  tag.path.clear();
   StartWalk(tag);
   tag.on_gap = false;
   std::uint32_t page = tag.Root();
-  for (;;) {
-    PathEntry* entry = PushNode(index, tag, page);
-    if (entry == nullptr) return false;
+  for (std::size_t depth = 0;; ++depth) {
+    PathEntry* entry = nullptr;
+    if (depth < tag.path.size() && tag.path[depth].page == page) {
+      entry = &tag.path[depth];
+    } else {
+      tag.path.resize(depth);
+      entry = PushNode(index, tag, page);
+      if (entry == nullptr) return false;
+    }
     PathEntry& e = *entry;
     NodeView v(e.node, tag.geometry);
     e.index = Bound(v, tag.order, key, above);
-    if (v.IsLeaf()) return true;
+    if (v.IsLeaf()) {
+      tag.path.resize(depth + 1);
+      return true;
+    }
     page = v.Child(e.index);
   }
 }

@@ -128,6 +128,33 @@ TEST(CharacterKeys, FoldingKeepsTheLength) {
   }
 }
 
+TEST(CharacterKeys, EveryByteThatFoldsIsFoldedWhereverItStands) {
+  // Lower-case texts pass folding untouched; one byte that folds (or its
+  // neighbours in the code table, which do not) at any place of texts of
+  // every length up to 40 must come out as a byte-by-byte fold gives it.
+  const std::string plain = "film number 1234567890 abc-xyz @[`{ 0123";
+  for (std::size_t length = 0; length <= plain.size(); ++length) {
+    for (std::size_t at = 0; at < length; ++at) {
+      for (unsigned char c :
+           {'A', 'Z', 'M', '@', '[', 'a', 'z', '\x7F', '\x8E', '\x99', '\x9A', '\x80', '\xFF'}) {
+        std::string s = plain.substr(0, length);
+        s[at] = static_cast<char>(c);
+        // Capitals to lower case; the OEM capital umlauts to the pairs of
+        // their small letters (the last one keeps its first letter only).
+        std::string want = s;
+        if (c >= 'A' && c <= 'Z') want[at] = static_cast<char>(c - 'A' + 'a');
+        const char* pair = c == 0x8E ? "ae" : c == 0x99 ? "oe" : c == 0x9A ? "ue" : nullptr;
+        if (pair != nullptr) {
+          want.replace(at, 1, pair);
+          want.resize(length);
+        }
+        FoldKeyText(s);
+        EXPECT_EQ(s, want) << "length " << length << " at " << at << " byte " << int{c};
+      }
+    }
+  }
+}
+
 TEST(KeyOrder, DescendingReversesEveryType) {
   auto n1 = EncodeNumber(1, 0), n2 = EncodeNumber(2, 0);
   double d1 = 2451545, d2 = 1e100;

@@ -532,6 +532,14 @@ void Prefetch(Handle h, std::int64_t offset, std::size_t count) {
   posix_fadvise(h, static_cast<off_t>(offset), static_cast<off_t>(count), POSIX_FADV_WILLNEED);
 }
 
+void StartWriteBack(Handle h, std::int64_t offset, std::size_t count) {
+  bool partial = false;
+  if (h < 0 || FaultCheck(kFaultHint, &partial, h) != 0) return;
+#ifdef __linux__
+  sync_file_range(h, static_cast<off_t>(offset), static_cast<off_t>(count), SYNC_FILE_RANGE_WRITE);
+#endif
+}
+
 int WriteAtUndoable(Handle h, std::int64_t offset, const void* buffer, std::size_t count,
                     std::int64_t known_size) {
   std::size_t wanted = count;

@@ -126,6 +126,16 @@ int ReadAtIfCached(Handle h, std::int64_t offset, void* buffer, std::size_t coun
 // call, which the fault plans do not count.
 void Prefetch(Handle h, std::int64_t offset, std::size_t count);
 
+// Asks the system to start writing [offset, offset+count) of the file from
+// its cache to the medium in the background (Linux: sync_file_range with
+// SYNC_FILE_RANGE_WRITE) and returns without waiting for the medium, so that
+// a writer of a large file pays less at its closing FlushFileBuffers. A hint
+// only: it makes nothing durable (FlushFileBuffers still does that), and an
+// error is of no consequence to the caller and is not reported. Where the
+// system has no such request it does nothing. Recorded as a kFaultHint call,
+// which the fault plans do not count.
+void StartWriteBack(Handle h, std::int64_t offset, std::size_t count);
+
 // WriteAt that leaves the file as it was when the write fails (a full disk
 // may store part of it, a medium error any part): the bytes about to be
 // replaced are read first; after a failed write the file is cut back to
