@@ -68,8 +68,7 @@ bool TakeItem(IndexFile& index, TagState& tag, const char* routine) {
 // that a file the system no longer holds serves them together rather than
 // one wait each (record_cache.h); the system is asked to start reading the
 // leaves that come next unless their copies are held. Nothing is read here,
-// and seeks never
-// come here: random access reads only what it asks for.
+// and seeks never come here: random access reads only what it asks for.
 void ReadAheadOfWalk(IndexFile& index, TagState& tag, bool forward) {
   const PathEntry& leaf = tag.path.back();
   WorkArea& table = index.Table();
