@@ -267,6 +267,10 @@ int WriteHeldIndexBytes(IndexFile& index) {
 
 // Forgets the held writes (written or not); holding goes on.
 void DropHeldWrites(IndexFile& index) {
+  for (const auto& held : index.held_writes) {
+    const auto page = static_cast<std::size_t>(held.first / kMdxPageSize);
+    if (page < index.held_pages.size()) index.held_pages[page] = false;
+  }
   index.held_writes.clear();
   index.held_bytes = 0;
 }
