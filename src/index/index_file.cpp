@@ -16,6 +16,11 @@ namespace {
 // under way. Returns 0 or the system's error.
 int PutBytes(IndexFile& index, std::int64_t offset, const std::uint8_t* bytes, std::size_t length) {
   if (!index.holding) return os::WriteAt(index.file, offset, bytes, length);
+  if (offset % kMdxPageSize == 0 && length == kMdxBlockSize) {
+    const auto page = static_cast<std::size_t>(offset / kMdxPageSize);
+    if (page >= index.held_pages.size()) index.held_pages.resize(page + page / 2 + 1);
+    index.held_pages[page] = true;
+  }
   std::string& held = index.held_writes[offset];
   index.held_bytes = index.held_bytes - held.size() + length;
   held.assign(reinterpret_cast<const char*>(bytes), length);
@@ -25,6 +30,7 @@ int PutBytes(IndexFile& index, std::int64_t offset, const std::uint8_t* bytes, s
 
 // The held block at `page`, or null.
 const std::string* HeldBlock(const IndexFile& index, std::uint32_t page) {
+  if (page >= index.held_pages.size() || !index.held_pages[page]) return nullptr;
   const auto held = index.held_writes.find(static_cast<std::int64_t>(page) * kMdxPageSize);
   return held != index.held_writes.end() && held->second.size() == kMdxBlockSize ? &held->second
                                                                                  : nullptr;

@@ -118,6 +118,10 @@ struct IndexFile {
   // is their size, `held_end` the file's size with them.
   bool holding = false;
   std::unordered_map<std::int64_t, std::string> held_writes;
+  // Which pages start a held block, by page number: a node read asks this
+  // before the hash map, so that the common answer (not held) costs one
+  // bit instead of a walk through the map's buckets.
+  std::vector<bool> held_pages;
   std::size_t held_bytes = 0;
   std::int64_t held_end = 0;
   // The keyed-write journal of an exclusively opened index stays open and

@@ -217,6 +217,9 @@ int AddEntries(KeyedWriteJournal& j, std::vector<SavedBytes> entries) {
   return 0;
 }
 
+// The most bytes of held index writes that go out in one write call.
+constexpr std::size_t kJoinedWriteBytes = std::size_t{1} << 20;
+
 // Old bytes [offset, offset + length) of the index file for the journal:
 // the copy of a node as the file holds it when there is one, else read.
 int OldIndexBytes(IndexFile& index, std::int64_t offset, std::size_t length, SavedBytes* out) {
@@ -250,16 +253,34 @@ int WriteHeldIndexBytes(IndexFile& index) {
   }
   for (const SavedBytes& s : entries) j.saved_index.insert(s.offset);
   if (const int error = AddEntries(j, std::move(entries)); error != 0) return error;
-  // In the order of the file, which the system writes best.
+  // In the order of the file, which the system writes best; ranges that
+  // follow each other without a gap (the pages splits added at the end, a
+  // node beside its neighbour) go out in one call of at most
+  // kJoinedWriteBytes.
   std::vector<const std::pair<const std::int64_t, std::string>*> in_order;
   in_order.reserve(index.held_writes.size());
   for (const auto& held : index.held_writes) in_order.push_back(&held);
   std::sort(in_order.begin(), in_order.end(),
             [](const auto* a, const auto* b) { return a->first < b->first; });
-  for (const auto* held : in_order) {
-    const int error =
-        os::WriteAt(index.file, held->first, held->second.data(), held->second.size());
+  std::string joined;
+  for (std::size_t from = 0; from < in_order.size();) {
+    std::size_t to = from + 1;
+    std::int64_t end =
+        in_order[from]->first + static_cast<std::int64_t>(in_order[from]->second.size());
+    while (to < in_order.size() && in_order[to]->first == end &&
+           end - in_order[from]->first + in_order[to]->second.size() <= kJoinedWriteBytes) {
+      end += static_cast<std::int64_t>(in_order[to]->second.size());
+      ++to;
+    }
+    const std::string* bytes = &in_order[from]->second;
+    if (to - from > 1) {
+      joined.clear();
+      for (std::size_t n = from; n < to; ++n) joined += in_order[n]->second;
+      bytes = &joined;
+    }
+    const int error = os::WriteAt(index.file, in_order[from]->first, bytes->data(), bytes->size());
     if (error != 0) return error;
+    from = to;
   }
   NodesWritten(index);
   return 0;
@@ -267,6 +288,10 @@ int WriteHeldIndexBytes(IndexFile& index) {
 
 // Forgets the held writes (written or not); holding goes on.
 void DropHeldWrites(IndexFile& index) {
+  for (const auto& held : index.held_writes) {
+    const auto page = static_cast<std::size_t>(held.first / kMdxPageSize);
+    if (page < index.held_pages.size()) index.held_pages[page] = false;
+  }
   index.held_writes.clear();
   index.held_bytes = 0;
 }

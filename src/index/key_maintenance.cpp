@@ -196,6 +196,19 @@ bool InsertAtPath(IndexFile& index, TagState& tag, const std::string& key, std::
   return Finish(index, tag, rewrites);
 }
 
+// Whether the gap the tag's path stands on (just placed after `key`) is
+// where the key goes among the items of other keys: the item before it in
+// the same leaf orders below `key` and an item follows in the leaf. The tag
+// then holds no item of the key, and the gap is the one a search among
+// equal keys would find. At a leaf's edge the neighbour is in another leaf,
+// and the caller searches.
+bool GapAmongOtherKeys(TagState& tag, const std::string& key) {
+  PathEntry& leaf = tag.path.back();
+  NodeView v(leaf.node, tag.geometry);
+  return leaf.index > 0 && leaf.index < v.Count() &&
+         tag.order.Compare(v.Key(leaf.index - 1), Bytes(key)) < 0;
+}
+
 }  // namespace
 
 KeyChange AppendIndex(IndexFile& index, TagState& tag, const std::string& key, std::int32_t record,
@@ -215,11 +228,16 @@ KeyChange AppendIndex(IndexFile& index, TagState& tag, const std::string& key, s
     }
     if (s == Step::kEnd)
       tag.path.back().index = NodeView(tag.path.back().node, tag.geometry).Count();
-  } else if (newest) {
-    if (!PlaceAfterKey(index, tag, Bytes(key))) return KeyChange::kFailed;
   } else {
+    // One descent to the gap after the key serves the newest record, and a
+    // key the tag holds no item of (most keys an edit gives); a search
+    // among equal keys is left for the rest.
+    if (!PlaceAfterKey(index, tag, Bytes(key))) return KeyChange::kFailed;
     bool found = false;
-    if (!PlaceOnRecord(index, tag, Bytes(key), record, &found)) return KeyChange::kFailed;
+    if (!newest && !GapAmongOtherKeys(tag, key) &&
+        !PlaceOnRecord(index, tag, Bytes(key), record, &found)) {
+      return KeyChange::kFailed;
+    }
     if (found) {
       tag.positioned = false;
       return tag.anchor_dirty && !Finish(index, tag, {}) ? KeyChange::kFailed : KeyChange::kSkipped;

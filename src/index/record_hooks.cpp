@@ -60,14 +60,28 @@ void Settle(int area, IndexFile& index, const char* routine) {
   }
 }
 
+// Whether the active tag stands on the current record's item under the key
+// the record gives now (after a GO or a step to the record it does): its
+// position then needs no search.
+bool ActiveStandsOnRecord(IndexFile& index) {
+  TagState* tag = index.Active();
+  if (tag == nullptr || !tag->positioned || tag->on_gap ||
+      tag->current_record != index.Table().record_number || !InTable(index.Table())) {
+    return false;
+  }
+  std::string key;
+  return MeetsFor(*tag) && MakeKey(KeySourceOf(index, *tag), &key) && key == tag->current_key;
+}
+
 }  // namespace
 
 void BeforeEdit(int area) {
   IndexFile* index = IndexOf(area);
   if (index == nullptr) return;
-  SyncIndex(area, false);
-  StoreKeys(area, true);
   AreaScope scope(area);
+  CheckChangeCounter(*index);
+  if (!ActiveStandsOnRecord(*index)) SyncIndex(area, false);
+  StoreKeys(area, true);
   for (auto& tag : index->tags) tag->stored_member = InTable(index->Table()) && MeetsFor(*tag);
 }
 

@@ -113,6 +113,36 @@ TEST_F(TransactionTest, LeavesWhatItsCommandsLeaveOneByOneWithAFractionOfTheWrit
   }
 }
 
+// Appends with rising keys fill new pages at the end of the index: the
+// transaction puts them out as one run, not one write per page.
+TEST_F(TransactionTest, PagesAddedAtTheEndGoOutInOneWrite) {
+  Make("t.dbf");
+  const std::string mdx = os::ResolvePath(Path("t.mdx"));
+  const auto size_before = std::filesystem::file_size(mdx);
+  BeginTransaction();
+  for (int i = 0; i < 3000; ++i) {
+    SetText(1, "z" + std::to_string(100000 + i));
+    SetText(2, "zz");
+    Append();
+    ASSERT_EQ(DbfErrorNo, 0) << ErrorDetail;
+  }
+  int index_writes = 0;
+  for (const os::FileCall& c : FileCallsOf(EndTransaction)) {
+    const bool in_index = std::filesystem::path(c.file).extension() == ".mdx";
+    index_writes += c.op == os::kFaultWrite && in_index ? 1 : 0;
+  }
+  ASSERT_EQ(DbfErrorNo, 0) << ErrorDetail;
+  const auto pages_added = (std::filesystem::file_size(mdx) - size_before) / 1024;
+  EXPECT_GT(pages_added, 60u);
+  // The pages changed in place (the last leaf and the branches above it in
+  // each tag, the tag headers, the file header) and one run of new pages.
+  EXPECT_LT(index_writes, 16) << pages_added << " pages added";
+  CloseAllAreas();
+  Open("t.dbf");
+  EXPECT_TRUE(Find("z101234"));
+  EXPECT_EQ(RecNo(), 200 + 1235);
+}
+
 TEST_F(TransactionTest, ARollbackPutsBackEveryByteAndTheTablesPosition) {
   const std::string files = MakeAndKeepBytes("t.dbf");
   GO(17);
