@@ -526,15 +526,24 @@ int ReadAtIfCached(Handle h, std::int64_t offset, void* buffer, std::size_t coun
   return 0;
 }
 
-void Prefetch(Handle h, std::int64_t offset, std::size_t count) {
+namespace {
+
+// Whether a hint to the system about handle h is given: the handle is open
+// and no fault plan takes the call (a hint's fault changes nothing else).
+bool HintGiven(Handle h) {
   bool partial = false;
-  if (h < 0 || FaultCheck(kFaultHint, &partial, h) != 0) return;
+  return h >= 0 && FaultCheck(kFaultHint, &partial, h) == 0;
+}
+
+}  // namespace
+
+void Prefetch(Handle h, std::int64_t offset, std::size_t count) {
+  if (!HintGiven(h)) return;
   posix_fadvise(h, static_cast<off_t>(offset), static_cast<off_t>(count), POSIX_FADV_WILLNEED);
 }
 
 void StartWriteBack(Handle h, std::int64_t offset, std::size_t count) {
-  bool partial = false;
-  if (h < 0 || FaultCheck(kFaultHint, &partial, h) != 0) return;
+  if (!HintGiven(h)) return;
 #ifdef __linux__
   sync_file_range(h, static_cast<off_t>(offset), static_cast<off_t>(count), SYNC_FILE_RANGE_WRITE);
 #endif
