@@ -62,34 +62,34 @@ bool TakeItem(IndexFile& index, TagState& tag, const char* routine) {
   return true;
 }
 
-// Called when a walk has stepped onto another leaf: the walk reads the
-// records this leaf names next, in its direction, and then the neighbouring
-// leaf. An exclusive table's record cache is told which records come, so
-// that a file the system no longer holds serves them together rather than
-// one wait each (record_cache.h); the system is asked to start reading the
-// leaves that come next unless their copies are held. Nothing is read here,
-// and seeks never come here: random access reads only what it asks for.
-void ReadAheadOfWalk(IndexFile& index, TagState& tag, bool forward) {
-  const PathEntry& leaf = tag.path.back();
+// Tells an exclusive table's record cache which records the walk reads
+// next: those this leaf names from the walk's place on, in its direction,
+// so that a file the system no longer holds serves them together rather
+// than one wait each (record_cache.h).
+void ExpectLeafRecords(IndexFile& index, TagState& tag, bool forward) {
   WorkArea& table = index.Table();
-  if (table.unshared) {
-    const NodeView items(const_cast<Block&>(leaf.node), tag.geometry);
-    const int first = forward ? leaf.index : 0, end = forward ? items.Count() : leaf.index + 1;
-    std::int32_t records[kMdxBlockSize / 8];
-    std::size_t taken = 0;
-    for (int i = std::max(first, 0); i < end && taken < std::size(records); ++i) {
-      records[taken++] = static_cast<std::int32_t>(items.Pointer(i));
-    }
-    table.record_cache.Expect(records, taken);
+  if (!table.unshared) return;
+  const PathEntry& leaf = tag.path.back();
+  const NodeView items(const_cast<Block&>(leaf.node), tag.geometry);
+  const int first = forward ? leaf.index : 0, end = forward ? items.Count() : leaf.index + 1;
+  std::int32_t records[kMdxBlockSize / 8];
+  std::size_t taken = 0;
+  for (int i = std::max(first, 0); i < end && taken < std::size(records); ++i) {
+    records[taken++] = static_cast<std::int32_t>(items.Pointer(i));
   }
+  table.record_cache.Expect(records, taken);
+}
+
+// Asks the system to start reading the leaves that come after this one in
+// the walk's direction, unless their copies are held. One request covers
+// the next kLeavesAhead leaves of the parent, made on the first leaf a walk
+// crosses to and then on every kLeavesAhead-th one, so that a walk over a
+// file the system holds pays one call per kLeavesAhead leaves, not one per
+// leaf. A build writes a parent's leaves one after another: their pages
+// make one short range, asked for at once; leaves scattered by later
+// splits are asked for one by one.
+void PrefetchLeavesAhead(IndexFile& index, TagState& tag, bool forward) {
   if (tag.path.size() < 2) return;
-  // The leaves ahead: one request covers the next kLeavesAhead leaves of
-  // the parent, made on the first leaf a walk crosses to and then on every
-  // kLeavesAhead-th one, so that a walk over a file the system holds pays
-  // one call per kLeavesAhead leaves, not one per leaf. A build writes a
-  // parent's leaves one after another: their pages make one short range,
-  // asked for at once; leaves scattered by later splits are asked for one
-  // by one.
   constexpr int kLeavesAhead = 8;
   const PathEntry& parent = tag.path[tag.path.size() - 2];
   const NodeView above(const_cast<Block&>(parent.node), tag.geometry);
@@ -115,6 +115,13 @@ void ReadAheadOfWalk(IndexFile& index, TagState& tag, bool forward) {
   for (int i = 0; i < wanted; ++i) {
     os::Prefetch(index.file, static_cast<std::int64_t>(pages[i]) * kMdxPageSize, kMdxBlockSize);
   }
+}
+
+// Called when a walk has stepped onto another leaf. Nothing is read here,
+// and seeks never come here: random access reads only what it asks for.
+void ReadAheadOfWalk(IndexFile& index, TagState& tag, bool forward) {
+  ExpectLeafRecords(index, tag, forward);
+  PrefetchLeavesAhead(index, tag, forward);
 }
 
 // One step of a walk forward or back (from a gap: onto the item there);
